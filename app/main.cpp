@@ -1,0 +1,89 @@
+#include "apppalette.h"
+#include "mainwindow.h"
+#include "singleinstance.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QIcon>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+int reExecuteThroughSudo(int argc, char** argv) {
+    const std::vector<std::string> arguments = sudoArguments(argc, argv);
+    std::vector<char*> vector;
+    vector.reserve(arguments.size() + 1);
+    for (const std::string& argument : arguments)
+        vector.push_back(const_cast<char*>(argument.c_str()));
+    vector.push_back(nullptr);
+    execvp("sudo", vector.data());
+    std::perror("execvp");
+    return 1;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    switch (decideLaunch(geteuid(), std::getenv("HOME"), std::getenv("SUDO_USER"))) {
+    case LaunchAction::RefuseSudo: {
+        static const char message[] = "Please run this application as a regular user without 'sudo'.\n";
+        std::fwrite(message, 1, sizeof(message) - 1, stderr);
+        return 1;
+    }
+    case LaunchAction::ReExecute:
+        return reExecuteThroughSudo(argc, argv);
+    case LaunchAction::Run:
+        break;
+    }
+
+    printRootBanner(stdout, std::getenv("DISPLAY"), std::getenv("XAUTHORITY"),
+                    std::getenv("DBUS_SESSION_BUS_ADDRESS"));
+    QIcon::setThemeName(QStringLiteral("Brisklow"));
+
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    applyApplicationPalette(app, isSystemThemeDark());
+    qDebug() << "Default font is:" << QApplication::font().family();
+
+    registerSharedMetaTypes();
+
+    const QString localeName = interfaceLocaleName();
+    qDebug() << "Detected locale is:" << localeName;
+    QTranslator programTranslator;
+    if (loadProgramTranslation(programTranslator, QCoreApplication::applicationDirPath(), localeName))
+        QCoreApplication::installTranslator(&programTranslator);
+    QTranslator qtTranslator;
+    if (loadQtTranslation(qtTranslator, localeName))
+        QCoreApplication::installTranslator(&qtTranslator);
+
+    SingleInstance instance(instanceServerName);
+    if (instance.anotherInstanceIsRunning(1000)) {
+        qDebug() << "Another instance is already running. Exiting.";
+        return 0;
+    }
+    if (!instance.listen()) {
+        qWarning() << "Unable to listen on local server. Exiting.";
+        return 1;
+    }
+
+    MainWindow window;
+    bool lastAppliedDark = isSystemThemeDark();
+    auto* themePoll = new QTimer(&app);
+    themePoll->setInterval(1000);
+    QObject::connect(themePoll, &QTimer::timeout, &app,
+                     [&lastAppliedDark, &app, &window] { checkThemeChange(lastAppliedDark, app, window); });
+    themePoll->start();
+
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
+
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,264 @@
+#include "mainwindow.h"
+
+#include "dialogabout.h"
+#include "dialognewtask.h"
+#include "tabapplications.h"
+#include "tabcronjobs.h"
+#include "tablogs.h"
+#include "tabnetworkingbandwidthmonitor.h"
+#include "tabnetworkingpacketsniffer.h"
+#include "tabnetworkingwireless.h"
+#include "taboverviewgraphs.h"
+#include "taboverviewsysinfo.h"
+#include "tabprocesses.h"
+#include "tabservices.h"
+#include "tabusers.h"
+#include "ui_mainwindow.h"
+#include "workerusers.h"
+
+#include <QActionGroup>
+#include <QDebug>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QTabBar>
+#include <QTimer>
+
+bool showGeometryDebug = false;
+
+namespace {
+enum MainTab {
+    OverviewTab = 0,
+    ApplicationsTab = 1,
+    ProcessesTab = 2,
+    ServicesTab = 3,
+    CronJobsTab = 4,
+    NetworkingTab = 5,
+    UsersTab = 6,
+    LogsTab = 7,
+};
+
+template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
+    auto* tab = new Tab(ui, window);
+    tab->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return tab;
+}
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+    ui->setupUi(this);
+    installEventFilter(this);
+
+    {
+        WorkerUsers securityReader;
+        qDebug() << "Our security level: " << WorkerUsers::getSudoUserSecurityLevel();
+    }
+
+    showGeometryDebug = false;
+    dialogNewTask = new DialogNewTask(this);
+    dialogAbout = new DialogAbout(this);
+
+    connect(ui->tabWidgetMainTabs, &QTabWidget::currentChanged, this, &MainWindow::onTabMainChanged);
+    connect(ui->tabWidgetNetworkingTabs, &QTabWidget::currentChanged, this,
+            &MainWindow::onTabNetworkingChanged);
+    const int startTab = ui->tabWidgetMainTabs->currentIndex();
+
+    tabOverviewGraphs = createTab<TabOverviewGraphs>(ui, this);
+    connect(this, &MainWindow::windowResized, tabOverviewGraphs, &TabOverviewGraphs::handleResizeEvent);
+    tabOverviewGraphs->setupGraphs();
+
+    tabOverviewSysInfo = createTab<TabOverviewSysInfo>(ui, this);
+    tabOverviewSysInfo->loadStaticSystemInfo();
+
+    tabApplications = createTab<TabApplications>(ui, this);
+    tabApplications->setupApplicationTable();
+
+    tabProcesses = createTab<TabProcesses>(ui, this);
+    tabServices = createTab<TabServices>(ui, this);
+    tabCronJobs = createTab<TabCronJobs>(ui, this);
+
+    tabNetworkingBandwidthMonitor = createTab<TabNetworkingBandwidthMonitor>(ui, this);
+    connect(this, &MainWindow::windowResized, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::handleWindowResized);
+    connect(this, &MainWindow::requestStartTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::startTimer);
+    connect(this, &MainWindow::requestStopTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::stopTimer);
+
+    tabNetworkingPacketSniffer = createTab<TabNetworkingPacketSniffer>(ui, this);
+    connect(this, &MainWindow::windowResized, tabNetworkingPacketSniffer,
+            &TabNetworkingPacketSniffer::handleWindowResized);
+
+    tabNetworkingWireless = createTab<TabNetworkingWireless>(ui, this);
+    connect(this, &MainWindow::requestStartTabWirelessTimer, tabNetworkingWireless,
+            &TabNetworkingWireless::startTimer);
+    connect(this, &MainWindow::requestStopTabWirelessTimer, tabNetworkingWireless,
+            &TabNetworkingWireless::stopTimer);
+
+    tabUsers = createTab<TabUsers>(ui, this);
+
+    tabLogs = createTab<TabLogs>(ui, this);
+    connect(this, &MainWindow::requestInitializeLogs, tabLogs, &TabLogs::initializeLogs);
+
+    applicationsTimer = new QTimer(this);
+    applicationsTimer->setObjectName(QStringLiteral("applicationsTimer"));
+    applicationsTimer->setInterval(2000);
+    connect(this, &MainWindow::requestUpdateApplicationsTable, tabApplications,
+            &TabApplications::updateApplicationTable, Qt::QueuedConnection);
+    connect(applicationsTimer, &QTimer::timeout, this, &MainWindow::updateTabApplications);
+
+    processesTimer = new QTimer(this);
+    processesTimer->setObjectName(QStringLiteral("processesTimer"));
+    processesTimer->setInterval(3000);
+    connect(this, &MainWindow::requestUpdateProcessesTable, tabProcesses, &TabProcesses::updateProcessesTable,
+            Qt::QueuedConnection);
+    connect(processesTimer, &QTimer::timeout, this, &MainWindow::updateTabProcesses);
+
+    qDebug() << "Tab open at app start:" << startTab;
+
+    connect(ui->actionKeep_On_Top, &QAction::triggered, this, &MainWindow::onKeepOnTopTriggered);
+
+    ui->actionAperture->setChecked(true);
+    auto* colorGroup = new QActionGroup(this);
+    colorGroup->setExclusive(true);
+    colorGroup->addAction(ui->actionAperture);
+    colorGroup->addAction(ui->actionGreen);
+    connect(ui->actionAperture, &QAction::triggered, this,
+            [this] { tabOverviewGraphs->setColorTheme(QStringLiteral("aperture")); });
+    connect(ui->actionGreen, &QAction::triggered, this,
+            [this] { tabOverviewGraphs->setColorTheme(QStringLiteral("green")); });
+
+    ui->actionMedium->setChecked(true);
+    auto* speedGroup = new QActionGroup(this);
+    speedGroup->setExclusive(true);
+    const std::pair<QAction*, QString> speeds[] = {
+        {ui->actionPaused, QStringLiteral("paused")},
+        {ui->actionSlow, QStringLiteral("slow")},
+        {ui->actionMedium, QStringLiteral("medium")},
+        {ui->actionFast, QStringLiteral("fast")},
+    };
+    for (const auto& [action, speed] : speeds) {
+        speedGroup->addAction(action);
+        const QString name = speed;
+        connect(action, &QAction::triggered, this, [this, name] { tabOverviewGraphs->setUpdateSpeed(name); });
+    }
+    tabOverviewGraphs->setUpdateSpeed(QStringLiteral("medium"));
+
+    connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
+    connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
+    connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
+    connect(ui->actionQuit, &QAction::triggered, qApp, &QCoreApplication::quit);
+
+    onTabMainChanged(startTab);
+
+    if (showGeometryDebug) {
+        qDebug() << "OverviewTabHandler geometry:" << tabOverviewGraphs->geometry();
+        qDebug() << "MenuBar geometry:" << menuBar()->geometry();
+    }
+}
+
+MainWindow::~MainWindow() {
+    // Tab handlers stop their worker threads as they are destroyed; they
+    // borrow the form, so they go first, the packet capture before the rest.
+    delete tabNetworkingPacketSniffer;
+    delete tabLogs;
+    delete tabUsers;
+    delete tabNetworkingWireless;
+    delete tabNetworkingBandwidthMonitor;
+    delete tabCronJobs;
+    delete tabServices;
+    delete tabProcesses;
+    delete tabApplications;
+    delete tabOverviewSysInfo;
+    delete tabOverviewGraphs;
+    delete ui;
+}
+
+void MainWindow::onTabMainChanged(int index) {
+    if (applicationsTimer->isActive())
+        applicationsTimer->stop();
+    if (processesTimer->isActive())
+        processesTimer->stop();
+    emit requestStopTabBandwidthMonitorTimer();
+    emit requestStopTabWirelessTimer();
+
+    switch (index) {
+    case OverviewTab:
+        qDebug() << "Tab Overview (1) opened";
+        break;
+    case ApplicationsTab:
+        qDebug() << "Tab Applications (2) opened";
+        emit requestUpdateApplicationsTable();
+        applicationsTimer->start(2000);
+        break;
+    case ProcessesTab:
+        emit requestUpdateProcessesTable();
+        processesTimer->start(3000);
+        qDebug() << "Tab Processes (3) opened";
+        break;
+    case ServicesTab:
+        qDebug() << "Tab Services (4) opened";
+        break;
+    case CronJobsTab:
+        qDebug() << "Tab Cron Jobs (5) opened";
+        break;
+    case NetworkingTab:
+        emit requestStartTabBandwidthMonitorTimer();
+        emit requestStartTabWirelessTimer();
+        qDebug() << "Tab Networking (6) opened";
+        qDebug() << "Current networking tab is " << ui->tabWidgetNetworkingTabs->currentIndex();
+        break;
+    case UsersTab:
+        qDebug() << "Tab Users (7) opened";
+        break;
+    case LogsTab:
+        qDebug() << "Tab Logs (8) opened";
+        emit requestInitializeLogs();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::onTabNetworkingChanged(int index) {
+    qDebug() << "Tab Networking switched to tab " << index;
+}
+
+void MainWindow::updateTabApplications() {
+    emit requestUpdateApplicationsTable();
+}
+
+void MainWindow::updateTabProcesses() {
+    emit requestUpdateProcessesTable();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    emit windowResized(event->size());
+    QTabWidget* networkingTabs = ui->tabWidgetNetworkingTabs;
+    const QSize pageSize = networkingTabs->size() - QSize(0, networkingTabs->tabBar()->geometry().height());
+    for (int i = 0; i < networkingTabs->count(); ++i) {
+        if (QWidget* page = networkingTabs->widget(i)) {
+            page->resize(pageSize);
+            page->update();
+        }
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            if (auto* placeholder = widget->findChild<QLabel*>(QStringLiteral("placeholderLabel")))
+                placeholder->setGeometry(widget->rect());
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::onKeepOnTopTriggered(bool on) {
+    if (!setKeepOnTop(on)) {
+        // The request never reached the window manager: show the state
+        // the window is really in.
+        const QSignalBlocker blocker(ui->actionKeep_On_Top);
+        ui->actionKeep_On_Top->setChecked(!on);
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSize>
+
+namespace Ui {
+class MainWindow;
+}
+class QTimer;
+class TabOverviewGraphs;
+class TabOverviewSysInfo;
+class TabApplications;
+class TabProcesses;
+class TabServices;
+class TabCronJobs;
+class TabNetworkingBandwidthMonitor;
+class TabNetworkingPacketSniffer;
+class TabNetworkingWireless;
+class TabUsers;
+class TabLogs;
+class DialogNewTask;
+class DialogAbout;
+
+// Diagnostics switch: logs geometries at start-up and extra graph details.
+extern bool showGeometryDebug;
+
+// The program's only top-level window: builds the form, creates one handler
+// per tab and routes tab changes to the periodic work each tab needs.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    Ui::MainWindow* form() const { return ui; }
+
+    // Asks the window manager to keep the window above others (or not).
+    // Returns false when the request could not be sent.
+    bool setKeepOnTop(bool on);
+
+signals:
+    void themeChanged();
+    void windowResized(const QSize& newSize);
+    void requestUpdateApplicationsTable();
+    void requestUpdateProcessesTable();
+    void requestInitializeLogs();
+    void requestStopTabBandwidthMonitorTimer();
+    void requestStopTabWirelessTimer();
+    void requestStartTabBandwidthMonitorTimer();
+    void requestStartTabWirelessTimer();
+
+public slots:
+    void onTabMainChanged(int index);
+    void onTabNetworkingChanged(int index);
+    void updateTabApplications();
+    void updateTabProcesses();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void onKeepOnTopTriggered(bool on);
+
+    Ui::MainWindow* ui;
+    TabOverviewGraphs* tabOverviewGraphs;
+    TabOverviewSysInfo* tabOverviewSysInfo;
+    TabApplications* tabApplications;
+    TabProcesses* tabProcesses;
+    TabServices* tabServices;
+    TabCronJobs* tabCronJobs;
+    TabNetworkingBandwidthMonitor* tabNetworkingBandwidthMonitor;
+    TabNetworkingPacketSniffer* tabNetworkingPacketSniffer;
+    TabNetworkingWireless* tabNetworkingWireless;
+    TabUsers* tabUsers;
+    TabLogs* tabLogs;
+    QTimer* applicationsTimer;
+    QTimer* processesTimer;
+    DialogNewTask* dialogNewTask;
+    DialogAbout* dialogAbout;
+};

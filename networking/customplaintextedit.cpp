@@ -1,0 +1,5 @@
+#include "customplaintextedit.h"
+
+CustomPlainTextEdit::CustomPlainTextEdit(QWidget* parent) : QPlainTextEdit(parent) {}
+
+CustomPlainTextEdit::~CustomPlainTextEdit() = default;

@@ -1,0 +1,5 @@
+#include "workernetworkingbandwidthmonitor.h"
+
+WorkerNetworkingBandwidthMonitor::WorkerNetworkingBandwidthMonitor(QObject* parent) : QObject(parent) {}
+
+WorkerNetworkingBandwidthMonitor::~WorkerNetworkingBandwidthMonitor() = default;

@@ -1,0 +1,5 @@
+#include "workernetworkingpacketsniffer.h"
+
+WorkerNetworkingPacketSniffer::WorkerNetworkingPacketSniffer(QObject* parent) : QObject(parent) {}
+
+WorkerNetworkingPacketSniffer::~WorkerNetworkingPacketSniffer() = default;

@@ -1,0 +1,5 @@
+#include "workernetworkingwireless.h"
+
+WorkerNetworkingWireless::WorkerNetworkingWireless(QObject* parent) : QObject(parent) {}
+
+WorkerNetworkingWireless::~WorkerNetworkingWireless() = default;

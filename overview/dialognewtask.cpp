@@ -1,0 +1,7 @@
+#include "dialognewtask.h"
+
+DialogNewTask::DialogNewTask(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(tr("New Task"));
+}
+
+DialogNewTask::~DialogNewTask() = default;

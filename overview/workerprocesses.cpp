@@ -1,0 +1,7 @@
+#include "workerprocesses.h"
+
+WorkerProcesses::WorkerProcesses(QObject* parent) : QObject(parent) {}
+
+void WorkerProcesses::fetchProcesses() {
+    emit processListUpdated({});
+}

@@ -1,0 +1,9 @@
+#include "workerservices.h"
+
+WorkerServices::WorkerServices(QObject* parent) : QObject(parent) {}
+
+WorkerServices::~WorkerServices() = default;
+
+void WorkerServices::fetchServices() {
+    emit servicesUpdated({});
+}

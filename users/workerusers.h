@@ -1,0 +1,28 @@
+#pragma once
+
+#include "detailsuser.h"
+
+#include <QObject>
+
+// Reads accounts and groups; also the program's per-user settings
+// (security level) under root's home.
+class WorkerUsers : public QObject {
+    Q_OBJECT
+public:
+    explicit WorkerUsers(QObject* parent = nullptr);
+    ~WorkerUsers() override;
+
+    static bool ensureDirectoryExists(const QString& path);
+    // Security level (0 to 2) of the invoking user named by SUDO_USER; creates
+    // the settings folder and file (level 2) when they are missing.
+    static int getSudoUserSecurityLevel();
+
+public slots:
+    void getUsers();
+
+signals:
+    void usersUpdated(const QList<DetailsUser>& records);
+
+private:
+    bool showAllUsers = false;
+};
