@@ -1,0 +1,107 @@
+#include "startup.h"
+
+#include <QtTest>
+
+#include <cstdio>
+
+// The launch decisions and the catalogue search order, without starting Qt's GUI.
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void launchDecision_data() {
+        QTest::addColumn<int>("uid");
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QByteArray>("sudoUser");
+        QTest::addColumn<int>("action");
+        const QByteArray unset;
+        QTest::newRow("plain sudo") << 0 << QByteArray("/root") << QByteArray("alice")
+                                    << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo without HOME")
+            << 0 << unset << QByteArray("alice") << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo -E") << 0 << QByteArray("/home/alice") << QByteArray("alice")
+                                 << int(LaunchAction::Run);
+        QTest::newRow("root login") << 0 << QByteArray("/root") << unset << int(LaunchAction::Run);
+        QTest::newRow("root, /root/ is not /root")
+            << 0 << QByteArray("/root/") << QByteArray("a") << int(LaunchAction::Run);
+        QTest::newRow("regular user")
+            << 1000 << QByteArray("/home/alice") << unset << int(LaunchAction::ReExecute);
+        QTest::newRow("regular user, odd env")
+            << 1000 << QByteArray("/root") << QByteArray("x") << int(LaunchAction::ReExecute);
+    }
+    void launchDecision() {
+        QFETCH(int, uid);
+        QFETCH(QByteArray, home);
+        QFETCH(QByteArray, sudoUser);
+        QFETCH(int, action);
+        const LaunchAction decided =
+            decideLaunch(static_cast<uid_t>(uid), home.isNull() ? nullptr : home.constData(),
+                         sudoUser.isNull() ? nullptr : sudoUser.constData());
+        QCOMPARE(int(decided), action);
+    }
+
+    void sudoArgumentsDropArgv0() {
+        char arg0[] = "/usr/local/bin/tessmar";
+        char arg1[] = "-x";
+        char arg2[] = "y; rm -rf /";
+        char* argv[] = {arg0, arg1, arg2, nullptr};
+        const std::vector<std::string> expected{"sudo", "-E", "tessmar", "-x", "y; rm -rf /"};
+        QVERIFY(sudoArguments(3, argv) == expected);
+        QVERIFY(sudoArguments(1, argv) == (std::vector<std::string>{"sudo", "-E", "tessmar"}));
+    }
+
+    void bannerPrintsNullForUnsetVariables() {
+        char* buffer = nullptr;
+        size_t size = 0;
+        FILE* out = open_memstream(&buffer, &size);
+        printRootBanner(out, ":0", nullptr, nullptr);
+        std::fclose(out);
+        const QString text = QString::fromUtf8(buffer, int(size));
+        std::free(buffer);
+        QCOMPARE(text, QString("Application is running as root.\nDISPLAY=:0\nXAUTHORITY=(null)\n"
+                               "DBUS_SESSION_BUS_ADDRESS=(null)\n"));
+    }
+
+    void translationSearchOrder_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("full locale") << "de_DE"
+                                     << QStringList{"/app/tessmar_de_DE.qm", "/app/tessmar_de.qm",
+                                                    "/sys/tessmar_de_DE.qm", "/sys/tessmar_de.qm"};
+        QTest::newRow("no underscore: same name twice")
+            << "C"
+            << QStringList{"/app/tessmar_C.qm", "/app/tessmar_C.qm", "/sys/tessmar_C.qm",
+                           "/sys/tessmar_C.qm"};
+        QTest::newRow("only the first underscore splits")
+            << "sr_RS_latin"
+            << QStringList{"/app/tessmar_sr_RS_latin.qm", "/app/tessmar_sr.qm", "/sys/tessmar_sr_RS_latin.qm",
+                           "/sys/tessmar_sr.qm"};
+    }
+    void translationSearchOrder() {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, expected);
+        QCOMPARE(translationCandidates("/app", "/sys", locale), expected);
+    }
+
+    void localeFromEnvironment() {
+        qputenv("APP_LOCALE", "de_DE");
+        QCOMPARE(interfaceLocaleName(), QString("de_DE"));
+        qputenv("APP_LOCALE", "");
+        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
+        qunsetenv("APP_LOCALE");
+        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
+    }
+
+    void programCatalogueFromProgramFolder() {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(qEnvironmentVariable("TESSMAR_TEST_QM_DIR") + "/tessmar_xx.qm",
+                            dir.path() + "/tessmar_xx.qm"));
+        QTranslator translator;
+        QVERIFY(loadProgramTranslation(translator, dir.path(), "xx_YY"));
+        QCOMPARE(translator.translate("MainWindow", "Overview"), QString("[Overview]"));
+        QTranslator missing;
+        QVERIFY(!loadProgramTranslation(missing, dir.path(), "zz_ZZ"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
