@@ -2,7 +2,9 @@
 
 #include <QPlainTextEdit>
 
-// The packet payload panes: in hex mode the cursor moves and selects whole bytes.
+// The packet payload panes. In hex view (byte i at characters 3i, 3i+1 and a
+// space) the cursor moves and selects whole bytes and clicks report the byte;
+// the ASCII pane reports the clicked character.
 class CustomPlainTextEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
@@ -10,6 +12,8 @@ public:
     ~CustomPlainTextEdit() override;
 
     void setHexView(bool enabled) { hexView = enabled; }
+    bool isHexView() const { return hexView; }
+
     QSize sizeHint() const override { return QSize(100, 0); }
     QSize minimumSizeHint() const override { return QSize(100, 0); }
 
@@ -17,6 +21,16 @@ signals:
     void hexClicked(int position);
     void asciiClicked(int position);
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    int lastValidPosition() const;
+    // Selects the byte whose first digit is nearest at or before position.
+    void selectByteAround(int position);
+    void selectByte(int position);
+
     bool hexView = false;
 };

@@ -1,23 +1,90 @@
 #include "tabnetworkingbandwidthmonitor.h"
 
-#include "mainwindow.h"
+#include "formwidget.h"
 #include "ui_mainwindow.h"
 #include "workernetworkingbandwidthmonitor.h"
 #include "workerthread.h"
 
+#include <QBoxLayout>
+#include <QDebug>
+#include <QLabel>
+#include <QTimer>
+
 TabNetworkingBandwidthMonitor::TabNetworkingBandwidthMonitor(Ui::MainWindow* ui, QWidget* parent)
     : QWidget(parent), ui(ui) {
-    auto* worker = new WorkerNetworkingBandwidthMonitor;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workernetworkingbandwidthmonitor"));
+    qDebug() << "We are here in tab Networking Bandwidth Monitor!";
+    workerThread = std::make_unique<WorkerThread>(new WorkerNetworkingBandwidthMonitor,
+                                                  QStringLiteral("workernetworkingbandwidthmonitor"));
     workerThread->start();
+
+    frameRX = ui->frameNetworkingRX;
+    frameTX = ui->frameNetworkingTX;
+    labelDownload = formWidget<QLabel>(parent, "labelNetworkingDownload");
+    labelDownloadSpeed = formWidget<QLabel>(parent, "labelNetworkingDownloadSpeed");
+    labelUpload = formWidget<QLabel>(parent, "labelNetworkingUpload");
+    labelUploadSpeed = formWidget<QLabel>(parent, "labelNetworkingUploadSpeed");
+    for (QFrame* frame : {frameRX, frameTX}) {
+        if (!frame->layout())
+            new QVBoxLayout(frame);
+    }
+
+    samplingTimer = new QTimer(this);
+    samplingTimer->setInterval(500);
+    connect(samplingTimer, &QTimer::timeout, this, &TabNetworkingBandwidthMonitor::updateNetworkStats);
 }
 
-TabNetworkingBandwidthMonitor::~TabNetworkingBandwidthMonitor() = default;
+TabNetworkingBandwidthMonitor::~TabNetworkingBandwidthMonitor() {
+    samplingTimer->stop();
+}
 
-void TabNetworkingBandwidthMonitor::startTimer() {}
+bool TabNetworkingBandwidthMonitor::isSampling() const {
+    return samplingTimer->isActive();
+}
 
-void TabNetworkingBandwidthMonitor::stopTimer() {}
+void TabNetworkingBandwidthMonitor::startTimer() {
+    samplingTimer->start();
+}
+
+void TabNetworkingBandwidthMonitor::stopTimer() {
+    samplingTimer->stop();
+}
+
+void TabNetworkingBandwidthMonitor::updateNetworkStats() {}
 
 void TabNetworkingBandwidthMonitor::handleWindowResized(const QSize& newSize) {
-    Q_UNUSED(newSize)
+    if (auto* layout = qobject_cast<QBoxLayout*>(ui->groupBoxNetworkingGraphs->layout())) {
+        const bool wantHorizontal = newSize.height() < 581;
+        const QBoxLayout::Direction direction = layout->direction();
+        if (wantHorizontal && direction == QBoxLayout::TopToBottom) {
+            layout->setDirection(QBoxLayout::LeftToRight);
+            qDebug() << "Switched to horizontal layout";
+            layout->setStretch(0, 1);
+            layout->setStretch(1, 1);
+        } else if (!wantHorizontal && direction == QBoxLayout::LeftToRight) {
+            layout->setDirection(QBoxLayout::TopToBottom);
+            qDebug() << "Switched to vertical layout";
+            layout->setStretch(0, 1);
+            layout->setStretch(1, 1);
+        }
+    }
+    positionSpeedLabels();
+    // The frames have their final geometry only once the layout has run.
+    QTimer::singleShot(200, this, &TabNetworkingBandwidthMonitor::positionSpeedLabels);
+}
+
+void TabNetworkingBandwidthMonitor::positionSpeedLabels() {
+    for (QLabel* caption : {labelDownload, labelUpload}) {
+        if (!caption)
+            continue;
+        caption->adjustSize();
+        caption->raise();
+        caption->move(5, 5);
+    }
+    for (QLabel* speed : {labelDownloadSpeed, labelUploadSpeed}) {
+        if (!speed || !speed->parentWidget())
+            continue;
+        speed->adjustSize();
+        speed->raise();
+        speed->move(speed->parentWidget()->width() - speed->width() - 5, 5);
+    }
 }

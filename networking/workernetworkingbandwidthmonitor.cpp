@@ -1,5 +1,9 @@
 #include "workernetworkingbandwidthmonitor.h"
 
-WorkerNetworkingBandwidthMonitor::WorkerNetworkingBandwidthMonitor(QObject* parent) : QObject(parent) {}
+#include <QDebug>
+
+WorkerNetworkingBandwidthMonitor::WorkerNetworkingBandwidthMonitor(QObject* parent) : QObject(parent) {
+    qDebug() << "We are here in Worker Networking Bandwidth Monitor";
+}
 
 WorkerNetworkingBandwidthMonitor::~WorkerNetworkingBandwidthMonitor() = default;

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+// Sampling runs on the GUI thread; this worker's thread carries no work.
 class WorkerNetworkingBandwidthMonitor : public QObject {
     Q_OBJECT
 public:

@@ -5,36 +5,83 @@
 #include <QMetaType>
 #include <QString>
 
+// One parsed line of each Logs page. Severity: 0 information, 1 warning,
+// 2 error. Numbers start at 0 so that a record nobody filled is harmless.
+
 struct DetailsLogsSysLog {
-    QString name;
+    QString timestamp;
+    QString hostname;
+    QString service;
+    QString message;
+    int severity = 0;
+    QIcon icon;
 };
 
 struct DetailsLogsAuthLog {
-    QString name;
+    QString timestamp;
+    QString hostname;
+    QString service;
+    QString message;
+    int severity = 0;
+    QIcon icon;
 };
 
 struct DetailsLogsKernLog {
-    QString name;
+    QString timestamp;
+    QString hostname;
+    QString component;
+    QString kernelTime;
+    QString message;
+    int severity = 0;
+    QIcon icon;
 };
 
 struct DetailsLogsDmesgLog {
-    QString name;
+    QString timestamp; // seconds since boot
+    QString message;
+    int severity = 0;
+    QIcon icon;
 };
 
 struct DetailsLogsBootLog {
-    QString name;
+    QString timestamp;
+    QString message;
+    QString status; // "[ OK ]", "[ FAILED ]" or empty
+    int severity = 0;
+    QIcon icon;
 };
 
+// One local user with a summary of logins; no severity.
 struct DetailsLogsFailLog {
-    QString name;
+    QString username;
+    int logins = 0;
+    bool loggedIn = false;
+    QString timeSpent;
+    int failedLogins = 0;
+    int maxFails = 0;
+    QString lastLogin;
 };
 
 struct DetailsLogsDpkgLog {
-    QString name;
+    QString timestamp;
+    QString action;
+    QString packageName;
+    QString version;
+    QString architecture;
+    int severity = 0;
+    QIcon icon;
 };
 
 struct DetailsLogsFlatpakLog {
-    QString name;
+    int id = 0; // running number in the list, from 1
+    QString timestamp;
+    QString action;
+    QString appId;
+    QString version;
+    QString type;
+    QString remote;
+    int severity = 0;
+    QIcon icon;
 };
 
 Q_DECLARE_METATYPE(DetailsLogsSysLog)

@@ -1,12 +1,17 @@
 #pragma once
 
-#include <QIcon>
 #include <QList>
 #include <QMetaType>
 #include <QString>
 
+// One systemd service unit file as listed on the Services page.
 struct DetailsService {
-    QString name;
+    QString unitName; // with its ".service" suffix
+    QString unitFileState;
+    QString activeState;
+    QString subState;
+    QString extra;
+    QString description;
 };
 
 Q_DECLARE_METATYPE(DetailsService)

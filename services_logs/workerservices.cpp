@@ -5,5 +5,10 @@ WorkerServices::WorkerServices(QObject* parent) : QObject(parent) {}
 WorkerServices::~WorkerServices() = default;
 
 void WorkerServices::fetchServices() {
-    emit servicesUpdated({});
+    emit serviceListUpdated({});
+}
+
+void WorkerServices::requestSetShowFailedServices(bool checked) {
+    showFailedServices = checked;
+    fetchServices();
 }

@@ -4,9 +4,25 @@
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
+// One local account as the Users page and the user dialogs see it.
 struct DetailsUser {
-    QString name;
+    QString username;
+    int uid = 0;
+    int gid = 0;
+    int securityLevel = 0; // 0 to 2
+    QString userType;
+    bool isOnlyAdministrator = false;
+    QString realName;
+    QString homeDirectory;
+    QString loginShell;
+    QString lastLoginTime;
+    bool isLoggedIn = false;
+    QIcon icon;
+    QString description;
+    QStringList groups;
+    bool autoLogin = false;
 };
 
 Q_DECLARE_METATYPE(DetailsUser)

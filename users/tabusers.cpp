@@ -1,15 +1,185 @@
 #include "tabusers.h"
 
-#include "mainwindow.h"
+#include "formwidget.h"
 #include "ui_mainwindow.h"
+#include "useritemdelegate.h"
+#include "usersortproxymodel.h"
 #include "workerthread.h"
 #include "workerusers.h"
 
+#include <QCheckBox>
+#include <QDebug>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QStandardItemModel>
+
+namespace {
+bool isViewOnlyType(const QString& userType) {
+    return userType == QLatin1String("Root account") || userType == QLatin1String("System account") ||
+           userType == QLatin1String("Service account");
+}
+} // namespace
+
 TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
+    qDebug() << "Here in tab Users!";
     auto* worker = new WorkerUsers;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerusers"));
-    connect(this, &TabUsers::requestUpdateUsersTable, worker, &WorkerUsers::getUsers, Qt::QueuedConnection);
+    connect(worker, &WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
+    if (auto* showAll = formWidget<QCheckBox>(parent, "checkBoxShowAllUsers")) {
+        connect(
+            showAll, &QCheckBox::stateChanged, worker,
+            [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
+            Qt::QueuedConnection);
+    }
     workerThread->start();
+
+    if (auto* filter = formWidget<QLineEdit>(parent, "lineEditUsersFilter"))
+        connect(filter, &QLineEdit::textChanged, this, &TabUsers::onFilterTextChanged);
+
+    QListView* view = ui->listViewUsers;
+    model = new QStandardItemModel(this);
+    view->setModel(model);
+    view->setViewMode(QListView::IconMode);
+    view->setIconSize(QSize(190, 190));
+    view->setGridSize(QSize(206, 230));
+    view->setWordWrap(true);
+    view->setResizeMode(QListView::Adjust);
+    view->setDragDropMode(QAbstractItemView::NoDragDrop);
+
+    proxy = new UserSortProxyModel(this);
+    proxy->setSourceModel(model);
+    view->setModel(proxy);
+    view->setItemDelegate(new UserItemDelegate(this));
+    view->verticalScrollBar()->setSingleStep(20);
+    proxy->sort(0, Qt::AscendingOrder);
+
+    connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TabUsers::onUserSelectionChanged);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QWidget::customContextMenuRequested, this, &TabUsers::showContextMenu);
+    connect(view, &QAbstractItemView::doubleClicked, this, &TabUsers::openDialogEditUser);
+
+    connect(ui->pushButtonAddUser, &QPushButton::clicked, this, &TabUsers::openDialogAddUser);
+    connect(ui->pushButtonEditUser, &QPushButton::clicked, this, &TabUsers::openDialogEditUser);
+    if (auto* deleteButton = formWidget<QPushButton>(parent, "pushButtonDeleteUser"))
+        connect(deleteButton, &QPushButton::clicked, this, &TabUsers::openDialogDeleteUser);
+
+    connect(this, &TabUsers::requestUpdateUsersTable, worker, &WorkerUsers::getUsers, Qt::QueuedConnection);
+    emit requestUpdateUsersTable();
 }
 
 TabUsers::~TabUsers() = default;
+
+void TabUsers::updateUsersTable() {
+    emit requestUpdateUsersTable();
+}
+
+void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
+    QListView* view = ui->listViewUsers;
+    int selectedUid = -1;
+    const QModelIndex current = view->currentIndex();
+    if (current.isValid()) {
+        selectedUid = current.data(UserSortProxyModel::UidRole).toInt();
+        qDebug() << "Current index (" << current << ") is indeed valid, the UID is: " << selectedUid;
+    } else {
+        qDebug() << "Current index is not valid!";
+    }
+
+    model->clear();
+    for (const DetailsUser& user : users) {
+        if (user.icon.isNull())
+            continue;
+        auto* item = new QStandardItem(QIcon(user.icon.pixmap(190, 190)), user.userType);
+        item->setData(user.uid, UserSortProxyModel::UidRole);
+        item->setData(user.username, UserSortProxyModel::UserNameRole);
+        item->setData(user.userType, UserSortProxyModel::UserTypeRole);
+        item->setData(user.icon, UserSortProxyModel::PlainIconRole);
+        item->setEditable(false);
+        model->appendRow(item);
+    }
+
+    for (int row = 0; selectedUid != -1 && row < model->rowCount(); ++row) {
+        const QModelIndex source = model->index(row, 0);
+        if (source.data(UserSortProxyModel::UidRole).toInt() == selectedUid) {
+            qDebug() << "We have a match! Setting the current index now.";
+            view->setCurrentIndex(proxy->mapFromSource(source));
+            break;
+        }
+    }
+}
+
+void TabUsers::setEditMode(bool viewOnly) {
+    if (auto* deleteButton = formWidget<QPushButton>(parentWidget(), "pushButtonDeleteUser"))
+        deleteButton->setEnabled(!viewOnly);
+    ui->pushButtonEditUser->setText(viewOnly ? tr("View User") : tr("Edit User"));
+    ui->pushButtonEditUser->setIcon(
+        QIcon(viewOnly ? QStringLiteral(":/icons/visible") : QStringLiteral(":/icons/edit")));
+}
+
+void TabUsers::onUserSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    Q_UNUSED(deselected)
+    ui->pushButtonEditUser->setEnabled(!selected.isEmpty());
+    if (selected.isEmpty()) {
+        setEditMode(false);
+        if (auto* deleteButton = formWidget<QPushButton>(parentWidget(), "pushButtonDeleteUser"))
+            deleteButton->setEnabled(false);
+        return;
+    }
+    setEditMode(isViewOnlyType(selected.indexes().first().data(UserSortProxyModel::UserTypeRole).toString()));
+}
+
+void TabUsers::showContextMenu(const QPoint& pos) {
+    QListView* view = ui->listViewUsers;
+    QMenu menu(this);
+    QAction* addAction = menu.addAction(QIcon(QStringLiteral(":/icons/add")), tr("Add User..."));
+    QAction* editAction = menu.addAction(QIcon(QStringLiteral(":/icons/edit")), tr("Edit User..."));
+    QAction* deleteAction = menu.addAction(QIcon(QStringLiteral(":/icons/delete")), tr("Delete User..."));
+    if (view->selectionModel()->hasSelection()) {
+        const QModelIndex index = view->indexAt(pos);
+        if (index.isValid() && isViewOnlyType(index.data(UserSortProxyModel::UserTypeRole).toString())) {
+            deleteAction->setEnabled(false);
+            editAction->setText(tr("View User..."));
+            editAction->setIcon(QIcon(QStringLiteral(":/icons/visible")));
+        }
+    } else {
+        editAction->setEnabled(false);
+        deleteAction->setEnabled(false);
+    }
+    QAction* chosen = menu.exec(view->viewport()->mapToGlobal(pos));
+    if (chosen == editAction)
+        openDialogEditUser();
+    else if (chosen == deleteAction)
+        openDialogDeleteUser();
+    else if (chosen == addAction)
+        openDialogAddUser();
+}
+
+void TabUsers::onFilterTextChanged() {
+    if (auto* filter = formWidget<QLineEdit>(parentWidget(), "lineEditUsersFilter"))
+        proxy->setFilterFixedString(filter->text().trimmed());
+}
+
+void TabUsers::openDialogAddUser() {
+    qDebug() << "The Add User dialog is not available in this build";
+}
+
+void TabUsers::openDialogEditUser() {
+    const QModelIndex current = ui->listViewUsers->currentIndex();
+    if (!current.isValid()) {
+        qDebug() << "No user selected";
+        return;
+    }
+    qDebug() << "The Edit User dialog is not available in this build; user"
+             << current.data(UserSortProxyModel::UserNameRole).toString();
+}
+
+void TabUsers::openDialogDeleteUser() {
+    const QModelIndex current = ui->listViewUsers->currentIndex();
+    if (!current.isValid()) {
+        qDebug() << "No user selected";
+        return;
+    }
+    qDebug() << "The Delete User dialog is not available in this build; user"
+             << current.data(UserSortProxyModel::UserNameRole).toString();
+}

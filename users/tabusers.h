@@ -1,25 +1,44 @@
 #pragma once
 
+#include "detailsuser.h"
+
 #include <QWidget>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
+class QItemSelection;
+class QStandardItemModel;
+class UserSortProxyModel;
 class WorkerThread;
 
+// The Users tab: a grid of account tiles with a filter, the Add, Edit and
+// Delete User buttons and their context menu.
 class TabUsers : public QWidget {
     Q_OBJECT
 public:
     TabUsers(Ui::MainWindow* ui, QWidget* parent);
     ~TabUsers() override;
 
-public slots:
-
 signals:
     void requestUpdateUsersTable();
 
+public slots:
+    void onUserDataReady(const QList<DetailsUser>& users);
+    void updateUsersTable();
+    void openDialogAddUser();
+    void openDialogEditUser();
+    void openDialogDeleteUser();
+
 private:
+    void onUserSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void showContextMenu(const QPoint& pos);
+    void onFilterTextChanged();
+    void setEditMode(bool viewOnly);
+
     Ui::MainWindow* ui;
+    QStandardItemModel* model;
+    UserSortProxyModel* proxy;
     std::unique_ptr<WorkerThread> workerThread;
 };
