@@ -1,3 +1,4 @@
+#include "apppalette.h"
 #include "ui_mainwindow.h"
 
 #include <QtTest>
@@ -1176,6 +1177,55 @@ private slots:
     }
 
     void avatarFrameFitsTheTile() { QCOMPARE(QPixmap(":/icons/frame").size(), QSize(190, 190)); }
+
+    // Shows every page and sub-page for real and grabs it. With
+    // TESSMAR_SCREENSHOT_DIR set (scripts/screenshots) the pictures are kept.
+    void everyPageRenders_data() {
+        QTest::addColumn<int>("mainIndex");
+        QTest::addColumn<QString>("innerTabs");
+        QTest::addColumn<int>("innerIndex");
+        const QStringList mainPages = {"overview", "applications", "processes", "services",
+                                       "cronjobs", "networking",   "users",     "logs"};
+        for (int i = 0; i < mainPages.size(); ++i)
+            if (i != 5 && i != 7)
+                QTest::newRow(qPrintable(mainPages[i])) << i << QString() << 0;
+        const QStringList networking = {"bandwidth", "sniffer", "wireless"};
+        for (int i = 0; i < networking.size(); ++i)
+            QTest::newRow(qPrintable("networking-" + networking[i])) << 5 << "tabWidgetNetworkingTabs" << i;
+        const QStringList logs = {"syslog",  "authlog", "kernlog", "dmesg",
+                                  "bootlog", "userlog", "debapps", "flatpak"};
+        for (int i = 0; i < logs.size(); ++i)
+            QTest::newRow(qPrintable("logs-" + logs[i])) << 7 << "tabWidgetLogsTabs" << i;
+    }
+    void everyPageRenders() {
+        QFETCH(int, mainIndex);
+        QFETCH(QString, innerTabs);
+        QFETCH(int, innerIndex);
+        static bool shown = [this] {
+            applyApplicationPalette(*qApp, false);
+            window.resize(1000, 720);
+            window.show();
+            return QTest::qWaitForWindowExposed(&window);
+        }();
+        QVERIFY(shown);
+        ui.tabWidgetMainTabs->setCurrentIndex(mainIndex);
+        if (!innerTabs.isEmpty())
+            window.findChild<QTabWidget*>(innerTabs)->setCurrentIndex(innerIndex);
+        QCoreApplication::processEvents();
+        const QImage image = window.grab().toImage();
+        QCOMPARE(image.size(), window.size() * window.devicePixelRatioF());
+
+        // A page that failed to lay out or paint comes out (nearly) uniform.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                colours.insert(image.pixel(x, y));
+        QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            QVERIFY(image.save(folder + "/" + QTest::currentDataTag() + ".png"));
+    }
 };
 
 QTEST_MAIN(TestMainForm)
