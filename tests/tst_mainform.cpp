@@ -1203,6 +1203,8 @@ private slots:
         QFETCH(int, innerIndex);
         static bool shown = [this] {
             applyApplicationPalette(*qApp, false);
+            // Other tests look for the program's window by its title.
+            window.setWindowTitle("Tessmar form pictures");
             window.resize(1000, 720);
             window.show();
             return QTest::qWaitForWindowExposed(&window);
