@@ -2,6 +2,7 @@
 
 #include "dialogabout.h"
 #include "dialognewtask.h"
+#include "resourceloader.h"
 #include "tabapplications.h"
 #include "tabcronjobs.h"
 #include "tablogs.h"
@@ -45,6 +46,7 @@ template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+    loadProgramResources();
     ui->setupUi(this);
     installEventFilter(this);
 

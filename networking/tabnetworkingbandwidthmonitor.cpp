@@ -1,6 +1,5 @@
 #include "tabnetworkingbandwidthmonitor.h"
 
-#include "formwidget.h"
 #include "ui_mainwindow.h"
 #include "workernetworkingbandwidthmonitor.h"
 #include "workerthread.h"
@@ -19,10 +18,10 @@ TabNetworkingBandwidthMonitor::TabNetworkingBandwidthMonitor(Ui::MainWindow* ui,
 
     frameRX = ui->frameNetworkingRX;
     frameTX = ui->frameNetworkingTX;
-    labelDownload = formWidget<QLabel>(parent, "labelNetworkingDownload");
-    labelDownloadSpeed = formWidget<QLabel>(parent, "labelNetworkingDownloadSpeed");
-    labelUpload = formWidget<QLabel>(parent, "labelNetworkingUpload");
-    labelUploadSpeed = formWidget<QLabel>(parent, "labelNetworkingUploadSpeed");
+    labelDownload = ui->labelNetworkingDownload;
+    labelDownloadSpeed = ui->labelNetworkingDownloadSpeed;
+    labelUpload = ui->labelNetworkingUpload;
+    labelUploadSpeed = ui->labelNetworkingUploadSpeed;
     for (QFrame* frame : {frameRX, frameTX}) {
         if (!frame->layout())
             new QVBoxLayout(frame);

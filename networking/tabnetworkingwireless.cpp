@@ -1,7 +1,6 @@
 #include "tabnetworkingwireless.h"
 
 #include "commandrunner.h"
-#include "formwidget.h"
 #include "mainwindow.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -13,20 +12,6 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
-
-namespace {
-const char* const routerInfoLabels[] = {
-    "labelWirelessRouterIPAddress",
-    "labelWirelessBSSID",
-    "labelWirelessVendor",
-    "labelWirelessChannels",
-    "labelWirelessFrequencies",
-    "labelWirelessProtocols",
-    "labelWirelessUptime",
-    "labelWirelessEncryptionMethods",
-    "labelWirelessAuthenticationMethods",
-};
-} // namespace
 
 TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qDebug() << "We are here in Tab Networking Wireless!";
@@ -74,9 +59,8 @@ void TabNetworkingWireless::stopTimer() {
 }
 
 QString TabNetworkingWireless::selectedInterface() const {
-    if (auto* combo = formWidget<QComboBox>(parentWidget(), "comboBoxNetworkingWirelessSelectWifiInterface"))
-        return combo->currentText();
-    return wirelessInterface;
+    const QString chosen = ui->comboBoxNetworkingWirelessSelectWifiInterface->currentText();
+    return chosen.isEmpty() ? wirelessInterface : chosen;
 }
 
 void TabNetworkingWireless::findWirelessInterface() {
@@ -89,25 +73,30 @@ void TabNetworkingWireless::findWirelessInterface() {
             continue;
         wirelessInterface = line.mid(line.lastIndexOf(QLatin1Char(' ')) + 1).trimmed();
         qDebug() << "First available wireless interface found:" << wirelessInterface;
-        if (auto* combo =
-                formWidget<QComboBox>(parentWidget(), "comboBoxNetworkingWirelessSelectWifiInterface"))
-            combo->addItem(wirelessInterface);
+        ui->comboBoxNetworkingWirelessSelectWifiInterface->addItem(wirelessInterface);
         return;
     }
     qDebug() << "No wireless interface found.";
 }
 
 void TabNetworkingWireless::setRouterInfoLabels(const QString& text) {
-    for (const char* name : routerInfoLabels) {
-        if (auto* label = formWidget<QLabel>(parentWidget(), name))
-            label->setText(text);
-    }
+    QLabel* const routerInfoLabels[] = {
+        ui->labelWirelessRouterIPAddress,
+        ui->labelWirelessBSSID,
+        ui->labelWirelessVendor,
+        ui->labelWirelessChannels,
+        ui->labelWirelessFrequencies,
+        ui->labelWirelessProtocols,
+        ui->labelWirelessUptime,
+        ui->labelWirelessEncryptionMethods,
+        ui->labelWirelessAuthenticationMethods,
+    };
+    for (QLabel* label : routerInfoLabels)
+        label->setText(text);
 }
 
 void TabNetworkingWireless::onThemeChanged() {
-    auto* bar = formWidget<QProgressBar>(parentWidget(), "progressBarLinkQuality");
-    if (!bar)
-        return;
+    QProgressBar* bar = ui->progressBarLinkQuality;
     QString styleSheet = bar->styleSheet();
     if (isDarkTheme())
         styleSheet.replace(QLatin1String("#E0E0E0"), QLatin1String("#202A36"));
@@ -129,11 +118,9 @@ void TabNetworkingWireless::updateUptime() {
         uptimeHours = 0;
         ++uptimeDays;
     }
-    if (auto* label = formWidget<QLabel>(parentWidget(), "labelWirelessUptime")) {
-        label->setText(QStringLiteral("%1D %2:%3:%4")
-                           .arg(uptimeDays)
-                           .arg(uptimeHours, 2, 10, QLatin1Char('0'))
-                           .arg(uptimeMinutes, 2, 10, QLatin1Char('0'))
-                           .arg(uptimeSeconds, 2, 10, QLatin1Char('0')));
-    }
+    ui->labelWirelessUptime->setText(QStringLiteral("%1D %2:%3:%4")
+                                         .arg(uptimeDays)
+                                         .arg(uptimeHours, 2, 10, QLatin1Char('0'))
+                                         .arg(uptimeMinutes, 2, 10, QLatin1Char('0'))
+                                         .arg(uptimeSeconds, 2, 10, QLatin1Char('0')));
 }

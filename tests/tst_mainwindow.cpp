@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(window->windowTitle(), QString("Tessmar"));
         QCOMPARE(window->minimumSize(), QSize(720, 500));
         QCOMPARE(window->size(), QSize(720, 500));
-        QVERIFY(!window->windowIcon().isNull());
+        QVERIFY(!window->windowIcon().pixmap(32).isNull()); // the resources are linked in
 
         QCOMPARE(tabTitles(ui->tabWidgetMainTabs),
                  (QStringList{"Overview", "Applications", "Processes", "Services", "Cron Jobs", "Networking",

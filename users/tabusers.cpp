@@ -1,6 +1,5 @@
 #include "tabusers.h"
 
-#include "formwidget.h"
 #include "ui_mainwindow.h"
 #include "useritemdelegate.h"
 #include "usersortproxymodel.h"
@@ -26,16 +25,13 @@ TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui
     auto* worker = new WorkerUsers;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerusers"));
     connect(worker, &WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
-    if (auto* showAll = formWidget<QCheckBox>(parent, "checkBoxShowAllUsers")) {
-        connect(
-            showAll, &QCheckBox::stateChanged, worker,
-            [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
-            Qt::QueuedConnection);
-    }
+    connect(
+        ui->checkBoxShowAllUsers, &QCheckBox::stateChanged, worker,
+        [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
+        Qt::QueuedConnection);
     workerThread->start();
 
-    if (auto* filter = formWidget<QLineEdit>(parent, "lineEditUsersFilter"))
-        connect(filter, &QLineEdit::textChanged, this, &TabUsers::onFilterTextChanged);
+    connect(ui->lineEditUsersFilter, &QLineEdit::textChanged, this, &TabUsers::onFilterTextChanged);
 
     QListView* view = ui->listViewUsers;
     model = new QStandardItemModel(this);
@@ -62,8 +58,7 @@ TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui
 
     connect(ui->pushButtonAddUser, &QPushButton::clicked, this, &TabUsers::openDialogAddUser);
     connect(ui->pushButtonEditUser, &QPushButton::clicked, this, &TabUsers::openDialogEditUser);
-    if (auto* deleteButton = formWidget<QPushButton>(parent, "pushButtonDeleteUser"))
-        connect(deleteButton, &QPushButton::clicked, this, &TabUsers::openDialogDeleteUser);
+    connect(ui->pushButtonDeleteUser, &QPushButton::clicked, this, &TabUsers::openDialogDeleteUser);
 
     connect(this, &TabUsers::requestUpdateUsersTable, worker, &WorkerUsers::getUsers, Qt::QueuedConnection);
     emit requestUpdateUsersTable();
@@ -110,8 +105,7 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
 }
 
 void TabUsers::setEditMode(bool viewOnly) {
-    if (auto* deleteButton = formWidget<QPushButton>(parentWidget(), "pushButtonDeleteUser"))
-        deleteButton->setEnabled(!viewOnly);
+    ui->pushButtonDeleteUser->setEnabled(!viewOnly);
     ui->pushButtonEditUser->setText(viewOnly ? tr("View User") : tr("Edit User"));
     ui->pushButtonEditUser->setIcon(
         QIcon(viewOnly ? QStringLiteral(":/icons/visible") : QStringLiteral(":/icons/edit")));
@@ -122,8 +116,7 @@ void TabUsers::onUserSelectionChanged(const QItemSelection& selected, const QIte
     ui->pushButtonEditUser->setEnabled(!selected.isEmpty());
     if (selected.isEmpty()) {
         setEditMode(false);
-        if (auto* deleteButton = formWidget<QPushButton>(parentWidget(), "pushButtonDeleteUser"))
-            deleteButton->setEnabled(false);
+        ui->pushButtonDeleteUser->setEnabled(false);
         return;
     }
     setEditMode(isViewOnlyType(selected.indexes().first().data(UserSortProxyModel::UserTypeRole).toString()));
@@ -156,8 +149,7 @@ void TabUsers::showContextMenu(const QPoint& pos) {
 }
 
 void TabUsers::onFilterTextChanged() {
-    if (auto* filter = formWidget<QLineEdit>(parentWidget(), "lineEditUsersFilter"))
-        proxy->setFilterFixedString(filter->text().trimmed());
+    proxy->setFilterFixedString(ui->lineEditUsersFilter->text().trimmed());
 }
 
 void TabUsers::openDialogAddUser() {

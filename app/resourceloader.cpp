@@ -1,0 +1,7 @@
+#include "resourceloader.h"
+
+#include <QtGlobal>
+
+void loadProgramResources() {
+    Q_INIT_RESOURCE(resources);
+}
