@@ -1,20 +1,24 @@
 #pragma once
 
-#include <QIcon>
 #include <QList>
 #include <QMetaType>
 #include <QString>
+#include <QStringList>
 
-// One row of the process table.
+// One row of the process table, built on the scanner's thread and copied by
+// value to the GUI thread.
 struct DetailsProcess {
     QString pid;
     QString user;
     QString name;
     QString state;
-    QString cpu;
+    QString cpuUsage;
     QString memory;
-    QString priority;
-    QIcon icon;
+    QString nice;
+    // Theme icon names or absolute file paths, best first. The scanner only
+    // picks the candidates: QIcon and the theme lookup are not thread-safe,
+    // so the icon itself is built on the GUI thread.
+    QStringList iconNames;
 };
 
 Q_DECLARE_METATYPE(DetailsProcess)

@@ -1,30 +1,253 @@
 #include "tabprocesses.h"
 
+#include "commandrunner.h"
 #include "mainwindow.h"
+#include "numerictablewidgetitem.h"
+#include "processscanner.h"
+#include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workerprocesses.h"
 #include "workerthread.h"
 
+#include <QCoreApplication>
+#include <QDebug>
+#include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+
+#include <csignal>
+
 TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
+    // The list crosses threads; start-up registers it too, under its own names.
+    qRegisterMetaType<QList<DetailsProcess>>();
     auto* worker = new WorkerProcesses;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("processes"));
+    connect(worker, &WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady);
+    connect(
+        ui->checkBoxShowProcessesFromAllUsers, &QCheckBox::stateChanged, worker,
+        [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
+        Qt::QueuedConnection);
+    workerThread->start();
+
+    connect(ui->lineEditProcessFilter, &QLineEdit::textChanged, this, &TabProcesses::filterProcesses);
+    setupTable();
+    ui->tableProcesses->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->tableProcesses, &QWidget::customContextMenuRequested, this, &TabProcesses::showContextMenu);
+
     connect(this, &TabProcesses::requestUpdateProcessesTable, worker, &WorkerProcesses::fetchProcesses,
             Qt::QueuedConnection);
-    connect(worker, &WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady,
-            Qt::QueuedConnection);
-    workerThread->start();
+    emit requestUpdateProcessesTable();
+
     if (auto* window = qobject_cast<MainWindow*>(parent))
         connect(window, &MainWindow::themeChanged, this, &TabProcesses::onThemeChanged);
 }
 
 TabProcesses::~TabProcesses() = default;
 
+void TabProcesses::setupTable() {
+    QTableWidget* table = ui->tableProcesses;
+    table->setShowGrid(true);
+    table->setColumnCount(7);
+    table->setHorizontalHeaderLabels(
+        {tr("Process Name"), tr("User"), tr("% CPU"), tr("Memory"), tr("ID"), tr("Priority"), tr("State")});
+    table->horizontalHeader()->setSectionResizeMode(ColumnName, QHeaderView::Stretch);
+    const int widths[] = {100, 60, 80, 80, 80, 80};
+    for (int column = ColumnUser; column <= ColumnState; ++column)
+        table->setColumnWidth(column, widths[column - ColumnUser]);
+    table->sortByColumn(ColumnId, Qt::AscendingOrder);
+}
+
+QString TabProcesses::priorityLabel(int nice) {
+    if (nice < -10)
+        return QStringLiteral("Very High");
+    if (nice < 0)
+        return QStringLiteral("High");
+    if (nice == 0)
+        return QStringLiteral("Normal");
+    if (nice <= 10)
+        return QStringLiteral("Low");
+    return QStringLiteral("Very Low");
+}
+
+QColor TabProcesses::priorityColor(int nice) {
+    if (nice < -10)
+        return statusColorRed();
+    if (nice < 0)
+        return statusColorAmber();
+    if (nice == 0)
+        return statusColorGreen();
+    if (nice <= 10)
+        return statusColorBlue();
+    return QColor(237, 231, 246);
+}
+
+QString TabProcesses::stateLabel(const QString& state) {
+    static const std::pair<QChar, const char*> labels[] = {
+        {'I', "Idle"},           {'D', "Deep Sleep"}, {'R', "Running"}, {'S', "Idle"},   {'T', "Paused"},
+        {'t', "Paused (debug)"}, {'Z', "Zombie"},     {'X', "Dead"},    {'W', "Paging"}, {'P', "Parked"}};
+    for (const auto& [letter, label] : labels) {
+        if (state.contains(letter))
+            return QString::fromLatin1(label);
+    }
+    return QStringLiteral("Unknown");
+}
+
 void TabProcesses::updateProcessesTable() {
     emit requestUpdateProcessesTable();
 }
 
-void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processes) {
-    Q_UNUSED(processes)
+void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetails) {
+    QTableWidget* table = ui->tableProcesses;
+    const int currentRow = table->currentRow();
+    const QTableWidgetItem* currentId = currentRow >= 0 ? table->item(currentRow, ColumnId) : nullptr;
+    const QString selectedPid = currentId ? currentId->text() : QString();
+
+    table->setUpdatesEnabled(false);
+    table->setSortingEnabled(false);
+    table->clearContents();
+    table->setRowCount(processDetails.size());
+    const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
+    for (int row = 0; row < processDetails.size(); ++row) {
+        const DetailsProcess& process = processDetails.at(row);
+        const int nice = process.nice.toInt();
+        const QBrush background(priorityColor(nice));
+
+        auto* name = new QTableWidgetItem(iconCache.icon(process.iconNames), process.name);
+        auto* cpu = new NumericTableWidgetItem(process.cpuUsage);
+        auto* memory = new NumericTableWidgetItem(process.memory);
+        auto* id = new NumericTableWidgetItem(process.pid);
+        cpu->setTextAlignment(numberAlignment);
+        memory->setTextAlignment(numberAlignment);
+        id->setTextAlignment(numberAlignment);
+        QTableWidgetItem* cells[] = {name,
+                                     new QTableWidgetItem(process.user),
+                                     cpu,
+                                     memory,
+                                     id,
+                                     new QTableWidgetItem(priorityLabel(nice)),
+                                     new QTableWidgetItem(stateLabel(process.state))};
+        for (int column = 0; column < 7; ++column) {
+            cells[column]->setBackground(background);
+            table->setItem(row, column, cells[column]);
+        }
+    }
+    table->setSortingEnabled(true);
+    filterProcesses();
+
+    int selectedRow = -1;
+    if (!selectedPid.isEmpty()) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (table->item(row, ColumnId)->text() == selectedPid) {
+                selectedRow = row;
+                break;
+            }
+        }
+    }
+    // Selecting must never move the view.
+    QScrollBar* scrollBar = table->verticalScrollBar();
+    const int scrollValue = scrollBar->value();
+    if (selectedRow >= 0) {
+        table->selectRow(selectedRow);
+    } else {
+        table->clearSelection();
+        table->setCurrentIndex(QModelIndex());
+    }
+    scrollBar->setValue(scrollValue);
+    table->setUpdatesEnabled(true);
+    emit processTableFilled();
 }
 
-void TabProcesses::onThemeChanged() {}
+void TabProcesses::filterProcesses() {
+    QTableWidget* table = ui->tableProcesses;
+    const QString filter = ui->lineEditProcessFilter->text().trimmed().toLower();
+    int shown = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* name = table->item(row, ColumnName);
+        const bool visible = filter.isEmpty() || (name && name->text().toLower().contains(filter));
+        table->setRowHidden(row, !visible);
+        shown += visible ? 1 : 0;
+    }
+    ui->labelNumberOfProcesses->setText(QString::number(shown));
+}
+
+std::unique_ptr<QMenu> TabProcesses::createContextMenu(const QPoint& position) {
+    QTableWidget* table = ui->tableProcesses;
+    const int row = table->rowAt(position.y());
+    const QTableWidgetItem* idItem = row >= 0 ? table->item(row, ColumnId) : nullptr;
+    if (!idItem)
+        return nullptr;
+    bool ok = false;
+    const int pid = idItem->text().toInt(&ok);
+    // kill 0 or -1 would reach the program's own group or every process.
+    if (!ok || pid <= 0)
+        return nullptr;
+    // Taken now: the entry must act on this process, not on whatever gets
+    // its ID while the menu is open.
+    const std::optional<qint64> startTime = ProcessScanner::startTimeOf(pid);
+    if (!startTime) {
+        qDebug() << "Process" << pid << "has ended; no menu";
+        return nullptr;
+    }
+
+    const QTableWidgetItem* stateItem = table->item(row, ColumnState);
+    const bool paused = stateItem && stateItem->text() == QLatin1String("Paused");
+    const bool ownProcess = pid == QCoreApplication::applicationPid();
+
+    auto menu = std::make_unique<QMenu>(table);
+    struct Entry {
+        const char* text;
+        const char* icon;
+        int signalNumber;
+        bool enabled;
+    };
+    const Entry entries[] = {{"Pause Process", "stock_media-pause", SIGSTOP, !paused && !ownProcess},
+                             {"Resume Process", "stock_media-play", SIGCONT, paused},
+                             {"End Process Gracefully", "stock_exit", SIGTERM, true},
+                             {"Kill Process Instantly", "stock_stop", SIGKILL, true}};
+    for (const Entry& entry : entries) {
+        QAction* action = menu->addAction(QIcon::fromTheme(QString::fromLatin1(entry.icon)),
+                                          QString::fromLatin1(entry.text));
+        action->setEnabled(entry.enabled);
+        const int signalNumber = entry.signalNumber;
+        const qint64 start = *startTime;
+        connect(action, &QAction::triggered, this,
+                [this, pid, signalNumber, start] { sendSignalToProcess(pid, signalNumber, start); });
+    }
+    return menu;
+}
+
+void TabProcesses::showContextMenu(const QPoint& position) {
+    const std::unique_ptr<QMenu> menu = createContextMenu(position);
+    if (menu)
+        menu->exec(ui->tableProcesses->viewport()->mapToGlobal(position));
+}
+
+bool TabProcesses::sendSignalToProcess(int pid, int signalNumber, qint64 startTime) {
+    if (pid <= 0) {
+        qWarning() << "Refusing to signal process ID" << pid;
+        return false;
+    }
+    if (signalNumber == SIGSTOP && pid == QCoreApplication::applicationPid()) {
+        // A stopped program could never resume itself.
+        qWarning() << "Refusing to pause the program's own process";
+        return false;
+    }
+    if (ProcessScanner::startTimeOf(pid) != startTime) {
+        qWarning() << "Process" << pid
+                   << "has ended or its ID now belongs to another process; no signal sent";
+        return false;
+    }
+    const CommandResult result = CommandRunner::run(
+        QStringLiteral("kill"), {QStringLiteral("-%1").arg(signalNumber), QString::number(pid)});
+    if (!result.succeeded()) {
+        qWarning().noquote() << "Error killing process:" << result.describeFailure(QStringLiteral("kill"));
+        return false;
+    }
+    qDebug().noquote() << "Process killed successfully, output:" << result.outputText();
+    updateProcessesTable();
+    return true;
+}
+
+void TabProcesses::onThemeChanged() {
+    updateProcessesTable();
+}

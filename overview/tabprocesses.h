@@ -1,31 +1,56 @@
 #pragma once
 
 #include "detailsprocess.h"
+#include "processiconcache.h"
 
+#include <QColor>
 #include <QWidget>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
+class QMenu;
 class WorkerThread;
 
-// The Processes tab: drives tableProcesses and its filter and buttons.
+// The Processes tab: fills tableProcesses from the scanner's lists, filters
+// rows by name, colours them by priority and sends signals to processes.
 class TabProcesses : public QWidget {
     Q_OBJECT
 public:
     TabProcesses(Ui::MainWindow* ui, QWidget* parent);
     ~TabProcesses() override;
 
+    enum Column { ColumnName, ColumnUser, ColumnCpu, ColumnMemory, ColumnId, ColumnPriority, ColumnState };
+
+    static QString priorityLabel(int nice);
+    static QColor priorityColor(int nice);
+    static QString stateLabel(const QString& state);
+
+    // The menu for a position in the table's viewport; none where no row of
+    // a live process is.
+    std::unique_ptr<QMenu> createContextMenu(const QPoint& position);
+
+    // Sends the signal only while pid still names the process that started
+    // at startTime (clock ticks after boot). True when kill succeeded.
+    bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime);
+
 public slots:
     void updateProcessesTable();
-    void onProcessDataReady(const QList<DetailsProcess>& processes);
+    void onProcessDataReady(const QList<DetailsProcess>& processDetails);
     void onThemeChanged();
+    void filterProcesses();
+    void showContextMenu(const QPoint& position);
 
 signals:
     void requestUpdateProcessesTable();
+    // After every refill from a list, once the filter and selection are restored.
+    void processTableFilled();
 
 private:
+    void setupTable();
+
     Ui::MainWindow* ui;
     std::unique_ptr<WorkerThread> workerThread;
+    ProcessIconCache iconCache;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QHash>
+#include <optional>
+
+// CPU time of every process at the previous scan, to turn the kernel's
+// running totals into a share of the time between two scans.
+//
+// Samples are keyed by process ID and start time, so a reused ID starts a
+// fresh history instead of being compared with the ticks of the process
+// that had the ID before; every process read is recorded (listed or not),
+// and processes that are gone are dropped at the end of each scan.
+class ProcessCpuHistory {
+public:
+    // elapsedSeconds since the previous scan; the share is of all cores.
+    void beginScan(double elapsedSeconds, double ticksPerSecond, int cores);
+
+    // The share in percent (0 to 100) since the process's previous sample,
+    // or nothing when there is none to compare with.
+    std::optional<double> record(qint64 pid, qint64 startTime, qint64 ticks);
+
+    // Forgets every process not recorded since beginScan.
+    void endScan();
+
+    int size() const { return samples.size(); }
+
+private:
+    struct Sample {
+        qint64 startTime = 0;
+        qint64 ticks = 0;
+        quint32 scan = 0;
+    };
+    QHash<qint64, Sample> samples;
+    quint32 currentScan = 0;
+    double ticksInInterval = 0;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+// Pure parsers for the files of one /proc/<pid> folder and the texts the
+// Processes tab shows. No I/O here: the scanner reads, these only look.
+namespace ProcessParser {
+
+// The fields of /proc/<pid>/stat that the table needs.
+struct StatFields {
+    // Number of fields counted as proc(5) lays them out (pid is field 0,
+    // the command name field 1); 0 when the line has no "(name)" part.
+    int fieldCount = 0;
+    qint64 userTicks = 0;
+    qint64 systemTicks = 0;
+    // Clock ticks after boot at which the process started; together with the
+    // process ID it tells a reused ID from the process that had it before.
+    qint64 startTime = 0;
+    QByteArray nice;
+
+    // The CPU times are usable only on lines with more than 15 fields.
+    bool hasCpuTimes() const { return fieldCount > 15; }
+};
+
+// The command name runs to the last ")" of the line, so names holding blanks
+// or ") (" cannot shift the fields after it.
+StatFields parseStat(const QByteArray& stat);
+
+// The value of the first "Key:\tvalue" line of a status text, trimmed;
+// empty when there is none. A line that starts with the key but holds no tab
+// is passed over. For "Uid:" this gives all four IDs: see firstWord.
+QByteArray statusField(const QByteArray& status, const char* key);
+QByteArray firstWord(const QByteArray& text);
+
+// Private_Clean plus Private_Dirty of a smaps_rollup text, in kB.
+qint64 privateMemoryKb(const QByteArray& smapsRollup);
+
+// 512 -> "512 KB", 1000 -> "1.0 MB", 999999 -> "1000.0 MB", 2500000 -> "2.50 GB"
+// (factors of 1000, as the numeric table cells read them back).
+QString formatMemoryKb(qint64 kilobytes);
+
+// The session user's ID from XDG_RUNTIME_DIR ("/run/user/1000", with or
+// without a trailing slash); empty when the folder does not name one.
+QString sessionUidFromRuntimeDir(const QString& runtimeDir);
+
+// Login names by numeric user ID; the first line of an ID wins.
+QHash<QString, QString> parsePasswd(const QByteArray& passwd);
+
+// False for kernel threads and system daemons, which get the generic icon.
+bool isUserProcess(const QString& name, const QString& user);
+
+// Process names are chosen by any local user: only a plain name may be
+// looked up as a theme icon or joined to an icon folder.
+bool isSafeIconName(const QString& name);
+
+} // namespace ProcessParser

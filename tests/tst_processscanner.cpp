@@ -1,0 +1,303 @@
+#include "processcpuhistory.h"
+#include "processdesktopindex.h"
+#include "processparser.h"
+#include "processscanner.h"
+#include "systempaths.h"
+#include "testsupport.h"
+#include "workerprocesses.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+QHash<QString, DetailsProcess> byPid(const QList<DetailsProcess>& processes) {
+    QHash<QString, DetailsProcess> map;
+    for (const DetailsProcess& process : processes)
+        map.insert(process.pid, process);
+    return map;
+}
+
+bool writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+} // namespace
+
+class TestProcessScanner : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { SystemPaths::setRootPrefix(QString()); }
+
+    void parseStat_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("fieldCount");
+        QTest::addColumn<qint64>("userTicks");
+        QTest::addColumn<qint64>("systemTicks");
+        QTest::addColumn<QByteArray>("nice");
+        QTest::addColumn<qint64>("startTime");
+        QTest::newRow("plain") << QByteArray(
+                                      "13477 (cat) R 13473 13473 6754 0 -1 4194304 101 0 0 0 7 3 0 0 20 0 "
+                                      "1 0 65988 3133440 408 18446744073709551615 1 2\n")
+                               << 27 << qint64(7) << qint64(3) << QByteArray("0") << qint64(65988);
+        QTest::newRow("blanks and ) ( in the name")
+            << QByteArray("42 (a ) (b c) S 1 42 42 0 -1 0 0 0 0 0 11 22 0 0 39 19 1 0 777 0 0\n") << 24
+            << qint64(11) << qint64(22) << QByteArray("19") << qint64(777);
+        QTest::newRow("negative nice") << QByteArray("7 (x) S 1 7 7 0 -1 0 0 0 0 0 1 2 0 0 0 -20 1 0 9 0")
+                                       << 23 << qint64(1) << qint64(2) << QByteArray("-20") << qint64(9);
+        QTest::newRow("fifteen fields")
+            << QByteArray("1400 (shorty) S 1 1400 1400 0 -1 4194560 10 0 0 0 77 23") << 15 << qint64(77)
+            << qint64(23) << QByteArray() << qint64(0);
+        QTest::newRow("no name") << QByteArray("1400 shorty S 1") << 0 << qint64(0) << qint64(0)
+                                 << QByteArray() << qint64(0);
+        QTest::newRow("empty") << QByteArray() << 0 << qint64(0) << qint64(0) << QByteArray() << qint64(0);
+        QTest::newRow("name only") << QByteArray("5 (x)") << 2 << qint64(0) << qint64(0) << QByteArray()
+                                   << qint64(0);
+    }
+    void parseStat() {
+        QFETCH(QByteArray, line);
+        const ProcessParser::StatFields fields = ProcessParser::parseStat(line);
+        QTEST(fields.fieldCount, "fieldCount");
+        QTEST(fields.userTicks, "userTicks");
+        QTEST(fields.systemTicks, "systemTicks");
+        QTEST(fields.nice, "nice");
+        QTEST(fields.startTime, "startTime");
+    }
+
+    void statusField() {
+        const QByteArray status = "Name:\tmy ) (prog \nNameless line\nState:\tT (stopped)\n"
+                                  "Uid:  no tab here\nUid:\t1000\t1001\t1002\t1003\n";
+        QCOMPARE(ProcessParser::statusField(status, "Name:"), QByteArray("my ) (prog"));
+        QCOMPARE(ProcessParser::statusField(status, "State:"), QByteArray("T (stopped)"));
+        QCOMPARE(ProcessParser::firstWord(ProcessParser::statusField(status, "Uid:")), QByteArray("1000"));
+        QCOMPARE(ProcessParser::statusField(status, "Gid:"), QByteArray());
+        QCOMPARE(ProcessParser::statusField(QByteArray(), "Name:"), QByteArray());
+    }
+
+    void memoryText_data() {
+        QTest::addColumn<qint64>("kilobytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0") << qint64(0) << "0 KB";
+        QTest::newRow("999") << qint64(999) << "999 KB";
+        QTest::newRow("1000") << qint64(1000) << "1.0 MB";
+        QTest::newRow("999999") << qint64(999999) << "1000.0 MB";
+        QTest::newRow("1000000") << qint64(1000000) << "1.00 GB";
+        QTest::newRow("2500000") << qint64(2500000) << "2.50 GB";
+        QTest::newRow("beyond 32 bits") << qint64(5000000000) << "5000.00 GB";
+    }
+    void memoryText() {
+        QFETCH(qint64, kilobytes);
+        QTEST(ProcessParser::formatMemoryKb(kilobytes), "text");
+    }
+
+    void privateMemory() {
+        const QByteArray rollup = "Rss:  1688 kB\nPrivate_Clean:        36 kB\nPrivate_Dirty:       112 kB\n"
+                                  "Private_Hugetlb:  9 kB\nShared_Dirty: 5 kB\n";
+        QCOMPARE(ProcessParser::privateMemoryKb(rollup), qint64(148));
+        QCOMPARE(ProcessParser::privateMemoryKb(QByteArray()), qint64(0));
+        QCOMPARE(ProcessParser::privateMemoryKb("Private_Clean:"), qint64(0));
+    }
+
+    void sessionUid_data() {
+        QTest::addColumn<QString>("runtimeDir");
+        QTest::addColumn<QString>("uid");
+        QTest::newRow("plain") << "/run/user/1000"
+                               << "1000";
+        QTest::newRow("trailing slash") << "/run/user/1000/"
+                                        << "1000";
+        QTest::newRow("tmp") << "/tmp"
+                             << "";
+        QTest::newRow("three parts") << "/run/user"
+                                     << "";
+        QTest::newRow("unset") << ""
+                               << "";
+        QTest::newRow("not a number") << "/run/user/alice"
+                                      << "";
+    }
+    void sessionUid() {
+        QFETCH(QString, runtimeDir);
+        QTEST(ProcessParser::sessionUidFromRuntimeDir(runtimeDir), "uid");
+    }
+
+    void sessionUidFromEnvironment() {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", "/run/user/1000/");
+        QCOMPARE(WorkerProcesses::getSessionUid(), QString("1000"));
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(WorkerProcesses::getSessionUid(), QString());
+        if (!saved.isNull())
+            qputenv("XDG_RUNTIME_DIR", saved);
+    }
+
+    void cpuHistory() {
+        ProcessCpuHistory history;
+        // 1 s at 100 ticks per second on 2 cores: 200 ticks are all of it.
+        history.beginScan(1.0, 100, 2);
+        QVERIFY(!history.record(10, 500, 1000));
+        QVERIFY(!history.record(11, 600, 50));
+        QVERIFY(!history.record(12, 700, 0));
+        history.endScan();
+
+        history.beginScan(1.0, 100, 2);
+        QCOMPARE(*history.record(10, 500, 1100), 50.0);
+        // ID 11 now belongs to a new process: no comparison with the old one.
+        QVERIFY(!history.record(11, 999, 5000));
+        // Had no time at all before: still gets a share now.
+        QCOMPARE(*history.record(12, 700, 20), 10.0);
+        history.endScan();
+
+        history.beginScan(1.0, 100, 2);
+        QCOMPARE(*history.record(10, 500, 1000), 0.0);    // counter went back: never negative
+        QCOMPARE(*history.record(11, 999, 50000), 100.0); // never above all cores
+        history.endScan();
+        QCOMPARE(history.size(), 2); // 12 is gone
+
+        history.beginScan(0.0, 100, 2);
+        QVERIFY(!history.record(10, 500, 1000)); // no time passed: nothing to share
+        history.endScan();
+    }
+
+    void fixtureTree() {
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("proc"));
+        ProcessScanner scanner;
+        const QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.size(), 8);
+        QVERIFY(!all.contains("0") && !all.contains("abc"));
+
+        const DetailsProcess bash = all.value("1200");
+        QCOMPARE(bash.user, QString("alice"));
+        QCOMPARE(bash.name, QString("bash"));
+        QCOMPARE(bash.state, QString("S (sleeping)"));
+        QCOMPARE(bash.cpuUsage, QString("0.0"));
+        QCOMPARE(bash.memory, QString("148 KB"));
+        QCOMPARE(bash.nice, QString("0"));
+
+        const DetailsProcess odd = all.value("1300");
+        QCOMPARE(odd.name, QString("my ) (prog"));
+        QCOMPARE(odd.nice, QString("-5"));
+        QCOMPARE(odd.memory, QString("999 KB"));
+
+        const DetailsProcess shorty = all.value("1400");
+        QCOMPARE(shorty.cpuUsage, QString("N/A"));
+        QCOMPARE(shorty.memory, QString("N/A"));
+        QCOMPARE(shorty.nice, QString("0"));
+
+        QCOMPARE(all.value("1500").memory, QString("0 KB"));
+        QCOMPARE(all.value("1500").user, QString("root"));
+        QCOMPARE(all.value("1600").user, QString("Unknown"));
+        QCOMPARE(all.value("1600").memory, QString("1.00 GB"));
+        QCOMPARE(all.value("1600").nice, QString("15"));
+        QCOMPARE(all.value("1900").memory, QString("1.0 MB"));
+
+        // A second scan of unchanged totals shows no share and no "running".
+        const QHash<QString, DetailsProcess> again = byPid(scanner.scan(QString()));
+        QCOMPARE(again.value("1200").cpuUsage, QString("0.0"));
+        QCOMPARE(again.value("1200").state, QString("S (sleeping)"));
+
+        const QList<DetailsProcess> alice = scanner.scan("1000");
+        QCOMPARE(alice.size(), 6);
+        for (const DetailsProcess& process : alice)
+            QCOMPARE(process.user, QString("alice"));
+    }
+
+    void fixtureIcons() {
+        const QString root = TestSupport::testDataPath("proc");
+        SystemPaths::setRootPrefix(root);
+        ProcessScanner scanner;
+        const QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
+        const QStringList generic{"application-x-executable"};
+        QCOMPARE(all.value("1500").iconNames, generic); // kernel thread
+        QCOMPARE(all.value("1700").iconNames, generic); // "/" in a user-chosen name
+        QCOMPARE(all.value("1800").iconNames, generic); // leading "."
+        QCOMPARE(all.value("1900").iconNames,
+                 QStringList({"fooapp", "fooapp-icon", root + "/usr/share/pixmaps/fooapp-icon.png",
+                              "application-x-executable"}));
+        QCOMPARE(all.value("1200").iconNames, QStringList({"bash", "application-x-executable"}));
+    }
+
+    void desktopIndexFollowsFolderChanges() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        ProcessDesktopIndex index({dir.path(), dir.path() + "/missing"});
+        QVERIFY(index.refreshIfChanged());
+        QVERIFY(index.iconValuesFor("gizmo").isEmpty());
+        QVERIFY(!index.refreshIfChanged());
+
+        QVERIFY(
+            writeFile(dir.path() + "/gizmo.desktop", "[Desktop Entry]\nExec=Gizmo %f\nIcon=gizmo-icon\n"));
+        QVERIFY(writeFile(dir.path() + "/notes.txt", "Exec=gizmo\nIcon=not-an-entry\n"));
+        QVERIFY(writeFile(dir.path() + "/blank.desktop", "Exec= gizmo\nIcon=blank-first-word\n"));
+        // Folder times are coarse: make sure this change is seen.
+        const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) + 10, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(dir.path()).constData(), times, 0), 0);
+        QVERIFY(index.refreshIfChanged());
+        QCOMPARE(index.iconValuesFor("gizmo"), QStringList{"gizmo-icon"});
+        QCOMPARE(index.iconValuesFor("GIZ"), QStringList{"gizmo-icon"});
+        QVERIFY(!index.refreshIfChanged());
+    }
+
+    void liveBusyChildShowsShareAndRunning() {
+        QProcess busy;
+        busy.start("sh", {"-c", "while :; do :; done"});
+        QVERIFY(busy.waitForStarted());
+        const QString pid = QString::number(busy.processId());
+        ProcessScanner scanner;
+        DetailsProcess seen;
+        const bool found = TestSupport::waitFor([&] {
+            QThread::msleep(200);
+            seen = byPid(scanner.scan(QString())).value(pid);
+            return seen.cpuUsage.toDouble() > 0 && seen.state == "R (running)";
+        });
+        busy.kill();
+        busy.waitForFinished();
+        QVERIFY2(found, qPrintable(seen.cpuUsage + " " + seen.state));
+        QCOMPARE(seen.name, QString("sh"));
+        QVERIFY(seen.cpuUsage.toDouble() <= 100.0);
+    }
+
+    void livePausedAndNicedChildren() {
+        QProcess niced;
+        niced.start("nice", {"-n", "15", "sleep", "60"});
+        QVERIFY(niced.waitForStarted());
+        QProcess paused;
+        paused.start("sleep", {"60"});
+        QVERIFY(paused.waitForStarted());
+        QCOMPARE(::kill(pid_t(paused.processId()), SIGSTOP), 0);
+
+        ProcessScanner scanner;
+        QHash<QString, DetailsProcess> all;
+        const QString nicedPid = QString::number(niced.processId());
+        const QString pausedPid = QString::number(paused.processId());
+        const bool ready = TestSupport::waitFor([&] {
+            all = byPid(scanner.scan(QString()));
+            return all.value(nicedPid).nice == "15" && all.value(pausedPid).state.startsWith("T");
+        });
+        ::kill(pid_t(paused.processId()), SIGCONT);
+        niced.kill();
+        paused.kill();
+        niced.waitForFinished();
+        paused.waitForFinished();
+        QVERIFY(ready);
+        QVERIFY(all.value(pausedPid).memory.endsWith(" KB") || all.value(pausedPid).memory.endsWith(" MB"));
+    }
+
+    void workerAnswersEveryRequest() {
+        WorkerProcesses worker;
+        QSignalSpy spy(&worker, &WorkerProcesses::processListUpdated);
+        worker.requestSetShowAllUsers(true);
+        QCOMPARE(spy.count(), 1);
+        const QList<DetailsProcess> listed = spy.takeFirst().at(0).value<QList<DetailsProcess>>();
+        QVERIFY(byPid(listed).contains(QString::number(QCoreApplication::applicationPid())));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProcessScanner)
+#include "tst_processscanner.moc"
