@@ -26,7 +26,7 @@ bool isDarkBackground(double red, double green, double blue);
 std::optional<DesktopColor> desktopBackgroundColor();
 
 // Reads the desktop (GTK) theme's background colour; true for a dark desktop.
-// A desktop whose colour cannot be read counts as light.
+// A desktop whose colour cannot be read counts as light. GUI thread only.
 bool isSystemThemeDark();
 
 // The program's dark palette, built on a copy of base: the roles it does not

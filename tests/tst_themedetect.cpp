@@ -238,7 +238,9 @@ private slots:
     void programStartsWithoutDisplay() {
         if (geteuid() != 0)
             QSKIP("the program runs as root only");
+        QTemporaryDir tmp; // keeps the single-instance socket the test's own
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), tmp.path());
         environment.remove(QStringLiteral("DISPLAY"));
         environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
         environment.remove(QStringLiteral("SUDO_USER"));
