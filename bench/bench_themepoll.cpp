@@ -3,8 +3,9 @@
 //
 // The memory check polls 600 times as fast as it can by default; for the
 // program's real pace run
-//   TESSMAR_THEMEPOLL_INTERVAL_MS=1000 ./bench_themepoll --benchmark_filter=Memory
-// (ten minutes). Needs an X display.
+//   TESSMAR_THEMEPOLL_INTERVAL_MS=1000 ./bench_themepoll --benchmark_filter=ThemePollMemory
+// (ten minutes); BM_IdleTimerMemory gives the same loop without the poll, to
+// tell the poll's share from the event loop's. Needs an X display.
 #include "apppalette.h"
 #include "systempaths.h"
 
@@ -37,19 +38,40 @@ long residentKilobytes() {
     return -1;
 }
 
-// Polls as the program does: a QTimer in a running event loop.
-void runPolls(int count, int intervalMs, bool& lastAppliedDark, QWidget& window) {
+// Runs count ticks of a QTimer in a running event loop, as the program
+// does, calling tick on each.
+template <typename Tick> void runTicks(int count, int intervalMs, Tick tick) {
     QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(intervalMs);
+    QTimer timer;
+    timer.setInterval(intervalMs);
     int done = 0;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        followDesktopTheme(lastAppliedDark, *application, window, [] {});
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        tick();
         if (++done == count)
             loop.quit();
     });
-    poll.start();
+    timer.start();
     loop.exec();
+}
+
+// Resident memory over a run of ticks, in two halves: a leak grows both, a
+// one-off allocation only the first.
+template <typename Tick> void measureMemory(benchmark::State& state, Tick tick) {
+    const int ticks = environmentNumber("TESSMAR_THEMEPOLL_COUNT", 600);
+    const int intervalMs = environmentNumber("TESSMAR_THEMEPOLL_INTERVAL_MS", 0);
+    for (auto _ : state) {
+        runTicks(50, 0, tick); // GTK's and Qt's one-off allocations
+        const long before = residentKilobytes();
+        runTicks(ticks / 2, intervalMs, tick);
+        const long half = residentKilobytes();
+        runTicks(ticks - ticks / 2, intervalMs, tick);
+        const long after = residentKilobytes();
+        state.counters["ticks"] = ticks;
+        state.counters["interval_ms"] = intervalMs;
+        state.counters["rss_before_kb"] = before;
+        state.counters["growth_1st_half_kb"] = half - before;
+        state.counters["growth_2nd_half_kb"] = after - half;
+    }
 }
 
 void BM_DesktopThemeProbe(benchmark::State& state) {
@@ -67,22 +89,17 @@ void BM_ThemePollWithoutChange(benchmark::State& state) {
 BENCHMARK(BM_ThemePollWithoutChange);
 
 void BM_ThemePollMemory(benchmark::State& state) {
-    const int polls = environmentNumber("TESSMAR_THEMEPOLL_COUNT", 600);
-    const int intervalMs = environmentNumber("TESSMAR_THEMEPOLL_INTERVAL_MS", 0);
     QWidget window;
     bool lastAppliedDark = isSystemThemeDark();
-    for (auto _ : state) {
-        runPolls(50, 0, lastAppliedDark, window); // GTK's and Qt's one-off allocations
-        const long before = residentKilobytes();
-        runPolls(polls, intervalMs, lastAppliedDark, window);
-        const long after = residentKilobytes();
-        state.counters["polls"] = polls;
-        state.counters["interval_ms"] = intervalMs;
-        state.counters["rss_before_kb"] = before;
-        state.counters["rss_growth_kb"] = after - before;
-    }
+    measureMemory(state, [&] { followDesktopTheme(lastAppliedDark, *application, window, [] {}); });
 }
 BENCHMARK(BM_ThemePollMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same timer doing nothing: what the event loop alone adds.
+void BM_IdleTimerMemory(benchmark::State& state) {
+    measureMemory(state, [] {});
+}
+BENCHMARK(BM_IdleTimerMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
