@@ -44,8 +44,9 @@ private:
     }
 
     // A desktop theme switch reaches GTK as an XSETTINGS change on its own X
-    // connection; nothing runs GTK's main loop for it, so hand its pending
-    // events to GTK here or the old theme would be read forever.
+    // connection. Qt's event loop passes those events on only when it runs on
+    // GLib's loop (not with QT_NO_GLIB), so hand them to GTK here or the old
+    // theme could be read forever.
     static void takePendingSettingChanges() {
         while (GdkEvent* event = gdk_event_get()) {
             gtk_main_do_event(event);
