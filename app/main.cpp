@@ -44,6 +44,10 @@ int main(int argc, char* argv[]) {
                     std::getenv("DBUS_SESSION_BUS_ADDRESS"));
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
+    // Everything is drawn with the raster engine; skipping the X11 platform's
+    // OpenGL set-up saves a large share of the start-up time.
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
     applyApplicationPalette(app, isSystemThemeDark());
