@@ -1,3 +1,6 @@
+#include "detailslogs.h"
+#include "detailsprocess.h"
+#include "packetinfo.h"
 #include "startup.h"
 
 #include <QtTest>
@@ -100,6 +103,43 @@ private slots:
         QCOMPARE(translator.translate("MainWindow", "Overview"), QString("[Overview]"));
         QTranslator missing;
         QVERIFY(!loadProgramTranslation(missing, dir.path(), "zz_ZZ"));
+    }
+    // Queued connections find the records by class name; the further names
+    // are kept for whoever refers to them.
+    void sharedRecordsAreRegistered() {
+        registerSharedMetaTypes();
+        const QList<QPair<const char*, const char*>> aliases = {
+            {"DetailsProcess", "DetailsProcess"},
+            {"QList<DetailProcess>", "QList<DetailsProcess>"},
+            {"DetailsService", "DetailsService"},
+            {"QList<DetailsService>", "QList<DetailsService>"},
+            {"DetailsCronJob", "DetailsCronJob"},
+            {"QList<DetailsCronJob>", "QList<DetailsCronJob>"},
+            {"DetailsUser", "DetailsUser"},
+            {"QList<DetailsUser>", "QList<DetailsUser>"},
+            {"DetailLogsSysLog", "DetailsLogsSysLog"},
+            {"QList<DetailsLogsSysLog>", "QList<DetailsLogsSysLog>"},
+            {"DetailLogsAuthLog", "DetailsLogsAuthLog"},
+            {"QList<DetailsLogsAuthLog>", "QList<DetailsLogsAuthLog>"},
+            {"DetailLogsKernLog", "DetailsLogsKernLog"},
+            {"QList<DetailsLogsKernLog>", "QList<DetailsLogsKernLog>"},
+            {"DetailLogsDmesgLog", "DetailsLogsDmesgLog"},
+            {"QList<DetailsLogsDmesgLog>", "QList<DetailsLogsDmesgLog>"},
+            {"DetailLogsBootLog", "DetailsLogsBootLog"},
+            {"QList<DetailsLogsBootLog>", "QList<DetailsLogsBootLog>"},
+            {"DetailLogsFailLog", "DetailsLogsFailLog"},
+            {"QList<DetailsLogsFailLog>", "QList<DetailsLogsFailLog>"},
+            {"DetailLogsDpkgLog", "DetailsLogsDpkgLog"},
+            {"QList<DetailsLogsDpkgLog>", "QList<DetailsLogsDpkgLog>"},
+            {"DetailLogsFlatpakLog", "DetailsLogsFlatpakLog"},
+            {"QList<DetailsLogsFlatpakLog>", "QList<DetailsLogsFlatpakLog>"},
+            {"PacketInfo", "PacketInfo"},
+        };
+        for (const auto& [name, className] : aliases) {
+            const int id = QMetaType::type(name);
+            QVERIFY2(id != QMetaType::UnknownType, name);
+            QCOMPARE(id, QMetaType::type(className));
+        }
     }
 };
 
