@@ -59,8 +59,7 @@ QStringList windowIdsWithTitle(const QString& title) {
     for (const QString& line : lines) {
         // "0x01000003  0 host Title with blanks"
         const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (fields.size() >= 4 && line.section(QLatin1Char(' '), 0, -1).endsWith(QLatin1Char(' ') + title) &&
-            fields.mid(3).join(QLatin1Char(' ')) == title)
+        if (fields.size() >= 4 && fields.mid(3).join(QLatin1Char(' ')) == title)
             ids << fields.at(0);
     }
     return ids;
