@@ -51,20 +51,14 @@ void TabNetworkingBandwidthMonitor::stopTimer() {
 void TabNetworkingBandwidthMonitor::updateNetworkStats() {}
 
 void TabNetworkingBandwidthMonitor::handleWindowResized(const QSize& newSize) {
-    if (auto* layout = qobject_cast<QBoxLayout*>(ui->groupBoxNetworkingGraphs->layout())) {
-        const bool wantHorizontal = newSize.height() < 581;
-        const QBoxLayout::Direction direction = layout->direction();
-        if (wantHorizontal && direction == QBoxLayout::TopToBottom) {
-            layout->setDirection(QBoxLayout::LeftToRight);
-            qDebug() << "Switched to horizontal layout";
-            layout->setStretch(0, 1);
-            layout->setStretch(1, 1);
-        } else if (!wantHorizontal && direction == QBoxLayout::LeftToRight) {
-            layout->setDirection(QBoxLayout::TopToBottom);
-            qDebug() << "Switched to vertical layout";
-            layout->setStretch(0, 1);
-            layout->setStretch(1, 1);
-        }
+    QBoxLayout* layout = ui->horizontalLayout_23;
+    const bool wantHorizontal = newSize.height() < 581;
+    const bool horizontal = layout->direction() == QBoxLayout::LeftToRight;
+    if (wantHorizontal != horizontal) {
+        layout->setDirection(wantHorizontal ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+        qDebug() << (wantHorizontal ? "Switched to horizontal layout" : "Switched to vertical layout");
+        layout->setStretch(0, 1);
+        layout->setStretch(1, 1);
     }
     positionSpeedLabels();
     // The frames have their final geometry only once the layout has run.

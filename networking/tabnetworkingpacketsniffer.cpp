@@ -16,13 +16,12 @@ TabNetworkingPacketSniffer::TabNetworkingPacketSniffer(Ui::MainWindow* ui, QWidg
                                                   QStringLiteral("workernetworkingpacketsniffer"));
     workerThread->start();
 
-    if (QSplitter* splitter = ui->splitterPacketListAndDetails) {
-        connect(splitter, &QSplitter::splitterMoved, this, &TabNetworkingPacketSniffer::onSplitterMoved);
-        splitter->setStretchFactor(0, 1);
-        splitter->setStretchFactor(1, 1);
-        // The details side opens with the first selected packet.
-        splitter->setSizes({splitter->height(), 0});
-    }
+    QSplitter* splitter = ui->splitterPacketListAndDetails;
+    connect(splitter, &QSplitter::splitterMoved, this, &TabNetworkingPacketSniffer::onSplitterMoved);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    // The details side opens with the first selected packet.
+    splitter->setSizes({splitter->height(), 0});
 
     ui->plainTextEditNetworkingPacketSnifferHEX->setHexView(true);
     ui->plainTextEditNetworkingPacketSnifferASCII->setHexView(false);
