@@ -135,12 +135,6 @@ private slots:
         QTest::keyClick(&edit, Qt::Key_Down);
         QCOMPARE(hexSpy.count(), 0);
     }
-
-    void sizeHints() {
-        CustomPlainTextEdit edit;
-        QCOMPARE(edit.sizeHint(), QSize(100, 0));
-        QCOMPARE(edit.minimumSizeHint(), QSize(100, 0));
-    }
 };
 
 QTEST_MAIN(TestCustomPlainTextEdit)

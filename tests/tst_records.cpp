@@ -35,22 +35,6 @@ class TestRecords : public QObject {
 private slots:
     void initTestCase() { registerSharedMetaTypes(); }
 
-    void defaultsAreHarmless() {
-        const DetailsUser user;
-        QVERIFY(user.username.isEmpty());
-        QCOMPARE(user.uid, 0);
-        QCOMPARE(user.securityLevel, 0);
-        QVERIFY(!user.isLoggedIn && !user.autoLogin && !user.isOnlyAdministrator);
-        QVERIFY(user.icon.isNull());
-        QCOMPARE(DetailsGroup().gid, -1);
-        QCOMPARE(ConnectionInfo().inode, quint64(0));
-        QCOMPARE(PacketInfo().sourcePort, quint16(0));
-        QList<DetailsLogsSysLog> list{DetailsLogsSysLog()};
-        const DetailsLogsSysLog copy = list.takeFirst();
-        QVERIFY(copy.message.isEmpty());
-        QVERIFY(copy.icon.isNull());
-    }
-
     void recordsCrossThreadsWhole() {
         QThread thread;
         RecordSender sender;
