@@ -359,14 +359,20 @@ QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text, int* dropped) {
         if (line.isEmpty())
             return;
         const QRegularExpressionMatch match = pattern.match(line);
-        if (!match.hasMatch()) {
+        DetailsLogsDmesgLog record;
+        if (match.hasMatch()) {
+            record.timestamp = match.captured(1);
+            record.message = match.captured(2).trimmed();
+        } else if (!records.isEmpty() && !line.trimmed().isEmpty()) {
+            // The kernel printed one message over several lines: the later
+            // lines carry no time of their own and keep the first line's.
+            record.timestamp = records.constLast().timestamp;
+            record.message = line.trimmed();
+        } else {
             qCDebug(lcLogParsers) << "No match found for line:" << line.left(200);
             ++skipped;
             return;
         }
-        DetailsLogsDmesgLog record;
-        record.timestamp = match.captured(1);
-        record.message = match.captured(2).trimmed();
         record.severity = classifySeverity(record.message);
         record.icon = severityIcon(record.severity);
         records.append(record);

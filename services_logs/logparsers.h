@@ -47,8 +47,9 @@ QList<DetailsLogsSysLog> parseSysLog(const QByteArray& text, const TextLogContex
 QList<DetailsLogsAuthLog> parseAuthLog(const QByteArray& text, const TextLogContext& context);
 QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogContext& context);
 
-// Output of dmesg: "[    0.000000] Linux version ..."; lines without a
-// bracketed time are dropped (and counted in *dropped when given).
+// Output of dmesg: "[    0.000000] Linux version ...". A line without a
+// bracketed time continues the message before it and gets its time; one
+// before any timed line is dropped (and counted in *dropped when given).
 QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text, int* dropped = nullptr);
 QList<DetailsLogsBootLog> parseBootLog(const QByteArray& text);
 QList<DetailsLogsDpkgLog> parseDpkgLog(const QByteArray& text);
