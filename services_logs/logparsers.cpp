@@ -1,5 +1,7 @@
 #include "logparsers.h"
 
+#include "textfinder.h"
+
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -199,9 +201,11 @@ LineFormat preferredFormat(int debianMajor) {
 }
 
 int classifySeverity(const QString& message) {
-    if (message.contains(QLatin1String("error"), Qt::CaseInsensitive))
+    static const TextFinder error(QStringLiteral("error"));
+    static const TextFinder warning(QStringLiteral("warning"));
+    if (error.foundIn(message))
         return 2;
-    if (message.contains(QLatin1String("warning"), Qt::CaseInsensitive))
+    if (warning.foundIn(message))
         return 1;
     return 0;
 }

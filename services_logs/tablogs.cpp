@@ -4,6 +4,7 @@
 #include "loadingoverlay.h"
 #include "mainwindow.h"
 #include "numerictablewidgetitem.h"
+#include "textfinder.h"
 #include "themecolors.h"
 #include "timesortingtablewidgetitem.h"
 #include "ui_mainwindow.h"
@@ -685,6 +686,8 @@ void TabLogs::filterPage(Page page) {
                 hiddenKinds << kindWordsOf(page)[size_t(i)];
     const bool kindFromAction = page == DpkgLog || page == FlatpakLog;
 
+    const TextFinder finder(text);
+
     // Hiding rows one by one with painting on costs a layout per row.
     table->setUpdatesEnabled(false);
     int visible = 0;
@@ -692,7 +695,7 @@ void TabLogs::filterPage(Page page) {
         bool show = text.isEmpty();
         for (size_t i = 0; i < searched.size() && !show; ++i) {
             const QTableWidgetItem* item = table->item(row, searched[i]);
-            show = item && item->text().contains(text, Qt::CaseInsensitive);
+            show = item && finder.foundIn(item->text());
         }
         if (show && !hiddenKinds.isEmpty()) {
             QString kind;
