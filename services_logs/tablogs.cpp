@@ -257,7 +257,8 @@ void TabLogs::setupPages() {
         state.notice->setWordWrap(true);
         state.notice->hide();
         auto* layout = new QVBoxLayout(table->viewport());
-        layout->addWidget(state.notice, 0, Qt::AlignCenter);
+        layout->setContentsMargins(24, 24, 24, 24);
+        layout->addWidget(state.notice);
     };
     set(SysLog, ui->tableLogsSysLog, ui->lineEditLogsSysLogFilter, ui->pushButtonLogsSysLogReload,
         ui->labelLogsSysLogEntries, ui->pushButtonLogsSysLogInfo, ui->pushButtonLogsSysLogWarning,

@@ -73,7 +73,7 @@ class TestLogsTab : public QObject {
 
     QTemporaryDir root;
     QTemporaryDir tools;
-    QString originalPath;
+    QStringList originalSearchPath;
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow* ui = nullptr;
     TabLogs* tab = nullptr;
@@ -119,13 +119,15 @@ private slots:
         writeFile(tools.path() + "/history.txt", history);
         writeFile(tools.path() + "/flatpak", ("#!/bin/sh\ncat '" + tools.path() + "/history.txt'\n").toUtf8(),
                   true);
-        originalPath = qEnvironmentVariable("PATH");
-        qputenv("PATH", (tools.path() + ":" + originalPath).toUtf8());
+        originalSearchPath = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(tools.path());
 
         window = std::make_unique<MainWindow>();
         ui = window->form();
         tab = window->findChild<TabLogs*>();
         QVERIFY(tab);
+        // Not "Tessmar": the launch test counts the program's windows on this display.
+        window->setWindowTitle(QStringLiteral("Tessmar Logs page test"));
         window->resize(1000, 640);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -135,7 +137,7 @@ private slots:
     void cleanupTestCase() {
         window.reset();
         SystemPaths::setRootPrefix(QString());
-        qputenv("PATH", originalPath.toUtf8());
+        SystemPaths::setSearchPath(originalSearchPath);
     }
 
     void everyPageShowsItsSourceOrWhyNot() {
@@ -303,6 +305,33 @@ private slots:
         ui->pushButtonLogsDpkgLogReload->click();
         QVERIFY(TestSupport::waitFor([this] { return ui->tableLogsDpkgLog->rowCount() == 14; }));
         QVERIFY(tab->unavailableReason(TabLogs::DpkgLog).isEmpty());
+    }
+
+    // Pictures of the page as a user of this machine sees it: its own logs
+    // and tools, read only.
+    void thisMachineScreenshots() {
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOTS");
+        if (folder.isEmpty())
+            QSKIP("set TESSMAR_SCREENSHOTS to a folder for pictures");
+        window.reset();
+        SystemPaths::setRootPrefix(QString());
+        SystemPaths::setSearchPath(originalSearchPath);
+        window = std::make_unique<MainWindow>();
+        ui = window->form();
+        tab = window->findChild<TabLogs*>();
+        window->setWindowTitle(QStringLiteral("Tessmar Logs page test"));
+        window->resize(1000, 640);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ui->tabWidgetMainTabs->setCurrentIndex(7);
+        QVERIFY(TestSupport::waitFor([this] { return tab->isInitialized() && everyPageAnswered(); }, 30000));
+        const char* names[] = {"syslog",  "authlog", "kernlog", "dmesg",
+                               "bootlog", "userlog", "debs",    "flatpak"};
+        for (int page = 0; page < TabLogs::PageCount; ++page) {
+            ui->tabWidgetLogsTabs->setCurrentIndex(page);
+            QTest::qWait(50);
+            window->grab().save(folder + QStringLiteral("/logs-machine-%1.png").arg(names[page]));
+        }
     }
 };
 
