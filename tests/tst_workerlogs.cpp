@@ -1,3 +1,4 @@
+#include "commandrunner.h"
 #include "systempaths.h"
 #include "testsupport.h"
 #include "workerlogs.h"
@@ -51,7 +52,7 @@ class TestWorkerLogs : public QObject {
 
     QTemporaryDir root;
     QTemporaryDir tools;
-    QString originalPath;
+    QStringList originalSearchPath;
 
     QString rooted(const QString& path) const { return root.path() + path; }
 
@@ -61,12 +62,12 @@ private slots:
         qRegisterMetaType<QList<DetailsLogsSysLog>>();
         SystemPaths::setRootPrefix(root.path());
         writeFile(rooted("/etc/debian_version"), "12.5\n");
-        originalPath = qEnvironmentVariable("PATH");
-        qputenv("PATH", (tools.path() + ":" + originalPath).toUtf8());
+        originalSearchPath = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(tools.path());
     }
     void cleanupTestCase() {
         SystemPaths::setRootPrefix(QString());
-        qputenv("PATH", originalPath.toUtf8());
+        SystemPaths::setSearchPath(originalSearchPath);
     }
 
     void textLogsAreReadFromTheirFiles() {
@@ -200,7 +201,7 @@ private slots:
     void flatpakMissingOrSilent() {
         QFETCH(bool, installed);
         QFETCH(QString, reason);
-        if (!installed && !QStandardPaths::findExecutable("flatpak").isEmpty())
+        if (!installed && !CommandRunner::resolveProgram("flatpak").isEmpty())
             QSKIP("flatpak is installed on this machine");
         if (installed)
             writeTool(tools.path(), "flatpak", "exit 0");
@@ -217,7 +218,7 @@ private slots:
     // daemon and bin exist on every Debian system; the fixture root's
     // passwd makes them people.
     void loginSummaryFromTheRealTools() {
-        if (QStandardPaths::findExecutable("faillog").isEmpty())
+        if (CommandRunner::resolveProgram("faillog").isEmpty())
             QSKIP("faillog is not installed");
         writeFile(rooted("/etc/passwd"), "root:x:0:0::/root:/bin/sh\ndaemon:x:1000:1000::/home/d:/bin/sh\n"
                                          "bin:x:1001:1001::/home/b:/bin/sh\n");
