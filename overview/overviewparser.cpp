@@ -52,8 +52,9 @@ std::optional<CpuTimes> parseCpuTimes(const QByteArray& procStat) {
 
 int cpuPercent(const CpuTimes& previous, const CpuTimes& current, double ownTicks) {
     const double totalDelta = (current.total - previous.total) - std::max(0.0, ownTicks);
-    const double idleDelta = current.idle - previous.idle;
-    if (totalDelta <= 0 || idleDelta < 0)
+    // An idle counter that steps back (seen after suspend) counts as no idle time.
+    const double idleDelta = std::max(0.0, current.idle - previous.idle);
+    if (totalDelta <= 0)
         return 0;
     const double percent = std::round((1.0 - idleDelta / totalDelta) * 100.0);
     return int(std::clamp(percent, 0.0, 100.0));

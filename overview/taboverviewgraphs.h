@@ -34,6 +34,7 @@ public:
     void selectGraph(int index);
     QCustomPlot* currentPlot() const;
     int currentGraph() const { return currentGraphIndex; }
+    WorkerOverviewGraphs* sampleWorker() const { return worker; }
     void setColorTheme(const QString& theme);
     void setUpdateSpeed(const QString& speed);
 
