@@ -34,9 +34,9 @@ OverviewSampler::OverviewSampler(qint64 ownPid)
 
 OverviewSample OverviewSampler::take() {
     OverviewSample sample;
-    sample.sampledAtMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count();
+    sample.sampledAtMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now().time_since_epoch())
+                             .count();
     sample.gpuUsage = readGpuUsage();
     sample.cpuUsage = readCpuUsage();
     sample.ramUsage = readMemoryUsage(&sample.error);
@@ -67,7 +67,8 @@ int OverviewSampler::readCpuUsage() {
 }
 
 int OverviewSampler::readGpuUsage() const {
-    const QString busyPath = SystemPaths::path(QStringLiteral("/sys/class/drm/card0/device/gpu_busy_percent"));
+    const QString busyPath =
+        SystemPaths::path(QStringLiteral("/sys/class/drm/card0/device/gpu_busy_percent"));
     if (const std::optional<QByteArray> busy = readFile(busyPath)) {
         if (const std::optional<int> percent = OverviewParser::parseGpuBusyPercent(*busy))
             return *percent;
@@ -109,9 +110,8 @@ double OverviewSampler::readDiskTotal() const {
         return -1;
     CommandOptions options;
     options.timeoutMs = toolTimeoutMs;
-    const CommandResult result =
-        CommandRunner::run(QStringLiteral("iostat"), {QStringLiteral("-dm"), QStringLiteral("1"), QStringLiteral("1")},
-                           options);
+    const CommandResult result = CommandRunner::run(
+        QStringLiteral("iostat"), {QStringLiteral("-dm"), QStringLiteral("1"), QStringLiteral("1")}, options);
     if (!result.succeeded())
         return -1;
     return OverviewParser::parseDiskTotal(result.outputText()).value_or(-1);
@@ -125,10 +125,12 @@ double OverviewSampler::readNetworkKilobits() {
 int OverviewSampler::readMaxTemperature() const {
     const QString thermalPath = SystemPaths::path(QStringLiteral("/sys/class/thermal"));
     const QStringList zones =
-        QDir(thermalPath).entryList({QStringLiteral("thermal_zone*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+        QDir(thermalPath)
+            .entryList({QStringLiteral("thermal_zone*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     int maximum = -1;
     for (const QString& zone : zones) {
-        const std::optional<QByteArray> text = readFile(thermalPath + QLatin1Char('/') + zone + QStringLiteral("/temp"));
+        const std::optional<QByteArray> text =
+            readFile(thermalPath + QLatin1Char('/') + zone + QStringLiteral("/temp"));
         const std::optional<int> degrees = text ? OverviewParser::parseMilliCelsius(*text) : std::nullopt;
         // Zones below freezing still count as readable, shown as 0.
         if (degrees)

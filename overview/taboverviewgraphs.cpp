@@ -78,8 +78,8 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
     updateTimer->setObjectName(QStringLiteral("overviewUpdateTimer"));
     connect(updateTimer, &QTimer::timeout, this, &TabOverviewGraphs::requestSample);
 
-    ClickableGroupBox* const boxes[GraphCount] = {ui->gbCPU,       ui->gbGPU,         ui->gbRAM,
-                                                  ui->gbDiskIO,    ui->gbNetworkIO,   ui->gbTemps};
+    ClickableGroupBox* const boxes[GraphCount] = {ui->gbCPU,    ui->gbGPU,       ui->gbRAM,
+                                                  ui->gbDiskIO, ui->gbNetworkIO, ui->gbTemps};
     for (int index = 0; index < GraphCount; ++index) {
         groupBoxes[index] = boxes[index];
         connect(boxes[index], &ClickableGroupBox::clicked, this, [this, index] { selectGraph(index); });
@@ -128,10 +128,10 @@ void TabOverviewGraphs::setupGraphs() {
         qCDebug(lcOverviewGraphs) << "fCPUUsagePlot is null";
         return;
     }
-    QCustomPlot** const fields[] = {&cpuUsagePlot,  &gpuUsagePlot,     &ramUsagePlot,     &diskIOPlot,
-                                    &diskIORawPlot, &networkIOPlot,    &networkIORawPlot, &temperaturePlot};
-    const char* const names[] = {"cpuUsagePlot",  "gpuUsagePlot",     "ramUsagePlot",     "diskIOPlot",
-                                 "diskIORawPlot", "networkIOPlot",    "networkIORawPlot", "temperaturePlot"};
+    QCustomPlot** const fields[] = {&cpuUsagePlot,  &gpuUsagePlot,  &ramUsagePlot,     &diskIOPlot,
+                                    &diskIORawPlot, &networkIOPlot, &networkIORawPlot, &temperaturePlot};
+    const char* const names[] = {"cpuUsagePlot",  "gpuUsagePlot",  "ramUsagePlot",     "diskIOPlot",
+                                 "diskIORawPlot", "networkIOPlot", "networkIORawPlot", "temperaturePlot"};
     auto* layout = new QVBoxLayout(frame);
     layout->setContentsMargins(0, 0, 0, 0);
     for (int i = 0; i < 8; ++i) {
@@ -146,7 +146,8 @@ void TabOverviewGraphs::setupGraphs() {
     frame->setLayout(layout);
 
     const QPen gridPen(QColor(150, 101, 0, 255), 1, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin);
-    for (QCustomPlot* plot : {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
+    for (QCustomPlot* plot :
+         {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
         plot->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         QCPAxisRect* rect = plot->axisRect(0);
         rect->setMinimumMargins(QMargins(0, 0, 0, 0));
@@ -189,7 +190,8 @@ QCustomPlot* TabOverviewGraphs::currentPlot() const {
 void TabOverviewGraphs::selectGraph(int index) {
     if (index == currentGraphIndex)
         return;
-    for (QCustomPlot* plot : {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
+    for (QCustomPlot* plot :
+         {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
         if (plot)
             plot->hide();
     }
@@ -234,16 +236,20 @@ void TabOverviewGraphs::applyFrameStyles() {
     const bool dark = isDarkTheme();
     const QString borderColor = dark ? QStringLiteral("#404040") : QStringLiteral("lightgray");
     const QString frameStyle =
-        dark ? QStringLiteral("QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
-                              "border-color: #101010 #303030 #303030 #101010;}")
-             : QStringLiteral("QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
-                              "border-color: grey lightgrey lightgrey grey;}");
-    const QString boxRules = QStringLiteral("border-radius: 5px;margin-top: 1ex;padding: 2px;}"
-                                            "QGroupBox::title {subcontrol-origin: margin;subcontrol-position: top "
-                                            "left;padding: 0 2px;left: 6px;top: -1px;"
-                                            "background-color: palette(tooltipbase);}");
+        dark ? QStringLiteral(
+                   "QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
+                   "border-color: #101010 #303030 #303030 #101010;}")
+             : QStringLiteral(
+                   "QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
+                   "border-color: grey lightgrey lightgrey grey;}");
+    const QString boxRules =
+        QStringLiteral("border-radius: 5px;margin-top: 1ex;padding: 2px;}"
+                       "QGroupBox::title {subcontrol-origin: margin;subcontrol-position: top "
+                       "left;padding: 0 2px;left: 6px;top: -1px;"
+                       "background-color: palette(tooltipbase);}");
     groupBoxStyleSelected =
-        QStringLiteral("QGroupBox {background-color: palette(tooltipbase);border: 1px solid gray;") + boxRules;
+        QStringLiteral("QGroupBox {background-color: palette(tooltipbase);border: 1px solid gray;") +
+        boxRules;
     groupBoxStyle = QStringLiteral("QGroupBox {background-color: palette(tooltipbase);border: 1px solid ") +
                     borderColor + QLatin1Char(';') + boxRules;
     for (QFrame* frame : {ui->frameCPU, ui->frameGPU, ui->frameRAM, ui->frameDiskIO, ui->frameNetworkIO,
@@ -377,8 +383,8 @@ void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, d
     ++sampleCounter;
 
     if (graphsInitialized && dataOf(cpuUsagePlot).size() > maximumHistory) {
-        for (QCustomPlot* plot : {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, diskIORawPlot, networkIOPlot,
-                                  networkIORawPlot, temperaturePlot})
+        for (QCustomPlot* plot : {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, diskIORawPlot,
+                                  networkIOPlot, networkIORawPlot, temperaturePlot})
             dataOf(plot).removeBefore(key - maximumHistory);
     }
 }
@@ -508,11 +514,13 @@ void TabOverviewGraphs::drawGrid() {
         qCDebug(lcOverviewGraphs) << "cpuUsagePlot is null in drawGrid";
         return;
     }
-    if (isResizing || !graphsInitialized)
+    if (!graphsInitialized)
         return;
     QCustomPlot* plot = currentPlot();
     if (plot->isHidden())
         plot->show();
+    if (isResizing)
+        return;
     plot->yAxis->setRange(-1, 100);
     plot->clearItems();
     samplesPerPixel = 0.4;
@@ -524,7 +532,8 @@ void TabOverviewGraphs::drawGrid() {
     const QCPAxisRect* rect = plot->axisRect();
     const int xDivisions = rect->width() / gridSpacing;
     const int yDivisions = rect->height() / gridSpacing;
-    for (const auto& [axis, divisions] : {std::pair{plot->xAxis, xDivisions}, std::pair{plot->yAxis, yDivisions}}) {
+    for (const auto& [axis, divisions] :
+         {std::pair{plot->xAxis, xDivisions}, std::pair{plot->yAxis, yDivisions}}) {
         if (divisions <= 0)
             continue;
         QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);

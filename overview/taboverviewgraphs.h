@@ -51,8 +51,8 @@ public slots:
     void handleResizeEvent(const QSize& newSize);
     // One sample of the worker. sampledAtMs (monotonic) lets rates divide by
     // the time really elapsed; 0 falls back to the timer's interval.
-    void updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, double diskIO, double networkSpeedMB, int maxTemp,
-                      const QString& error, qint64 sampledAtMs = 0);
+    void updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, double diskIO, double networkSpeedMB,
+                      int maxTemp, const QString& error, qint64 sampledAtMs = 0);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -34,23 +34,27 @@ private slots:
         QTest::addColumn<double>("ownTicks");
         QTest::addColumn<int>("percent");
         const QByteArray base = "cpu  100 0 100 700 100 0 0 0 0 0\ncpu0 1 2 3 4\n";
-        QTest::newRow("quarter busy") << base << QByteArray("cpu  125 0 100 775 100 0 0 0 0 0\n") << 0.0 << 25;
-        QTest::newRow("own ticks left out") << base << QByteArray("cpu  150 0 100 775 100 0 0 0 0 0\n") << 25.0 << 25;
+        QTest::newRow("quarter busy")
+            << base << QByteArray("cpu  125 0 100 775 100 0 0 0 0 0\n") << 0.0 << 25;
+        QTest::newRow("own ticks left out")
+            << base << QByteArray("cpu  150 0 100 775 100 0 0 0 0 0\n") << 25.0 << 25;
         QTest::newRow("no time passed") << base << base << 0.0 << 0;
         QTest::newRow("counters went backwards") << base << QByteArray("cpu  10 0 10 70 10\n") << 0.0 << 0;
         // Own ticks are counted by the process, the machine's by the CPU:
         // they can disagree, which must not give a negative share.
         QTest::newRow("held at 0") << base << QByteArray("cpu  125 0 100 775 100 0 0 0 0 0\n") << 50.0 << 0;
-        QTest::newRow("own ticks beyond the total") << base << QByteArray("cpu  110 0 100 700 100\n") << 50.0 << 0;
-        QTest::newRow("idle stepped back") << base << QByteArray("cpu  200 0 100 699 100 0 0 0 0 0\n") << 0.0
-                                           << 100;
+        QTest::newRow("own ticks beyond the total")
+            << base << QByteArray("cpu  110 0 100 700 100\n") << 50.0 << 0;
+        QTest::newRow("idle stepped back")
+            << base << QByteArray("cpu  200 0 100 699 100 0 0 0 0 0\n") << 0.0 << 100;
     }
     void cpuPercent() {
         QFETCH(QByteArray, before);
         QFETCH(QByteArray, after);
         QFETCH(double, ownTicks);
         QFETCH(int, percent);
-        QCOMPARE(OverviewParser::cpuPercent(*parseCpuTimes(before), *parseCpuTimes(after), ownTicks), percent);
+        QCOMPARE(OverviewParser::cpuPercent(*parseCpuTimes(before), *parseCpuTimes(after), ownTicks),
+                 percent);
     }
 
     void cpuLineMissingOrShort() {
@@ -72,8 +76,9 @@ private slots:
         QTest::newRow("tool missing") << QString() << std::optional<double>();
         QTest::newRow("header only") << QStringLiteral("Device tps MB_read/s\n\n") << std::optional<double>();
         // Localised decimals do not pass for numbers.
-        QTest::newRow("decimal commas") << QStringLiteral("Device a b c d e f g\nsda 1,0 0,1 0,1 0,0 9,5 1,5 0\n")
-                                        << std::optional<double>();
+        QTest::newRow("decimal commas")
+            << QStringLiteral("Device a b c d e f g\nsda 1,0 0,1 0,1 0,0 9,5 1,5 0\n")
+            << std::optional<double>();
     }
     void diskTotal() {
         QFETCH(QString, output);
@@ -82,7 +87,8 @@ private slots:
     }
 
     void netDevTotal() {
-        QCOMPARE(parseNetDevTotal(fixture("netdev-1.txt")), std::optional<quint64>(3567 * 2 + 110970348 + 117798));
+        QCOMPARE(parseNetDevTotal(fixture("netdev-1.txt")),
+                 std::optional<quint64>(3567 * 2 + 110970348 + 117798));
         QVERIFY(!parseNetDevTotal(QByteArray()));
         QVERIFY(!parseNetDevTotal(fixture("netdev-1.txt").left(200))); // headers only
     }
@@ -136,8 +142,8 @@ private slots:
         QTest::newRow("hot") << "hot" << 61 << 0 << QString();
         QTest::newRow("below freezing, short cpu line, no MemAvailable")
             << "cold" << 0 << -1 << QStringLiteral("Failed to retrieve memory stats.");
-        QTest::newRow("nothing readable") << "missing" << -1 << -1
-                                          << QStringLiteral("Failed to open /proc/meminfo, error: ");
+        QTest::newRow("nothing readable")
+            << "missing" << -1 << -1 << QStringLiteral("Failed to open /proc/meminfo, error: ");
     }
     void readersOnFixtureRoots() {
         QFETCH(QString, root);
@@ -153,7 +159,8 @@ private slots:
             QCOMPARE(sampler.readCpuUsage(), cpu);
         QString memoryError;
         sampler.readMemoryUsage(&memoryError);
-        QVERIFY2(memoryError.startsWith(error) && memoryError.isEmpty() == error.isEmpty(), qPrintable(memoryError));
+        QVERIFY2(memoryError.startsWith(error) && memoryError.isEmpty() == error.isEmpty(),
+                 qPrintable(memoryError));
         if (root == QLatin1String("hot"))
             QCOMPARE(sampler.readGpuUsage(), 37);
     }
