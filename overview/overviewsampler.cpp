@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <chrono>
 
@@ -23,7 +22,7 @@ std::optional<QByteArray> readFile(const QString& path, QString* error = nullptr
 }
 
 bool isInstalled(const QString& program) {
-    return !QStandardPaths::findExecutable(program).isEmpty();
+    return !CommandRunner::resolveProgram(program).isEmpty();
 }
 
 } // namespace

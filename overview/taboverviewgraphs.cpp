@@ -48,6 +48,13 @@ void setBarValue(QProgressBar* bar, int value, const QString& format) {
     bar->setFormat(format);
 }
 
+// A hidden plot is drawn when it is selected; drawing it on every sample
+// would only cost time.
+void replotIfShown(QCustomPlot* plot) {
+    if (plot->isVisible())
+        plot->replot();
+}
+
 QCPGraphDataContainer& dataOf(QCustomPlot* plot) {
     return *plot->graph(0)->data();
 }
@@ -70,7 +77,7 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
     worker = new WorkerOverviewGraphs;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workeroverviewgraphs"));
     connect(worker, &WorkerOverviewGraphs::updateCompleted, this, &TabOverviewGraphs::updateGraphs);
-    worker->tryReserveSample();
+    worker->sampleGate().tryEnter();
     connect(workerThread->thread(), &QThread::started, worker, &WorkerOverviewGraphs::process);
     workerThread->start();
 
@@ -106,7 +113,7 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
 TabOverviewGraphs::~TabOverviewGraphs() = default;
 
 void TabOverviewGraphs::requestSample() {
-    if (!worker->tryReserveSample()) {
+    if (!worker->sampleGate().tryEnter()) {
         qCDebug(lcOverviewGraphs) << "Previous sample still running; tick skipped";
         return;
     }
@@ -357,7 +364,7 @@ void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, d
         previousDiskAtMs = sampledAtMs;
     if (graphsInitialized) {
         diskIORawPlot->graph(0)->addData(key, diskRate);
-        diskIORawPlot->replot();
+        replotIfShown(diskIORawPlot);
         const double ceiling = diskScaleCeiling(peakInView(diskIORawPlot, diskIOPlot));
         updateDiskScaleLabel(ceiling);
         rescaleDiskGraph(ceiling);
@@ -367,7 +374,7 @@ void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, d
     previousSampledAtMs = sampledAtMs;
     if (graphsInitialized) {
         networkIORawPlot->graph(0)->addData(key, networkRate);
-        networkIORawPlot->replot();
+        replotIfShown(networkIORawPlot);
         const double ceiling = networkScaleCeiling(peakInView(networkIORawPlot, networkIOPlot));
         updateNetworkScaleLabel(ceiling);
         rescaleNetworkGraph(ceiling);
@@ -376,7 +383,7 @@ void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, d
     setBarValue(ui->pbTemps, maxTemp, QStringLiteral("%1°C").arg(maxTemp));
     if (graphsInitialized) {
         temperaturePlot->graph(0)->addData(key, maxTemp);
-        temperaturePlot->replot();
+        replotIfShown(temperaturePlot);
     }
 
     drawGrid();
@@ -506,7 +513,7 @@ void TabOverviewGraphs::rescale(QCustomPlot* raw, QCustomPlot* shown, double cei
         points.append(QCPGraphData(point->key, point->value / ceiling * 100.0));
     // Raw points are already in key order.
     dataOf(shown).set(points, true);
-    shown->replot();
+    replotIfShown(shown);
 }
 
 void TabOverviewGraphs::drawGrid() {

@@ -2,25 +2,11 @@
 
 #include <QCoreApplication>
 
-namespace {
-// Clears the reservation however process() is left.
-class SampleRelease {
-public:
-    explicit SampleRelease(std::atomic<bool>& flag) : flag(flag) {}
-    ~SampleRelease() { flag.store(false); }
-    SampleRelease(const SampleRelease&) = delete;
-    SampleRelease& operator=(const SampleRelease&) = delete;
-
-private:
-    std::atomic<bool>& flag;
-};
-} // namespace
-
 WorkerOverviewGraphs::WorkerOverviewGraphs(QObject* parent)
     : QObject(parent), sampler(QCoreApplication::applicationPid()) {}
 
 void WorkerOverviewGraphs::process() {
-    const SampleRelease release(sampleRunning);
+    const TickGate::Pass pass(&gate);
     const OverviewSample sample = sampler.take();
     emit updateCompleted(sample.cpuUsage, sample.gpuUsage, sample.ramUsage, sample.diskTotalMb,
                          sample.networkKilobits, sample.maxTemperature, sample.error, sample.sampledAtMs);

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "overviewsampler.h"
+#include "tickgate.h"
 
 #include <QObject>
 #include <QString>
-#include <atomic>
 
 // Takes the Overview graphs' samples on its own thread: one per call of
 // process(), answered with one updateCompleted.
@@ -13,11 +13,10 @@ class WorkerOverviewGraphs : public QObject {
 public:
     explicit WorkerOverviewGraphs(QObject* parent = nullptr);
 
-    // The tab asks for a sample only when this returns true; process()
-    // releases it on every path, so a slow tool delays the next tick
-    // instead of queueing them up.
-    bool tryReserveSample() { return !sampleRunning.exchange(true); }
-    bool isSampleRunning() const { return sampleRunning.load(); }
+    // The tab asks for a sample only through this gate; process() opens it
+    // again on every path, so a slow tool delays the next tick instead of
+    // queueing them up.
+    TickGate& sampleGate() { return gate; }
 
 public slots:
     void process();
@@ -36,5 +35,5 @@ signals:
 private:
     OverviewSampler sampler;
     OverviewParser::TrafficCounter textTraffic;
-    std::atomic<bool> sampleRunning{false};
+    TickGate gate;
 };

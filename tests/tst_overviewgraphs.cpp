@@ -306,7 +306,7 @@ private slots:
     // was held through many ticks, at most one sample is waiting.
     void ticksDoNotPileUpBehindASlowSample() {
         WorkerOverviewGraphs* worker = tab->sampleWorker();
-        QVERIFY(TestSupport::waitFor([worker] { return !worker->isSampleRunning(); }));
+        QVERIFY(TestSupport::waitFor([worker] { return !worker->sampleGate().isBusy(); }));
         QSemaphore release;
         QMetaObject::invokeMethod(
             worker, [&release] { release.acquire(); }, Qt::QueuedConnection);

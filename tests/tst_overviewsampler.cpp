@@ -26,7 +26,10 @@ class TestOverviewSampler : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { SystemPaths::setRootPrefix(QString()); }
+    void cleanup() {
+        SystemPaths::setRootPrefix(QString());
+        SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
+    }
 
     void cpuPercent_data() {
         QTest::addColumn<QByteArray>("before");
@@ -180,19 +183,29 @@ private slots:
                  usage);
     }
 
+    // The stand-in prints a translated header and decimal commas unless
+    // it runs under the C locale.
+    void diskToolReadUnderTheCLocale() {
+        SystemPaths::setSearchPath({TestSupport::testDataPath(QStringLiteral("overview/bin"))});
+        QCOMPARE(OverviewSampler(1).readDiskTotal(), 1791.0 + 5153.0);
+        QTemporaryDir noTools;
+        SystemPaths::setSearchPath({noTools.path()});
+        QCOMPARE(OverviewSampler(1).readDiskTotal(), -1.0);
+    }
+
     // The reservation that keeps timer ticks from piling up is released by
     // every sample, so the next tick can ask again.
     void sampleReleasesItsReservation() {
         SystemPaths::setRootPrefix(TestSupport::testDataPath(QStringLiteral("overview/hot")));
         WorkerOverviewGraphs worker;
         QSignalSpy samples(&worker, &WorkerOverviewGraphs::updateCompleted);
-        QVERIFY(worker.tryReserveSample());
-        QVERIFY(!worker.tryReserveSample());
+        QVERIFY(worker.sampleGate().tryEnter());
+        QVERIFY(!worker.sampleGate().tryEnter());
         worker.process();
         QCOMPARE(samples.size(), 1);
         QCOMPARE(samples.at(0).at(5).toInt(), 61);
         QVERIFY(samples.at(0).at(6).toString().isEmpty());
-        QVERIFY(worker.tryReserveSample());
+        QVERIFY(worker.sampleGate().tryEnter());
     }
 };
 
