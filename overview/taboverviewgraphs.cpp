@@ -407,8 +407,9 @@ void TabOverviewGraphs::updateDiskRate(double diskTotal, double elapsedSeconds) 
         return;
     }
     if (previousDiskTotal != -1)
-        diskRate = std::max(0, int((diskTotal - previousDiskTotal) / elapsedSeconds));
-    previousDiskTotal = int(diskTotal);
+        diskRate = int(std::clamp((diskTotal - previousDiskTotal) / elapsedSeconds, 0.0,
+                                  double(std::numeric_limits<int>::max())));
+    previousDiskTotal = int(std::min(diskTotal, double(std::numeric_limits<int>::max())));
     if (diskRate > diskBarMaximum) {
         diskBarMaximum = diskRate;
         bar->setMaximum(diskBarMaximum);
