@@ -13,9 +13,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sys/resource.h>
-
-#include <limits>
 #include <memory>
 
 // The Overview's bars and history graphs inside a real main window. The
@@ -151,31 +148,6 @@ private slots:
         QTEST(ui->labelNetworkIOSpeed->text(), "networkScale");
     }
 
-    void scaleLabels_data() {
-        QTest::addColumn<double>("peak");
-        QTest::addColumn<QString>("disk");
-        QTest::addColumn<QString>("network");
-        QTest::newRow("nothing in view") << std::numeric_limits<double>::lowest() << "10 MB/s"
-                                         << "100 Kb/s";
-        QTest::newRow("99") << 99.0 << "100 MB/s"
-                            << "100 Kb/s";
-        QTest::newRow("999") << 999.0 << "1 GB/s"
-                             << "1 Mb/s";
-        QTest::newRow("3999") << 3999.0 << "4 GB/s"
-                              << "5 Mb/s";
-        QTest::newRow("5000") << 5000.0 << "8 GB/s"
-                              << "10 Mb/s";
-        QTest::newRow("999999") << 999999.0 << "8 GB/s"
-                                << "1.00 Gb/s";
-        QTest::newRow("1000000") << 1000000.0 << "8 GB/s"
-                                 << "5.00 Gb/s";
-    }
-    void scaleLabels() {
-        QFETCH(double, peak);
-        QTEST(TabOverviewGraphs::diskScaleText(TabOverviewGraphs::diskScaleCeiling(peak)), "disk");
-        QTEST(TabOverviewGraphs::networkScaleText(TabOverviewGraphs::networkScaleCeiling(peak)), "network");
-    }
-
     void historyKeepsTheNewest1001Points() {
         for (int i = 0; i < 1002; ++i)
             feed(i, 1);
@@ -227,10 +199,8 @@ private slots:
         QTest::addColumn<bool>("running");
         QTest::addColumn<int>("interval");
         QTest::newRow("paused") << QStringList{"paused"} << false << 500;
-        QTest::newRow("paused twice") << QStringList{"paused", "paused"} << false << 500;
         QTest::newRow("fast after paused") << QStringList{"paused", "fast"} << true << 250;
         QTest::newRow("slow") << QStringList{"slow"} << true << 1000;
-        QTest::newRow("medium after fast") << QStringList{"fast", "medium"} << true << 500;
         QTest::newRow("unknown restarts") << QStringList{"slow", "paused", "turbo"} << true << 1000;
     }
     void updateSpeed() {
@@ -320,67 +290,6 @@ private slots:
         QMetaObject::invokeMethod(
             worker, [] {}, Qt::BlockingQueuedConnection);
         QVERIFY(samples.size() <= 1);
-    }
-
-    // Pictures of the live Overview after 30 s at the fast speed, in both
-    // colour themes, at the default size and maximised. Run by hand:
-    // TESSMAR_SCREENSHOT_DIR=dir tst_overviewgraphs liveScreenshots
-    void liveScreenshots() {
-        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
-        if (folder.isEmpty())
-            QSKIP("TESSMAR_SCREENSHOT_DIR not set");
-        window.reset();
-        SystemPaths::setRootPrefix(QString());
-        window = std::make_unique<MainWindow>();
-        ui = window->form();
-        tab = window->findChild<TabOverviewGraphs*>();
-        showWindow();
-        tab->setUpdateSpeed(QStringLiteral("fast"));
-        QTest::qWait(30000);
-        const auto save = [this, &folder](const QString& name) {
-            QVERIFY(window->grab().save(folder + QLatin1Char('/') + name));
-        };
-        save(QStringLiteral("overview-aperture.png"));
-        tab->setColorTheme(QStringLiteral("green"));
-        QTest::qWait(1000);
-        save(QStringLiteral("overview-green.png"));
-        window->showMaximized();
-        QTest::qWait(3000);
-        save(QStringLiteral("overview-green-maximised.png"));
-        tab->selectGraph(TabOverviewGraphs::NetworkGraph);
-        tab->setColorTheme(QStringLiteral("aperture"));
-        QTest::qWait(3000);
-        save(QStringLiteral("overview-aperture-maximised-network.png"));
-    }
-
-    // The program's own CPU time over 60 s at a speed ("fast", or "paused"
-    // for the window's cost without sampling). Run by hand:
-    // TESSMAR_MEASURE_CPU=fast tst_overviewgraphs ownCpuOverAMinute
-    void ownCpuOverAMinute() {
-        const QString speed = qEnvironmentVariable("TESSMAR_MEASURE_CPU");
-        if (speed.isEmpty())
-            QSKIP("TESSMAR_MEASURE_CPU not set");
-        window.reset();
-        SystemPaths::setRootPrefix(QString());
-        window = std::make_unique<MainWindow>();
-        tab = window->findChild<TabOverviewGraphs*>();
-        showWindow();
-        tab->setUpdateSpeed(speed);
-        const auto cpuSeconds = [] {
-            rusage self{};
-            rusage children{};
-            getrusage(RUSAGE_SELF, &self);
-            getrusage(RUSAGE_CHILDREN, &children);
-            const auto seconds = [](const timeval& t) { return double(t.tv_sec) + t.tv_usec / 1e6; };
-            return std::pair{seconds(self.ru_utime) + seconds(self.ru_stime),
-                             seconds(children.ru_utime) + seconds(children.ru_stime)};
-        };
-        QTest::qWait(2000);
-        const auto [selfBefore, childrenBefore] = cpuSeconds();
-        QTest::qWait(60000);
-        const auto [selfAfter, childrenAfter] = cpuSeconds();
-        qInfo("CPU over 60 s at %s: program %.2f s, its tools %.2f s", qPrintable(speed),
-              selfAfter - selfBefore, childrenAfter - childrenBefore);
     }
 };
 

@@ -2,9 +2,7 @@
 #include "overviewsampler.h"
 #include "systempaths.h"
 #include "testsupport.h"
-#include "workeroverviewgraphs.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -60,14 +58,6 @@ private slots:
                  percent);
     }
 
-    void cpuLineMissingOrShort() {
-        QVERIFY(!parseCpuTimes("intr 1 2 3\n"));
-        QVERIFY(!parseCpuTimes("cpu  12 0 5\n"));
-        QVERIFY(!parseCpuTimes(QByteArray()));
-        const std::optional<CpuTimes> machine = parseCpuTimes(fixture("hot/proc/stat"));
-        QVERIFY(machine && machine->total > machine->idle && machine->idle > 0);
-    }
-
     void diskTotal_data() {
         QTest::addColumn<QString>("output");
         QTest::addColumn<std::optional<double>>("total");
@@ -89,13 +79,6 @@ private slots:
         QCOMPARE(parseDiskTotal(output), total);
     }
 
-    void netDevTotal() {
-        QCOMPARE(parseNetDevTotal(fixture("netdev-1.txt")),
-                 std::optional<quint64>(3567 * 2 + 110970348 + 117798));
-        QVERIFY(!parseNetDevTotal(QByteArray()));
-        QVERIFY(!parseNetDevTotal(fixture("netdev-1.txt").left(200))); // headers only
-    }
-
     // Failed reads and counters that go down give 0, never a negative
     // figure or a spike afterwards.
     void trafficSequence() {
@@ -109,15 +92,6 @@ private slots:
         QCOMPARE(next("netdev-3-interface-removed.txt"), 0.0);
         QCOMPARE(next("netdev-3-interface-removed.txt"), 0.0);
         QCOMPARE(next("netdev-2.txt"), double(111070348 + 142798 + 2 * 3567 - 2 * 3967) * 8 / 1000);
-    }
-
-    void memory() {
-        const MemInfo full = parseMemInfo(fixture("hot/proc/meminfo"));
-        QCOMPARE(full.totalKb, 24682416);
-        QCOMPARE(memoryPercent(full), int((24682416.0 - 21735768.0) / 24682416.0 * 100));
-        const MemInfo partial = parseMemInfo(fixture("cold/proc/meminfo"));
-        QVERIFY(!partial.complete());
-        QCOMPARE(memoryPercent(partial), 0);
     }
 
     void gpuFigures_data() {
@@ -191,21 +165,6 @@ private slots:
         QTemporaryDir noTools;
         SystemPaths::setSearchPath({noTools.path()});
         QCOMPARE(OverviewSampler(1).readDiskTotal(), -1.0);
-    }
-
-    // The reservation that keeps timer ticks from piling up is released by
-    // every sample, so the next tick can ask again.
-    void sampleReleasesItsReservation() {
-        SystemPaths::setRootPrefix(TestSupport::testDataPath(QStringLiteral("overview/hot")));
-        WorkerOverviewGraphs worker;
-        QSignalSpy samples(&worker, &WorkerOverviewGraphs::updateCompleted);
-        QVERIFY(worker.sampleGate().tryEnter());
-        QVERIFY(!worker.sampleGate().tryEnter());
-        worker.process();
-        QCOMPARE(samples.size(), 1);
-        QCOMPARE(samples.at(0).at(5).toInt(), 61);
-        QVERIFY(samples.at(0).at(6).toString().isEmpty());
-        QVERIFY(worker.sampleGate().tryEnter());
     }
 };
 
