@@ -11,6 +11,7 @@
 
 #include <QBoxLayout>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
@@ -60,6 +61,7 @@ private slots:
         // Without SUDO_USER the start-up security check creates nothing.
         qunsetenv("SUDO_USER");
         registerSharedMetaTypes();
+        QLoggingCategory::setFilterRules(QStringLiteral("tessmar.bandwidth.debug=true"));
     }
 
     void init() {
