@@ -241,10 +241,9 @@ void TabNetworkingBandwidthMonitor::updatePlot(const QString& name) {
     };
     draw(download, rx, rxScale);
     formatRate(rxScale, labelDownloadSpeed);
-    download->replot(QCustomPlot::rpRefreshHint);
     draw(upload, tx, txScale);
     formatRate(txScale, labelUploadSpeed);
-    upload->replot(QCustomPlot::rpRefreshHint);
+    // Lays the grid out and draws each plot once.
     updatePlotLayout();
 }
 

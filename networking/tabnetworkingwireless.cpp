@@ -133,6 +133,7 @@ void TabNetworkingWireless::onWirelessInterfaceFound(const QString& name) {
 
 void TabNetworkingWireless::showNoLink(const QString& status) {
     ui->progressBarLinkQuality->setValue(0);
+    ui->progressBarLinkQuality->setTextVisible(false);
     QLabel* const linkLabels[] = {
         ui->labelWirelessSignalQuality, ui->labelWirelessSignalStrength, ui->labelWirelessNoiseLevel,
         ui->labelWirelessSSID,          ui->labelWirelessMACAddress,     ui->labelWirelessIPAddress,
@@ -174,6 +175,7 @@ void TabNetworkingWireless::updateWirelessData(int linkQuality, int signalLevel,
                                                const QString& encryption, const QString& connectionStatus) {
     const int quality = linkQuality * 100 / 70;
     ui->progressBarLinkQuality->setValue(quality);
+    ui->progressBarLinkQuality->setTextVisible(true);
     ui->progressBarLinkQuality->setStyleSheet(linkQualityStyleSheet(quality, isDarkTheme()));
     ui->labelWirelessSignalQuality->setText(quality < 1 ? QStringLiteral("N/A")
                                                         : QStringLiteral("%1%").arg(quality));

@@ -9,15 +9,21 @@
 
 #include <QNetworkInterface>
 #include <QProcess>
-#include <QUdpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 #include <memory>
 #include <unistd.h>
 
 namespace {
-QString procNetDevLine(const QString& name, quint64 rxBytes, quint64 rxPackets, quint64 txBytes, quint64 txPackets) {
-    return QString("%1: %2 %3 0 0 0 0 0 0 %4 %5 0 0 0 0 0 0\n").arg(name).arg(rxBytes).arg(rxPackets).arg(txBytes).arg(txPackets);
+QString procNetDevLine(const QString& name, quint64 rxBytes, quint64 rxPackets, quint64 txBytes,
+                       quint64 txPackets) {
+    return QString("%1: %2 %3 0 0 0 0 0 0 %4 %5 0 0 0 0 0 0\n")
+        .arg(name)
+        .arg(rxBytes)
+        .arg(rxPackets)
+        .arg(txBytes)
+        .arg(txPackets);
 }
 const QString kHeader = "Inter-|   Receive |  Transmit\n face |bytes packets|bytes packets\n";
 
@@ -63,7 +69,9 @@ private slots:
         QCOMPARE(traffic::formatRate(1), QString("1 Kb/s"));
         QCOMPARE(traffic::formatRate(5000), QString("5 Mb/s"));
         QCOMPARE(traffic::formatRate(5000000), QString("5.00 Gb/s"));
-        QCOMPARE(traffic::linkSpeedFromIw("\ttx bitrate: 866.7 MBit/s VHT-MCS 9\n\trx bitrate: 1.2 Gbit/s HE-MCS 11\n"), 1200);
+        QCOMPARE(traffic::linkSpeedFromIw(
+                     "\ttx bitrate: 866.7 MBit/s VHT-MCS 9\n\trx bitrate: 1.2 Gbit/s HE-MCS 11\n"),
+                 1200);
         QCOMPARE(traffic::linkSpeedFromEthtool("\tSpeed: 1000Mb/s\n\tDuplex: Full\n"), 1000);
     }
 
@@ -71,7 +79,8 @@ private slots:
     void countersOfEveryInterfaceName() {
         QFile file(TestSupport::testDataPath("bandwidth/proc_net_dev.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QVector<traffic::InterfaceCounters> all = traffic::parseProcNetDev(QString::fromLatin1(file.readAll()));
+        const QVector<traffic::InterfaceCounters> all =
+            traffic::parseProcNetDev(QString::fromLatin1(file.readAll()));
         QStringList names;
         for (const auto& c : all)
             names << c.name;
@@ -113,7 +122,8 @@ private slots:
 
         // Every sample past the cap drops the oldest.
         for (int i = 0; i < TabNetworkingBandwidthMonitor::kHistoryLength + 5; ++i)
-            tab.applySample(kHeader + procNetDevLine(name, 200000 + i * 1000ull, 5, 100, 1), t0 + 2 + i * 0.5);
+            tab.applySample(kHeader + procNetDevLine(name, 200000 + i * 1000ull, 5, 100, 1),
+                            t0 + 2 + i * 0.5);
         QCOMPARE(tab.historyOf(name).timestamps.size(), TabNetworkingBandwidthMonitor::kHistoryLength);
     }
 
@@ -154,7 +164,8 @@ private slots:
         });
         QVERIFY(run("ip", {"link", "add", host, "type", "veth", "peer", "name", peer, "netns", ns}));
         const int third = 100 + getpid() % 100;
-        const QString hostAddress = QString("10.%1.7.1").arg(third), peerAddress = QString("10.%1.7.2").arg(third);
+        const QString hostAddress = QString("10.%1.7.1").arg(third),
+                      peerAddress = QString("10.%1.7.2").arg(third);
         QVERIFY(run("ip", {"addr", "add", hostAddress + "/24", "dev", host}));
         QVERIFY(run("ip", {"link", "set", host, "up"}));
         QVERIFY(run("ip", {"-n", ns, "addr", "add", peerAddress + "/24", "dev", peer}));
@@ -164,7 +175,8 @@ private slots:
         QTemporaryDir root, tools;
         QDir(root.path()).mkpath("proc/net");
         QVERIFY(QFile::link("/proc/net/dev", root.filePath("proc/net/dev")));
-        writeFile(root.filePath("proc/net/wireless"), QString("h\nh\n%1: 0000 50. -60. -256 0\n").arg(host).toUtf8());
+        writeFile(root.filePath("proc/net/wireless"),
+                  QString("h\nh\n%1: 0000 50. -60. -256 0\n").arg(host).toUtf8());
         writeTool(tools.filePath("iw"), "echo started >> \"$(dirname \"$0\")/log\"\nsleep 5\n");
         SystemPaths::setRootPrefix(root.path());
         SystemPaths::prependSearchPath(tools.path());
@@ -175,7 +187,8 @@ private slots:
 
         TabNetworkingBandwidthMonitor tab(ui.get(), window.get());
         CustomPushButton* button = nullptr;
-        for (auto* b : ui->groupBoxNetworkingBandwidthMonitorNetworkInterfaces->findChildren<CustomPushButton*>())
+        for (auto* b :
+             ui->groupBoxNetworkingBandwidthMonitorNetworkInterfaces->findChildren<CustomPushButton*>())
             if (b->interfaceName() == host)
                 button = b;
         QVERIFY(button && button->isEnabled());
