@@ -54,15 +54,14 @@ void TabApplications::setupApplicationTable() {
 }
 
 void TabApplications::updateApplicationTable() {
-    if (listingInProgress)
+    if (!listingGate.tryEnter())
         return;
-    listingInProgress = true;
     emit requestWindowList();
 }
 
 void TabApplications::onWindowListRead(const QByteArray& output) {
-    listingInProgress = false;
     fillTable(listWindows(output));
+    listingGate.leave();
 }
 
 QList<DetailsApplicationWindow> TabApplications::listWindows(const QByteArray& wmctrlOutput) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detailsapplicationwindow.h"
+#include "tickgate.h"
 #include "windowiconresolver.h"
 #include "x11windowreader.h"
 
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<WorkerThread> workerThread;
     X11WindowReader windowReader;
     WindowIconResolver iconResolver;
-    // A listing is under way: ticks that fall due meanwhile are skipped.
-    bool listingInProgress = false;
+    // Open from a request until its list is shown: ticks that fall due
+    // meanwhile are skipped.
+    TickGate listingGate;
 };

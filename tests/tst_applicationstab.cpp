@@ -1,3 +1,4 @@
+#include "systempaths.h"
 #include "tabapplications.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
@@ -5,6 +6,7 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -143,6 +145,35 @@ private slots:
         QVERIFY(after >= 0 && after != before);
         QCOMPARE(table()->currentRow(), after);
         QCOMPARE(idOfRow(table()->selectedItems().value(0)->row()), id);
+    }
+
+    void failingOrWedgedListingEmptiesTheTable_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::newRow("fails") << QByteArray("echo 'Cannot open display.' >&2\nexit 1\n");
+        QTest::newRow("never ends") << QByteArray("exec sleep 60\n");
+        QTest::newRow("cut short") << QByteArray("echo '0x00400030  0 vm Half a list'\nexec sleep 60\n");
+    }
+    void failingOrWedgedListingEmptiesTheTable() {
+        QFETCH(QByteArray, script);
+        const QString name = TestSupport::uniqueName("tessmar-gone");
+        QVERIFY(!openWindow(name).isEmpty());
+        QVERIFY(refresh());
+        table()->setCurrentCell(rowOf(name), 0);
+        QVERIFY(ui->pushButtonCloseApp->isEnabled());
+
+        QTemporaryDir standIns;
+        QFile wmctrl(standIns.filePath("wmctrl"));
+        QVERIFY(wmctrl.open(QIODevice::WriteOnly));
+        wmctrl.write("#!/bin/sh\n" + script);
+        wmctrl.close();
+        wmctrl.setPermissions(QFile::ExeOwner | QFile::ReadOwner);
+        SystemPaths::prependSearchPath(standIns.path());
+        const bool filled = refresh();
+        SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
+        QVERIFY(filled);
+        QCOMPARE(table()->rowCount(), 0);
+        QVERIFY(!ui->pushButtonCloseApp->isEnabled());
+        QVERIFY(!ui->pushButtonSwitchTo->isEnabled());
     }
 
     void switchToActivatesTheWindow() {
