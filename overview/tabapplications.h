@@ -39,6 +39,8 @@ public:
 
 public slots:
     void updateApplicationTable();
+    // Shows the windows of one wmctrl listing and opens the gate for the next.
+    void onWindowListRead(const QByteArray& output);
 
 signals:
     void requestWindowList();
@@ -47,7 +49,6 @@ signals:
     void applicationTableFilled();
 
 private:
-    void onWindowListRead(const QByteArray& output);
     void fillTable(const QList<DetailsApplicationWindow>& windows);
     void onSelectionChanged();
     void closeSelectedWindow();
