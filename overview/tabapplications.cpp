@@ -132,11 +132,18 @@ void TabApplications::fillTable(const QList<DetailsApplicationWindow>& windows) 
     }
 
     if (selectedId.isValid()) {
-        for (int row = 0; row < table->rowCount(); ++row) {
-            if (table->item(row, ColumnApplication)->data(Qt::UserRole) == selectedId) {
-                table->selectRow(row);
-                break;
-            }
+        int selectedRow = -1;
+        for (int row = 0; row < table->rowCount() && selectedRow < 0; ++row) {
+            if (table->item(row, ColumnApplication)->data(Qt::UserRole) == selectedId)
+                selectedRow = row;
+        }
+        if (selectedRow >= 0) {
+            table->selectRow(selectedRow);
+        } else {
+            // The selected window has gone. Another window now sits in its
+            // row: it must not become the target of Close App unseen.
+            table->clearSelection();
+            table->setCurrentItem(nullptr);
         }
     }
 

@@ -194,18 +194,25 @@ private slots:
 
     void closeAppClosesTheWindow() {
         const QString name = TestSupport::uniqueName("tessmar-close");
-        QVERIFY(!openWindow(name).isEmpty());
+        QVERIFY(!openWindow("a" + name).isEmpty());
+        QVERIFY(!openWindow("b" + name).isEmpty());
+        table()->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
         QVERIFY(refresh());
-        const int row = rowOf(name);
+        const int row = rowOf("a" + name);
         QVERIFY(row >= 0);
         table()->setCurrentCell(row, 0);
         QVERIFY(ui->pushButtonCloseApp->isEnabled());
         QSignalSpy filled(tab, &TabApplications::applicationTableFilled);
         QTest::mouseClick(ui->pushButtonCloseApp, Qt::LeftButton);
         // The window's program ends, and the table looks again by itself.
-        QVERIFY(helpers.back()->waitForFinished(10000));
-        QVERIFY(TestSupport::waitFor([&] { return filled.count() > 0 && rowOf(name) < 0; }));
+        QVERIFY(helpers.front()->waitForFinished(10000));
+        QVERIFY(TestSupport::waitFor([&] { return filled.count() > 0 && rowOf("a" + name) < 0; }));
+        // The next window moved up into the row: it is not selected in its place.
+        QVERIFY(rowOf("b" + name) >= 0);
+        QVERIFY(table()->selectedItems().isEmpty());
+        QCOMPARE(table()->currentRow(), -1);
         QVERIFY(!ui->pushButtonCloseApp->isEnabled());
+        QVERIFY(!ui->pushButtonSwitchTo->isEnabled());
     }
 };
 
