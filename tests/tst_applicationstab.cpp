@@ -131,7 +131,7 @@ private slots:
         table()->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
         QVERIFY(refresh());
         const int before = rowOf("c" + name);
-        QVERIFY(before >= 0);
+        QVERIFY(before >= 0 && before < rowOf("d" + name));
         const QString id = idOfRow(before);
         table()->setCurrentCell(before, 0);
         QVERIFY(ui->pushButtonSwitchTo->isEnabled());
@@ -141,8 +141,10 @@ private slots:
         QVERIFY(
             TestSupport::waitFor([&] { return TestSupport::windowIdsWithTitle("e" + name).size() == 1; }));
         QVERIFY(refresh());
+        // Windows of other programs may come and go meanwhile: compare
+        // with the neighbour, not with the old row number.
         const int after = rowOf("e" + name);
-        QVERIFY(after >= 0 && after != before);
+        QVERIFY(after > rowOf("d" + name));
         QCOMPARE(table()->currentRow(), after);
         QCOMPARE(idOfRow(table()->selectedItems().value(0)->row()), id);
     }
