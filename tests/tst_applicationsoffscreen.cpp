@@ -1,5 +1,4 @@
-// The Applications tab on a platform without an X connection (Qt's offscreen
-// platform here; Wayland alike): nothing may reach the X calls.
+// Off the X11 platform (offscreen here, Wayland alike) nothing may reach the X calls.
 #include "tabapplications.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
@@ -22,10 +21,8 @@ private slots:
         QVERIFY(tab.getWindowIcon(0x400030).isNull());
         QCOMPARE(tab.getWindowPid("0x00400030"), 0);
         QCOMPARE(tab.getWindowClass("0x00400030"), QString());
-
         QFile file(TestSupport::testDataPath("applications/wmctrl-l.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        // Without the window manager's client list, every well-formed line stays.
         QCOMPARE(tab.listWindows(file.readAll()).size(), 5);
     }
 };

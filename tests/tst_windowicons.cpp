@@ -5,33 +5,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-}
-
-void writeImage(const QString& path, QRgb colour) {
-    QDir().mkpath(QFileInfo(path).path());
-    QImage image(32, 32, QImage::Format_ARGB32);
-    image.fill(colour);
-    QVERIFY(image.save(path));
-}
-
-// "theme:<name>", "file:<rgb hex>" or "null", for comparing icons.
-QString describe(const QIcon& icon) {
-    if (icon.isNull())
-        return "null";
-    if (!icon.name().isEmpty())
-        return "theme:" + icon.name();
-    return "file:" + QString::number(icon.pixmap(32).toImage().pixel(8, 8) & 0xFFFFFF, 16);
-}
-
-} // namespace
-
 class TestWindowIcons : public QObject {
     Q_OBJECT
 private:
@@ -39,116 +12,93 @@ private:
     std::unique_ptr<WindowIconResolver> resolver;
 
     QString at(const QString& relative) const { return root.path() + "/" + relative; }
+    void write(const QString& relative, const QByteArray& content) {
+        QDir().mkpath(QFileInfo(at(relative)).path());
+        QFile file(at(relative));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    void image(const QString& relative, QRgb colour) {
+        QDir().mkpath(QFileInfo(at(relative)).path());
+        QImage picture(32, 32, QImage::Format_ARGB32);
+        picture.fill(colour);
+        QVERIFY(picture.save(at(relative)));
+    }
+    // "theme:<name>", "file:<rgb>" or "null".
+    static QString describe(const QIcon& icon) {
+        if (icon.isNull())
+            return "null";
+        if (!icon.name().isEmpty())
+            return "theme:" + icon.name();
+        return "file:" + QString::number(icon.pixmap(32).toImage().pixel(8, 8) & 0xFFFFFF, 16);
+    }
 
 private slots:
     void initTestCase() {
-        QVERIFY(root.isValid());
-        writeFile(
-            at("icons/testtheme/index.theme"),
-            "[Icon Theme]\nName=testtheme\nDirectories=32x32/apps\n\n[32x32/apps]\nSize=32\nType=Fixed\n");
+        write("icons/t/index.theme", "[Icon Theme]\nName=t\nDirectories=apps\n[apps]\nSize=32\nType=Fixed\n");
         for (const char* name : {"themed-program", "themed-entry", "lowerclass", "application-x-executable"})
-            writeImage(at(QString("icons/testtheme/32x32/apps/%1.png").arg(name)), qRgb(1, 2, 3));
+            image(QString("icons/t/apps/%1.png").arg(name), qRgb(1, 2, 3));
         QIcon::setThemeSearchPaths({at("icons")});
-        QIcon::setThemeName("testtheme");
-
-        writeFile(at("apps1/editor.desktop"),
-                  "[Desktop Entry]\nName=Editor\nExec=/opt/editor/bin/fancyeditor %F\nIcon=themed-entry\n");
-        writeFile(at("apps1/iconfirst.desktop"), "[Desktop Entry]\nIcon=themed-entry\nExec=iconfirstprog\n");
-        writeFile(at("apps1/bash.desktop"), "[Desktop Entry]\nExec=/bin/bash -l\nIcon=bash-pixmap\n");
-        writeImage(at("pixmaps/bash-pixmap.png"), qRgb(0x11, 0x22, 0x33));
-        writeFile(at("apps2/escape.desktop"), "[Desktop Entry]\nExec=escaper\nIcon=../../outside/evil\n");
-        writeImage(at("outside/evil.png"), qRgb(0x66, 0, 0));
-        writeFile(at("apps2/absolute.desktop"),
-                  "[Desktop Entry]\nExec=absouter\nIcon=" + at("outside/evil.png").toUtf8() + "\n");
-        writeImage(at("sysicons/inner.png"), qRgb(0, 0x44, 0));
-        writeFile(at("apps2/inner.desktop"),
-                  "[Desktop Entry]\nExec=absinner\nIcon=" + at("sysicons/inner.png").toUtf8() + "\n");
-        writeFile(at("apps2/symlinked.desktop"),
-                  "[Desktop Entry]\nExec=abslinked\nIcon=" + at("sysicons/link.png").toUtf8() + "\n");
+        QIcon::setThemeName("t");
+        image("pixmaps/bash-pixmap.png", 0xFF112233);
+        image("outside/evil.png", 0xFF660000);
+        image("sysicons/inner.png", 0xFF004400);
         QVERIFY(QFile::link(at("outside/evil.png"), at("sysicons/link.png")));
-        writeFile(at("apps3/classy.desktop"), "[Desktop Entry]\nExec=classyapp\nIcon=missing-in-theme\n");
-
-        WindowIconResolver::Folders folders;
-        folders.programEntries = QStringList{at("apps1"), at("apps2")};
-        folders.classEntries = QStringList{at("apps1"), at("apps3")};
-        folders.pixmaps = at("pixmaps");
-        folders.iconFiles = QStringList{at("sysicons"), at("pixmaps")};
-        resolver = std::make_unique<WindowIconResolver>(folders);
+        const QList<QPair<QString, QString>> entries{
+            {"apps1/editor", "Exec=/opt/editor/bin/fancyeditor %F\nIcon=themed-entry"},
+            {"apps1/iconfirst", "Icon=themed-entry\nExec=iconfirstprog"},
+            {"apps1/bash", "Exec=/bin/bash -l\nIcon=bash-pixmap"},
+            {"apps2/escape", "Exec=escaper\nIcon=../../outside/evil"},
+            {"apps2/outer", "Exec=absouter\nIcon=" + at("outside/evil.png")},
+            {"apps2/inner", "Exec=absinner\nIcon=" + at("sysicons/inner.png")},
+            {"apps2/linked", "Exec=abslinked\nIcon=" + at("sysicons/link.png")},
+            {"apps3/classy", "Exec=classyapp\nIcon=missing-in-theme"}};
+        for (const auto& [name, lines] : entries)
+            write(name + ".desktop", "[Desktop Entry]\n" + lines.toUtf8() + "\n");
+        resolver = std::make_unique<WindowIconResolver>(
+            WindowIconResolver::Folders{{at("apps1"), at("apps2")},
+                                        {at("apps1"), at("apps3")},
+                                        at("pixmaps"),
+                                        {at("sysicons"), at("pixmaps")}});
         resolver->refresh();
     }
 
-    void cleanupTestCase() { SystemPaths::setRootPrefix(QString()); }
-
-    void byProgramName_data() {
-        QTest::addColumn<QString>("program");
+    void icons_data() {
+        QTest::addColumn<bool>("byClass");
+        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("icon");
-        QTest::newRow("theme has the name") << "themed-program"
-                                            << "theme:themed-program";
-        QTest::newRow("entry's program word") << "fancyeditor"
-                                              << "theme:themed-entry";
-        QTest::newRow("Icon= before Exec= is not used") << "iconfirstprog"
-                                                        << "null";
-        QTest::newRow("part of a longer name, pixmap .png") << "sh"
-                                                            << "file:112233";
-        QTest::newRow("relative path out of the folders") << "escaper"
-                                                          << "null";
-        QTest::newRow("absolute path outside icon folders") << "absouter"
-                                                            << "null";
-        QTest::newRow("absolute path inside icon folders") << "absinner"
-                                                           << "file:4400";
-        QTest::newRow("link out of icon folders") << "abslinked"
-                                                  << "null";
-        QTest::newRow("name climbing out of the theme") << "../icons"
-                                                        << "null";
-        QTest::newRow("nothing matches") << "unknownprog"
-                                         << "null";
+        const auto row = [](const char* name, bool byClass, const char* key, const char* icon) {
+            QTest::newRow(name) << byClass << QString(key) << QString(icon);
+        };
+        const char* generic = "theme:application-x-executable";
+        row("program in the theme", false, "themed-program", "theme:themed-program");
+        row("entry's program word", false, "fancyeditor", "theme:themed-entry");
+        row("Icon= before Exec=", false, "iconfirstprog", "null");
+        row("sh within bash, pixmap .png", false, "sh", "file:112233");
+        row("relative path out", false, "escaper", "null");
+        row("absolute path outside", false, "absouter", "null");
+        row("absolute path inside", false, "absinner", "file:4400");
+        row("link leading outside", false, "abslinked", "null");
+        row("class in lower case", true, "LowerClass", "theme:lowerclass");
+        row("first class match decides", true, "classyapp", "null");
+        row("class: Icon= before Exec=", true, "iconfirstprog", generic);
+        row("empty class", true, "", generic);
+        row("class with a path", true, "../../outside/evil", generic);
     }
-    void byProgramName() {
-        QFETCH(QString, program);
+    void icons() {
+        QFETCH(bool, byClass);
+        QFETCH(QString, key);
         QFETCH(QString, icon);
-        QCOMPARE(describe(resolver->getIconFromDesktopFile(program)), icon);
-    }
-
-    void byWindowClass_data() {
-        QTest::addColumn<QString>("windowClass");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("theme has it in lower case") << "LowerClass"
-                                                    << "theme:lowerclass";
-        QTest::newRow("first match decides, even unthemed") << "classyapp"
-                                                            << "null";
-        QTest::newRow("Icon= before Exec= is not used") << "iconfirstprog"
-                                                        << "theme:application-x-executable";
-        QTest::newRow("empty class matches nothing") << ""
-                                                     << "theme:application-x-executable";
-        QTest::newRow("class with a path") << "../../outside/evil"
-                                           << "theme:application-x-executable";
-        QTest::newRow("hidden name") << ".hidden"
-                                     << "theme:application-x-executable";
-        QTest::newRow("nothing matches") << "nomatch"
-                                         << "theme:application-x-executable";
-    }
-    void byWindowClass() {
-        QFETCH(QString, windowClass);
-        QFETCH(QString, icon);
-        QCOMPARE(describe(resolver->getIconFromWmClass(windowClass)), icon);
+        QCOMPARE(
+            describe(byClass ? resolver->getIconFromWmClass(key) : resolver->getIconFromDesktopFile(key)),
+            icon);
     }
 
     void chainReadsTheOwnersCommandLine() {
         SystemPaths::setRootPrefix(root.path());
-        writeFile(at("proc/4242/cmdline"), QByteArray("/opt/editor/bin/fancyeditor\0--new-window\0", 42));
-        QCOMPARE(WindowIconResolver::getProcessCommand(4242), QString("fancyeditor"));
-        QCOMPARE(WindowIconResolver::getProcessCommand(4243), QString());
-        QCOMPARE(WindowIconResolver::getProcessCommand(0), QString());
+        write("proc/4242/cmdline", QByteArray("/opt/editor/bin/fancyeditor\0--new-window\0", 42));
         QCOMPARE(describe(resolver->iconFor(4242, "LowerClass")), QString("theme:themed-entry"));
-        // No owner known: straight to the class.
-        QCOMPARE(describe(resolver->iconFor(0, "LowerClass")), QString("theme:lowerclass"));
-    }
-
-    void newEntriesArePickedUp() {
-        QCOMPARE(describe(resolver->getIconFromDesktopFile("latecomer")), QString("null"));
-        writeFile(at("apps2/late.desktop"), "[Desktop Entry]\nExec=latecomer\nIcon=themed-entry\n");
-        resolver->refresh();
-        QCOMPARE(describe(resolver->getIconFromDesktopFile("latecomer")), QString("theme:themed-entry"));
+        QCOMPARE(describe(resolver->iconFor(4243, "LowerClass")), QString("theme:lowerclass"));
+        SystemPaths::setRootPrefix(QString());
     }
 };
 
