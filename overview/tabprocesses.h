@@ -31,8 +31,8 @@ public:
     // a live process is.
     std::unique_ptr<QMenu> createContextMenu(const QPoint& position);
 
-    // Sends the signal only while pid still names the process that started
-    // at startTime (clock ticks after boot). True when kill succeeded.
+    // Sends the signal only to the process pid named when it started at
+    // startTime (clock ticks after boot), as the scan read. True when sent.
     bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime);
 
 public slots:

@@ -3,7 +3,9 @@
 #include "processparser.h"
 #include "processscanner.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcProcessScan, "tessmar.processes.scan", QtWarningMsg)
 
 WorkerProcesses::WorkerProcesses(QObject* parent)
     : QObject(parent), scanner(std::make_unique<ProcessScanner>()) {}
@@ -18,11 +20,11 @@ void WorkerProcesses::fetchProcesses() {
     const QString uidFilter = showAllUsers ? QString() : getSessionUid();
     const QList<DetailsProcess> processes = scanner->scan(uidFilter);
     emit processListUpdated(processes);
-    qDebug() << "Emitting process list updated with count:" << processes.size();
+    qCDebug(lcProcessScan) << "Emitting process list updated with count:" << processes.size();
 }
 
 void WorkerProcesses::requestSetShowAllUsers(bool checked) {
     showAllUsers = checked;
-    qDebug() << "Set the showAllUsers to:" << checked;
+    qCDebug(lcProcessScan) << "Set the showAllUsers to:" << checked;
     fetchProcesses();
 }
