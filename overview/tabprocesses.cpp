@@ -40,8 +40,8 @@ private:
 TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     // The list crosses threads; start-up registers it too, under its own names.
     qRegisterMetaType<QList<DetailsProcess>>();
-    auto* worker = new WorkerProcesses;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("processes"));
+    auto* worker = new WorkerProcesses(&scanGate);
+    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerprocesses"));
     connect(worker, &WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady);
     connect(
         ui->checkBoxShowProcessesFromAllUsers, &QCheckBox::stateChanged, worker,
@@ -56,7 +56,7 @@ TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent
 
     connect(this, &TabProcesses::requestUpdateProcessesTable, worker, &WorkerProcesses::fetchProcesses,
             Qt::QueuedConnection);
-    emit requestUpdateProcessesTable();
+    updateProcessesTable();
 
     if (auto* window = qobject_cast<MainWindow*>(parent))
         connect(window, &MainWindow::themeChanged, this, &TabProcesses::onThemeChanged);
@@ -113,6 +113,11 @@ QString TabProcesses::stateLabel(const QString& state) {
 }
 
 void TabProcesses::updateProcessesTable() {
+    // A scan slower than the timer must not queue scans without bound.
+    if (!scanGate.tryEnter()) {
+        qCDebug(lcProcesses) << "Previous scan still running; tick skipped";
+        return;
+    }
     emit requestUpdateProcessesTable();
 }
 

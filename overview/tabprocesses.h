@@ -2,6 +2,7 @@
 
 #include "detailsprocess.h"
 #include "processiconcache.h"
+#include "tickgate.h"
 
 #include <QColor>
 #include <QWidget>
@@ -36,6 +37,7 @@ public:
     bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime);
 
 public slots:
+    // Asks for a fresh list, unless the previous one is still being read.
     void updateProcessesTable();
     void onProcessDataReady(const QList<DetailsProcess>& processDetails);
     void onThemeChanged();
@@ -51,6 +53,8 @@ private:
     void setupTable();
 
     Ui::MainWindow* ui;
+    // Declared before the thread, so it outlives the worker that holds it.
+    TickGate scanGate;
     std::unique_ptr<WorkerThread> workerThread;
     ProcessIconCache iconCache;
 };

@@ -2,13 +2,14 @@
 
 #include "processparser.h"
 #include "processscanner.h"
+#include "tickgate.h"
 
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcProcessScan, "tessmar.processes.scan", QtWarningMsg)
 
-WorkerProcesses::WorkerProcesses(QObject* parent)
-    : QObject(parent), scanner(std::make_unique<ProcessScanner>()) {}
+WorkerProcesses::WorkerProcesses(TickGate* gate, QObject* parent)
+    : QObject(parent), gate(gate), scanner(std::make_unique<ProcessScanner>()) {}
 
 WorkerProcesses::~WorkerProcesses() = default;
 
@@ -17,6 +18,11 @@ QString WorkerProcesses::getSessionUid() {
 }
 
 void WorkerProcesses::fetchProcesses() {
+    const TickGate::Pass pass(gate);
+    scanAndAnswer();
+}
+
+void WorkerProcesses::scanAndAnswer() {
     const QString uidFilter = showAllUsers ? QString() : getSessionUid();
     const QList<DetailsProcess> processes = scanner->scan(uidFilter);
     emit processListUpdated(processes);
@@ -26,5 +32,5 @@ void WorkerProcesses::fetchProcesses() {
 void WorkerProcesses::requestSetShowAllUsers(bool checked) {
     showAllUsers = checked;
     qCDebug(lcProcessScan) << "Set the showAllUsers to:" << checked;
-    fetchProcesses();
+    scanAndAnswer();
 }

@@ -41,7 +41,10 @@ class TestMainWindow : public QObject {
     QTimer* processesTimer = nullptr;
 
 private slots:
-    void initTestCase() { registerSharedMetaTypes(); }
+    void initTestCase() {
+        qunsetenv("SUDO_USER"); // no settings file for a real user
+        registerSharedMetaTypes();
+    }
 
     void init() {
         window = std::make_unique<MainWindow>();
@@ -65,22 +68,7 @@ private slots:
                  (QStringList{"Overview", "Applications", "Processes", "Services", "Cron Jobs", "Networking",
                               "Users", "Logs"}));
         QCOMPARE(ui->tabWidgetMainTabs->currentIndex(), 0);
-        QCOMPARE(tabTitles(ui->tabWidgetNetworkingTabs),
-                 (QStringList{"Bandwidth Monitor", "Packet Sniffer", "Wireless"}));
-        QCOMPARE(tabTitles(ui->tabWidgetLogsTabs),
-                 (QStringList{"Syslog", "Auth.log", "Kern.log", "Dmesg", "Boot.log", "Userlog", "Deb apps",
-                              "Flatpak apps"}));
-
-        QStringList barMenus;
-        for (const QAction* action : window->menuBar()->actions())
-            barMenus << action->text();
-        QCOMPARE(barMenus, (QStringList{"&File", "&Options", "&View", "&Help"}));
         QCOMPARE(actionTexts(ui->menuFile), (QStringList{"New Task...", "Quit"}));
-        QCOMPARE(actionTexts(ui->menuOptions), QStringList{"Keep On Top"});
-        QCOMPARE(actionTexts(ui->menuView), (QStringList{"Theme", "Update Speed"}));
-        QCOMPARE(actionTexts(ui->menuGraph_Colors), (QStringList{"Aperture Amber", "Terminal Green"}));
-        QCOMPARE(actionTexts(ui->menuGraph_Speed), (QStringList{"Paused", "Slow", "Medium", "Fast"}));
-        QCOMPARE(actionTexts(ui->menuHelp), QStringList{"About"});
 
         // Initial check marks and exclusive groups.
         QVERIFY(ui->actionAperture->isChecked() && !ui->actionGreen->isChecked());
@@ -198,6 +186,20 @@ private slots:
         ui->actionKeep_On_Top->trigger();
         QVERIFY(!ui->actionKeep_On_Top->isChecked());
         QVERIFY(TestSupport::waitFor([&] { return !netWmState(id).contains("_NET_WM_STATE_ABOVE"); }));
+    }
+
+    // A second start brings the window back, even from minimised.
+    void bringToFrontRestoresAMinimisedWindow() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->showMinimized();
+        QVERIFY(TestSupport::waitFor(
+            [&] { return netWmState(window->winId()).contains("_NET_WM_STATE_HIDDEN"); }));
+        window->bringToFront();
+        QVERIFY(TestSupport::waitFor(
+            [&] { return !netWmState(window->winId()).contains("_NET_WM_STATE_HIDDEN"); }));
+        QVERIFY(!window->isMinimized());
+        QVERIFY(TestSupport::waitFor([&] { return window->isActiveWindow(); }));
     }
 
     void keepOnTopWithoutDisplayRestoresTheMark() {

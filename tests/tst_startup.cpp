@@ -1,3 +1,4 @@
+#include "commandrunner.h"
 #include "detailslogs.h"
 #include "detailsprocess.h"
 #include "packetinfo.h"
@@ -7,7 +8,7 @@
 
 #include <cstdio>
 
-// The launch decisions and the catalogue search order, without starting Qt's GUI.
+// The launch decisions and start-up settings, without starting Qt's GUI.
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
@@ -24,8 +25,12 @@ private slots:
         QTest::newRow("sudo -E") << 0 << QByteArray("/home/alice") << QByteArray("alice")
                                  << int(LaunchAction::Run);
         QTest::newRow("root login") << 0 << QByteArray("/root") << unset << int(LaunchAction::Run);
-        QTest::newRow("root, /root/ is not /root")
-            << 0 << QByteArray("/root/") << QByteArray("a") << int(LaunchAction::Run);
+        QTest::newRow("sudo, HOME /root/")
+            << 0 << QByteArray("/root/") << QByteArray("a") << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo, HOME //root/.")
+            << 0 << QByteArray("//root/.") << QByteArray("a") << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo, HOME /rooted")
+            << 0 << QByteArray("/rooted") << QByteArray("a") << int(LaunchAction::Run);
         QTest::newRow("regular user")
             << 1000 << QByteArray("/home/alice") << unset << int(LaunchAction::ReExecute);
         QTest::newRow("regular user, odd env")
@@ -64,25 +69,26 @@ private slots:
                                "DBUS_SESSION_BUS_ADDRESS=(null)\n"));
     }
 
-    void translationSearchOrder_data() {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("full locale") << "de_DE"
-                                     << QStringList{"/app/tessmar_de_DE.qm", "/app/tessmar_de.qm",
-                                                    "/sys/tessmar_de_DE.qm", "/sys/tessmar_de.qm"};
-        QTest::newRow("no underscore: same name twice")
-            << "C"
-            << QStringList{"/app/tessmar_C.qm", "/app/tessmar_C.qm", "/sys/tessmar_C.qm",
-                           "/sys/tessmar_C.qm"};
-        QTest::newRow("only the first underscore splits")
-            << "sr_RS_latin"
-            << QStringList{"/app/tessmar_sr_RS_latin.qm", "/app/tessmar_sr.qm", "/sys/tessmar_sr_RS_latin.qm",
-                           "/sys/tessmar_sr.qm"};
+    // Qt's start-up setting must not reach the programs Tessmar starts.
+    void startupSettingIsNotInherited_data() {
+        QTest::addColumn<QByteArray>("userValue");
+        QTest::addColumn<QString>("childSees");
+        QTest::newRow("unset") << QByteArray() << "unset\n";
+        QTest::newRow("the user's own choice stays") << QByteArray("glx") << "glx\n";
     }
-    void translationSearchOrder() {
-        QFETCH(QString, locale);
-        QFETCH(QStringList, expected);
-        QCOMPARE(translationCandidates("/app", "/sys", locale), expected);
+    void startupSettingIsNotInherited() {
+        QFETCH(QByteArray, userValue);
+        QFETCH(QString, childSees);
+        if (userValue.isNull())
+            qunsetenv("QT_XCB_GL_INTEGRATION");
+        else
+            qputenv("QT_XCB_GL_INTEGRATION", userValue);
+        StartupEnvironment environment;
+        QCOMPARE(qgetenv("QT_XCB_GL_INTEGRATION"), userValue.isNull() ? QByteArray("none") : userValue);
+        environment.restore();
+        const CommandResult child = CommandRunner::run("sh", {"-c", "echo ${QT_XCB_GL_INTEGRATION-unset}"});
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+        QCOMPARE(child.outputText(), childSees);
     }
 
     void localeFromEnvironment() {

@@ -193,7 +193,8 @@ private slots:
     }
 
     void destroyingTheWindowEndsEveryWorkerThread() {
-        QVERIFY(TestSupport::waitFor([] { return workerThreadNames().size() >= 7; }));
+        QVERIFY(TestSupport::waitFor([] { return workerThreadNames().size() >= 8; }));
+        QVERIFY(workerThreadNames().contains(QLatin1String("workerprocesses")));
         window.reset();
         QVERIFY2(TestSupport::waitFor([] { return workerThreadNames().isEmpty(); }, 3000),
                  qPrintable(workerThreadNames().join(QLatin1Char(' '))));
