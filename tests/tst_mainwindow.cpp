@@ -14,13 +14,6 @@ QStringList tabTitles(const QTabWidget* tabs) {
     return titles;
 }
 
-QStringList actionTexts(const QMenu* menu) {
-    QStringList texts;
-    for (const QAction* action : menu->actions())
-        texts << action->text();
-    return texts;
-}
-
 // _NET_WM_STATE of a window as xprop reports it.
 QString netWmState(WId id) {
     QProcess xprop;
@@ -58,17 +51,14 @@ private slots:
     void windowTabsAndMenus() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QCOMPARE(window->objectName(), QString("MainWindow"));
         QCOMPARE(window->windowTitle(), QString("Tessmar"));
         QCOMPARE(window->minimumSize(), QSize(720, 500));
-        QCOMPARE(window->size(), QSize(720, 500));
         QVERIFY(!window->windowIcon().pixmap(32).isNull()); // the resources are linked in
 
         QCOMPARE(tabTitles(ui->tabWidgetMainTabs),
                  (QStringList{"Overview", "Applications", "Processes", "Services", "Cron Jobs", "Networking",
                               "Users", "Logs"}));
         QCOMPARE(ui->tabWidgetMainTabs->currentIndex(), 0);
-        QCOMPARE(actionTexts(ui->menuFile), (QStringList{"New Task...", "Quit"}));
 
         // Initial check marks and exclusive groups.
         QVERIFY(ui->actionAperture->isChecked() && !ui->actionGreen->isChecked());
@@ -142,14 +132,6 @@ private slots:
             QCOMPARE(applicationsTimer->interval(), 2000);
         if (processesRunning)
             QCOMPARE(processesTimer->interval(), 3000);
-    }
-
-    void networkingSubPageChangesNothing() {
-        ui->tabWidgetMainTabs->setCurrentIndex(5);
-        QSignalSpy startBandwidth(window.get(), &MainWindow::requestStartTabBandwidthMonitorTimer);
-        QSignalSpy stopBandwidth(window.get(), &MainWindow::requestStopTabBandwidthMonitorTimer);
-        ui->tabWidgetNetworkingTabs->setCurrentIndex(2);
-        QCOMPARE(startBandwidth.count() + stopBandwidth.count(), 0);
     }
 
     void timersRepeatTheirRequest() {

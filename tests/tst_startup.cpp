@@ -47,16 +47,6 @@ private slots:
         QCOMPARE(int(decided), action);
     }
 
-    void sudoArgumentsDropArgv0() {
-        char arg0[] = "/usr/local/bin/tessmar";
-        char arg1[] = "-x";
-        char arg2[] = "y; rm -rf /";
-        char* argv[] = {arg0, arg1, arg2, nullptr};
-        const std::vector<std::string> expected{"sudo", "-E", "tessmar", "-x", "y; rm -rf /"};
-        QVERIFY(sudoArguments(3, argv) == expected);
-        QVERIFY(sudoArguments(1, argv) == (std::vector<std::string>{"sudo", "-E", "tessmar"}));
-    }
-
     void bannerPrintsNullForUnsetVariables() {
         char* buffer = nullptr;
         size_t size = 0;
@@ -91,15 +81,6 @@ private slots:
         QCOMPARE(child.outputText(), childSees);
     }
 
-    void localeFromEnvironment() {
-        qputenv("APP_LOCALE", "de_DE");
-        QCOMPARE(interfaceLocaleName(), QString("de_DE"));
-        qputenv("APP_LOCALE", "");
-        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
-        qunsetenv("APP_LOCALE");
-        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
-    }
-
     void programCatalogueFromProgramFolder() {
         QTemporaryDir dir;
         QVERIFY(QFile::copy(qEnvironmentVariable("TESSMAR_TEST_QM_DIR") + "/tessmar_xx.qm",
@@ -109,43 +90,6 @@ private slots:
         QCOMPARE(translator.translate("MainWindow", "Overview"), QString("[Overview]"));
         QTranslator missing;
         QVERIFY(!loadProgramTranslation(missing, dir.path(), "zz_ZZ"));
-    }
-    // Queued connections find the records by class name; the further names
-    // are kept for whoever refers to them.
-    void sharedRecordsAreRegistered() {
-        registerSharedMetaTypes();
-        const QList<QPair<const char*, const char*>> aliases = {
-            {"DetailsProcess", "DetailsProcess"},
-            {"QList<DetailProcess>", "QList<DetailsProcess>"},
-            {"DetailsService", "DetailsService"},
-            {"QList<DetailsService>", "QList<DetailsService>"},
-            {"DetailsCronJob", "DetailsCronJob"},
-            {"QList<DetailsCronJob>", "QList<DetailsCronJob>"},
-            {"DetailsUser", "DetailsUser"},
-            {"QList<DetailsUser>", "QList<DetailsUser>"},
-            {"DetailLogsSysLog", "DetailsLogsSysLog"},
-            {"QList<DetailsLogsSysLog>", "QList<DetailsLogsSysLog>"},
-            {"DetailLogsAuthLog", "DetailsLogsAuthLog"},
-            {"QList<DetailsLogsAuthLog>", "QList<DetailsLogsAuthLog>"},
-            {"DetailLogsKernLog", "DetailsLogsKernLog"},
-            {"QList<DetailsLogsKernLog>", "QList<DetailsLogsKernLog>"},
-            {"DetailLogsDmesgLog", "DetailsLogsDmesgLog"},
-            {"QList<DetailsLogsDmesgLog>", "QList<DetailsLogsDmesgLog>"},
-            {"DetailLogsBootLog", "DetailsLogsBootLog"},
-            {"QList<DetailsLogsBootLog>", "QList<DetailsLogsBootLog>"},
-            {"DetailLogsFailLog", "DetailsLogsFailLog"},
-            {"QList<DetailsLogsFailLog>", "QList<DetailsLogsFailLog>"},
-            {"DetailLogsDpkgLog", "DetailsLogsDpkgLog"},
-            {"QList<DetailsLogsDpkgLog>", "QList<DetailsLogsDpkgLog>"},
-            {"DetailLogsFlatpakLog", "DetailsLogsFlatpakLog"},
-            {"QList<DetailsLogsFlatpakLog>", "QList<DetailsLogsFlatpakLog>"},
-            {"PacketInfo", "PacketInfo"},
-        };
-        for (const auto& [name, className] : aliases) {
-            const int id = QMetaType::type(name);
-            QVERIFY2(id != QMetaType::UnknownType, name);
-            QCOMPARE(id, QMetaType::type(className));
-        }
     }
 };
 

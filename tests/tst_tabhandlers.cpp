@@ -123,12 +123,6 @@ private slots:
         QVERIFY(!wireless->isPolling());
     }
 
-    void packetSnifferTimersRunFromTheStart() {
-        QVERIFY(tab<TabNetworkingPacketSniffer>()->areTimersRunning());
-        QVERIFY(window->form()->plainTextEditNetworkingPacketSnifferHEX->isHexView());
-        QVERIFY(!window->form()->plainTextEditNetworkingPacketSnifferASCII->isHexView());
-    }
-
     void graphsFlipOnlyWhenTheDirectionChanges_data() {
         QTest::addColumn<QList<int>>("heights");
         QTest::addColumn<int>("direction");
@@ -178,18 +172,6 @@ private slots:
         emit this->window->themeChanged();
         QCOMPARE(this->window->form()->labelCronJobsInfo->styleSheet(), styleSheet);
         QApplication::setPalette(original);
-    }
-
-    void tablesGetTheirColumns() {
-        Ui::MainWindow* ui = window->form();
-        QCOMPARE(ui->tableServices->columnCount(), 3);
-        QCOMPARE(ui->tableServices->horizontalHeaderItem(0)->text(), QStringLiteral("Service Name"));
-        QCOMPARE(ui->tableCronJobs->columnCount(), 6);
-        QVERIFY(ui->tableCronJobs->isColumnHidden(3));
-        QVERIFY(!ui->tableCronJobs->isColumnHidden(2));
-        QCOMPARE(ui->tableLogsFailLog->columnCount(), 7);
-        QVERIFY(ui->tableLogsAuthLog->isColumnHidden(1));
-        QCOMPARE(ui->tableLogsSysLog->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     }
 
     void destroyingTheWindowEndsEveryWorkerThread() {
