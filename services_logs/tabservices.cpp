@@ -16,6 +16,11 @@
 namespace {
 // The full unit name and the raw state ride along in the shown cells.
 constexpr int RawTextRole = Qt::UserRole;
+
+// The desktop theme's icon where it has one, else the program's own.
+QIcon serviceIcon() {
+    return QIcon::fromTheme(QStringLiteral("system_section"), QIcon(QStringLiteral(":/icons/service")));
+}
 } // namespace
 
 TabServices::TabServices(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
@@ -34,7 +39,7 @@ TabServices::TabServices(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent),
     setupTable();
 
     serviceDetailsDialog = new DialogServiceDetails(this);
-    serviceDetailsDialog->setWindowIcon(QIcon::fromTheme(QStringLiteral("system_section")));
+    serviceDetailsDialog->setWindowIcon(serviceIcon());
     connect(ui->tableServices, &QAbstractItemView::activated, this, &TabServices::openDetails);
 
     connect(this, &TabServices::requestUpdateServicesTable, worker, &WorkerServices::fetchServices,
@@ -104,8 +109,9 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
     table->clearContents();
     table->setRowCount(detailsService.size());
     const QColor paletteText = QApplication::palette().color(QPalette::Active, QPalette::Text);
-    const QIcon serviceIcon = QIcon::fromTheme(QStringLiteral("system_section"));
-    const QIcon warningIcon = QIcon::fromTheme(QStringLiteral("dialog-warning"));
+    const QIcon unitIcon = serviceIcon();
+    const QIcon warningIcon =
+        QIcon::fromTheme(QStringLiteral("dialog-warning"), QIcon(QStringLiteral(":/icons/warning")));
     for (int row = 0; row < detailsService.size(); ++row) {
         const DetailsService& service = detailsService.at(row);
         const bool notFound = service.unitFileState == QLatin1String("not-found");
@@ -119,7 +125,7 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
         if (!state.isEmpty())
             state[0] = state.at(0).toUpper();
 
-        auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : serviceIcon, name);
+        auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : unitIcon, name);
         nameItem->setData(RawTextRole, service.unitName);
         auto* stateItem = new QTableWidgetItem(state);
         stateItem->setData(RawTextRole, service.unitFileState);
