@@ -226,6 +226,9 @@ private slots:
         QVERIFY2(tab->failureMessage().endsWith(message), qPrintable(tab->failureMessage()));
         QCOMPARE(table()->rowCount(), 0);
         QCOMPARE(ui->labelNumberOfServices->text(), QString("0"));
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            window->grab().save(folder + "/services-failure-" + QTest::currentDataTag() + ".png");
 
         writeFixtureStandIn();
         tab->updateServicesTable();
@@ -257,6 +260,40 @@ private slots:
         QCOMPARE(description, QString("<b>Web</b> server"));
         QCOMPARE(startupType, 0);
         QVERIFY(!startEnabled);
+    }
+
+    // With TESSMAR_SCREENSHOT_DIR set: the program's own window on this
+    // machine's real services and cron jobs, and one service's details.
+    void realDataPictures() {
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+        if (folder.isEmpty())
+            QSKIP("TESSMAR_SCREENSHOT_DIR is not set");
+        SystemPaths::setRootPrefix(QString());
+        SystemPaths::setSearchPath(defaultSearchPath);
+        MainWindow real;
+        real.resize(1000, 720);
+        real.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&real));
+        Ui::MainWindow* form = real.form();
+        form->tabWidgetMainTabs->setCurrentIndex(3);
+        QVERIFY(TestSupport::waitFor([&] { return form->tableServices->rowCount() > 0; }));
+        form->checkBoxShowFailedServices->setChecked(true);
+        QVERIFY(TestSupport::waitFor([&] { return form->labelNumberOfServices->text().toInt() > 20; }));
+        QTest::qWait(200);
+        QVERIFY(real.grab().save(folder + "/services.png"));
+        form->tabWidgetMainTabs->setCurrentIndex(4);
+        QVERIFY(TestSupport::waitFor([&] { return form->tableCronJobs->rowCount() > 0; }));
+        QTest::qWait(200);
+        QVERIFY(real.grab().save(folder + "/cronjobs.png"));
+
+        auto* dialog = real.findChild<DialogServiceDetails*>();
+        QVERIFY(dialog);
+        auto* services = real.findChild<TabServices*>();
+        dialog->setService(services->serviceAt(0));
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QVERIFY(dialog->grab().save(folder + "/service-details-real.png"));
+        dialog->hide();
     }
 };
 
