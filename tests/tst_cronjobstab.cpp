@@ -37,6 +37,8 @@ private slots:
         window = new QMainWindow;
         ui = new Ui::MainWindow;
         ui->setupUi(window);
+        // tst_launch looks for the program by its window title.
+        window->setWindowTitle("Cron Jobs page test");
         ui->tabWidgetMainTabs->setCurrentWidget(ui->tableCronJobs->parentWidget());
         tab = new TabCronJobs(ui, window);
         QSignalSpy filled(tab, &TabCronJobs::cronJobsTableFilled);

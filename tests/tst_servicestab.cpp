@@ -78,6 +78,8 @@ private slots:
         window = new QMainWindow;
         ui = new Ui::MainWindow;
         ui->setupUi(window);
+        // tst_launch looks for the program by its window title.
+        window->setWindowTitle("Services page test");
         ui->tabWidgetMainTabs->setCurrentWidget(ui->tableServices->parentWidget());
         tab = new TabServices(ui, window);
         QSignalSpy firstFill(tab, &TabServices::servicesTableFilled);
