@@ -127,6 +127,7 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
 
         auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : unitIcon, name);
         nameItem->setData(RawTextRole, service.unitName);
+        nameItem->setToolTip(service.unitName); // long names are elided in the column
         auto* stateItem = new QTableWidgetItem(state);
         stateItem->setData(RawTextRole, service.unitFileState);
         QTableWidgetItem* cells[] = {nameItem, stateItem, new QTableWidgetItem(service.description)};
