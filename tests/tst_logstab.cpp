@@ -224,6 +224,7 @@ private slots:
             const bool warning = sys->item(row, 2)->text().contains("WARNING");
             QCOMPARE(background(sys, row, 1), warning ? statusColorAmber() : statusColorGreen());
             QCOMPARE(sys->item(row, 0)->data(Qt::UserRole).toString(), warning ? "warning" : "information");
+            QVERIFY(!sys->item(row, 0)->icon().isNull() && sys->item(row, 1)->icon().isNull());
         }
         QTableWidget* logins = ui->tableLogsFailLog;
         QCOMPARE(background(logins, 0), statusColorGreen()); // alice, no failures
