@@ -1,6 +1,7 @@
 #include "taboverviewsysinfo.h"
 
 #include "systeminfoprobes.h"
+#include "tickgate.h"
 #include "ui_mainwindow.h"
 #include "workeroverviewsysinfo.h"
 #include "workerthread.h"
@@ -17,12 +18,12 @@ QString countText(int count) {
 } // namespace
 
 TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent)
-    : QWidget(parent), ui(ui), sampleBusy(std::make_shared<std::atomic<bool>>(false)) {
+    : QWidget(parent), ui(ui), sampleGate(std::make_shared<TickGate>()) {
     qRegisterMetaType<StaticSystemInfo>();
     clearValueLabels();
 
     auto* worker = new WorkerOverviewSysInfo;
-    worker->setBusyFlag(sampleBusy);
+    worker->setTickGate(sampleGate);
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("sysinfo"));
     connect(worker, &WorkerOverviewSysInfo::updateCompleted, this, &TabOverviewSysInfo::onStatsUpdated);
     connect(this, &TabOverviewSysInfo::requestUpdateSysInfo, worker, &WorkerOverviewSysInfo::process,
@@ -64,7 +65,7 @@ void TabOverviewSysInfo::clearValueLabels() {
 
 void TabOverviewSysInfo::requestLiveSample() {
     // A sample still running (a slow tool) makes this tick skip, not queue up.
-    if (sampleBusy->exchange(true))
+    if (!sampleGate->tryEnter())
         return;
     emit requestUpdateSysInfo();
 }

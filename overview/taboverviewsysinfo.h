@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 
 namespace Ui {
@@ -10,6 +9,7 @@ class MainWindow;
 }
 class QTimer;
 class SystemInfoProbes;
+class TickGate;
 class WorkerThread;
 struct StaticSystemInfo;
 
@@ -42,7 +42,7 @@ private:
 
     Ui::MainWindow* ui;
     QTimer* updateTimer = nullptr;
-    std::shared_ptr<std::atomic<bool>> sampleBusy;
+    std::shared_ptr<TickGate> sampleGate;
     std::unique_ptr<WorkerThread> workerThread;
     SystemInfoProbes* probes = nullptr;
     std::unique_ptr<WorkerThread> probesThread;

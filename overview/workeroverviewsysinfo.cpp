@@ -3,6 +3,7 @@
 #include "commandrunner.h"
 #include "sysinfofigures.h"
 #include "systempaths.h"
+#include "tickgate.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -57,8 +58,8 @@ WorkerOverviewSysInfo::WorkerOverviewSysInfo(QObject* parent) : QObject(parent) 
 
 WorkerOverviewSysInfo::~WorkerOverviewSysInfo() = default;
 
-void WorkerOverviewSysInfo::setBusyFlag(std::shared_ptr<std::atomic<bool>> flag) {
-    busy = std::move(flag);
+void WorkerOverviewSysInfo::setTickGate(std::shared_ptr<TickGate> gate) {
+    tickGate = std::move(gate);
 }
 
 QString WorkerOverviewSysInfo::getUptime() {
@@ -192,12 +193,11 @@ SysInfoSample WorkerOverviewSysInfo::sample() {
 }
 
 void WorkerOverviewSysInfo::process() {
+    const TickGate::Pass pass(tickGate.get());
     const SysInfoSample figures = sample();
     // Failures are carried by the figures themselves; the error channel stays empty.
     emit updateCompleted(figures.uptime, figures.ramUsed, figures.swapUsed, figures.procsThreads,
                          figures.applications, figures.servicesEnabled, figures.cronJobs, figures.activeUsers,
                          QString());
     emit processingDone();
-    if (busy)
-        busy->store(false);
 }

@@ -3,8 +3,9 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <memory>
+
+class TickGate;
 
 // One reading of the panel's live figures. A count that could not be read is -1.
 struct SysInfoSample {
@@ -26,9 +27,9 @@ public:
     explicit WorkerOverviewSysInfo(QObject* parent = nullptr);
     ~WorkerOverviewSysInfo() override;
 
-    // A flag the requester sets before asking for a sample; process() clears
-    // it when done, so ticks that come while a sample runs can be skipped.
-    void setBusyFlag(std::shared_ptr<std::atomic<bool>> flag);
+    // The gate the requester enters before asking for a sample; process()
+    // opens it again when done, so ticks during a slow sample are skipped.
+    void setTickGate(std::shared_ptr<TickGate> gate);
 
     static SysInfoSample sample();
 
@@ -53,5 +54,5 @@ signals:
     void processingDone();
 
 private:
-    std::shared_ptr<std::atomic<bool>> busy;
+    std::shared_ptr<TickGate> tickGate;
 };

@@ -4,6 +4,7 @@
 #include "systempaths.h"
 #include "taboverviewsysinfo.h"
 #include "testsupport.h"
+#include "tickgate.h"
 #include "ui_mainwindow.h"
 #include "workeroverviewsysinfo.h"
 
@@ -35,7 +36,7 @@ bool writeFile(const QString& path, const QByteArray& content) {
 // search path. A tool not given a script prints nothing and fails.
 class StandInTools {
 public:
-    explicit StandInTools(const ToolScripts& scripts) : savedPath(qgetenv("PATH")) {
+    explicit StandInTools(const ToolScripts& scripts) : savedPath(SystemPaths::searchPath()) {
         static const char* const tools[] = {"lspci",
                                             "glxinfo",
                                             "lsmod",
@@ -56,9 +57,9 @@ public:
             install(QLatin1String(tool), scripts.value(QLatin1String(tool), QStringLiteral("exit 1")));
         // sudo looks in its own secure path, so it is stood in for as well.
         install(QStringLiteral("sudo"), scripts.value(QStringLiteral("sudo"), QStringLiteral("exec \"$@\"")));
-        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + savedPath);
+        SystemPaths::prependSearchPath(dir.path());
     }
-    ~StandInTools() { qputenv("PATH", savedPath); }
+    ~StandInTools() { SystemPaths::setSearchPath(savedPath); }
 
 private:
     void install(const QString& name, const QString& body) {
@@ -67,7 +68,7 @@ private:
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     QTemporaryDir dir;
-    QByteArray savedPath;
+    QStringList savedPath;
 };
 
 QString field(const StaticSystemInfo& info, const QString& name) {
@@ -345,16 +346,17 @@ private slots:
 
         // Without a window list or a login list the counts are unknown, not 0.
         const StandInTools standIns({});
-        auto busy = std::make_shared<std::atomic<bool>>(true);
+        auto gate = std::make_shared<TickGate>();
+        QVERIFY(gate->tryEnter());
         WorkerOverviewSysInfo worker;
-        worker.setBusyFlag(busy);
+        worker.setTickGate(gate);
         QSignalSpy spy(&worker, &WorkerOverviewSysInfo::updateCompleted);
         worker.process();
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(4).toInt(), -1);
         QCOMPARE(spy.at(0).at(7).toInt(), -1);
         QVERIFY(spy.at(0).at(8).toString().isEmpty());
-        QVERIFY(!busy->load());
+        QVERIFY(!gate->isBusy());
     }
 
     void liveFiguresOfThisMachine() {
