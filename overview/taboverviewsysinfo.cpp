@@ -59,8 +59,11 @@ void TabOverviewSysInfo::clearValueLabels() {
         ui->labelSwapUsage,     ui->labelProcsThreads, ui->labelApplications,
         ui->labelServices,      ui->labelCronJobs,     ui->labelActiveUsers,
     };
-    for (QLabel* label : labels)
+    for (QLabel* label : labels) {
+        // Tool output and the environment are shown as they are, never as markup.
+        label->setTextFormat(Qt::PlainText);
         label->clear();
+    }
 }
 
 void TabOverviewSysInfo::requestLiveSample() {

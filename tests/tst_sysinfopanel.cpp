@@ -147,10 +147,10 @@ private slots:
                      {"pgrep", "[ \"$1 $2\" = '-x jackd' ] && echo 2211"},
                      {"lsblk", catFixture("lsblk-virtio.txt")}}
             << "root"
-            << "XFCE"
+            << "<b>XFCE</b>"
             << Texts{{"labelGPU", "Radeon RX 6600/6600 XT/6600M (AMD)"},
                      {"labelGPUDriver", "AMDGPU"},
-                     {"labelDesktopEnvironment", "XFCE 4.18.1"},
+                     {"labelDesktopEnvironment", "<b>XFCE</b> 4.18.1"},
                      {"labelSoundServer", "JACK"},
                      {"labelRAMInfo", "16 GB Virtual RAM"},
                      {"labelStorage", "274 GB HDD"},
@@ -209,8 +209,10 @@ private slots:
         QSignalSpy shown(&panel, &TabOverviewSysInfo::staticInfoShown);
         panel.loadStaticSystemInfo();
         QVERIFY(shown.wait(20000));
-        for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it) {
             QCOMPARE(host.findChild<QLabel*>(it.key())->text(), it.value());
+            QCOMPARE(host.findChild<QLabel*>(it.key())->textFormat(), Qt::PlainText);
+        }
     }
 
     void pulseAudioFromRuntimeFolder() {
