@@ -3,12 +3,14 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
+#include "systempaths.h"
 #include <QMainWindow>
 #include <QMenu>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 #include <csignal>
@@ -259,18 +261,18 @@ private slots:
 
         QTemporaryDir fakeBin;
         QVERIFY(fakeBin.isValid());
-        const QByteArray savedPath = qgetenv("PATH");
+        const QStringList savedPath = SystemPaths::searchPath();
         // A kill that exits non-zero without a word, then one that cannot start.
         QFile fakeKill(fakeBin.path() + "/kill");
         QVERIFY(fakeKill.open(QIODevice::WriteOnly));
         fakeKill.write("#!/bin/sh\nexit 1\n");
         fakeKill.close();
         QVERIFY(fakeKill.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
-        qputenv("PATH", fakeBin.path().toLocal8Bit());
+        SystemPaths::setSearchPath({fakeBin.path()});
         const bool silentFailure = tab->sendSignalToProcess(pid, SIGTERM, start);
         QVERIFY(fakeKill.remove());
         const bool missingProgram = tab->sendSignalToProcess(pid, SIGTERM, start);
-        qputenv("PATH", savedPath);
+        SystemPaths::setSearchPath(savedPath);
 
         QVERIFY(!silentFailure);
         QVERIFY(!missingProgram);
