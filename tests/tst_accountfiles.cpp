@@ -94,7 +94,8 @@ private slots:
 
     void autoLoginRewrites() {
         const QString seat = QStringLiteral("[Seat:*]\n#autologin-user=\nx=1\n");
-        QCOMPARE(AccountFiles::withAutoLogin(seat, "alice", true), QStringLiteral("[Seat:*]\nautologin-user=alice\nx=1\n"));
+        QCOMPARE(AccountFiles::withAutoLogin(seat, "alice", true),
+                 QStringLiteral("[Seat:*]\nautologin-user=alice\nx=1\n"));
         QCOMPARE(AccountFiles::withAutoLogin(QStringLiteral("[Seat:*]\n"), "alice", true),
                  QStringLiteral("[Seat:*]\nautologin-user=alice\n"));
         QCOMPARE(AccountFiles::withAutoLogin(QStringLiteral("autologin-user=alice\n"), "alice", false),
@@ -166,17 +167,19 @@ private slots:
     void polkitRuleGrantsOnlyThatUser() {
         if (CommandRunner::resolveProgram(QStringLiteral("node")).isEmpty())
             QSKIP("node is not installed");
-        const QByteArray stub = "const rules = [];\n"
-                                "const polkit = { Result: { YES: 'yes' }, addRule: f => rules.push(f) };\n" +
-                                AccountFiles::polkitRule(QStringLiteral("demo")) +
-                                "const ask = u => rules[0]({}, { user: u }) === 'yes';\n"
-                                "process.stdout.write([ask('demo'), ask('demo2'), ask('other')].join(','));\n";
+        const QByteArray stub =
+            "const rules = [];\n"
+            "const polkit = { Result: { YES: 'yes' }, addRule: f => rules.push(f) };\n" +
+            AccountFiles::polkitRule(QStringLiteral("demo")) +
+            "const ask = u => rules[0]({}, { user: u }) === 'yes';\n"
+            "process.stdout.write([ask('demo'), ask('demo2'), ask('other')].join(','));\n";
         CommandOptions options;
         options.input = stub;
         const CommandResult result = CommandRunner::run(QStringLiteral("node"), {}, options);
         QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
         QCOMPARE(result.outputText(), QStringLiteral("true,false,false"));
-        QCOMPARE(AccountFiles::javaScriptString(QStringLiteral("a'b\\")), QStringLiteral("'a\\u0027b\\u005c'"));
+        QCOMPARE(AccountFiles::javaScriptString(QStringLiteral("a'b\\")),
+                 QStringLiteral("'a\\u0027b\\u005c'"));
     }
 
     void sudoersRulePassesVisudo() {
@@ -185,8 +188,8 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(AccountFiles::sudoersRule(QStringLiteral("demo")));
         file.close();
-        const CommandResult result =
-            CommandRunner::run(QStringLiteral("visudo"), {QStringLiteral("-c"), QStringLiteral("-f"), file.fileName()});
+        const CommandResult result = CommandRunner::run(
+            QStringLiteral("visudo"), {QStringLiteral("-c"), QStringLiteral("-f"), file.fileName()});
         QVERIFY2(result.succeeded(), qPrintable(result.errorText()));
     }
 };

@@ -77,8 +77,8 @@ bool createNoPasswordRules(const QString& username, QString* error) {
     qCDebug(lcUsers) << "Polkit file created and written successfully:" << polkitPath;
     const auto visudoAccepts = [](const QString& candidate) {
         const CommandResult check =
-            CommandRunner::run(QStringLiteral("visudo"), {QStringLiteral("-c"), QStringLiteral("-q"),
-                                                          QStringLiteral("-f"), candidate},
+            CommandRunner::run(QStringLiteral("visudo"),
+                               {QStringLiteral("-c"), QStringLiteral("-q"), QStringLiteral("-f"), candidate},
                                withTimeout(10000));
         return check.succeeded();
     };
@@ -114,7 +114,8 @@ bool writeSecurityLevel(const QString& username, int level) {
         return false;
     const QString text = RootFiles::readText(path);
     QString error;
-    if (!RootFiles::writeAtomically(path, AccountFiles::withSecurityLevel(text, level).toUtf8(), 0600, &error)) {
+    if (!RootFiles::writeAtomically(path, AccountFiles::withSecurityLevel(text, level).toUtf8(), 0600,
+                                    &error)) {
         qCWarning(lcUsers).noquote() << "Failed to open settings file:" << error;
         return false;
     }
@@ -187,8 +188,9 @@ bool updateRealName(const QString& username, const QString& realName, QString* e
         setError(error, QStringLiteral("A real name cannot hold ':' or a line break."));
         return false;
     }
-    const CommandResult result = CommandRunner::run(
-        QStringLiteral("usermod"), {QStringLiteral("-c"), realName, QStringLiteral("--"), username}, withTimeout());
+    const CommandResult result =
+        CommandRunner::run(QStringLiteral("usermod"),
+                           {QStringLiteral("-c"), realName, QStringLiteral("--"), username}, withTimeout());
     if (!result.succeeded()) {
         setError(error, QStringLiteral("Failed to update real name: %1").arg(runFailure("usermod", result)));
         return false;
@@ -246,7 +248,8 @@ bool applyPicture(const QString& username, const QByteArray& picture, QString* e
         setError(error, QStringLiteral("No regular account named %1").arg(username));
         return false;
     }
-    if (!RootFiles::writeIntoHome(account.home, account.uid, account.gid, QStringLiteral(".face"), picture, error))
+    if (!RootFiles::writeIntoHome(account.home, account.uid, account.gid, QStringLiteral(".face"), picture,
+                                  error))
         return false;
     // The service copies the picture; it gets a file only root can change.
     QTemporaryDir folder;
@@ -312,8 +315,8 @@ QStringList groupsForNewAccount(bool administrator) {
     return present;
 }
 
-bool createUser(const QString& username, const QString& password, bool administrator, const QByteArray& picture,
-                QString* error, QString* warning) {
+bool createUser(const QString& username, const QString& password, bool administrator,
+                const QByteArray& picture, QString* error, QString* warning) {
     const QString problem = AccountFiles::accountNameProblem(username);
     if (!problem.isEmpty()) {
         setError(error, problem);

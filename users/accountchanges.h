@@ -47,11 +47,12 @@ QStringList groupsForNewAccount(bool administrator);
 // useradd, chpasswd and the picture. Leftover grants of an earlier account of
 // the same name are removed first. A failed password removes the account
 // again. warning tells of a picture that could not be placed.
-bool createUser(const QString& username, const QString& password, bool administrator, const QByteArray& picture,
-                QString* error = nullptr, QString* warning = nullptr);
+bool createUser(const QString& username, const QString& password, bool administrator,
+                const QByteArray& picture, QString* error = nullptr, QString* warning = nullptr);
 // userdel (with -r to remove the home folder), then every grant of the name.
 // userdel's exit 12 (home folder not removed) counts as done, with a warning.
-bool deleteUser(const QString& username, bool removeHome, QString* error = nullptr, QString* warning = nullptr);
+bool deleteUser(const QString& username, bool removeHome, QString* error = nullptr,
+                QString* warning = nullptr);
 // The rules, settings file and automatic-login line of username.
 void removeAccountGrants(const QString& username);
 

@@ -43,11 +43,11 @@ QSet<QString> setOf(const QStringList& list) {
 namespace AccountFiles {
 
 QStringList standardGroups() {
-    return {QStringLiteral("audio"),  QStringLiteral("video"),     QStringLiteral("plugdev"),
-            QStringLiteral("netdev"), QStringLiteral("lpadmin"),   QStringLiteral("scanner"),
-            QStringLiteral("bluetooth"), QStringLiteral("cdrom"),  QStringLiteral("render"),
-            QStringLiteral("dialout"), QStringLiteral("input"),    QStringLiteral("dip"),
-            QStringLiteral("floppy"), QStringLiteral("sambashare")};
+    return {QStringLiteral("audio"),     QStringLiteral("video"),     QStringLiteral("plugdev"),
+            QStringLiteral("netdev"),    QStringLiteral("lpadmin"),   QStringLiteral("scanner"),
+            QStringLiteral("bluetooth"), QStringLiteral("cdrom"),     QStringLiteral("render"),
+            QStringLiteral("dialout"),   QStringLiteral("input"),     QStringLiteral("dip"),
+            QStringLiteral("floppy"),    QStringLiteral("sambashare")};
 }
 
 QStringList administratorGroups() {

@@ -27,6 +27,7 @@ bool groupExists(const QString& name) {
     struct group entry {};
     struct group* found = nullptr;
     std::vector<char> buffer(65536);
-    return getgrnam_r(QFile::encodeName(name).constData(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+    return getgrnam_r(QFile::encodeName(name).constData(), &entry, buffer.data(), buffer.size(), &found) ==
+               0 &&
            found;
 }

@@ -12,11 +12,12 @@
 #include <security/pam_appl.h>
 #include <vector>
 
-extern "C" int pamConversation(int count, const struct pam_message** messages, struct pam_response** responses,
-                               void* appdata) {
+extern "C" int pamConversation(int count, const struct pam_message** messages,
+                               struct pam_response** responses, void* appdata) {
     if (count <= 0 || count > PAM_MAX_NUM_MSG || !messages || !responses)
         return PAM_CONV_ERR;
-    auto* answers = static_cast<struct pam_response*>(std::calloc(size_t(count), sizeof(struct pam_response)));
+    auto* answers =
+        static_cast<struct pam_response*>(std::calloc(size_t(count), sizeof(struct pam_response)));
     if (!answers)
         return PAM_BUF_ERR;
     const char* password = static_cast<const char*>(appdata);

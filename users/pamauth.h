@@ -16,8 +16,8 @@ int authenticateUser(const std::string& username, const std::string& password);
 
 // The PAM conversation: answers every hidden prompt with the password passed
 // as appdata, and nothing else.
-extern "C" int pamConversation(int count, const struct pam_message** messages, struct pam_response** responses,
-                               void* appdata);
+extern "C" int pamConversation(int count, const struct pam_message** messages,
+                               struct pam_response** responses, void* appdata);
 
 // Asks for the password of the person at the desktop; empty when cancelled.
 std::string promptForPassword(QWidget* parent);

@@ -37,8 +37,9 @@ bool writeAll(int fd, const QByteArray& data) {
 }
 
 QString temporaryName(const QString& base) {
-    return QStringLiteral(".%1.tsm-%2").arg(base).arg(QRandomGenerator::system()->generate(), 8, 16,
-                                                      QLatin1Char('0'));
+    return QStringLiteral(".%1.tsm-%2")
+        .arg(base)
+        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
 }
 } // namespace
 
@@ -102,8 +103,8 @@ bool writeIntoHome(const QString& home, uid_t uid, gid_t gid, const QString& fil
     }
     const QByteArray target = QFile::encodeName(fileName);
     const QByteArray temporary = QFile::encodeName(temporaryName(fileName));
-    const int fd = ::openat(dirFd, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            S_IRUSR | S_IWUSR);
+    const int fd = ::openat(dirFd, temporary.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
     bool ok = fd >= 0;
     if (!ok)
         setError(error, errnoText(QStringLiteral("Cannot create a file in"), home));
@@ -125,12 +126,13 @@ bool writeIntoHome(const QString& home, uid_t uid, gid_t gid, const QString& fil
 }
 
 bool readSmallFile(const QString& path, uid_t owner, qint64 maxBytes, QByteArray* data) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && (info.st_uid == owner || info.st_uid == 0) &&
-              info.st_size <= maxBytes;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              (info.st_uid == owner || info.st_uid == 0) && info.st_size <= maxBytes;
     QByteArray content;
     while (ok) {
         char buffer[16384];

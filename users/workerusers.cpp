@@ -37,7 +37,8 @@ QString settingsPath(const QString& userName) {
 }
 
 QList<PasswdEntry> readPasswd(bool* ok = nullptr) {
-    return AccountFiles::parsePasswd(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd")), ok));
+    return AccountFiles::parsePasswd(
+        RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd")), ok));
 }
 
 QList<GroupEntry> readGroups(bool* ok = nullptr) {
@@ -62,7 +63,8 @@ QSet<QString> loggedInNames() {
     setutxent();
     while (const struct utmpx* entry = getutxent()) {
         if (entry->ut_type == USER_PROCESS)
-            names.insert(QString::fromLocal8Bit(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user))));
+            names.insert(
+                QString::fromLocal8Bit(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user))));
     }
     endutxent();
     return names;
@@ -103,7 +105,8 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.gid = entry.gid;
     user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.groups);
     user.securityLevel = isSpecialType(user.userType) ? 2 : WorkerUsers::getSecurityLevel(user);
-    user.isOnlyAdministrator = AccountFiles::isOnlyAdministrator(entry.name, snapshot.passwd, snapshot.groups);
+    user.isOnlyAdministrator =
+        AccountFiles::isOnlyAdministrator(entry.name, snapshot.passwd, snapshot.groups);
     user.realName = entry.realName();
     user.homeDirectory = entry.home;
     user.loginShell = entry.shell;
@@ -249,11 +252,15 @@ QIcon WorkerUsers::getUserIcon(const DetailsUser& user, const QString& homeDirec
 
 QString WorkerUsers::getUserDescription(const DetailsUser& user) {
     static const QMap<QString, QString> builtIn = {
-        {QStringLiteral("root"), QStringLiteral("Superuser with full access to the system for administrative purposes.")},
-        {QStringLiteral("daemon"), QStringLiteral("Runs background services that need no login of their own.")},
-        {QStringLiteral("bin"), QStringLiteral("Historical owner of system binaries, kept for compatibility.")},
+        {QStringLiteral("root"),
+         QStringLiteral("Superuser with full access to the system for administrative purposes.")},
+        {QStringLiteral("daemon"),
+         QStringLiteral("Runs background services that need no login of their own.")},
+        {QStringLiteral("bin"),
+         QStringLiteral("Historical owner of system binaries, kept for compatibility.")},
         {QStringLiteral("sys"), QStringLiteral("Historical system account, kept for compatibility.")},
-        {QStringLiteral("sync"), QStringLiteral("Reserved for the sync system call, which flushes buffers to disk.")},
+        {QStringLiteral("sync"),
+         QStringLiteral("Reserved for the sync system call, which flushes buffers to disk.")},
         {QStringLiteral("games"), QStringLiteral("Owns shared game files such as high scores.")},
         {QStringLiteral("man"), QStringLiteral("Maintains the cache of the manual pages.")},
         {QStringLiteral("lp"), QStringLiteral("Runs the printing system and owns print spools.")},
@@ -266,8 +273,10 @@ QString WorkerUsers::getUserDescription(const DetailsUser& user) {
         {QStringLiteral("list"), QStringLiteral("Runs the mailing list manager.")},
         {QStringLiteral("irc"), QStringLiteral("Runs the IRC daemon.")},
         {QStringLiteral("gnats"), QStringLiteral("Runs the GNATS bug-reporting system.")},
-        {QStringLiteral("nobody"), QStringLiteral("Generic user for running processes that do not require special privileges.")},
-        {QStringLiteral("_apt"), QStringLiteral("Used by package management utilities to safely run library operations.")},
+        {QStringLiteral("nobody"),
+         QStringLiteral("Generic user for running processes that do not require special privileges.")},
+        {QStringLiteral("_apt"),
+         QStringLiteral("Used by package management utilities to safely run library operations.")},
         {QStringLiteral("systemd-network"), QStringLiteral("Runs the systemd network manager.")},
         {QStringLiteral("systemd-resolve"), QStringLiteral("Runs the systemd name resolver.")},
         {QStringLiteral("messagebus"), QStringLiteral("Runs the D-Bus system message bus.")},
@@ -277,31 +286,37 @@ QString WorkerUsers::getUserDescription(const DetailsUser& user) {
         {QStringLiteral("saned"), QStringLiteral("Runs the network scanner daemon.")},
         {QStringLiteral("colord"), QStringLiteral("Runs the colour management daemon.")},
         {QStringLiteral("rtkit"), QStringLiteral("Hands out real-time scheduling to desktop programs.")},
-        {QStringLiteral("usbmux"), QStringLiteral("Daemon for multiplexing connections over USB (used by iOS devices).")},
+        {QStringLiteral("usbmux"),
+         QStringLiteral("Daemon for multiplexing connections over USB (used by iOS devices).")},
         {QStringLiteral("pulse"), QStringLiteral("Runs the PulseAudio sound server in system mode.")},
         {QStringLiteral("ntp"), QStringLiteral("Runs the network time daemon.")},
         {QStringLiteral("sshd"), QStringLiteral("Runs the unprivileged part of the SSH server.")},
         {QStringLiteral("tss"), QStringLiteral("Runs the trusted platform module software stack.")},
         {QStringLiteral("_flatpak"), QStringLiteral("Runs Flatpak's system helper.")},
         {QStringLiteral("dnsmasq"), QStringLiteral("Runs the dnsmasq DNS and DHCP server.")},
-        {QStringLiteral("systemd-timesync"), QStringLiteral("Runs the systemd time synchronisation service.")},
+        {QStringLiteral("systemd-timesync"),
+         QStringLiteral("Runs the systemd time synchronisation service.")},
         {QStringLiteral("systemd-coredump"), QStringLiteral("Stores crash dumps for systemd.")},
         {QStringLiteral("nvpd"), QStringLiteral("Runs the NVIDIA persistence daemon.")},
         {QStringLiteral("geoclue"), QStringLiteral("Runs the location service.")},
-        {QStringLiteral("tcpdump"), QStringLiteral("Reserved for the tcpdump utility for capturing network packets.")},
+        {QStringLiteral("tcpdump"),
+         QStringLiteral("Reserved for the tcpdump utility for capturing network packets.")},
     };
     const auto known = builtIn.constFind(user.username);
     if (known != builtIn.constEnd())
         return known.value();
-    const QString description = isPlainUserName(user.username)
-                                    ? AccountFiles::descriptionFrom(RootFiles::readText(settingsPath(user.username)))
-                                    : QString();
-    return description.isEmpty() ? QStringLiteral("No specific information available for this user.") : description;
+    const QString description =
+        isPlainUserName(user.username)
+            ? AccountFiles::descriptionFrom(RootFiles::readText(settingsPath(user.username)))
+            : QString();
+    return description.isEmpty() ? QStringLiteral("No specific information available for this user.")
+                                 : description;
 }
 
 bool WorkerUsers::isAutoLoginUser(const DetailsUser& user) {
     bool ok = false;
-    const QString text = RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/lightdm/lightdm.conf")), &ok);
+    const QString text =
+        RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/lightdm/lightdm.conf")), &ok);
     if (!ok) {
         qCDebug(lcUsers) << "Failed to open /etc/lightdm/lightdm.conf for reading.";
         return false;
@@ -417,7 +432,8 @@ void WorkerUsers::getGroups(const QString& username) {
     emit groupListUpdated(result);
 }
 
-bool WorkerUsers::updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current) {
+bool WorkerUsers::updateUserGroups(const QString& username, const QStringList& wanted,
+                                   const QStringList& current) {
     return AccountChanges::updateUserGroups(username, wanted, current);
 }
 
@@ -455,8 +471,9 @@ int WorkerUsers::getSudoUserSecurityLevel() {
 
 int WorkerUsers::getSecurityLevel(const DetailsUser& user) {
     bool opened = false;
-    const QString text = isPlainUserName(user.username) ? RootFiles::readText(settingsPath(user.username), &opened)
-                                                        : QString();
+    const QString text = isPlainUserName(user.username)
+                             ? RootFiles::readText(settingsPath(user.username), &opened)
+                             : QString();
     if (!opened) {
         qCDebug(lcUsers)
             << "Defaulting to highest security level (2) due to read failure or malformed setting for user:"
