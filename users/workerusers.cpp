@@ -64,7 +64,7 @@ QSet<QString> loggedInNames() {
     while (const struct utmpx* entry = getutxent()) {
         if (entry->ut_type == USER_PROCESS)
             names.insert(
-                QString::fromLocal8Bit(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user))));
+                QString::fromLocal8Bit(QByteArray(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user)))));
     }
     endutxent();
     return names;
