@@ -26,7 +26,8 @@ QPixmap makeVeiledPixmap(const QPixmap& source) {
 QPixmap composeAvatarPixmap(const QPixmap& source, const QPixmap& overlay, bool edit) {
     QPixmap picture = source;
     if (!picture.isNull() && picture.size() != QSize(pictureSize, pictureSize)) {
-        picture = picture.scaled(pictureSize, pictureSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        picture = picture.scaled(pictureSize, pictureSize, Qt::KeepAspectRatioByExpanding,
+                                 Qt::SmoothTransformation);
         if (picture.width() > pictureSize || picture.height() > pictureSize)
             picture = picture.copy((picture.width() - pictureSize) / 2, (picture.height() - pictureSize) / 2,
                                    pictureSize, pictureSize);

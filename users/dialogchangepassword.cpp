@@ -21,7 +21,8 @@ DialogChangePassword::DialogChangePassword(const QString& userName, QWidget* par
     connect(ui->pushButtonRepeatNewPasswordVisibility, &QPushButton::clicked, this,
             &DialogChangePassword::toggleRepeatPasswordVisibility);
     connect(ui->lineEditNewPassword, &QLineEdit::textChanged, this, &DialogChangePassword::validatePasswords);
-    connect(ui->lineEditRepeatPassword, &QLineEdit::textChanged, this, &DialogChangePassword::validatePasswords);
+    connect(ui->lineEditRepeatPassword, &QLineEdit::textChanged, this,
+            &DialogChangePassword::validatePasswords);
     connect(ui->pushButtonCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->pushButtonOK, &QPushButton::clicked, this, &DialogChangePassword::onOKButtonClicked);
     ui->pushButtonOK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
@@ -44,7 +45,8 @@ void DialogChangePassword::validatePasswords() {
     const bool bothFilled = !first.isEmpty() && !second.isEmpty();
     passwordsMatch = bothFilled && first == second;
     if (bothFilled && !passwordsMatch) {
-        ui->labelErrorMessageRepeatPassword->setStyleSheet(QStringLiteral("QLabel { color: red; font-weight: regular; }"));
+        ui->labelErrorMessageRepeatPassword->setStyleSheet(
+            QStringLiteral("QLabel { color: red; font-weight: regular; }"));
         ui->labelErrorMessageRepeatPassword->setText(tr("Passwords do not match"));
         ui->labelErrorMessageRepeatPassword->show();
     } else if (ui->labelErrorMessageRepeatPassword->isVisible()) {

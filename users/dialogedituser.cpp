@@ -25,9 +25,9 @@
 #include <QWindow>
 
 namespace {
-const QString onlyAdminTip = QStringLiteral(
-    "You are the only Administrator on the system.\nIf you become a regular user, you will lose all control.\n"
-    "Consider adding a regular user account instead.");
+const QString onlyAdminTip = QStringLiteral("You are the only Administrator on the system.\nIf you become a "
+                                            "regular user, you will lose all control.\n"
+                                            "Consider adding a regular user account instead.");
 
 bool isAdministratorType(const QString& type) {
     return type.startsWith(QLatin1String("Administrator"));
@@ -42,24 +42,27 @@ DialogEditUser::DialogEditUser(QWidget* parent) : QDialog(parent), ui(new Ui::Di
     connect(ui->comboBoxType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &DialogEditUser::fitTypeCombo);
     ui->comboBoxAutoLogin->addItems({tr("No"), tr("Yes")});
-    for (QWidget* editor : {static_cast<QWidget*>(ui->lineEditRealName), static_cast<QWidget*>(ui->comboBoxType),
-                            static_cast<QWidget*>(ui->pushButtonGroups), static_cast<QWidget*>(ui->comboBoxAutoLogin),
-                            static_cast<QWidget*>(ui->pushButtonChangePassword),
-                            static_cast<QWidget*>(ui->lineEditDescription)})
+    for (QWidget* editor :
+         {static_cast<QWidget*>(ui->lineEditRealName), static_cast<QWidget*>(ui->comboBoxType),
+          static_cast<QWidget*>(ui->pushButtonGroups), static_cast<QWidget*>(ui->comboBoxAutoLogin),
+          static_cast<QWidget*>(ui->pushButtonChangePassword),
+          static_cast<QWidget*>(ui->lineEditDescription)})
         editor->hide();
     ui->labelUserAvatar->setContextMenuPolicy(Qt::CustomContextMenu);
     ui->labelUserAvatar->installEventFilter(this);
     connect(ui->pushButtonChangeSettings, &QPushButton::clicked, this, &DialogEditUser::toggleEdit);
     connect(ui->pushButtonCancel, &QPushButton::clicked, this, &DialogEditUser::cancelChanges);
     connect(ui->pushButtonClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui->pushButtonChangePassword, &QPushButton::clicked, this, &DialogEditUser::openDialogChangePassword);
+    connect(ui->pushButtonChangePassword, &QPushButton::clicked, this,
+            &DialogEditUser::openDialogChangePassword);
     connect(ui->pushButtonGroups, &QPushButton::clicked, this, &DialogEditUser::openDialogGroups);
     connect(ui->lineEditRealName, &QLineEdit::textChanged, this, &DialogEditUser::markUnsavedChanges);
     connect(ui->comboBoxType, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &DialogEditUser::markUnsavedChanges);
     connect(ui->comboBoxAutoLogin, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &DialogEditUser::markUnsavedChanges);
-    connect(ui->verticalSliderSecurityLevel, &QSlider::valueChanged, this, &DialogEditUser::markUnsavedChanges);
+    connect(ui->verticalSliderSecurityLevel, &QSlider::valueChanged, this,
+            &DialogEditUser::markUnsavedChanges);
     connect(ui->lineEditDescription, &QLineEdit::textChanged, this, &DialogEditUser::markUnsavedChanges);
 }
 
@@ -86,8 +89,9 @@ void DialogEditUser::loadUser(const QString& username) {
     ui->labelUserID->setText(QStringLiteral("%1/%2").arg(user.uid).arg(user.gid));
     ui->labelDescription->setText(user.description);
     const bool editable = user.uid >= 1000 && user.uid <= 60000;
-    for (QWidget* w : {static_cast<QWidget*>(ui->labelMax), static_cast<QWidget*>(ui->labelMin),
-                       static_cast<QWidget*>(ui->labelSecurityLevel), static_cast<QWidget*>(ui->pushButtonChangeSettings)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui->labelMax), static_cast<QWidget*>(ui->labelMin),
+          static_cast<QWidget*>(ui->labelSecurityLevel), static_cast<QWidget*>(ui->pushButtonChangeSettings)})
         w->setEnabled(editable);
     ui->verticalSliderSecurityLevel->setEnabled(false);
     ui->verticalSliderSecurityLevel->setValue(user.securityLevel);
@@ -119,9 +123,9 @@ void DialogEditUser::toggleEdit() {
     const QString type = WorkerUsers::getUserType(user.uid, user.username);
     if (isEditing) {
         ui->labelUserAvatar->setCursor(Qt::PointingHandCursor);
-        ui->comboBoxType->setCurrentIndex(type == QLatin1String("Administrator") ? 0
+        ui->comboBoxType->setCurrentIndex(type == QLatin1String("Administrator")  ? 0
                                           : type == QLatin1String("Regular user") ? 1
-                                                                                    : 2);
+                                                                                  : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
         ui->lineEditRealName->setText(ui->labelRealName->text());
         ui->lineEditDescription->setText(ui->labelDescription->text());
@@ -178,7 +182,8 @@ void DialogEditUser::applySave(int level) {
             user.icon = QIcon(picture);
             emit userProfileUpdated();
         } else {
-            QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Failed to update your profile picture."));
+            QMessageBox::critical(this, QStringLiteral("Error"),
+                                  QStringLiteral("Failed to update your profile picture."));
         }
         pendingPicture.clear();
         pendingIcon = QIcon();
@@ -188,8 +193,9 @@ void DialogEditUser::applySave(int level) {
         if (AccountChanges::setSecurityLevel(name, level, &error)) {
             user.securityLevel = level;
         } else {
-            QMessageBox::warning(this, tr("Security Level"),
-                                 tr("The security level could not be changed; it stays as it was.\n%1").arg(error));
+            QMessageBox::warning(
+                this, tr("Security Level"),
+                tr("The security level could not be changed; it stays as it was.\n%1").arg(error));
             ui->verticalSliderSecurityLevel->setValue(qMin(user.securityLevel, 1));
         }
     }
@@ -201,17 +207,19 @@ void DialogEditUser::applySave(int level) {
         wanted = AccountFiles::standardGroups() << name;
     QString type = user.userType;
     const bool chosen = row != 2 || groupsChosen;
-    if (chosen && !wanted.isEmpty() && QSet<QString>(wanted.begin(), wanted.end()) !=
-                                           QSet<QString>(user.groups.begin(), user.groups.end())) {
+    if (chosen && !wanted.isEmpty() &&
+        QSet<QString>(wanted.begin(), wanted.end()) !=
+            QSet<QString>(user.groups.begin(), user.groups.end())) {
         // Groups that do not exist here cannot be joined; asking would only fail.
         QStringList existing;
         for (const QString& group : wanted)
             if (groupExists(group))
                 existing << group;
         if (workerUsers->updateUserGroups(name, existing, user.groups))
-            QMessageBox::information(this, tr("Group Update Success"),
-                                     tr("Groups successfully updated. Please log out and log back in for the changes "
-                                        "to take effect."));
+            QMessageBox::information(
+                this, tr("Group Update Success"),
+                tr("Groups successfully updated. Please log out and log back in for the changes "
+                   "to take effect."));
         else
             QMessageBox::warning(this, tr("Group Update Failed"),
                                  tr("Failed to update groups. Please try again or contact support."));
@@ -239,13 +247,15 @@ void DialogEditUser::applySave(int level) {
     }
     if (!tempNewPassword.isEmpty()) {
         if (AccountChanges::changePassword(name, tempNewPassword))
-            QMessageBox::information(this, QStringLiteral("Password Changed Successfully"),
-                                     QStringLiteral("The password was changed successfully. Please log out and then log "
-                                                    "back in for the changes to take effect."));
+            QMessageBox::information(
+                this, QStringLiteral("Password Changed Successfully"),
+                QStringLiteral("The password was changed successfully. Please log out and then log "
+                               "back in for the changes to take effect."));
         else
-            QMessageBox::warning(this, QStringLiteral("Password Change Failed"),
-                                 QStringLiteral("Failed to update the password. Please try again or contact support if "
-                                                "the problem persists."));
+            QMessageBox::warning(
+                this, QStringLiteral("Password Change Failed"),
+                QStringLiteral("Failed to update the password. Please try again or contact support if "
+                               "the problem persists."));
         tempNewPassword.clear();
     }
     tempGroups.clear();
@@ -262,11 +272,13 @@ bool DialogEditUser::requestAuthentication() {
         if (result == AuthAccepted)
             return true;
         if (result == AuthRefused) {
-            QMessageBox::critical(this, tr("Authentication Failed"), tr("Incorrect password. Please try again."));
+            QMessageBox::critical(this, tr("Authentication Failed"),
+                                  tr("Incorrect password. Please try again."));
             continue;
         }
         if (result != AuthConversationError)
-            QMessageBox::critical(this, tr("Authentication Error"), tr("An error occurred during authentication."));
+            QMessageBox::critical(this, tr("Authentication Error"),
+                                  tr("An error occurred during authentication."));
         return false;
     }
 }
@@ -307,7 +319,8 @@ void DialogEditUser::showAvatarMenu(const QPoint& pos) {
                    &DialogEditUser::openDialogStockAvatars);
     menu.addAction(QIcon(QStringLiteral(":/icons/webcam")), tr("Capture from webcam..."), this,
                    &DialogEditUser::openDialogWebcam);
-    menu.addAction(QIcon(QStringLiteral(":/icons/browse")), tr("Browse..."), this, &DialogEditUser::onBrowseAvatar);
+    menu.addAction(QIcon(QStringLiteral(":/icons/browse")), tr("Browse..."), this,
+                   &DialogEditUser::onBrowseAvatar);
     menu.exec(ui->labelUserAvatar->mapToGlobal(pos));
 }
 
@@ -382,7 +395,8 @@ void DialogEditUser::fitTypeCombo() {
     const int row = ui->comboBoxType->currentIndex();
     if (row < 0)
         return;
-    ui->comboBoxType->setFixedWidth(ui->comboBoxType->fontMetrics().horizontalAdvance(ui->comboBoxType->currentText()) + 30);
+    ui->comboBoxType->setFixedWidth(
+        ui->comboBoxType->fontMetrics().horizontalAdvance(ui->comboBoxType->currentText()) + 30);
     const bool custom = row == 2 && isEditing;
     if (custom != ui->pushButtonGroups->isVisible()) {
         ui->pushButtonGroups->setVisible(custom);

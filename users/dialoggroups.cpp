@@ -14,7 +14,8 @@ constexpr int descriptionRole = 258;
 
 GroupItemDelegate::GroupItemDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
-void GroupItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void GroupItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
     painter->save();
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);

@@ -16,7 +16,8 @@ class GroupItemDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     explicit GroupItemDelegate(QObject* parent = nullptr);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
 

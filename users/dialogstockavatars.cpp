@@ -38,7 +38,8 @@ bool DelegateIconOnly::event(QEvent* event) {
     return QStyledItemDelegate::event(event);
 }
 
-void DelegateIconOnly::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+void DelegateIconOnly::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     painter->save();
@@ -77,8 +78,9 @@ DialogStockAvatars::DialogStockAvatars(QWidget* parent)
     view->setModel(model);
     view->setItemDelegate(new DelegateIconOnly(this));
     view->verticalScrollBar()->setSingleStep(20);
-    view->setStyleSheet(QStringLiteral("QListView {    background-color: white;    padding: 6px;}QListView::item "
-                                       "{    background-color: white;    margin: 0px;}"));
+    view->setStyleSheet(
+        QStringLiteral("QListView {    background-color: white;    padding: 6px;}QListView::item "
+                       "{    background-color: white;    margin: 0px;}"));
     addStockFaces();
     selectCurrentFace();
     connect(ui->pushButtonSelectAvatar, &QPushButton::clicked, this, &DialogStockAvatars::accept);
@@ -99,7 +101,8 @@ void DialogStockAvatars::addStockFaces() {
     for (const QString& name : names) {
         QPixmap picture(folder + name);
         if (picture.size() != QSize(faceSize, faceSize))
-            picture = picture.scaled(faceSize, faceSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            picture =
+                picture.scaled(faceSize, faceSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         QPixmap tile(tileSize, tileSize);
         tile.fill(Qt::transparent);
         QPainter painter(&tile);
@@ -112,7 +115,8 @@ void DialogStockAvatars::addStockFaces() {
 }
 
 bool DialogStockAvatars::imagesLookAlike(const QImage& picture, const QImage& tile) {
-    const QImage region = tile.copy(faceOffset, faceOffset, faceSize, faceSize).convertToFormat(QImage::Format_Grayscale8);
+    const QImage region =
+        tile.copy(faceOffset, faceOffset, faceSize, faceSize).convertToFormat(QImage::Format_Grayscale8);
     const QImage current = picture.convertToFormat(QImage::Format_Grayscale8);
     for (int y = 0; y < current.height(); ++y) {
         const uchar* a = current.constScanLine(y);
@@ -130,12 +134,13 @@ void DialogStockAvatars::selectCurrentFace() {
     // The invoking user's own picture: read like any file a user controls.
     QByteArray data;
     QImage current;
-    if (!RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), ::getuid(), 1024 * 1024, &data) ||
+    if (!RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), ::getuid(), 1024 * 1024,
+                                  &data) ||
         !current.loadFromData(data)) {
         const QString sudoUid = qEnvironmentVariable("SUDO_UID");
         if (sudoUid.isEmpty() ||
-            !RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), sudoUid.toUInt(), 1024 * 1024,
-                                      &data) ||
+            !RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), sudoUid.toUInt(),
+                                      1024 * 1024, &data) ||
             !current.loadFromData(data)) {
             qCDebug(lcUsers) << "User icon image could not be loaded.";
             return;

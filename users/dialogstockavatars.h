@@ -15,7 +15,8 @@ public:
     explicit DelegateIconOnly(QObject* parent = nullptr);
     ~DelegateIconOnly() override;
     bool event(QEvent* event) override;
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 };
 
 // Picks one of the system's stock account pictures.

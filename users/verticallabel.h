@@ -8,6 +8,9 @@ class VerticalLabel : public QLabel {
 public:
     explicit VerticalLabel(QWidget* parent = nullptr);
     ~VerticalLabel() override;
+    // The text stands upright, so width and height trade places.
+    QSize sizeHint() const override { return QLabel::sizeHint().transposed(); }
+    QSize minimumSizeHint() const override { return QLabel::minimumSizeHint().transposed(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

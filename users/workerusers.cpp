@@ -63,8 +63,8 @@ QSet<QString> loggedInNames() {
     setutxent();
     while (const struct utmpx* entry = getutxent()) {
         if (entry->ut_type == USER_PROCESS)
-            names.insert(
-                QString::fromLocal8Bit(QByteArray(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user)))));
+            names.insert(QString::fromLocal8Bit(
+                QByteArray(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user)))));
     }
     endutxent();
     return names;
