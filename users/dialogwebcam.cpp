@@ -4,8 +4,10 @@
 
 #include <QCamera>
 #include <QCameraImageCapture>
+#include <QCameraInfo>
 #include <QCameraViewfinder>
 #include <QCameraViewfinderSettings>
+#include <QLabel>
 #include <QStyle>
 
 DialogWebcam::DialogWebcam(QWidget* parent) : QDialog(parent), ui(new Ui::DialogWebcam) {
@@ -16,15 +18,29 @@ DialogWebcam::DialogWebcam(QWidget* parent) : QDialog(parent), ui(new Ui::Dialog
     imageCapture->setCaptureDestination(QCameraImageCapture::CaptureToBuffer);
     ui->setupUi(this);
     ui->verticalLayoutWebcam->insertWidget(0, viewfinder);
-    QCameraViewfinderSettings settings;
-    settings.setResolution(800, 600);
-    camera->setViewfinderSettings(settings);
+    const bool hasCamera = !QCameraInfo::availableCameras().isEmpty();
+    if (hasCamera) {
+        QCameraViewfinderSettings settings;
+        settings.setResolution(800, 600);
+        camera->setViewfinderSettings(settings);
+    } else {
+        // Say so instead of showing an empty, silent viewfinder.
+        viewfinder->hide();
+        auto* message = new QLabel(tr("No camera was found on this computer."), this);
+        message->setObjectName(QStringLiteral("labelNoCamera"));
+        message->setAlignment(Qt::AlignCenter);
+        message->setMinimumSize(400, 120);
+        ui->verticalLayoutWebcam->insertWidget(0, message);
+        ui->pushButtonTakeSnapshot->setEnabled(false);
+    }
     viewfinder->setFixedSize(800, 600);
     adjustSize();
     setFixedSize(size());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    camera->setViewfinder(viewfinder);
-    camera->start();
+    if (hasCamera) {
+        camera->setViewfinder(viewfinder);
+        camera->start();
+    }
     ui->pushButtonTakeSnapshot->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui->pushButtonCancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     connect(ui->pushButtonTakeSnapshot, &QPushButton::clicked, this, &DialogWebcam::captureImage);
