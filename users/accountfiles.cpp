@@ -92,16 +92,21 @@ const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& 
 }
 
 QString userType(int uid, const QString& name, const QList<GroupEntry>& groups) {
+    QSet<QString> memberOf;
+    if (uid > 999 && uid <= 64999)
+        for (const GroupEntry& group : groups)
+            if (group.members.contains(name))
+                memberOf.insert(group.name);
+    return userType(uid, name, memberOf);
+}
+
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf) {
     if (uid == 0)
         return QStringLiteral("Root account");
     if (uid <= 999)
         return QStringLiteral("System account");
     if (uid > 64999)
         return QStringLiteral("Service account");
-    QSet<QString> memberOf;
-    for (const GroupEntry& group : groups)
-        if (group.members.contains(name))
-            memberOf.insert(group.name);
     QSet<QString> others = memberOf;
     others.remove(name);
     if (memberOf.contains(QStringLiteral("sudo")))
@@ -113,6 +118,14 @@ QString userType(int uid, const QString& name, const QList<GroupEntry>& groups) 
     return QStringLiteral("Regular user (c)");
 }
 
+QHash<QString, QSet<QString>> groupsByMember(const QList<GroupEntry>& groups) {
+    QHash<QString, QSet<QString>> index;
+    for (const GroupEntry& group : groups)
+        for (const QString& member : group.members)
+            index[member].insert(group.name);
+    return index;
+}
+
 QStringList userGroups(const QString& name, int primaryGid, const QList<GroupEntry>& groups) {
     QStringList result;
     for (const GroupEntry& group : groups)
@@ -121,21 +134,32 @@ QStringList userGroups(const QString& name, int primaryGid, const QList<GroupEnt
     return result;
 }
 
-bool isOnlyAdministrator(const QString& name, const QList<PasswdEntry>& passwd,
-                         const QList<GroupEntry>& groups) {
+int administratorsInRange(const QList<PasswdEntry>& passwd, const QList<GroupEntry>& groups,
+                          QStringList* memberOfSudo) {
     for (const GroupEntry& group : groups) {
         if (group.name != QLatin1String("sudo"))
             continue;
+        QHash<QString, int> uids;
+        for (const PasswdEntry& entry : passwd)
+            if (!uids.contains(entry.name))
+                uids.insert(entry.name, entry.uid);
         int count = 0;
         for (const QString& member : group.members) {
-            const PasswdEntry* entry = findPasswd(passwd, member.trimmed());
-            const int uid = entry ? entry->uid : -1;
+            const int uid = uids.value(member.trimmed(), -1);
             if (uid >= 1000 && uid <= 65000)
                 ++count;
         }
-        return count == 1 && group.members.contains(name);
+        if (memberOfSudo)
+            *memberOfSudo = group.members;
+        return count;
     }
-    return false;
+    return 0;
+}
+
+bool isOnlyAdministrator(const QString& name, const QList<PasswdEntry>& passwd,
+                         const QList<GroupEntry>& groups) {
+    QStringList members;
+    return administratorsInRange(passwd, groups, &members) == 1 && members.contains(name);
 }
 
 int countAdministrators(const QList<PasswdEntry>& passwd, const QList<GroupEntry>& groups) {

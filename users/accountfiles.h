@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -44,11 +46,18 @@ const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& 
 // "Root account", "System account", "Service account", "Administrator",
 // "Administrator (c)", "Regular user" or "Regular user (c)".
 QString userType(int uid, const QString& name, const QList<GroupEntry>& groups);
+// The same from the names of the groups that list name (see groupsByMember).
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf);
+// For each member name, the groups that list it; built once for many accounts.
+QHash<QString, QSet<QString>> groupsByMember(const QList<GroupEntry>& groups);
 // The groups listing name, plus its primary group, in file order.
 QStringList userGroups(const QString& name, int primaryGid, const QList<GroupEntry>& groups);
 // name is the one member of "sudo" with a uid from 1000 to 65000.
 bool isOnlyAdministrator(const QString& name, const QList<PasswdEntry>& passwd,
                          const QList<GroupEntry>& groups);
+// Members of "sudo" with a uid from 1000 to 65000; memberOfSudo gets every listed name.
+int administratorsInRange(const QList<PasswdEntry>& passwd, const QList<GroupEntry>& groups,
+                          QStringList* memberOfSudo = nullptr);
 // Names listed in "sudo" whose uid is above 999.
 int countAdministrators(const QList<PasswdEntry>& passwd, const QList<GroupEntry>& groups);
 

@@ -88,12 +88,15 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     }
 
     model->clear();
+    const QPixmap frame(QStringLiteral(":/icons/frame"));
+    QHash<qint64, QIcon> tiles; // accounts sharing a picture share its tile
     for (const DetailsUser& user : users) {
         if (user.icon.isNull())
             continue;
-        const QPixmap tile =
-            composeAvatarPixmap(user.icon.pixmap(126, 126), QPixmap(QStringLiteral(":/icons/frame")), false);
-        auto* item = new QStandardItem(QIcon(tile), user.userType);
+        QIcon& tile = tiles[user.icon.cacheKey()];
+        if (tile.isNull())
+            tile = QIcon(composeAvatarPixmap(user.icon.pixmap(126, 126), frame, false));
+        auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
         item->setData(user.userType, UserSortProxyModel::UserTypeRole);

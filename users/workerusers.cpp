@@ -96,6 +96,17 @@ struct AccountSnapshot {
     QList<PasswdEntry> passwd;
     QList<GroupEntry> groups;
     QSet<QString> loggedIn;
+    // Derived once per refresh, so that many accounts cost no more than one pass each.
+    QHash<QString, QSet<QString>> memberOf;
+    QSet<QString> sudoMembers;
+    int administrators = 0;
+
+    void index() {
+        memberOf = AccountFiles::groupsByMember(groups);
+        QStringList members;
+        administrators = AccountFiles::administratorsInRange(passwd, groups, &members);
+        sudoMembers = QSet<QString>(members.begin(), members.end());
+    }
 };
 
 DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog) {
@@ -103,10 +114,9 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.username = entry.name;
     user.uid = entry.uid;
     user.gid = entry.gid;
-    user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.groups);
+    user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.memberOf.value(entry.name));
     user.securityLevel = isSpecialType(user.userType) ? 2 : WorkerUsers::getSecurityLevel(user);
-    user.isOnlyAdministrator =
-        AccountFiles::isOnlyAdministrator(entry.name, snapshot.passwd, snapshot.groups);
+    user.isOnlyAdministrator = snapshot.administrators == 1 && snapshot.sudoMembers.contains(entry.name);
     user.realName = entry.realName();
     user.homeDirectory = entry.home;
     user.loginShell = entry.shell;
@@ -132,6 +142,7 @@ void WorkerUsers::getUsers() {
     if (ok) {
         snapshot.groups = readGroups();
         snapshot.loggedIn = loggedInNames();
+        snapshot.index();
         QFile lastlog(SystemPaths::path(QStringLiteral("/var/log/lastlog")));
         if (!lastlog.open(QIODevice::ReadOnly))
             qCDebug(lcUsers) << "No lastlog file:" << lastlog.fileName();
@@ -163,6 +174,7 @@ DetailsUser WorkerUsers::getUserDetails(const QString& username) {
             continue;
         snapshot.groups = readGroups();
         snapshot.loggedIn = loggedInNames();
+        snapshot.index();
         QFile lastlog(SystemPaths::path(QStringLiteral("/var/log/lastlog")));
         lastlog.open(QIODevice::ReadOnly);
         DetailsUser user = detailsFor(entry, snapshot, lastlog);
@@ -178,7 +190,7 @@ DetailsUser WorkerUsers::getUserDetails(const QString& username) {
 
 QString WorkerUsers::getUserType(int uid, const QString& username) {
     if (uid == 0 || uid <= 999 || uid > 64999)
-        return AccountFiles::userType(uid, username, {});
+        return AccountFiles::userType(uid, username, QSet<QString>());
     bool ok = false;
     const QList<GroupEntry> groups = readGroups(&ok);
     if (!ok) {
@@ -236,10 +248,14 @@ bool WorkerUsers::isUserLoggedIn(const DetailsUser& user) {
 }
 
 QIcon WorkerUsers::getUserIcon(const DetailsUser& user, const QString& homeDirectory) {
+    // Shared, so the page frames each stock picture once however many accounts use it.
+    static const QIcon rootIcon(QStringLiteral(":/icons/user-root"));
+    static const QIcon otherIcon(QStringLiteral(":/icons/user-other"));
+    static const QIcon systemIcon(QStringLiteral(":/icons/user-system"));
     if (user.username == QLatin1String("root"))
-        return QIcon(QStringLiteral(":/icons/user-root"));
+        return rootIcon;
     if (user.username == QLatin1String("nobody"))
-        return QIcon(QStringLiteral(":/icons/user-other"));
+        return otherIcon;
     QByteArray data;
     QImage picture;
     if (!homeDirectory.isEmpty() &&
@@ -247,7 +263,7 @@ QIcon WorkerUsers::getUserIcon(const DetailsUser& user, const QString& homeDirec
                                  &data) &&
         picture.loadFromData(data) && !picture.isNull())
         return QIcon(QPixmap::fromImage(picture));
-    return QIcon(QStringLiteral(":/icons/user-system"));
+    return systemIcon;
 }
 
 QString WorkerUsers::getUserDescription(const DetailsUser& user) {
