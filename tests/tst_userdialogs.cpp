@@ -370,6 +370,11 @@ private slots:
                     return true;
             return false;
         };
+        // This machine's accounts, as the page shows them.
+        form.tabWidgetMainTabs->setCurrentWidget(form.tab_6);
+        window.resize(900, 560);
+        QVERIFY(TestSupport::waitFor([&] { return form.listViewUsers->model()->rowCount() > 0; }));
+        shoot(&window, QStringLiteral("users"));
         const QString name = fresh();
         DialogAddUser add(tab);
         connect(&add, &DialogAddUser::userAdded, tab, &TabUsers::updateUsersTable);
