@@ -43,6 +43,7 @@ class TestUserDialogs : public QObject {
 
     QStringList accounts;
     QTimer dismisser;
+    QStringList titles; // of the message boxes answered
     QTemporaryDir root;
     QString faces;
 
@@ -117,10 +118,11 @@ private slots:
         qputenv("DBUS_SYSTEM_BUS_ADDRESS",
                 QFile::encodeName(QStringLiteral("unix:path=") + root.path() + "/nobus"));
         // Message boxes of a save are answered with their default button.
-        connect(&dismisser, &QTimer::timeout, [] {
+        connect(&dismisser, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                if (QAbstractButton* button =
-                        box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
+                if (titles << box->windowTitle(); QAbstractButton* button = box->defaultButton()
+                                                                                ? box->defaultButton()
+                                                                                : box->buttons().value(0))
                     button->click();
         });
         dismisser.start(50);
@@ -167,6 +169,24 @@ private slots:
         holed.fill(Qt::transparent);
         const QImage veiled = makeVeiledPixmap(holed).toImage();
         QCOMPARE(veiled.pixelColor(5, 5).alpha(), 0);
+        // The overlay lies over the picture; the edit mark stays in its 24x24 square at (92, 74).
+        QImage overlay(190, 190, QImage::Format_ARGB32);
+        overlay.fill(Qt::transparent);
+        overlay.setPixelColor(40, 40, Qt::blue);
+        QCOMPARE(composeAvatarPixmap(wide, QPixmap::fromImage(overlay), false).toImage().pixelColor(40, 40),
+                 QColor(Qt::blue));
+        const QImage marked = composeAvatarPixmap(holed, QPixmap(), true).toImage();
+        QRect drawn;
+        for (int y = 0; y < 190; ++y)
+            for (int x = 0; x < 190; ++x)
+                if (marked.pixelColor(x, y).alpha() > 0)
+                    drawn |= QRect(x, y, 1, 1);
+        QVERIFY(!drawn.isEmpty());
+        QVERIFY2(QRect(92, 74, 24, 24).contains(drawn), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                       .arg(drawn.x())
+                                                                       .arg(drawn.y())
+                                                                       .arg(drawn.width())
+                                                                       .arg(drawn.height())));
         QCOMPARE(cropImageToSquare(QImage(1, 1, QImage::Format_RGB32)).size(), QSize(256, 256));
     }
 
@@ -187,6 +207,8 @@ private slots:
             QVERIFY2(!ok->isEnabled(), qPrintable(text));
             QVERIFY(!feedback->isHidden());
         }
+        name->setText(QString(33, QLatin1Char('a')));
+        QCOMPARE(name->text().size(), 32);
         name->setText(QStringLiteral("tsm_free_name"));
         QVERIFY(ok->isEnabled());
         repeat->setText(QStringLiteral("px"));
@@ -269,7 +291,7 @@ private slots:
             QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("labelNoCamera")));
             QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"))->isEnabled());
         }
-        dialog.show();
+        shoot(&dialog, QStringLiteral("webcam"));
         QSignalSpy spy(&dialog, &DialogWebcam::imageCaptured);
         QImage photo(640, 480, QImage::Format_RGB32);
         photo.fill(Qt::green);
@@ -345,7 +367,10 @@ private slots:
         type->setCurrentIndex(2);
         dialog.onUpdateTempGroups({QStringLiteral("sudo"), QStringLiteral("audio"), name});
         slider->setValue(1);
+        dialog.handlePasswordChange(QStringLiteral("third"));
+        titles.clear();
         dialog.toggleEdit();
+        QCOMPARE(titles, QStringList({"Group Update Success", "Password Changed Successfully"}));
         QCOMPARE(groupsOf(name), QStringList({"audio", "sudo", name}));
         QVERIFY(!QFileInfo::exists(AccountChanges::polkitRulePath(name)));
         QVERIFY(!QFileInfo::exists(AccountChanges::sudoersRulePath(name)));
@@ -410,7 +435,10 @@ private slots:
         QVERIFY(!remove.isVisible());
         QVERIFY(!lookupAccount(name).found);
         QVERIFY(!QFileInfo::exists(QStringLiteral("/home/") + name));
-        QVERIFY(!QFileInfo::exists(AccountChanges::sudoersRulePath(name)));
+        for (const QString& grant :
+             {AccountChanges::sudoersRulePath(name), AccountChanges::polkitRulePath(name),
+              AccountChanges::settingsPath(name)})
+            QVERIFY2(!QFileInfo::exists(grant), qPrintable(grant));
         QCOMPARE(deleted.size(), 0);
         QVERIFY(TestSupport::waitFor([&] { return deleted.size() == 1; }));
         QVERIFY(TestSupport::waitFor([&] { return !shown(name); }));
