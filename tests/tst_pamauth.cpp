@@ -76,6 +76,15 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("LD_PRELOAD"), wrapperLibrary());
         environment.insert(QStringLiteral("PAM_WRAPPER"), QStringLiteral("1"));
+#ifdef __SANITIZE_ADDRESS__
+        // The address sanitizer refuses a library preloaded before it, and
+        // libraries opened with RTLD_DEEPBIND (the variable's name differs by
+        // pam_wrapper version).
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
+        environment.insert(QStringLiteral("PAM_WRAPPER_DISABLE_DEEPBIND"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("UID_WRAPPER_DISABLE_DEEPBIND"), QStringLiteral("1"));
+#endif
         environment.insert(QStringLiteral("PAM_WRAPPER_SERVICE_DIR"),
                            dir.filePath(QStringLiteral("services")));
         environment.insert(QStringLiteral("TSM_PAM_USER"), QStringLiteral("trixie"));
