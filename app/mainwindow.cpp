@@ -3,6 +3,7 @@
 #include "dialogabout.h"
 #include "dialognewtask.h"
 #include "resourceloader.h"
+#include "startup.h"
 #include "tabapplications.h"
 #include "tabcronjobs.h"
 #include "tablogs.h"
@@ -150,7 +151,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
     connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
     connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
-    connect(ui->actionQuit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(ui->actionQuit, &QAction::triggered, qApp, &requestQuit);
 
     onTabMainChanged(startTab);
 

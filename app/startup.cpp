@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -170,8 +171,19 @@ void onQuitSignal(int) {
 }
 } // namespace
 
+void requestQuit() {
+    CommandRunner::abortAll();
+    QCoreApplication::quit();
+}
+
 void installQuitHandling(QCoreApplication& app) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { CommandRunner::abortAll(); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(&app)) {
+        QObject::connect(gui, &QGuiApplication::lastWindowClosed, gui, [] {
+            if (QGuiApplication::quitOnLastWindowClosed())
+                CommandRunner::abortAll();
+        });
+    }
     if (quitSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitSignalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(quitSignalPipe[0], QSocketNotifier::Read, &app);
@@ -179,7 +191,7 @@ void installQuitHandling(QCoreApplication& app) {
         char byte = 0;
         [[maybe_unused]] const ssize_t read = ::read(quitSignalPipe[0], &byte, 1);
         qCDebug(lcStartup) << "Quit signal received";
-        QCoreApplication::quit();
+        requestQuit();
     });
     struct sigaction action {};
     action.sa_handler = onQuitSignal;

@@ -69,3 +69,7 @@ private:
 // does, and, as the program quits, ends every running external command, so
 // that no worker keeps the program waiting.
 void installQuitHandling(QCoreApplication& app);
+
+// Ends every running external command, then leaves the event loop: work
+// that runs inside the loop (a long table fill) sees the abort and stops.
+void requestQuit();

@@ -46,7 +46,7 @@ void SystemInfoProbes::abort() {
 
 CommandResult SystemInfoProbes::runTool(const QString& program, const QStringList& arguments) {
     const qint64 remaining = totalBudgetMs - budget.elapsed();
-    if (aborted.load() || remaining <= 0) {
+    if (aborted.load() || CommandRunner::isAborted() || remaining <= 0) {
         qCDebug(lcSysInfoProbes) << "Skipped" << program << "- out of time";
         CommandResult skipped;
         skipped.errorString = QStringLiteral("skipped");

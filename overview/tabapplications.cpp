@@ -19,7 +19,7 @@ enum Column { ColumnApplication, ColumnStatus };
 
 TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     auto* worker = new WorkerApplications;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("applications"));
+    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerapplications"));
     connect(this, &TabApplications::requestWindowList, worker, &WorkerApplications::fetchWindowList,
             Qt::QueuedConnection);
     connect(this, &TabApplications::requestWindowCommand, worker, &WorkerApplications::runWindowCommand,

@@ -24,7 +24,7 @@ TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent)
 
     auto* worker = new WorkerOverviewSysInfo;
     worker->setTickGate(sampleGate);
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("sysinfo"));
+    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workeroverviewsysinfo"));
     connect(worker, &WorkerOverviewSysInfo::updateCompleted, this, &TabOverviewSysInfo::onStatsUpdated);
     connect(this, &TabOverviewSysInfo::requestUpdateSysInfo, worker, &WorkerOverviewSysInfo::process,
             Qt::QueuedConnection);
@@ -76,7 +76,7 @@ void TabOverviewSysInfo::requestLiveSample() {
 void TabOverviewSysInfo::loadStaticSystemInfo() {
     if (!probesThread) {
         probes = new SystemInfoProbes;
-        probesThread = std::make_unique<WorkerThread>(probes, QStringLiteral("sysinfo-probes"));
+        probesThread = std::make_unique<WorkerThread>(probes, QStringLiteral("workersysinfoprobes"));
         connect(probes, &SystemInfoProbes::collected, this, &TabOverviewSysInfo::onStaticInfoReady);
         connect(this, &TabOverviewSysInfo::requestStaticSystemInfo, probes, &SystemInfoProbes::collect,
                 Qt::QueuedConnection);

@@ -1,5 +1,6 @@
 #include "tablogs.h"
 
+#include "commandrunner.h"
 #include "elidetextdelegate.h"
 #include "loadingoverlay.h"
 #include "logcellitem.h"
@@ -447,6 +448,9 @@ void TabLogs::fill(Page page, int total, const std::function<void()>& again, con
     state.filling = true;
     const bool completed = fillRows(page, total, buildRow, recordLess);
     state.filling = false;
+    // Quitting: the rest of the rows would only delay it.
+    if (CommandRunner::isAborted())
+        return;
     if (!completed || state.pending) {
         const std::function<void()> next = std::move(state.pending);
         state.pending = nullptr;
@@ -518,7 +522,7 @@ bool TabLogs::fillRows(Page page, int total, const RowBuilder& buildRow, const R
             QCoreApplication::processEvents();
             table->setUpdatesEnabled(false);
             sinceYield.restart();
-            if (state.pending) {
+            if (state.pending || CommandRunner::isAborted()) {
                 restoreHeader();
                 table->setUpdatesEnabled(true);
                 return false;

@@ -101,8 +101,12 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
     if (passwd.status != BoundedFileRead::Ok)
         qCWarning(lcCron).noquote() << "Could not read /etc/passwd:" << passwd.error;
     const QStringList accounts = CronParser::accountNames(passwd.data);
-    for (const QString& account : accounts)
+    for (const QString& account : accounts) {
+        // Each may fall back on sudo, which fails at once while quitting.
+        if (CommandRunner::isAborted())
+            break;
         readCrontab(spoolFolder + account, account, jobs, false);
+    }
     return jobs;
 }
 

@@ -161,7 +161,8 @@ void WorkerLogs::fetchFailLog() {
     // failure met here is one that ran.
     for (const auto& [result, program] : runs) {
         if (!result->succeeded()) {
-            qWarning().noquote() << "Failed to run" << program << "command!";
+            if (!result->aborted)
+                qWarning().noquote() << "Failed to run" << program << "command!";
             emit logUnavailable(
                 FailLog, tr("The login records cannot be read: %1").arg(result->describeFailure(program)));
             return;

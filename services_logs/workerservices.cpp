@@ -49,7 +49,8 @@ void WorkerServices::fetchServices() {
         options);
     if (!result.succeeded()) {
         const QString reason = result.describeFailure(program);
-        qWarning().noquote() << "Could not list the service units:" << reason;
+        if (!result.aborted)
+            qWarning().noquote() << "Could not list the service units:" << reason;
         emit serviceListFailed(reason);
         return;
     }

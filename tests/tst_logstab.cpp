@@ -1,3 +1,4 @@
+#include "commandrunner.h"
 #include "loadingoverlay.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -322,6 +323,17 @@ private slots:
         ui->pushButtonLogsDpkgLogReload->click();
         QVERIFY(TestSupport::waitFor([this] { return ui->tableLogsDpkgLog->rowCount() == 14; }));
         QVERIFY(tab->unavailableReason(TabLogs::DpkgLog).isEmpty());
+    }
+
+    // Quitting while a big list fills: the fill stops at its next yield
+    // instead of building every row first.
+    void quittingStopsTheFill() {
+        QTableWidget* sys = ui->tableLogsSysLog;
+        QTimer::singleShot(0, this, [] { CommandRunner::abortAll(); });
+        tab->onSysLogDataReady(syslogRecords(20000, "quit"));
+        CommandRunner::resetAbort();
+        QCOMPARE(sys->rowCount(), 20000);
+        QVERIFY(!sys->item(sys->rowCount() - 1, 0));
     }
 
     // Pictures of the page as a user of this machine sees it: its own logs
