@@ -58,44 +58,12 @@ QStringList withoutLibraryThreads(QStringList threads) {
 constexpr int kWorkerThreads = 12;
 
 // Every program a worker runs; each stand-in records its name and hangs.
-const QStringList tools = {"systemctl",
-                           "journalctl",
-                           "dmesg",
-                           "last",
-                           "faillog",
-                           "flatpak",
-                           "getent",
-                           "id",
-                           "crontab",
-                           "sudo",
-                           "iostat",
-                           "nvidia-smi",
-                           "lspci",
-                           "glxinfo",
-                           "lsmod",
-                           "modinfo",
-                           "clinfo",
-                           "lsblk",
-                           "who",
-                           "uname",
-                           "wmctrl",
-                           "xprop",
-                           "dmidecode",
-                           "pgrep",
-                           "iw",
-                           "ip",
-                           "nmcli",
-                           "ethtool",
-                           "tcpdump",
-                           "cat",
-                           "sh",
-                           "bash",
-                           "systemd-detect-virt",
-                           "VBoxControl",
-                           "xfce4-session",
-                           "gnome-shell",
-                           "plasmashell",
-                           "hang"};
+const QStringList tools =
+    QStringLiteral("systemctl journalctl dmesg last faillog flatpak getent id crontab sudo iostat "
+                   "nvidia-smi lspci glxinfo lsmod modinfo clinfo lsblk who uname wmctrl xprop "
+                   "dmidecode pgrep iw ip nmcli ethtool tcpdump cat sh bash systemd-detect-virt "
+                   "VBoxControl xfce4-session gnome-shell plasmashell hang")
+        .split(QLatin1Char(' '));
 
 // Programs a run looked for and did not find: a tool the list above misses.
 QStringList missingTools;
