@@ -4,6 +4,9 @@
 
 #include <QDeadlineTimer>
 #include <QDebug>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -31,6 +34,24 @@ bool waitUnlessAborted(QProcess& process, const QDeadlineTimer& deadline, bool* 
             return true;
     }
     return false;
+}
+// Logs a failure unless it repeats the last one logged for the program: a
+// tool run on a timer that is missing or keeps failing is reported once, not
+// on every tick, and again after it has worked in between.
+void logFailure(const QString& program, const QString& failure) {
+    static QMutex mutex;
+    static QHash<QString, QString> lastLogged;
+    QMutexLocker lock(&mutex);
+    if (failure.isEmpty()) {
+        lastLogged.remove(program);
+        return;
+    }
+    QString& last = lastLogged[program];
+    if (last == failure)
+        return;
+    last = failure;
+    lock.unlock();
+    qWarning().noquote() << failure;
 }
 } // namespace
 
@@ -80,7 +101,7 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
     if (executable.isEmpty()) {
         result.errorString =
             QStringLiteral("not found in %1").arg(SystemPaths::searchPath().join(QLatin1Char(':')));
-        qWarning().noquote() << result.describeFailure(program);
+        logFailure(program, result.describeFailure(program));
         return result;
     }
 
@@ -102,7 +123,7 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
     process.start(executable, arguments, QIODevice::ReadWrite);
     if (!process.waitForStarted(options.timeoutMs)) {
         result.errorString = process.errorString();
-        qWarning().noquote() << result.describeFailure(program);
+        logFailure(program, result.describeFailure(program));
         return result;
     }
     result.started = true;
@@ -120,7 +141,10 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
     result.crashed = !result.timedOut && !result.aborted && process.exitStatus() == QProcess::CrashExit;
     result.exitCode = process.exitCode();
     result.errorString = process.errorString();
-    if (!result.succeeded() && !result.aborted)
-        qWarning().noquote() << result.describeFailure(program);
+    const bool answered = options.exitStatusIsAnswer && !result.timedOut && !result.crashed;
+    if (result.succeeded() || answered)
+        logFailure(program, QString());
+    else if (!result.aborted)
+        logFailure(program, result.describeFailure(program));
     return result;
 }

@@ -15,6 +15,9 @@ struct CommandOptions {
     QProcessEnvironment extraEnvironment;
     // Directory to run in; empty keeps the current one.
     QString workingDirectory;
+    // The exit status is an answer the caller reads (pgrep finding no
+    // process exits with 1), so a non-zero one is not logged as a failure.
+    bool exitStatusIsAnswer = false;
 };
 
 struct CommandResult {

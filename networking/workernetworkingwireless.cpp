@@ -63,7 +63,10 @@ void WorkerNetworkingWireless::fetchWirelessStats(const QString& selectedInterfa
     TickGate::Pass pass(pollGate.get());
     QFile file(SystemPaths::path(QStringLiteral("/proc/net/wireless")));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qWarning("Failed to open /proc/net/wireless");
+        // Polled twice a second: said once.
+        if (!wirelessFileMissingLogged)
+            qWarning("Failed to open /proc/net/wireless");
+        wirelessFileMissingLogged = true;
         const QString na = QStringLiteral("N/A");
         emit wirelessDataFetched(0, 0, 0, na, na, na, na, na, na, QStringLiteral("Disconnected"));
         return;

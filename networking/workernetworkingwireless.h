@@ -45,4 +45,5 @@ private:
 
     std::shared_ptr<TickGate> pollGate;
     bool nmcliMissingLogged = false;
+    bool wirelessFileMissingLogged = false;
 };

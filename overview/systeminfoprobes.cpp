@@ -54,6 +54,7 @@ CommandResult SystemInfoProbes::runTool(const QString& program, const QStringLis
     }
     CommandOptions options;
     options.timeoutMs = static_cast<int>(qMin<qint64>(probeTimeoutMs, remaining));
+    options.exitStatusIsAnswer = true;
     return CommandRunner::run(program, arguments, options);
 }
 

@@ -145,7 +145,6 @@ void TabOverviewGraphs::setupGraphs() {
         auto* plot = new QCustomPlot(frame);
         plot->setObjectName(QString::fromLatin1(names[i]));
         plot->setVisible(i == 0);
-        plot->setOpenGl(false, 16);
         plot->addGraph();
         layout->addWidget(plot);
         *fields[i] = plot;

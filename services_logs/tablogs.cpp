@@ -576,7 +576,8 @@ void TabLogs::onLogUnavailable(int source, const QString& reason) {
 }
 
 void TabLogs::showUnavailable(Page page, const QString& reason) {
-    qWarning().noquote() << "Logs page" << page << "has no data:" << reason;
+    // The page itself says why; a computer without a system logger is usual.
+    qCDebug(lcTabLogs).noquote() << "Logs page" << page << "has no data:" << reason;
     PageState& state = pages[page];
     state.table->setRowCount(0);
     state.search.clear();

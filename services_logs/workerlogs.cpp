@@ -195,6 +195,11 @@ void WorkerLogs::fetchDpkgLog() {
 
 void WorkerLogs::fetchFlatpakLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchFlatpakLog!";
+    // Most computers have no Flatpak: that is said on the page, not logged.
+    if (CommandRunner::resolveProgram(QStringLiteral("flatpak")).isEmpty()) {
+        emit logUnavailable(FlatpakLog, tr("Flatpak is not installed on this computer."));
+        return;
+    }
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
     const CommandResult result =

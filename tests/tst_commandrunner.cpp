@@ -5,6 +5,17 @@
 #include <QThread>
 #include <QtTest>
 
+namespace {
+int warnings = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void countWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg)
+        ++warnings;
+    previousHandler(type, context, message);
+}
+} // namespace
+
 // The runner must never report a failure as success.
 class TestCommandRunner : public QObject {
     Q_OBJECT
@@ -82,6 +93,27 @@ private slots:
         SystemPaths::setSearchPath(saved);
         QCOMPARE(standIn.outputText(), QString("planted\n"));
         QVERIFY(path.outputText().startsWith(userBin.path() + ":/usr/local/sbin:"));
+    }
+
+    // A status the caller reads as its answer is no failure to log; the
+    // same status is one otherwise, said once while it repeats (a tool on a
+    // timer), and again after a run that worked.
+    void failuresAreLoggedOnce() {
+        previousHandler = qInstallMessageHandler(countWarnings);
+        CommandOptions answer;
+        answer.exitStatusIsAnswer = true;
+        const CommandResult noMatch = CommandRunner::run("sh", {"-c", "exit 1"}, answer);
+        const int afterAnswer = warnings;
+        for (int tick = 0; tick < 3; ++tick)
+            CommandRunner::run("sh", {"-c", "exit 1"});
+        const int afterRepeats = warnings;
+        CommandRunner::run("sh", {"-c", "exit 0"});
+        CommandRunner::run("sh", {"-c", "exit 1"});
+        qInstallMessageHandler(previousHandler);
+        QVERIFY(!noMatch.succeeded());
+        QCOMPARE(afterAnswer, 0);
+        QCOMPARE(afterRepeats, 1);
+        QCOMPARE(warnings, 2);
     }
 
     // Quitting ends a running child at once, and nothing starts afterwards.
