@@ -6,10 +6,10 @@
 #include <QMainWindow>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
+// The Applications tab against real windows under the test's window manager.
 class TestApplicationsTab : public QObject {
     Q_OBJECT
 private:
@@ -19,13 +19,14 @@ private:
     std::vector<std::unique_ptr<QProcess>> helpers;
 
     QTableWidget* table() const { return ui->tableApplications; }
-
+    static bool shown(const QString& title) {
+        return TestSupport::waitFor([&] { return !TestSupport::windowIdsWithTitle(title).isEmpty(); });
+    }
     // Opens a window of another program; true once the window manager lists it.
     bool openWindow(const QString& title) {
         helpers.push_back(std::make_unique<QProcess>());
         helpers.back()->start("xmessage", {"-title", title, "Tessmar test window"});
-        const QString listed = title.section('\n', 0, 0).simplified();
-        return TestSupport::waitFor([&] { return !TestSupport::windowIdsWithTitle(listed).isEmpty(); });
+        return shown(title.section('\n', 0, 0).simplified());
     }
     bool refresh() {
         QSignalSpy filled(tab, &TabApplications::applicationTableFilled);
@@ -39,14 +40,15 @@ private:
         return -1;
     }
     QString idOf(int row) const { return table()->item(row, 0)->data(Qt::UserRole).toString(); }
-    static quint32 activeWindow() {
+    bool nothingSelected() const {
+        return table()->selectedItems().isEmpty() && !ui->pushButtonCloseApp->isEnabled() &&
+               !ui->pushButtonSwitchTo->isEnabled();
+    }
+    static QString activeWindow() {
         QProcess xprop; // "_NET_ACTIVE_WINDOW(WINDOW): window id # 0x400030"
         xprop.start("xprop", {"-root", "_NET_ACTIVE_WINDOW"});
         xprop.waitForFinished(5000);
-        return QString::fromUtf8(xprop.readAllStandardOutput())
-            .trimmed()
-            .section(' ', -1)
-            .toUInt(nullptr, 16);
+        return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed().section(' ', -1);
     }
 
 private slots:
@@ -77,7 +79,6 @@ private slots:
         QVERIFY(row >= 0);
         QCOMPARE(idOf(row), TestSupport::windowIdsWithTitle(name + " two blanks").value(0));
         QVERIFY(!table()->item(row, 0)->icon().isNull());
-        QCOMPARE(table()->item(row, 1)->text(), QString("Running"));
         QVERIFY(rowOf("Evil" + name) >= 0);
         QCOMPARE(rowOf("Forged" + name), -1);
     }
@@ -92,24 +93,19 @@ private slots:
         QCOMPARE(requests.count(), 2);
     }
 
-    // wmctrl prints part of a list and then hangs, as on a wedged server.
+    // wmctrl prints part of a list and then hangs: the listing is cut short,
+    // not shown, and the selection goes with it.
     void wedgedListingIsCutShortAndUnused() {
         const QString name = TestSupport::uniqueName("tessmar-gone");
         QVERIFY(openWindow(name));
         QVERIFY(refresh());
         table()->setCurrentCell(rowOf(name), 0);
-        QTemporaryDir standIns;
-        QFile wmctrl(standIns.filePath("wmctrl"));
-        QVERIFY(wmctrl.open(QIODevice::WriteOnly) &&
-                wmctrl.write("#!/bin/sh\necho '0x00400030  0 vm Half'\nexec sleep 60\n") > 0);
-        wmctrl.close();
-        wmctrl.setPermissions(QFile::ExeOwner | QFile::ReadOwner);
-        SystemPaths::prependSearchPath(standIns.path());
+        SystemPaths::prependSearchPath(TestSupport::testDataPath("applications/wedged"));
         const bool filled = refresh();
         SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
         QVERIFY(filled);
         QCOMPARE(table()->rowCount(), 0);
-        QVERIFY(!ui->pushButtonCloseApp->isEnabled() && !ui->pushButtonSwitchTo->isEnabled());
+        QVERIFY(nothingSelected());
     }
 
     void selectionFollowsTheWindowWhenRowsMove() {
@@ -120,16 +116,13 @@ private slots:
             windows.back()->setWindowTitle(letter + name);
             windows.back()->show();
         }
-        QVERIFY(TestSupport::waitFor([&] { return !TestSupport::windowIdsWithTitle("d" + name).isEmpty(); }));
-        QVERIFY(refresh());
+        QVERIFY(shown("d" + name) && refresh());
         const int before = rowOf("c" + name);
         QVERIFY(before >= 0 && before < rowOf("d" + name));
         const QString id = idOf(before);
         table()->setCurrentCell(before, 0);
-        QVERIFY(ui->pushButtonSwitchTo->isEnabled());
         windows[1]->setWindowTitle("e" + name);
-        QVERIFY(TestSupport::waitFor([&] { return !TestSupport::windowIdsWithTitle("e" + name).isEmpty(); }));
-        QVERIFY(refresh());
+        QVERIFY(shown("e" + name) && refresh());
         // Other programs' windows may come and go: compare with the neighbour.
         const int after = rowOf("e" + name);
         QVERIFY(after > rowOf("d" + name));
@@ -137,31 +130,24 @@ private slots:
         QCOMPARE(idOf(table()->selectedItems().value(0)->row()), id);
     }
 
-    void switchToActivatesTheWindow() {
-        const QString name = TestSupport::uniqueName("tessmar-switch");
-        QVERIFY(openWindow(name + "-1") && openWindow(name + "-2"));
-        QVERIFY(refresh());
-        const bool secondActive = activeWindow() == idOf(rowOf(name + "-2")).toUInt(nullptr, 16);
-        const int row = rowOf(secondActive ? name + "-1" : name + "-2");
-        table()->setCurrentCell(row, 0);
-        QTest::mouseClick(ui->pushButtonSwitchTo, Qt::LeftButton);
-        QVERIFY(TestSupport::waitFor([&] { return activeWindow() == idOf(row).toUInt(nullptr, 16); }));
-    }
-
-    void closeAppClosesTheWindow() {
-        const QString name = TestSupport::uniqueName("tessmar-close");
+    // Switch To makes each window the active one in turn; Close App ends the
+    // selected one, and the window that moves up into its row is not
+    // selected in its place.
+    void switchToAndCloseApp() {
+        const QString name = TestSupport::uniqueName("tessmar-act");
         QVERIFY(openWindow("a" + name) && openWindow("b" + name));
         QVERIFY(refresh());
-        table()->setCurrentCell(rowOf("a" + name), 0);
+        for (const QString& title : {"b" + name, "a" + name}) {
+            table()->setCurrentCell(rowOf(title), 0);
+            const quint32 id = idOf(rowOf(title)).toUInt(nullptr, 16);
+            QTest::mouseClick(ui->pushButtonSwitchTo, Qt::LeftButton);
+            QVERIFY(TestSupport::waitFor([id] { return activeWindow().toUInt(nullptr, 16) == id; }));
+        }
         QSignalSpy filled(tab, &TabApplications::applicationTableFilled);
         QTest::mouseClick(ui->pushButtonCloseApp, Qt::LeftButton);
-        // The program ends, and the table looks again by itself.
         QVERIFY(helpers.front()->waitForFinished(10000));
         QVERIFY(TestSupport::waitFor([&] { return filled.count() > 0 && rowOf("a" + name) < 0; }));
-        // The next window moved up into the row: it is not selected in its place.
-        QVERIFY(rowOf("b" + name) >= 0);
-        QVERIFY(table()->selectedItems().isEmpty() && table()->currentRow() == -1);
-        QVERIFY(!ui->pushButtonCloseApp->isEnabled() && !ui->pushButtonSwitchTo->isEnabled());
+        QVERIFY(rowOf("b" + name) >= 0 && nothingSelected());
     }
 };
 
