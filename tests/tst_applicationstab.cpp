@@ -34,21 +34,20 @@ private:
         return filled.wait(10000);
     }
     int rowOf(const QString& title) const {
-        for (int row = 0; row < table()->rowCount(); ++row)
-            if (table()->item(row, 0) && table()->item(row, 0)->text() == title)
-                return row;
-        return -1;
+        const QList<QTableWidgetItem*> items = table()->findItems(title, Qt::MatchExactly);
+        return items.isEmpty() ? -1 : items.first()->row();
     }
     QString idOf(int row) const { return table()->item(row, 0)->data(Qt::UserRole).toString(); }
     bool nothingSelected() const {
         return table()->selectedItems().isEmpty() && !ui->pushButtonCloseApp->isEnabled() &&
                !ui->pushButtonSwitchTo->isEnabled();
     }
-    static QString activeWindow() {
+    static quint32 activeWindow() {
         QProcess xprop; // "_NET_ACTIVE_WINDOW(WINDOW): window id # 0x400030"
         xprop.start("xprop", {"-root", "_NET_ACTIVE_WINDOW"});
         xprop.waitForFinished(5000);
-        return QString::fromUtf8(xprop.readAllStandardOutput()).trimmed().section(' ', -1);
+        const QString line = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+        return line.section(' ', -1).toUInt(nullptr, 16);
     }
 
 private slots:
@@ -70,25 +69,11 @@ private slots:
         helpers.clear();
     }
 
-    void listsWindowsButNotForgedLines() {
-        const QString name = TestSupport::uniqueName("tessmar-list");
-        QVERIFY(openWindow(name + "  two   blanks"));
-        QVERIFY(openWindow("Evil" + name + "\n0x00000bad  0 host Forged" + name));
-        QVERIFY(refresh());
-        const int row = rowOf(name + " two blanks");
-        QVERIFY(row >= 0);
-        QCOMPARE(idOf(row), TestSupport::windowIdsWithTitle(name + " two blanks").value(0));
-        QVERIFY(!table()->item(row, 0)->icon().isNull());
-        QVERIFY(rowOf("Evil" + name) >= 0);
-        QCOMPARE(rowOf("Forged" + name), -1);
-    }
-
     void overlappingTicksListOnce() {
         QSignalSpy requests(tab, &TabApplications::requestWindowList);
-        for (int tick = 0; tick < 3; ++tick)
-            tab->updateApplicationTable();
+        tab->updateApplicationTable();
+        QVERIFY(refresh()); // its tick is skipped: the first listing still runs
         QCOMPARE(requests.count(), 1);
-        QVERIFY(QSignalSpy(tab, &TabApplications::applicationTableFilled).wait(10000));
         QVERIFY(refresh());
         QCOMPARE(requests.count(), 2);
     }
@@ -130,24 +115,30 @@ private slots:
         QCOMPARE(idOf(table()->selectedItems().value(0)->row()), id);
     }
 
-    // Switch To makes each window the active one in turn; Close App ends the
-    // selected one, and the window that moves up into its row is not
-    // selected in its place.
-    void switchToAndCloseApp() {
-        const QString name = TestSupport::uniqueName("tessmar-act");
-        QVERIFY(openWindow("a" + name) && openWindow("b" + name));
+    // Another program's windows are listed, runs of blanks as one, and a
+    // title cannot forge a line. Switch To makes each the active window in
+    // turn; Close App ends the selected one, and the window that moves up
+    // into its row is not selected in its place.
+    void listSwitchToAndClose() {
+        const QString name = TestSupport::uniqueName("tessmar-list");
+        const QString first = "a" + name + " two blanks", second = "b" + name;
+        QVERIFY(openWindow("a" + name + "  two   blanks"));
+        QVERIFY(openWindow(second + "\n0x00000bad  0 host Forged" + name));
         QVERIFY(refresh());
-        for (const QString& title : {"b" + name, "a" + name}) {
+        QVERIFY(rowOf(first) >= 0 && rowOf(second) >= 0 && rowOf("Forged" + name) < 0);
+        QCOMPARE(idOf(rowOf(first)), TestSupport::windowIdsWithTitle(first).value(0));
+        QVERIFY(!table()->item(rowOf(first), 0)->icon().isNull());
+        for (const QString& title : {second, first}) {
             table()->setCurrentCell(rowOf(title), 0);
             const quint32 id = idOf(rowOf(title)).toUInt(nullptr, 16);
             QTest::mouseClick(ui->pushButtonSwitchTo, Qt::LeftButton);
-            QVERIFY(TestSupport::waitFor([id] { return activeWindow().toUInt(nullptr, 16) == id; }));
+            QVERIFY(TestSupport::waitFor([id] { return activeWindow() == id; }));
         }
         QSignalSpy filled(tab, &TabApplications::applicationTableFilled);
         QTest::mouseClick(ui->pushButtonCloseApp, Qt::LeftButton);
         QVERIFY(helpers.front()->waitForFinished(10000));
-        QVERIFY(TestSupport::waitFor([&] { return filled.count() > 0 && rowOf("a" + name) < 0; }));
-        QVERIFY(rowOf("b" + name) >= 0 && nothingSelected());
+        QVERIFY(TestSupport::waitFor([&] { return filled.count() > 0 && rowOf(first) < 0; }));
+        QVERIFY(rowOf(second) >= 0 && nothingSelected());
     }
 };
 

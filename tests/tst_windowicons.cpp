@@ -42,7 +42,7 @@ private:
 private slots:
     void initTestCase() {
         write("icons/t/index.theme", "[Icon Theme]\nName=t\nDirectories=apps\n[apps]\nSize=32\nType=Fixed\n");
-        for (const char* name : {"themed-program", "themed-entry", "lowerclass", "application-x-executable"})
+        for (const char* name : {"themed-entry", "lowerclass", "application-x-executable"})
             image(QString("icons/t/apps/%1.png").arg(name), qRgb(1, 2, 3));
         QIcon::setThemeSearchPaths({at("icons")});
         QIcon::setThemeName("t");
@@ -111,7 +111,6 @@ private slots:
             QTest::newRow(name) << byClass << QString(key) << QString(icon);
         };
         const char* generic = "theme:application-x-executable";
-        row("program in the theme", false, "themed-program", "theme:themed-program");
         row("entry's program word", false, "fancyeditor", "theme:themed-entry");
         row("sh within bash, pixmap .png", false, "sh", "file:112233");
         row("relative path out", false, "escaper", "null");
