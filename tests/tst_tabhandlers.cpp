@@ -121,12 +121,6 @@ private slots:
         QVERIFY(!bandwidth->isSampling());
     }
 
-    void packetSnifferTimersRunFromTheStart() {
-        QVERIFY(tab<TabNetworkingPacketSniffer>()->areTimersRunning());
-        QVERIFY(window->form()->plainTextEditNetworkingPacketSnifferHEX->isHexView());
-        QVERIFY(!window->form()->plainTextEditNetworkingPacketSnifferASCII->isHexView());
-    }
-
     void graphsFlipOnlyWhenTheDirectionChanges_data() {
         QTest::addColumn<QList<int>>("heights");
         QTest::addColumn<int>("direction");
@@ -178,20 +172,9 @@ private slots:
         QApplication::setPalette(original);
     }
 
-    void tablesGetTheirColumns() {
-        Ui::MainWindow* ui = window->form();
-        QCOMPARE(ui->tableServices->columnCount(), 3);
-        QCOMPARE(ui->tableServices->horizontalHeaderItem(0)->text(), QStringLiteral("Service Name"));
-        QCOMPARE(ui->tableCronJobs->columnCount(), 6);
-        QVERIFY(ui->tableCronJobs->isColumnHidden(3));
-        QVERIFY(!ui->tableCronJobs->isColumnHidden(2));
-        QCOMPARE(ui->tableLogsFailLog->columnCount(), 7);
-        QVERIFY(ui->tableLogsAuthLog->isColumnHidden(1));
-        QCOMPARE(ui->tableLogsSysLog->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
-    }
-
     void destroyingTheWindowEndsEveryWorkerThread() {
-        QVERIFY(TestSupport::waitFor([] { return workerThreadNames().size() >= 7; }));
+        QVERIFY(TestSupport::waitFor([] { return workerThreadNames().size() >= 8; }));
+        QVERIFY(workerThreadNames().contains(QLatin1String("workerprocesses")));
         window.reset();
         QVERIFY2(TestSupport::waitFor([] { return workerThreadNames().isEmpty(); }, 3000),
                  qPrintable(workerThreadNames().join(QLatin1Char(' '))));
