@@ -38,10 +38,17 @@ class TestOverviewGraphs : public QObject {
             texts << bar->text();
         return texts.join('|');
     }
+    // The graphs skip samples while a resize settles: wait until it has.
+    void settle() {
+        auto* resizeTimer = tab->findChild<QTimer*>("overviewResizeTimer");
+        QVERIFY(resizeTimer);
+        QCoreApplication::processEvents();
+        QVERIFY(TestSupport::waitFor([resizeTimer] { return !resizeTimer->isActive(); }));
+    }
     void showWindow() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QTest::qWait(150); // the grid waits for resizing to settle
+        settle();
     }
 
 private slots:
@@ -173,7 +180,7 @@ private slots:
         window->resize(1100, 700);
         QCustomPlot* cpu = plot("cpuUsagePlot");
         QVERIFY(TestSupport::waitFor([cpu] { return cpu->width() > 900; }));
-        QTest::qWait(150);
+        settle();
         for (int i = 0; i < 5; ++i)
             feed(0, 0);
         QCOMPARE(cpu->xAxis->range().upper, 4.0);
@@ -184,7 +191,7 @@ private slots:
         window->setMinimumSize(0, 0);
         window->resize(10, 10);
         cpu->setFixedSize(10, 10);
-        QTest::qWait(150);
+        settle();
         for (int i = 0; i < 3; ++i)
             feed(0, 0);
         QVERIFY(cpu->axisRect()->width() < 14);
@@ -199,7 +206,7 @@ private slots:
         ui->tabWidgetMainTabs->setCurrentIndex(2);
         window->showMaximized();
         QVERIFY(TestSupport::waitFor([this] { return window->width() > 1000; }));
-        QTest::qWait(150);
+        settle();
         ui->tabWidgetMainTabs->setCurrentIndex(0);
         QFrame* frame = ui->fCPUUsagePlot;
         QVERIFY(TestSupport::waitFor([frame] { return frame->width() > 1000; }));
