@@ -249,8 +249,12 @@ void ConnectionMapper::refreshConnections() {
             next->byAddresses.insert(addresses, name);
     }
     qCDebug(lcConnections) << "Connection table refreshed:" << next->connections.size() << "sockets";
-    QMutexLocker lock(&mutex);
-    snapshot = std::move(next);
+    std::shared_ptr<const Snapshot> previous = std::move(next);
+    {
+        QMutexLocker lock(&mutex);
+        snapshot.swap(previous);
+    }
+    // The old tables are freed here, outside the lock.
 }
 
 QString ConnectionMapper::getApplicationName(const ConnectionInfo& info) const {

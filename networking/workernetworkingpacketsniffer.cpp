@@ -202,28 +202,9 @@ void WorkerNetworkingPacketSniffer::processFrame(const pcap_pkthdr* header, cons
     const qint64 stamp = qint64(header->ts.tv_sec) * 1000000 + header->ts.tv_usec;
     if (paused || (stamp >= pausedFrom && stamp <= pausedUntil))
         return;
-    const size_t captured = qMin<size_t>(header->caplen, SnapshotLength);
-    const int protocol = PacketDecoder::ipProtocolOf(bytes, captured);
-    if ((protocol == 6 && !captureTCP) || (protocol == 17 && !captureUDP))
-        return;
-
     PacketInfo packet;
-    if (!PacketDecoder::decodeEthernetFrame(bytes, captured, packet))
+    if (!buildPacket(*header, bytes, packet))
         return;
-    packet.timestamp = PacketDecoder::formatTimestamp(header->ts.tv_sec, header->ts.tv_usec);
-    {
-        QMutexLocker addressLock(&localIPsMutex);
-        packet.direction = directionOf(packet, localIPs);
-    }
-    ConnectionInfo query;
-    query.protocol = packet.protocol;
-    query.localAddress = packet.sourceIP;
-    query.localPort = packet.sourcePort;
-    query.remoteAddress = packet.destinationIP;
-    query.remotePort = packet.destinationPort;
-    query.direction = packet.direction;
-    packet.application = connectionMapper->getApplicationName(query);
-
     const bool matches = matchesFilter(packet);
     bool wasEmpty;
     {
@@ -237,6 +218,30 @@ void WorkerNetworkingPacketSniffer::processFrame(const pcap_pkthdr* header, cons
     }
     if (wasEmpty)
         emit packetsAvailable();
+}
+
+bool WorkerNetworkingPacketSniffer::buildPacket(const pcap_pkthdr& header, const unsigned char* bytes,
+                                                PacketInfo& packet) {
+    const size_t captured = qMin<size_t>(header.caplen, SnapshotLength);
+    const int protocol = PacketDecoder::ipProtocolOf(bytes, captured);
+    if ((protocol == 6 && !captureTCP) || (protocol == 17 && !captureUDP))
+        return false;
+    if (!PacketDecoder::decodeEthernetFrame(bytes, captured, packet))
+        return false;
+    packet.timestamp = PacketDecoder::formatTimestamp(header.ts.tv_sec, header.ts.tv_usec);
+    {
+        QMutexLocker addressLock(&localIPsMutex);
+        packet.direction = directionOf(packet, localIPs);
+    }
+    ConnectionInfo query;
+    query.protocol = packet.protocol;
+    query.localAddress = packet.sourceIP;
+    query.localPort = packet.sourcePort;
+    query.remoteAddress = packet.destinationIP;
+    query.remotePort = packet.destinationPort;
+    query.direction = packet.direction;
+    packet.application = connectionMapper->getApplicationName(query);
+    return true;
 }
 
 QVector<CapturedPacket> WorkerNetworkingPacketSniffer::takePackets() {

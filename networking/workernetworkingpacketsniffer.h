@@ -46,6 +46,10 @@ public:
     quint64 queueDrops() const { return queueDropCount; }
     bool isCapturing() const { return capturing; }
 
+    // The whole record of one captured frame: decoded fields, time, direction
+    // and owning application. False for a frame that is dropped. Any thread.
+    bool buildPacket(const pcap_pkthdr& header, const unsigned char* bytes, PacketInfo& packet);
+
     // The machine's own non-loopback addresses, as text.
     static QStringList getLocalIPAddresses();
     // "Outgoing" when the source is local, "Incoming" when the destination
