@@ -37,6 +37,7 @@ public:
     // dropped, also those that libpcap hands over only after the resume.
     void pauseProcessing();
     void resumeProcessing();
+    bool isPaused() const { return paused; }
 
     // Takes every waiting packet, oldest first. Any thread.
     QVector<CapturedPacket> takePackets();
