@@ -25,7 +25,13 @@ QByteArray textHeader() {
 }
 
 QByteArray textGroupStart(const QString& application) {
-    return "Application: " + application.toUtf8() + '\n';
+    // A process name may hold line breaks; in a line-based report they would
+    // forge lines of their own.
+    QString name = application;
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char(' ');
+    return "Application: " + name.toUtf8() + '\n';
 }
 
 QByteArray textPacket(const PacketInfo& p) {

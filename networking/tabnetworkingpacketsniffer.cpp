@@ -637,7 +637,10 @@ bool TabNetworkingPacketSniffer::writeCapture(SaveFormat format, const QString& 
     QTreeWidget* tree = ui->treeWidgetNetworkingPacketSnifferPacketListTree;
     for (int g = 0; g < tree->topLevelItemCount(); ++g) {
         const QTreeWidgetItem* group = tree->topLevelItem(g);
-        const QString application = stripCountSuffix(group->text(ColumnApplication));
+        // The group's name as its label shows it, without the count; taken
+        // from the name itself, as a process name may hold " (" too.
+        const QString application =
+            capitalizeFirstLetter(group->data(ColumnApplication, Qt::UserRole).toString());
         if (format == SaveFormat::Text)
             chunk += CaptureFormats::textGroupStart(application);
         for (int r = 0; r < group->childCount(); ++r) {

@@ -19,7 +19,9 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <ctime>
 #include <pcap/pcap.h>
+#include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,11 +61,12 @@ PacketInfo makePacket(const QString& application, const QString& protocol, const
     return p;
 }
 
-// Runs action on the next modal window that opens (a dialog or message box).
-void onNextModal(std::function<void(QWidget*)> action) {
+// Runs action on the next modal window of the class that opens.
+void onNextModal(const char* className, std::function<void(QWidget*)> action) {
     auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+    QObject::connect(poll, &QTimer::timeout, [poll, action, className] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && QLatin1String(modal->metaObject()->className()) == QLatin1String(className)) {
             poll->stop();
             poll->deleteLater();
             action(modal);
@@ -75,6 +78,25 @@ void onNextModal(std::function<void(QWidget*)> action) {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fixed packets for the golden files: TCP, UDP from a hostile process name, ICMP.
+QList<PacketInfo> goldenPackets() {
+    PacketInfo tcp = makePacket("sshd", "TCP", "Incoming", 22, QByteArray("\x00\xff\x41", 3));
+    tcp.timestamp = "2024-06-12 12:00:00.123";
+    tcp.sequenceNumber = 0xDEADBEEF;
+    PacketInfo udp = makePacket("evil\",name\nx", "UDP", "Outgoing", 5353, QByteArray("hi"));
+    udp.timestamp = "2024-06-12 12:00:01.000";
+    udp.transportChecksum = 0xABCD;
+    PacketInfo icmp = makePacket("Unknown", "1", "Broadcast", 0, QByteArray());
+    icmp.sourcePort = icmp.destinationPort = 0;
+    icmp.transportChecksum = 0;
+    icmp.timestamp = "2024-03-31 02:30:00.999";
+    for (PacketInfo* p : {&tcp, &udp, &icmp}) {
+        p->destinationIP = "10.0.0.1";
+        p->rawData = QByteArray(60, '\x02');
+    }
+    return {tcp, udp, icmp};
 }
 
 } // namespace
@@ -369,15 +391,16 @@ private slots:
         feed({makePacket("a", "TCP", "Incoming")});
         WorkerNetworkingPacketSniffer* worker = tab->captureWorker();
         bool pausedMeanwhile = false;
-        onNextModal([&](QWidget* dialog) {
+        bool filteredOffered = true;
+        onNextModal("QDialog", [&](QWidget* dialog) {
             pausedMeanwhile = worker->isPaused();
-            QCOMPARE(dialog->objectName(), QString("dialogSavePacketData"));
             auto* onlyFiltered = dialog->findChild<QCheckBox*>();
-            QVERIFY(!onlyFiltered->isEnabled() && !onlyFiltered->isChecked());
+            filteredOffered = onlyFiltered->isEnabled() || onlyFiltered->isChecked();
             static_cast<QDialog*>(dialog)->reject();
         });
         ui->pushButtonNetworkingPacketSnifferSave->click();
         QVERIFY(pausedMeanwhile);
+        QVERIFY(!filteredOffered);
         QVERIFY(!worker->isPaused());
     }
 
@@ -385,17 +408,21 @@ private slots:
         feed({makePacket("a", "UDP", "Incoming")});
         ui->lineEditNetworkingPacketSnifferFilter->setText("udp");
         QTemporaryDir dir;
+        bool filteredOffered = false;
+        QStringList nameFilters;
         QString messageTitle;
-        onNextModal([&](QWidget* dialog) {
+        // Each step records what it saw and always closes its window, so a
+        // wrong answer fails the test instead of leaving a modal loop open.
+        onNextModal("QDialog", [&](QWidget* dialog) {
             auto* onlyFiltered = dialog->findChild<QCheckBox*>();
-            QVERIFY(onlyFiltered->isEnabled() && onlyFiltered->isChecked());
+            filteredOffered = onlyFiltered->isEnabled() && onlyFiltered->isChecked();
             dialog->findChildren<QRadioButton*>().at(1)->setChecked(true); // CSV
-            onNextModal([&](QWidget* fileDialog) {
-                auto* files = qobject_cast<QFileDialog*>(fileDialog);
-                QVERIFY(files);
-                QCOMPARE(files->nameFilters(), QStringList("CSV Files (*.csv)"));
-                files->selectFile(dir.filePath("capture"));
-                onNextModal([&](QWidget* box) {
+            onNextModal("QFileDialog", [&](QWidget* fileDialog) {
+                auto* files = static_cast<QFileDialog*>(fileDialog);
+                nameFilters = files->nameFilters();
+                files->setDirectory(dir.path());
+                files->findChild<QLineEdit*>("fileNameEdit")->setText("capture");
+                onNextModal("QMessageBox", [&](QWidget* box) {
                     messageTitle = box->windowTitle();
                     static_cast<QMessageBox*>(box)->accept();
                 });
@@ -404,8 +431,136 @@ private slots:
             static_cast<QDialog*>(dialog)->accept();
         });
         ui->pushButtonNetworkingPacketSnifferSave->click();
+        QVERIFY(filteredOffered);
+        QCOMPARE(nameFilters, QStringList("CSV Files (*.csv)"));
         QCOMPARE(messageTitle, QString("Save Complete"));
         QVERIFY(QFile::exists(dir.filePath("capture.csv")));
+    }
+
+    void savedFilesMatchTheGoldenFiles_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("golden");
+        QTest::newRow("text") << int(TabNetworkingPacketSniffer::SaveFormat::Text) << "sniffer/capture.txt";
+        QTest::newRow("CSV") << int(TabNetworkingPacketSniffer::SaveFormat::Csv) << "sniffer/capture.csv";
+    }
+    void savedFilesMatchTheGoldenFiles() {
+        QFETCH(int, format);
+        QFETCH(QString, golden);
+        feed(goldenPackets());
+        tab->updateParentItemDisplays();
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat(format), dir.filePath("out"), false,
+                                  &error));
+        const QByteArray written = readAll(dir.filePath("out"));
+        if (written != readAll(TestSupport::testDataPath(golden)))
+            QFile::copy(dir.filePath("out"),
+                        TESSMAR_BUILD_DIR "/" + QFileInfo(golden).fileName() + ".actual");
+        QCOMPARE(QString::fromUtf8(written), QString::fromUtf8(readAll(TestSupport::testDataPath(golden))));
+        // Only the rows the filter shows; the group line stays.
+        ui->lineEditNetworkingPacketSnifferFilter->setText("udp");
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat(format), dir.filePath("filtered"),
+                                  true, &error));
+        const QString filtered = QString::fromUtf8(readAll(dir.filePath("filtered")));
+        QVERIFY(filtered.contains("Evil"));
+        QVERIFY(!filtered.contains("DEADBEEF") && !filtered.contains("3735928559"));
+    }
+
+    void pcapIsWhatLibpcapWritesInAnyTimeZone() {
+        feed(goldenPackets());
+        QTemporaryDir dir;
+        QString error;
+        const QByteArray zone = qgetenv("TZ");
+        auto restoreZone = qScopeGuard([&] {
+            zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+            tzset();
+        });
+        qputenv("TZ", "UTC");
+        tzset();
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Pcap, dir.filePath("utc.pcap"),
+                                  false, &error));
+        qputenv("TZ", "Europe/Berlin"); // the last packet's wall time falls in its spring gap
+        tzset();
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Pcap, dir.filePath("berlin.pcap"),
+                                  false, &error));
+        const QByteArray ours = readAll(dir.filePath("utc.pcap"));
+        QCOMPARE(readAll(dir.filePath("berlin.pcap")), ours);
+
+        // The same records through libpcap's own dumper.
+        pcap_t* dead = pcap_open_dead(DLT_EN10MB, 65535);
+        pcap_dumper_t* dumper =
+            pcap_dump_open(dead, QFile::encodeName(dir.filePath("libpcap.pcap")).constData());
+        for (int g = 0; g < tree()->topLevelItemCount(); ++g)
+            for (int r = 0; r < tree()->topLevelItem(g)->childCount(); ++r) {
+                const auto p = tree()->topLevelItem(g)->child(r)->data(0, Qt::UserRole).value<PacketInfo>();
+                const QDateTime time =
+                    QDateTime(QDate::fromString(p.timestamp.left(10), "yyyy-MM-dd"),
+                              QTime::fromString(p.timestamp.mid(11), "HH:mm:ss.zzz"), Qt::UTC);
+                pcap_pkthdr header{};
+                header.ts.tv_sec = time.toMSecsSinceEpoch() / 1000;
+                header.ts.tv_usec = time.toMSecsSinceEpoch() % 1000 * 1000;
+                header.caplen = header.len = quint32(p.rawData.size());
+                pcap_dump(reinterpret_cast<u_char*>(dumper), &header,
+                          reinterpret_cast<const u_char*>(p.rawData.constData()));
+            }
+        pcap_dump_close(dumper);
+        pcap_close(dead);
+        QCOMPARE(ours, readAll(dir.filePath("libpcap.pcap")));
+
+        // tcpdump reads it and writes back the very same bytes.
+        QProcess tcpdump;
+        tcpdump.start("tcpdump", {"-r", dir.filePath("utc.pcap"), "-w", dir.filePath("copy.pcap")});
+        QVERIFY(tcpdump.waitForFinished(10000));
+        QCOMPARE(tcpdump.exitCode(), 0);
+        QCOMPARE(readAll(dir.filePath("copy.pcap")), ours);
+    }
+
+    void savedFileBelongsToTheInvokingUserAndIgnoresPlantedLinks() {
+        if (::geteuid() != 0)
+            QSKIP("handing files to another user needs root");
+        feed(goldenPackets());
+        const QString user = TestSupport::uniqueName("tsmsave").left(30);
+        // Primary group "users": no group is named like the account.
+        QCOMPARE(QProcess::execute("useradd", {"-M", "-N", "-g", "users", user}), 0);
+        auto removeUser = qScopeGuard([&] { QProcess::execute("userdel", {user}); });
+        qputenv("SUDO_USER", user.toUtf8());
+
+        QTemporaryDir dir;
+        QFile victim(dir.filePath("victim"));
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("keep");
+        victim.close();
+        QVERIFY(QFile::link(dir.filePath("victim"), dir.filePath("capture.txt")));
+        QString error;
+        QVERIFY2(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("capture.txt"),
+                                   false, &error),
+                 qPrintable(error));
+        QCOMPARE(readAll(dir.filePath("victim")), QByteArray("keep"));
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(dir.filePath("capture.txt")).constData(), &info), 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        const passwd* account = ::getpwnam(user.toUtf8().constData());
+        QVERIFY(account);
+        QCOMPARE(info.st_uid, account->pw_uid);
+        QCOMPARE(info.st_gid, account->pw_gid);
+        QCOMPARE(int(info.st_mode & 0777), 0644);
+    }
+
+    void fullDiskIsASaveError() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        QList<PacketInfo> packets;
+        for (int i = 0; i < 40; ++i)
+            packets << makePacket("a", "TCP", "Incoming", 1, QByteArray(4000, 'x'));
+        feed(packets);
+        QTemporaryDir dir;
+        QCOMPARE(::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k"), 0);
+        auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(dir.path()).constData()); });
+        QString error;
+        QVERIFY(!tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("full.txt"),
+                                   false, &error));
+        QVERIFY2(error.contains("No space left"), qPrintable(error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
     }
 
     void suffixRules_data() {
