@@ -3,6 +3,7 @@
 #include "captureformats.h"
 #include "customplaintextedit.h"
 #include "custompushbutton.h"
+#include "packettreeitem.h"
 #include "safefilewriter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -50,6 +51,8 @@ enum Column {
 constexpr int MaxPending = WorkerNetworkingPacketSniffer::QueueCapacity;
 
 PacketInfo packetOf(const QTreeWidgetItem* row) {
+    if (row->type() == QTreeWidgetItem::UserType)
+        return static_cast<const PacketTreeItem*>(row)->packet();
     return row->data(ColumnApplication, Qt::UserRole).value<PacketInfo>();
 }
 
@@ -258,7 +261,6 @@ void TabNetworkingPacketSniffer::addPacketsToTree(const QVector<QPair<PacketInfo
         return;
     QTreeWidget* tree = ui->treeWidgetNetworkingPacketSnifferPacketListTree;
     const bool filtering = !filterText.isEmpty();
-    const QBrush incoming(statusColorGreen()), outgoing(statusColorRed()), other(statusColorBlue());
 
     QVector<QTreeWidgetItem*> touchedGroups;
     QHash<QTreeWidgetItem*, QList<QTreeWidgetItem*>> newRows;
@@ -284,23 +286,7 @@ void TabNetworkingPacketSniffer::addPacketsToTree(const QVector<QPair<PacketInfo
             totalCounts[application] = 0;
             visibleCounts[application] = 0;
         }
-        auto* row = new QTreeWidgetItem;
-        row->setText(ColumnTimestamp, packet.timestamp);
-        row->setText(ColumnSourceIP, packet.sourceIP);
-        row->setText(ColumnSourcePort, QString::number(packet.sourcePort));
-        row->setText(ColumnDestinationIP, packet.destinationIP);
-        row->setText(ColumnDestinationPort, QString::number(packet.destinationPort));
-        row->setText(ColumnProtocol, packet.protocol);
-        row->setText(ColumnLength, QString::number(packet.length));
-        row->setText(ColumnDirection, packet.direction);
-        row->setData(ColumnApplication, Qt::UserRole, QVariant::fromValue(packet));
-        const QString direction = packet.direction.toLower();
-        const QBrush& brush = direction == QLatin1String("incoming")   ? incoming
-                              : direction == QLatin1String("outgoing") ? outgoing
-                                                                       : other;
-        for (int column = 0; column < ColumnCount; ++column)
-            row->setBackground(column, brush);
-
+        auto* row = new PacketTreeItem(packet);
         ++totalCounts[application];
         const bool visible = filtering ? rowMatches(row) : entry.second;
         if (visible)
