@@ -4,8 +4,8 @@
 #include "startup.h"
 
 #include <QApplication>
-#include <QDebug>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <QTranslator>
 
@@ -44,19 +44,23 @@ int main(int argc, char* argv[]) {
                     std::getenv("DBUS_SESSION_BUS_ADDRESS"));
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
-    // Everything is drawn with the raster engine; skipping the X11 platform's
-    // OpenGL set-up saves a large share of the start-up time.
-    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
-        qputenv("QT_XCB_GL_INTEGRATION", "none");
+    if (!xDisplayAvailable()) {
+        std::fprintf(stderr, "Cannot open the X display \"%s\": Tessmar needs an X11 desktop session.\n",
+                     std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+        return 1;
+    }
+    StartupEnvironment startupEnvironment;
     QApplication app(argc, argv);
+    startupEnvironment.restore();
+    installQuitHandling(app);
     QApplication::setStyle(QStringLiteral("Fusion"));
     applyApplicationPalette(app, isSystemThemeDark());
-    qDebug() << "Default font is:" << QApplication::font().family();
+    qCDebug(lcStartup) << "Default font is:" << QApplication::font().family();
 
     registerSharedMetaTypes();
 
     const QString localeName = interfaceLocaleName();
-    qDebug() << "Detected locale is:" << localeName;
+    qCDebug(lcStartup) << "Detected locale is:" << localeName;
     QTranslator programTranslator;
     if (loadProgramTranslation(programTranslator, QCoreApplication::applicationDirPath(), localeName))
         QCoreApplication::installTranslator(&programTranslator);
@@ -64,9 +68,9 @@ int main(int argc, char* argv[]) {
     if (loadQtTranslation(qtTranslator, localeName))
         QCoreApplication::installTranslator(&qtTranslator);
 
-    SingleInstance instance(instanceServerName);
+    SingleInstance instance(instanceFolder, instanceServerName);
     if (instance.anotherInstanceIsRunning(1000)) {
-        qDebug() << "Another instance is already running. Exiting.";
+        qCDebug(lcStartup) << "Another instance is already running. Exiting.";
         return 0;
     }
     if (!instance.listen()) {
@@ -82,11 +86,7 @@ int main(int argc, char* argv[]) {
                      [&lastAppliedDark, &app, &window] { checkThemeChange(lastAppliedDark, app, window); });
     themePoll->start();
 
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&window] {
-        window.show();
-        window.raise();
-        window.activateWindow();
-    });
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &MainWindow::bringToFront);
 
     window.show();
     return QApplication::exec();

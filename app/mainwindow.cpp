@@ -18,13 +18,15 @@
 #include "workerusers.h"
 
 #include <QActionGroup>
-#include <QDebug>
 #include <QLabel>
+#include <QLoggingCategory>
 #include <QResizeEvent>
 #include <QTabBar>
 #include <QTimer>
 
 bool showGeometryDebug = false;
+
+Q_LOGGING_CATEGORY(lcWindow, "tessmar.window", QtWarningMsg)
 
 namespace {
 enum MainTab {
@@ -52,7 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     {
         WorkerUsers securityReader;
-        qDebug() << "Our security level: " << WorkerUsers::getSudoUserSecurityLevel();
+        qCDebug(lcWindow) << "Our security level: " << WorkerUsers::getSudoUserSecurityLevel();
     }
 
     showGeometryDebug = false;
@@ -115,7 +117,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
             Qt::QueuedConnection);
     connect(processesTimer, &QTimer::timeout, this, &MainWindow::updateTabProcesses);
 
-    qDebug() << "Tab open at app start:" << startTab;
+    qCDebug(lcWindow) << "Tab open at app start:" << startTab;
 
     connect(ui->actionKeep_On_Top, &QAction::triggered, this, &MainWindow::onKeepOnTopTriggered);
 
@@ -153,8 +155,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     onTabMainChanged(startTab);
 
     if (showGeometryDebug) {
-        qDebug() << "OverviewTabHandler geometry:" << tabOverviewGraphs->geometry();
-        qDebug() << "MenuBar geometry:" << menuBar()->geometry();
+        qCDebug(lcWindow) << "OverviewTabHandler geometry:" << tabOverviewGraphs->geometry();
+        qCDebug(lcWindow) << "MenuBar geometry:" << menuBar()->geometry();
     }
 }
 
@@ -185,35 +187,35 @@ void MainWindow::onTabMainChanged(int index) {
 
     switch (index) {
     case OverviewTab:
-        qDebug() << "Tab Overview (1) opened";
+        qCDebug(lcWindow) << "Tab Overview (1) opened";
         break;
     case ApplicationsTab:
-        qDebug() << "Tab Applications (2) opened";
+        qCDebug(lcWindow) << "Tab Applications (2) opened";
         emit requestUpdateApplicationsTable();
         applicationsTimer->start(2000);
         break;
     case ProcessesTab:
         emit requestUpdateProcessesTable();
         processesTimer->start(3000);
-        qDebug() << "Tab Processes (3) opened";
+        qCDebug(lcWindow) << "Tab Processes (3) opened";
         break;
     case ServicesTab:
-        qDebug() << "Tab Services (4) opened";
+        qCDebug(lcWindow) << "Tab Services (4) opened";
         break;
     case CronJobsTab:
-        qDebug() << "Tab Cron Jobs (5) opened";
+        qCDebug(lcWindow) << "Tab Cron Jobs (5) opened";
         break;
     case NetworkingTab:
         emit requestStartTabBandwidthMonitorTimer();
         emit requestStartTabWirelessTimer();
-        qDebug() << "Tab Networking (6) opened";
-        qDebug() << "Current networking tab is " << ui->tabWidgetNetworkingTabs->currentIndex();
+        qCDebug(lcWindow) << "Tab Networking (6) opened";
+        qCDebug(lcWindow) << "Current networking tab is " << ui->tabWidgetNetworkingTabs->currentIndex();
         break;
     case UsersTab:
-        qDebug() << "Tab Users (7) opened";
+        qCDebug(lcWindow) << "Tab Users (7) opened";
         break;
     case LogsTab:
-        qDebug() << "Tab Logs (8) opened";
+        qCDebug(lcWindow) << "Tab Logs (8) opened";
         emit requestInitializeLogs();
         break;
     default:
@@ -221,8 +223,15 @@ void MainWindow::onTabMainChanged(int index) {
     }
 }
 
+void MainWindow::bringToFront() {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::onTabNetworkingChanged(int index) {
-    qDebug() << "Tab Networking switched to tab " << index;
+    qCDebug(lcWindow) << "Tab Networking switched to tab " << index;
 }
 
 void MainWindow::updateTabApplications() {

@@ -39,6 +39,10 @@ public:
     // Returns false when the request could not be sent.
     bool setKeepOnTop(bool on);
 
+    // Shows the window again when a second start asks for it: restored from
+    // minimised, raised and activated.
+    void bringToFront();
+
 signals:
     void themeChanged();
     void windowResized(const QSize& newSize);
@@ -63,19 +67,19 @@ private:
     void onKeepOnTopTriggered(bool on);
 
     Ui::MainWindow* ui;
-    TabOverviewGraphs* tabOverviewGraphs;
-    TabOverviewSysInfo* tabOverviewSysInfo;
-    TabApplications* tabApplications;
-    TabProcesses* tabProcesses;
-    TabServices* tabServices;
-    TabCronJobs* tabCronJobs;
-    TabNetworkingBandwidthMonitor* tabNetworkingBandwidthMonitor;
-    TabNetworkingPacketSniffer* tabNetworkingPacketSniffer;
-    TabNetworkingWireless* tabNetworkingWireless;
-    TabUsers* tabUsers;
-    TabLogs* tabLogs;
-    QTimer* applicationsTimer;
-    QTimer* processesTimer;
-    DialogNewTask* dialogNewTask;
-    DialogAbout* dialogAbout;
+    TabOverviewGraphs* tabOverviewGraphs = nullptr;
+    TabOverviewSysInfo* tabOverviewSysInfo = nullptr;
+    TabApplications* tabApplications = nullptr;
+    TabProcesses* tabProcesses = nullptr;
+    TabServices* tabServices = nullptr;
+    TabCronJobs* tabCronJobs = nullptr;
+    TabNetworkingBandwidthMonitor* tabNetworkingBandwidthMonitor = nullptr;
+    TabNetworkingPacketSniffer* tabNetworkingPacketSniffer = nullptr;
+    TabNetworkingWireless* tabNetworkingWireless = nullptr;
+    TabUsers* tabUsers = nullptr;
+    TabLogs* tabLogs = nullptr;
+    QTimer* applicationsTimer = nullptr;
+    QTimer* processesTimer = nullptr;
+    DialogNewTask* dialogNewTask = nullptr;
+    DialogAbout* dialogAbout = nullptr;
 };

@@ -4,4 +4,5 @@
 
 void loadProgramResources() {
     Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(vendors);
 }

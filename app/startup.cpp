@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "commandrunner.h"
 #include "detailscronjob.h"
 #include "detailslogs.h"
 #include "detailsprocess.h"
@@ -7,13 +8,24 @@
 #include "detailsuser.h"
 #include "packetinfo.h"
 
-#include <QDebug>
+#include <QCoreApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
 #include <QTranslator>
-#include <cstring>
+
+#include <X11/Xlib.h>
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcStartup, "tessmar.startup", QtWarningMsg)
 
 const QString instanceServerName = QStringLiteral("TessmarInstance");
+const QString instanceFolder = QStringLiteral("/run/tessmar");
 
 namespace {
 const QString systemTranslationsDir = QStringLiteral("/usr/share/tessmar/translations");
@@ -26,7 +38,9 @@ const char* orNull(const char* value) {
 LaunchAction decideLaunch(uid_t effectiveUid, const char* home, const char* sudoUser) {
     if (effectiveUid != 0)
         return LaunchAction::ReExecute;
-    const bool rootHome = home == nullptr || std::strcmp(home, "/root") == 0;
+    // "/root/" or "//root" is the same home as "/root".
+    const bool rootHome =
+        home == nullptr || QDir::cleanPath(QString::fromLocal8Bit(home)) == QLatin1String("/root");
     if (rootHome && sudoUser != nullptr)
         return LaunchAction::RefuseSudo;
     return LaunchAction::Run;
@@ -54,20 +68,9 @@ QString interfaceLocaleName() {
     return name;
 }
 
-QStringList translationCandidates(const QString& programDir, const QString& systemDir,
-                                  const QString& localeName) {
-    const QString language = localeName.section(QLatin1Char('_'), 0, 0);
-    QStringList paths;
-    for (const QString& dir : {programDir, systemDir}) {
-        paths << dir + QStringLiteral("/tessmar_") + localeName + QStringLiteral(".qm");
-        paths << dir + QStringLiteral("/tessmar_") + language + QStringLiteral(".qm");
-    }
-    return paths;
-}
-
 bool tryLoadTranslation(QTranslator& translator, const QString& dir, const QString& localeName) {
     const QString path = dir + QStringLiteral("/tessmar_") + localeName + QStringLiteral(".qm");
-    qDebug() << "Trying:" << path;
+    qCDebug(lcStartup) << "Trying:" << path;
     return translator.load(path);
 }
 
@@ -75,26 +78,26 @@ bool loadProgramTranslation(QTranslator& translator, const QString& programDir, 
     const QString language = localeName.section(QLatin1Char('_'), 0, 0);
     if (tryLoadTranslation(translator, programDir, localeName) ||
         tryLoadTranslation(translator, programDir, language)) {
-        qDebug() << "Loaded translation from DEV path";
+        qCDebug(lcStartup) << "Loaded translation from DEV path";
         return true;
     }
     if (tryLoadTranslation(translator, systemTranslationsDir, localeName) ||
         tryLoadTranslation(translator, systemTranslationsDir, language)) {
-        qDebug() << "Loaded translation from SYSTEM path";
+        qCDebug(lcStartup) << "Loaded translation from SYSTEM path";
         return true;
     }
-    qDebug() << "No translation file found for" << localeName << "or" << language
-             << "- using default English.";
+    qCDebug(lcStartup) << "No translation file found for" << localeName << "or" << language
+                       << "- using default English.";
     return false;
 }
 
 bool loadQtTranslation(QTranslator& translator, const QString& localeName) {
     if (translator.load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
                         QLibraryInfo::location(QLibraryInfo::TranslationsPath))) {
-        qDebug() << "Loaded Qt standard translations for locale:" << localeName;
+        qCDebug(lcStartup) << "Loaded Qt standard translations for locale:" << localeName;
         return true;
     }
-    qDebug() << "Failed to load Qt standard translations for locale:" << localeName;
+    qCDebug(lcStartup) << "Failed to load Qt standard translations for locale:" << localeName;
     return false;
 }
 
@@ -124,4 +127,64 @@ void registerSharedMetaTypes() {
     qRegisterMetaType<DetailsLogsFlatpakLog>("DetailLogsFlatpakLog");
     qRegisterMetaType<QList<DetailsLogsFlatpakLog>>("QList<DetailsLogsFlatpakLog>");
     qRegisterMetaType<PacketInfo>("PacketInfo");
+}
+
+bool xDisplayAvailable() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb"))
+        return true;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+namespace {
+const char xcbGlIntegration[] = "QT_XCB_GL_INTEGRATION";
+}
+
+StartupEnvironment::StartupEnvironment() {
+    if (!qEnvironmentVariableIsSet(xcbGlIntegration)) {
+        qputenv(xcbGlIntegration, "none");
+        setHere = true;
+    }
+}
+
+void StartupEnvironment::restore() {
+    if (setHere)
+        qunsetenv(xcbGlIntegration);
+    setHere = false;
+}
+
+namespace {
+// Written by the signal handler, read by the event loop: the only safe way
+// out of a handler is a write to a file descriptor.
+int quitSignalPipe[2] = {-1, -1};
+
+void onQuitSignal(int) {
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitSignalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+} // namespace
+
+void installQuitHandling(QCoreApplication& app) {
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { CommandRunner::abortAll(); });
+    if (quitSignalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, quitSignalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitSignalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t read = ::read(quitSignalPipe[0], &byte, 1);
+        qCDebug(lcStartup) << "Quit signal received";
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signalNumber, &action, nullptr);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QStringList>
 #include <cstdio>
@@ -7,15 +8,19 @@
 #include <sys/types.h>
 #include <vector>
 
+Q_DECLARE_LOGGING_CATEGORY(lcStartup)
+
+class QCoreApplication;
 class QTranslator;
 
-// Name of the single-instance local socket.
+// Name of the single-instance local socket, and the root-only folder it lives in.
 extern const QString instanceServerName;
+extern const QString instanceFolder;
 
 // What the launch contract asks of a start, decided before Qt exists.
 enum class LaunchAction {
     Run,        // root with the user's environment (sudo -E), or a root login
-    RefuseSudo, // root through plain sudo: HOME unset or /root while SUDO_USER is set
+    RefuseSudo, // root through plain sudo: HOME unset or /root (cleaned) while SUDO_USER is set
     ReExecute,  // a regular user: re-execute through "sudo -E tessmar"
 };
 
@@ -30,11 +35,6 @@ void printRootBanner(std::FILE* out, const char* display, const char* xauthority
 // Locale name for the interface: APP_LOCALE, else the system locale's name.
 QString interfaceLocaleName();
 
-// Catalogue paths tried for a locale, in order: the program's folder with the
-// full name, then the language part, then the same two in the system folder.
-QStringList translationCandidates(const QString& programDir, const QString& systemDir,
-                                  const QString& localeName);
-
 bool tryLoadTranslation(QTranslator& translator, const QString& dir, const QString& localeName);
 
 // Loads the program's catalogue from the first folder that has one; the
@@ -46,3 +46,26 @@ bool loadQtTranslation(QTranslator& translator, const QString& localeName);
 
 // Declares the records that cross threads to the meta-type system.
 void registerSharedMetaTypes();
+
+// True when the X display named by DISPLAY can be opened, or when Qt is told
+// to use another platform than X11. Checked before Qt, which would abort.
+bool xDisplayAvailable();
+
+// Settings meant for Qt's own start-up only: X11's OpenGL set-up is skipped
+// (everything is drawn with the raster engine, and it costs a large share of
+// the start-up time) unless the user chose a setting. restore() puts the
+// environment back as the program received it, so that no program it starts
+// inherits the setting.
+class StartupEnvironment {
+public:
+    StartupEnvironment();
+    void restore();
+
+private:
+    bool setHere = false;
+};
+
+// Ends the event loop on SIGTERM, SIGINT and SIGHUP the way the Quit action
+// does, and, as the program quits, ends every running external command, so
+// that no worker keeps the program waiting.
+void installQuitHandling(QCoreApplication& app);

@@ -6,8 +6,8 @@
 
 class QNetworkInterface;
 
-// The checkable card button of one network interface: the type icon and
-// three lines (type in bold, description, address in small grey).
+// The checkable card of one network interface: a type icon beside three
+// lines (type in bold, description, address in grey).
 class CustomPushButton : public QPushButton {
     Q_OBJECT
 public:
@@ -15,16 +15,13 @@ public:
                      const QString& address, const QString& interfaceName, QWidget* parent = nullptr);
     ~CustomPushButton() override;
 
-    // A button for the interface: its type's icon and text, its first
-    // address (or "N/A"), disabled when the interface is down or has no address.
-    static CustomPushButton* forInterface(const QNetworkInterface& interface, QWidget* parent);
+    // The card of an interface, disabled when it is down or has no address.
+    static CustomPushButton* forInterface(const QNetworkInterface& networkInterface, QWidget* parent);
 
-    QString interfaceName() const { return m_interfaceName; }
+    QString interfaceName() const;
     QString typeText() const { return m_typeText; }
-    QString description() const { return m_description; }
-    QString address() const { return m_address; }
-
-    QSize sizeHint() const override { return QSize(250, 60); }
+    QString addressText() const { return m_address; }
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,46 +1,105 @@
 #pragma once
 
+#include "interfacetraffic.h"
 #include "themecolors.h"
 
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QPair>
 #include <QWidget>
 #include <memory>
 
 namespace Ui {
 class MainWindow;
 }
+class QButtonGroup;
+class QCustomPlot;
 class QFrame;
 class QLabel;
 class QTimer;
 class WorkerThread;
 
+// The graph data of one interface: rates in Kbit/s at each sample time.
+struct InterfaceTrafficHistory {
+    QList<double> timestamps;
+    QList<double> rxRates;
+    QList<double> txRates;
+    quint64 lastRxBytes = 0;
+    quint64 lastTxBytes = 0;
+    double lastTimestamp = 0.0;
+};
+
+// The detail panel's counters of one interface and what its rates need.
+struct InterfaceStatistics {
+    traffic::InterfaceCounters counters;
+    quint64 previousRxBytes = 0, previousTxBytes = 0, previousRxPackets = 0, previousTxPackets = 0;
+    double previousTimestamp = 0.0;
+    double totalRxBytes = 0, totalTxBytes = 0;
+    double peakRxBitsPerSecond = 0, peakTxBitsPerSecond = 0;
+    double peakRxPacketsPerSecond = 0, peakTxPacketsPerSecond = 0;
+    double startTimestamp = 0.0;
+};
+
 // The Bandwidth Monitor page: samples the interface counters every 500 ms
 // while the Networking page is shown and draws download and upload graphs.
+// Sampling reads one small kernel file on the GUI thread; link speeds, which
+// need tools, are probed by the worker and cached.
 class TabNetworkingBandwidthMonitor : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kHistoryLength = 1000;
+
     TabNetworkingBandwidthMonitor(Ui::MainWindow* ui, QWidget* parent);
     ~TabNetworkingBandwidthMonitor() override;
 
     bool isSampling() const;
+    QString checkedInterface() const;
+    InterfaceTrafficHistory historyOf(const QString& name) const { return history.value(name); }
+
+signals:
+    void requestLinkSpeed(const QString& interfaceName);
 
 public slots:
     void startTimer();
     void stopTimer();
     // Side by side below a window height of 581, stacked from 581 on.
     void handleWindowResized(const QSize& newSize);
+    void onNetworkInterfaceSelected();
     void updateNetworkStats();
+    // One sample from /proc/net/dev text taken at now (seconds since the epoch).
+    void applySample(const QString& procNetDev, double now);
 
 private:
+    void initializeUi(QWidget* interfacesBox);
+    void updatePlot(const QString& name);
+    void updatePlotLayout();
     void positionSpeedLabels();
+    void updateInterfaceDetails(const traffic::InterfaceCounters& counters, double now);
+    void updateInterfaceLabels(double elapsed, double now, const InterfaceStatistics& record,
+                               const QString& name, bool haveRates, double rxBits, double txBits,
+                               double rxPackets, double txPackets);
+    void showLinkSpeed(const QString& name);
+    void onLinkSpeedProbed(const QString& name, int megabitsPerSecond);
+    void formatRate(double kbps, QLabel* label);
 
     ThemeColors themeColors;
     Ui::MainWindow* ui;
+    QMap<QString, QPair<QCustomPlot*, QCustomPlot*>> plots;
+    QButtonGroup* interfaceButtons = nullptr;
     QFrame* frameRX;
     QFrame* frameTX;
+    QTimer* samplingTimer;
+    QMap<QString, InterfaceTrafficHistory> history;
     QLabel* labelDownload;
     QLabel* labelDownloadSpeed;
     QLabel* labelUpload;
     QLabel* labelUploadSpeed;
-    QTimer* samplingTimer;
+    QMap<QString, InterfaceStatistics> statistics;
+    // Link speeds rarely change: each is probed off the GUI thread at most
+    // every half minute.
+    QHash<QString, int> linkSpeeds;
+    QHash<QString, double> linkSpeedProbedAt;
+    bool linkSpeedProbeRunning = false;
     std::unique_ptr<WorkerThread> workerThread;
 };

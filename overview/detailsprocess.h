@@ -15,6 +15,10 @@ struct DetailsProcess {
     QString cpuUsage;
     QString memory;
     QString nice;
+    // Clock ticks after boot at which the process started, as the scan read
+    // it: with pid it names the process this row showed, even when the ID
+    // has been reused since.
+    qint64 startTime = 0;
     // Theme icon names or absolute file paths, best first. The scanner only
     // picks the candidates: QIcon and the theme lookup are not thread-safe,
     // so the icon itself is built on the GUI thread.

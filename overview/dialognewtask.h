@@ -2,10 +2,27 @@
 
 #include <QDialog>
 
-// Opens a URL or file, or starts a command.
+namespace Ui {
+class DialogNewTask;
+}
+
+// File > New Task: opens what the user types as a URL, as a file or folder,
+// or starts it as a command (split into program and arguments, no shell).
 class DialogNewTask : public QDialog {
     Q_OBJECT
 public:
     explicit DialogNewTask(QWidget* parent = nullptr);
     ~DialogNewTask() override;
+
+    // What a text is taken for, in this order of precedence.
+    enum class Kind { Url, File, Command };
+    // The text as it will be used: trimmed, and when it starts with "~",
+    // every "~" replaced by the home folder.
+    static QString expandText(const QString& text);
+    static Kind kindOf(const QString& expandedText);
+
+private:
+    void onAccepted();
+
+    Ui::DialogNewTask* ui;
 };

@@ -16,6 +16,8 @@ std::optional<double> ProcessCpuHistory::record(qint64 pid, qint64 startTime, qi
         const qint64 used = std::max<qint64>(ticks - sample.ticks, 0);
         share = std::min(double(used) / ticksInInterval * 100.0, 100.0);
     }
+    if (sample.startTime != startTime)
+        sample.memory.clear();
     sample.startTime = startTime;
     sample.ticks = ticks;
     sample.scan = currentScan;

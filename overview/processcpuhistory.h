@@ -4,7 +4,8 @@
 #include <optional>
 
 // CPU time of every process at the previous scan, to turn the kernel's
-// running totals into a share of the time between two scans.
+// running totals into a share of the time between two scans, and the memory
+// text last read for it, which a process that used no CPU since can reuse.
 //
 // Samples are keyed by process ID and start time, so a reused ID starts a
 // fresh history instead of being compared with the ticks of the process
@@ -19,6 +20,12 @@ public:
     // or nothing when there is none to compare with.
     std::optional<double> record(qint64 pid, qint64 startTime, qint64 ticks);
 
+    // The memory text read for the process at an earlier scan; empty when
+    // none was, or when the ID now names another process.
+    QString memory(qint64 pid) const { return samples.value(pid).memory; }
+    // Call after record() for the same process in the same scan.
+    void setMemory(qint64 pid, const QString& text) { samples[pid].memory = text; }
+
     // Forgets every process not recorded since beginScan.
     void endScan();
 
@@ -29,6 +36,7 @@ private:
         qint64 startTime = 0;
         qint64 ticks = 0;
         quint32 scan = 0;
+        QString memory;
     };
     QHash<qint64, Sample> samples;
     quint32 currentScan = 0;

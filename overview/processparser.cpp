@@ -28,6 +28,10 @@ const char* skipLine(const char* p, const char* end) {
 
 } // namespace
 
+bool isSleepingState(const QString& state) {
+    return state.startsWith(QLatin1Char('S')) || state.startsWith(QLatin1Char('I'));
+}
+
 StatFields parseStat(const QByteArray& stat) {
     StatFields fields;
     const int close = stat.lastIndexOf(')');

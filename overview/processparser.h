@@ -34,6 +34,11 @@ StatFields parseStat(const QByteArray& stat);
 QByteArray statusField(const QByteArray& status, const char* key);
 QByteArray firstWord(const QByteArray& text);
 
+// True for a state text that says sleeping or idle ("S (sleeping)", "I (idle)"):
+// only those may be shown as running when the process used CPU meanwhile.
+// Stopped, traced, zombie and uninterruptible states stand as the kernel says.
+bool isSleepingState(const QString& state);
+
 // Private_Clean plus Private_Dirty of a smaps_rollup text, in kB.
 qint64 privateMemoryKb(const QByteArray& smapsRollup);
 

@@ -111,6 +111,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     const double elapsed = std::chrono::duration<double>(now - lastScanTime).count();
     lastScanTime = now;
     cpuHistory.beginScan(elapsed, ticksPerSecond, cores);
+    const bool fullMemoryScan = scanCount++ % fullMemoryScanEvery == 0;
     reloadPasswdIfChanged();
     iconResolver.refresh();
     const QByteArray filter = uidFilter.toLatin1();
@@ -159,19 +160,29 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         process.user = userName(uid);
         process.name = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "Name:"));
         process.state = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "State:"));
+        process.startTime = stat.startTime;
         if (!stat.hasCpuTimes())
             process.cpuUsage = QStringLiteral("N/A");
         else
             process.cpuUsage = QString::number(share.value_or(0.0), 'f', 1);
-        if (share && *share > 0.005)
+        if (share && *share > 0.005 && ProcessParser::isSleepingState(process.state))
             process.state = QStringLiteral("R (running)");
 
-        path.resize(folderLength);
-        path += "smaps_rollup";
-        // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
-        process.memory = readFile(path.constData(), smapsBuffer) != ReadResult::NotOpened
-                             ? ProcessParser::formatMemoryKb(ProcessParser::privateMemoryKb(smapsBuffer))
-                             : QStringLiteral("N/A");
+        // Reading smaps_rollup is most of a scan's cost, and a process that
+        // used no CPU since the last scan has hardly changed its memory.
+        const bool idle = share && *share == 0.0;
+        if (idle && !fullMemoryScan)
+            process.memory = cpuHistory.memory(pid);
+        if (process.memory.isEmpty()) {
+            path.resize(folderLength);
+            path += "smaps_rollup";
+            // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
+            process.memory = readFile(path.constData(), smapsBuffer) != ReadResult::NotOpened
+                                 ? ProcessParser::formatMemoryKb(ProcessParser::privateMemoryKb(smapsBuffer))
+                                 : QStringLiteral("N/A");
+            if (stat.hasCpuTimes())
+                cpuHistory.setMemory(pid, process.memory);
+        }
         process.nice = stat.nice.isEmpty() ? QStringLiteral("0") : QString::fromLatin1(stat.nice);
         process.iconNames = iconResolver.iconNamesFor(process.name, process.user);
         processes.append(process);

@@ -15,6 +15,8 @@
 // One walk over /proc: a DetailsProcess per process, with the CPU share
 // since the previous walk. Reads each process's status, stat and (for listed
 // processes) smaps_rollup once, with plain open/read into reused buffers.
+// A process that used no CPU since the previous walk keeps the memory figure
+// read then; every tenth walk reads smaps_rollup of every listed process.
 // Not thread-safe: one scanner belongs to one thread.
 class ProcessScanner {
 public:
@@ -34,7 +36,10 @@ private:
     QString userName(const QByteArray& uid);
     void reloadPasswdIfChanged();
 
+    static constexpr unsigned fullMemoryScanEvery = 10;
+
     ProcessCpuHistory cpuHistory;
+    unsigned scanCount = 0;
     ProcessIconResolver iconResolver;
     std::chrono::steady_clock::time_point lastScanTime;
     double ticksPerSecond;

@@ -1,9 +1,185 @@
 #include "tabapplications.h"
 
-TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {}
+#include "ui_mainwindow.h"
+#include "windowlistparser.h"
+#include "workerapplications.h"
+#include "workerthread.h"
+
+#include <QHeaderView>
+#include <QLoggingCategory>
+#include <QPixmap>
+#include <QScrollBar>
+#include <QTimer>
+
+Q_LOGGING_CATEGORY(lcApplications, "tessmar.applications", QtWarningMsg)
+
+namespace {
+enum Column { ColumnApplication, ColumnStatus };
+}
+
+TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
+    auto* worker = new WorkerApplications;
+    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("applications"));
+    connect(this, &TabApplications::requestWindowList, worker, &WorkerApplications::fetchWindowList,
+            Qt::QueuedConnection);
+    connect(this, &TabApplications::requestWindowCommand, worker, &WorkerApplications::runWindowCommand,
+            Qt::QueuedConnection);
+    connect(worker, &WorkerApplications::windowListRead, this, &TabApplications::onWindowListRead);
+    connect(worker, &WorkerApplications::windowCommandFinished, this,
+            [this](const QString& action, const QString&, bool) {
+                // The window manager asks the application to close: give it
+                // a moment before looking again.
+                if (action == QLatin1String("-ic"))
+                    QTimer::singleShot(500, this, &TabApplications::updateApplicationTable);
+            });
+    workerThread->start();
+}
 
 TabApplications::~TabApplications() = default;
 
-void TabApplications::setupApplicationTable() {}
+void TabApplications::setupApplicationTable() {
+    QTableWidget* table = ui->tableApplications;
+    table->setColumnWidth(ColumnStatus, 100);
+    table->horizontalHeader()->setSectionResizeMode(ColumnApplication, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(ColumnStatus, QHeaderView::Fixed);
+    table->setColumnCount(2);
+    table->setHorizontalHeaderLabels({tr("Application"), tr("Status")});
+    table->setSortingEnabled(true);
 
-void TabApplications::updateApplicationTable() {}
+    QTimer::singleShot(1000, this, &TabApplications::updateApplicationTable);
+
+    connect(table, &QTableWidget::itemSelectionChanged, this, &TabApplications::onSelectionChanged);
+    connect(ui->pushButtonCloseApp, &QPushButton::clicked, this, &TabApplications::closeSelectedWindow);
+    connect(ui->pushButtonSwitchTo, &QPushButton::clicked, this, &TabApplications::switchToSelectedWindow);
+}
+
+void TabApplications::updateApplicationTable() {
+    if (!listingGate.tryEnter())
+        return;
+    emit requestWindowList();
+}
+
+void TabApplications::onWindowListRead(const QByteArray& output) {
+    fillTable(listWindows(output));
+    listingGate.leave();
+}
+
+QList<DetailsApplicationWindow> TabApplications::listWindows(const QByteArray& wmctrlOutput) {
+    const QList<WindowListParser::Entry> entries = WindowListParser::parse(wmctrlOutput);
+    QVector<quint32> numbers;
+    numbers.reserve(entries.size());
+    for (const WindowListParser::Entry& entry : entries)
+        numbers.append(WindowListParser::windowNumber(entry.id));
+    const X11WindowReader::Snapshot snapshot = windowReader.read(numbers);
+    iconResolver.refresh();
+
+    QList<DetailsApplicationWindow> windows;
+    for (int i = 0; i < entries.size(); ++i) {
+        // A line that a title forged names no window the manager manages.
+        if (snapshot.haveClientList && !snapshot.clients.contains(numbers[i]))
+            continue;
+        const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
+        QIcon icon;
+        if (!facts.icon.isNull())
+            icon = QIcon(QPixmap::fromImage(facts.icon));
+        else
+            icon = iconResolver.iconFor(facts.pid, facts.windowClass);
+        windows.append({entries[i].id, entries[i].title, icon});
+    }
+    return windows;
+}
+
+QIcon TabApplications::getWindowIcon(unsigned long windowId) {
+    const X11WindowReader::Snapshot snapshot = windowReader.read({quint32(windowId)});
+    const QImage& image = snapshot.windows.first().icon;
+    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+}
+
+int TabApplications::getWindowPid(const QString& windowId) {
+    return windowReader.read({WindowListParser::windowNumber(windowId)}).windows.first().pid;
+}
+
+QString TabApplications::getWindowClass(const QString& windowId) {
+    return windowReader.read({WindowListParser::windowNumber(windowId)}).windows.first().windowClass;
+}
+
+void TabApplications::fillTable(const QList<DetailsApplicationWindow>& windows) {
+    QTableWidget* table = ui->tableApplications;
+    const int scrollPosition = table->verticalScrollBar()->value();
+    table->setSortingEnabled(false);
+
+    QVariant selectedId;
+    const int current = table->currentRow();
+    if (current >= 0 && table->item(current, ColumnApplication))
+        selectedId = table->item(current, ColumnApplication)->data(Qt::UserRole);
+
+    if (table->rowCount() != windows.size())
+        table->setRowCount(windows.size());
+    for (int row = 0; row < windows.size(); ++row) {
+        QTableWidgetItem* title = table->item(row, ColumnApplication);
+        QTableWidgetItem* status = table->item(row, ColumnStatus);
+        if (!title) {
+            title = new QTableWidgetItem;
+            status = new QTableWidgetItem;
+            table->setItem(row, ColumnApplication, title);
+            table->setItem(row, ColumnStatus, status);
+        }
+        const DetailsApplicationWindow& window = windows[row];
+        title->setText(window.title);
+        title->setIcon(window.icon);
+        title->setData(Qt::UserRole, window.id);
+        status->setText(QStringLiteral("Running"));
+    }
+
+    if (selectedId.isValid()) {
+        int selectedRow = -1;
+        for (int row = 0; row < table->rowCount() && selectedRow < 0; ++row) {
+            if (table->item(row, ColumnApplication)->data(Qt::UserRole) == selectedId)
+                selectedRow = row;
+        }
+        if (selectedRow >= 0) {
+            table->selectRow(selectedRow);
+        } else {
+            // The selected window has gone. Another window now sits in its
+            // row: it must not become the target of Close App unseen.
+            table->clearSelection();
+            table->setCurrentItem(nullptr);
+        }
+    }
+
+    table->setSortingEnabled(true);
+    table->sortItems(table->horizontalHeader()->sortIndicatorSection(),
+                     table->horizontalHeader()->sortIndicatorOrder());
+    table->horizontalHeader()->setSectionResizeMode(ColumnApplication, QHeaderView::Stretch);
+    table->setColumnWidth(ColumnStatus, 100);
+    qCDebug(lcApplications) << "Finished updating applications table";
+    table->verticalScrollBar()->setValue(scrollPosition);
+    emit applicationTableFilled();
+}
+
+void TabApplications::onSelectionChanged() {
+    const bool selected = !ui->tableApplications->selectedItems().isEmpty();
+    ui->pushButtonCloseApp->setEnabled(selected);
+    ui->pushButtonSwitchTo->setEnabled(selected);
+}
+
+QString TabApplications::currentWindowId() const {
+    const int row = ui->tableApplications->currentRow();
+    const QTableWidgetItem* item = row >= 0 ? ui->tableApplications->item(row, ColumnApplication) : nullptr;
+    return item ? item->data(Qt::UserRole).toString() : QString();
+}
+
+void TabApplications::closeSelectedWindow() {
+    const QString id = currentWindowId();
+    if (id.isEmpty()) {
+        updateApplicationTable();
+        return;
+    }
+    emit requestWindowCommand(QStringLiteral("-ic"), id);
+}
+
+void TabApplications::switchToSelectedWindow() {
+    const QString id = currentWindowId();
+    if (!id.isEmpty())
+        emit requestWindowCommand(QStringLiteral("-ia"), id);
+}

@@ -1,27 +1,47 @@
 #include "tabprocesses.h"
 
-#include "commandrunner.h"
 #include "mainwindow.h"
 #include "numerictablewidgetitem.h"
-#include "processscanner.h"
+#include "processsignaller.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workerprocesses.h"
 #include "workerthread.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QHeaderView>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QScrollBar>
 
 #include <csignal>
 
+Q_LOGGING_CATEGORY(lcProcesses, "tessmar.processes", QtWarningMsg)
+
+namespace {
+// The start time the scan read, kept on the ID cell of each row.
+constexpr int StartTimeRole = Qt::UserRole + 1;
+
+// Sorts the Priority column by the level behind its text, not by the text.
+class PriorityTableWidgetItem : public QTableWidgetItem {
+public:
+    explicit PriorityTableWidgetItem(int nice)
+        : QTableWidgetItem(TabProcesses::priorityLabel(nice)), level(-nice) {}
+    bool operator<(const QTableWidgetItem& other) const override {
+        const auto* priority = dynamic_cast<const PriorityTableWidgetItem*>(&other);
+        return priority ? level < priority->level : QTableWidgetItem::operator<(other);
+    }
+
+private:
+    int level;
+};
+} // namespace
+
 TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     // The list crosses threads; start-up registers it too, under its own names.
     qRegisterMetaType<QList<DetailsProcess>>();
-    auto* worker = new WorkerProcesses;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("processes"));
+    auto* worker = new WorkerProcesses(&scanGate);
+    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerprocesses"));
     connect(worker, &WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady);
     connect(
         ui->checkBoxShowProcessesFromAllUsers, &QCheckBox::stateChanged, worker,
@@ -36,7 +56,7 @@ TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent
 
     connect(this, &TabProcesses::requestUpdateProcessesTable, worker, &WorkerProcesses::fetchProcesses,
             Qt::QueuedConnection);
-    emit requestUpdateProcessesTable();
+    updateProcessesTable();
 
     if (auto* window = qobject_cast<MainWindow*>(parent))
         connect(window, &MainWindow::themeChanged, this, &TabProcesses::onThemeChanged);
@@ -93,6 +113,11 @@ QString TabProcesses::stateLabel(const QString& state) {
 }
 
 void TabProcesses::updateProcessesTable() {
+    // A scan slower than the timer must not queue scans without bound.
+    if (!scanGate.tryEnter()) {
+        qCDebug(lcProcesses) << "Previous scan still running; tick skipped";
+        return;
+    }
     emit requestUpdateProcessesTable();
 }
 
@@ -116,6 +141,7 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
         auto* cpu = new NumericTableWidgetItem(process.cpuUsage);
         auto* memory = new NumericTableWidgetItem(process.memory);
         auto* id = new NumericTableWidgetItem(process.pid);
+        id->setData(StartTimeRole, process.startTime);
         cpu->setTextAlignment(numberAlignment);
         memory->setTextAlignment(numberAlignment);
         id->setTextAlignment(numberAlignment);
@@ -124,7 +150,7 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
                                      cpu,
                                      memory,
                                      id,
-                                     new QTableWidgetItem(priorityLabel(nice)),
+                                     new PriorityTableWidgetItem(nice),
                                      new QTableWidgetItem(stateLabel(process.state))};
         for (int column = 0; column < 7; ++column) {
             cells[column]->setBackground(background);
@@ -146,11 +172,15 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     // Selecting must never move the view.
     QScrollBar* scrollBar = table->verticalScrollBar();
     const int scrollValue = scrollBar->value();
+    // Through the selection model: selectRow() would follow the keyboard
+    // modifiers held at the moment, and Ctrl would toggle the row off.
+    QItemSelectionModel* selection = table->selectionModel();
     if (selectedRow >= 0) {
-        table->selectRow(selectedRow);
+        selection->setCurrentIndex(table->model()->index(selectedRow, ColumnId),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
-        table->clearSelection();
-        table->setCurrentIndex(QModelIndex());
+        selection->clearSelection();
+        selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     scrollBar->setValue(scrollValue);
     table->setUpdatesEnabled(true);
@@ -178,22 +208,18 @@ std::unique_ptr<QMenu> TabProcesses::createContextMenu(const QPoint& position) {
         return nullptr;
     bool ok = false;
     const int pid = idItem->text().toInt(&ok);
-    // kill 0 or -1 would reach the program's own group or every process.
     if (!ok || pid <= 0)
         return nullptr;
-    // Taken now: the entry must act on this process, not on whatever gets
-    // its ID while the menu is open.
-    const std::optional<qint64> startTime = ProcessScanner::startTimeOf(pid);
-    if (!startTime) {
-        qDebug() << "Process" << pid << "has ended; no menu";
-        return nullptr;
-    }
+    // The process the row showed: its ID and the start time its scan read.
+    // The row may be minutes old; the signal goes only to that process.
+    const qint64 startTime = idItem->data(StartTimeRole).toLongLong();
 
     const QTableWidgetItem* stateItem = table->item(row, ColumnState);
     const bool paused = stateItem && stateItem->text() == QLatin1String("Paused");
     const bool ownProcess = pid == QCoreApplication::applicationPid();
 
-    auto menu = std::make_unique<QMenu>(table);
+    // Owned by the caller alone, so no parent.
+    auto menu = std::make_unique<QMenu>();
     struct Entry {
         const char* text;
         const char* icon;
@@ -209,9 +235,8 @@ std::unique_ptr<QMenu> TabProcesses::createContextMenu(const QPoint& position) {
                                           QString::fromLatin1(entry.text));
         action->setEnabled(entry.enabled);
         const int signalNumber = entry.signalNumber;
-        const qint64 start = *startTime;
         connect(action, &QAction::triggered, this,
-                [this, pid, signalNumber, start] { sendSignalToProcess(pid, signalNumber, start); });
+                [this, pid, signalNumber, startTime] { sendSignalToProcess(pid, signalNumber, startTime); });
     }
     return menu;
 }
@@ -223,27 +248,9 @@ void TabProcesses::showContextMenu(const QPoint& position) {
 }
 
 bool TabProcesses::sendSignalToProcess(int pid, int signalNumber, qint64 startTime) {
-    if (pid <= 0) {
-        qWarning() << "Refusing to signal process ID" << pid;
+    if (ProcessSignaller::send(pid, signalNumber, startTime) != ProcessSignaller::Outcome::Sent)
         return false;
-    }
-    if (signalNumber == SIGSTOP && pid == QCoreApplication::applicationPid()) {
-        // A stopped program could never resume itself.
-        qWarning() << "Refusing to pause the program's own process";
-        return false;
-    }
-    if (ProcessScanner::startTimeOf(pid) != startTime) {
-        qWarning() << "Process" << pid
-                   << "has ended or its ID now belongs to another process; no signal sent";
-        return false;
-    }
-    const CommandResult result = CommandRunner::run(
-        QStringLiteral("kill"), {QStringLiteral("-%1").arg(signalNumber), QString::number(pid)});
-    if (!result.succeeded()) {
-        qWarning().noquote() << "Error killing process:" << result.describeFailure(QStringLiteral("kill"));
-        return false;
-    }
-    qDebug().noquote() << "Process killed successfully, output:" << result.outputText();
+    qCDebug(lcProcesses) << "Sent signal" << signalNumber << "to process" << pid;
     updateProcessesTable();
     return true;
 }

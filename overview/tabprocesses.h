@@ -2,6 +2,7 @@
 
 #include "detailsprocess.h"
 #include "processiconcache.h"
+#include "tickgate.h"
 
 #include <QColor>
 #include <QWidget>
@@ -31,11 +32,12 @@ public:
     // a live process is.
     std::unique_ptr<QMenu> createContextMenu(const QPoint& position);
 
-    // Sends the signal only while pid still names the process that started
-    // at startTime (clock ticks after boot). True when kill succeeded.
+    // Sends the signal only to the process pid named when it started at
+    // startTime (clock ticks after boot), as the scan read. True when sent.
     bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime);
 
 public slots:
+    // Asks for a fresh list, unless the previous one is still being read.
     void updateProcessesTable();
     void onProcessDataReady(const QList<DetailsProcess>& processDetails);
     void onThemeChanged();
@@ -51,6 +53,8 @@ private:
     void setupTable();
 
     Ui::MainWindow* ui;
+    // Declared before the thread, so it outlives the worker that holds it.
+    TickGate scanGate;
     std::unique_ptr<WorkerThread> workerThread;
     ProcessIconCache iconCache;
 };

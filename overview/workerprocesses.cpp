@@ -2,11 +2,14 @@
 
 #include "processparser.h"
 #include "processscanner.h"
+#include "tickgate.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 
-WorkerProcesses::WorkerProcesses(QObject* parent)
-    : QObject(parent), scanner(std::make_unique<ProcessScanner>()) {}
+Q_LOGGING_CATEGORY(lcProcessScan, "tessmar.processes.scan", QtWarningMsg)
+
+WorkerProcesses::WorkerProcesses(TickGate* gate, QObject* parent)
+    : QObject(parent), gate(gate), scanner(std::make_unique<ProcessScanner>()) {}
 
 WorkerProcesses::~WorkerProcesses() = default;
 
@@ -15,14 +18,19 @@ QString WorkerProcesses::getSessionUid() {
 }
 
 void WorkerProcesses::fetchProcesses() {
+    const TickGate::Pass pass(gate);
+    scanAndAnswer();
+}
+
+void WorkerProcesses::scanAndAnswer() {
     const QString uidFilter = showAllUsers ? QString() : getSessionUid();
     const QList<DetailsProcess> processes = scanner->scan(uidFilter);
     emit processListUpdated(processes);
-    qDebug() << "Emitting process list updated with count:" << processes.size();
+    qCDebug(lcProcessScan) << "Emitting process list updated with count:" << processes.size();
 }
 
 void WorkerProcesses::requestSetShowAllUsers(bool checked) {
     showAllUsers = checked;
-    qDebug() << "Set the showAllUsers to:" << checked;
-    fetchProcesses();
+    qCDebug(lcProcessScan) << "Set the showAllUsers to:" << checked;
+    scanAndAnswer();
 }

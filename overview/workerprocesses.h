@@ -6,12 +6,15 @@
 #include <memory>
 
 class ProcessScanner;
+class TickGate;
 
 // Scans /proc on its own thread and answers with the process list.
 class WorkerProcesses : public QObject {
     Q_OBJECT
 public:
-    explicit WorkerProcesses(QObject* parent = nullptr);
+    // gate is entered by the tab before each request to fetchProcesses and
+    // opened again when that scan is done; it must outlive the worker.
+    explicit WorkerProcesses(TickGate* gate, QObject* parent = nullptr);
     ~WorkerProcesses() override;
 
     // The session user's ID, from XDG_RUNTIME_DIR; empty when it names none.
@@ -25,6 +28,9 @@ signals:
     void processListUpdated(const QList<DetailsProcess>& detailsProcess);
 
 private:
+    void scanAndAnswer();
+
+    TickGate* gate;
     std::unique_ptr<ProcessScanner> scanner;
     bool showAllUsers = false;
 };

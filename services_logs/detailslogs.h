@@ -15,6 +15,9 @@ struct DetailsLogsSysLog {
     QString message;
     int severity = 0;
     QIcon icon;
+    // Sort key of the shown time: seconds that grow with the written time,
+    // the year of month-name times inferred from the file; 0 when unreadable.
+    qint64 timeKey = 0;
 };
 
 struct DetailsLogsAuthLog {
@@ -24,6 +27,9 @@ struct DetailsLogsAuthLog {
     QString message;
     int severity = 0;
     QIcon icon;
+    // Sort key of the shown time: seconds that grow with the written time,
+    // the year of month-name times inferred from the file; 0 when unreadable.
+    qint64 timeKey = 0;
 };
 
 struct DetailsLogsKernLog {
@@ -34,6 +40,9 @@ struct DetailsLogsKernLog {
     QString message;
     int severity = 0;
     QIcon icon;
+    // Sort key of the shown time: seconds that grow with the written time,
+    // the year of month-name times inferred from the file; 0 when unreadable.
+    qint64 timeKey = 0;
 };
 
 struct DetailsLogsDmesgLog {

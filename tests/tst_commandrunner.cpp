@@ -1,5 +1,8 @@
 #include "commandrunner.h"
+#include "systempaths.h"
 
+#include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 // The runner must never report a failure as success.
@@ -53,6 +56,50 @@ private slots:
             CommandRunner::run("sh", {"-c", "cat; echo \"$LC_ALL $TESSMAR_PROBE\""}, options);
         QVERIFY(result.succeeded());
         QCOMPARE(result.outputText(), QString("from stdin\nC 42\n"));
+    }
+
+    // Programs come from the fixed search path, never from the inherited PATH,
+    // and the child sees that search path as its own PATH.
+    void programsComeFromTheSystemSearchPath() {
+        QTemporaryDir userBin;
+        QVERIFY(userBin.isValid());
+        const QString planted = userBin.filePath("tessmar-planted");
+        QFile script(planted);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\necho planted\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("PATH", userBin.path().toUtf8() + ":" + qgetenv("PATH"));
+
+        const CommandResult hidden = CommandRunner::run("tessmar-planted", {});
+        QVERIFY(!hidden.started);
+        QVERIFY(!hidden.succeeded());
+
+        const QStringList saved = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(userBin.path());
+        const CommandResult standIn = CommandRunner::run("tessmar-planted", {});
+        const CommandResult path = CommandRunner::run("sh", {"-c", "echo $PATH"});
+        SystemPaths::setSearchPath(saved);
+        QCOMPARE(standIn.outputText(), QString("planted\n"));
+        QVERIFY(path.outputText().startsWith(userBin.path() + ":/usr/local/sbin:"));
+    }
+
+    // Quitting ends a running child at once, and nothing starts afterwards.
+    void abortEndsRunningChildrenAndLaterRuns() {
+        CommandResult ended;
+        QScopedPointer<QThread> worker(
+            QThread::create([&ended] { ended = CommandRunner::run("sleep", {"30"}); }));
+        worker->start();
+        const QString self = QString::number(QCoreApplication::applicationPid());
+        QTRY_VERIFY(CommandRunner::run("pgrep", {"-P", self, "-x", "sleep"}).succeeded());
+        CommandRunner::abortAll();
+        QVERIFY(worker->wait(5000));
+        const CommandResult later = CommandRunner::run("true", {});
+        CommandRunner::resetAbort();
+        QVERIFY(ended.started && ended.aborted);
+        QVERIFY(!ended.succeeded());
+        QVERIFY(later.aborted && !later.started);
+        QVERIFY(CommandRunner::run("true", {}).succeeded());
     }
 };
 

@@ -128,33 +128,6 @@ private slots:
         QTest::mouseRelease(view->viewport(), button, Qt::NoModifier, pressPoint(*view, pressedRow));
     }
 
-    // The middle button is left to the standard list view.
-    void middlePressActsAsPlainList_data() {
-        QTest::addColumn<QAbstractItemView::SelectionMode>("mode");
-        QTest::addColumn<int>("pressedRow");
-        QTest::newRow("empty space, single mode") << QAbstractItemView::SingleSelection << -1;
-        QTest::newRow("empty space, extended mode") << QAbstractItemView::ExtendedSelection << -1;
-        QTest::newRow("item, extended mode") << QAbstractItemView::ExtendedSelection << 4;
-        QTest::newRow("selected item, extended mode") << QAbstractItemView::ExtendedSelection << 1;
-    }
-    void middlePressActsAsPlainList() {
-        QFETCH(QAbstractItemView::SelectionMode, mode);
-        QFETCH(int, pressedRow);
-        const auto custom = shownList<CustomListView>(mode);
-        const auto plain = shownList<QListView>(mode);
-        QVERIFY(custom && plain);
-        for (QAbstractItemView* view :
-             {static_cast<QAbstractItemView*>(custom.get()), static_cast<QAbstractItemView*>(plain.get())}) {
-            prepare(*view, {1, 2});
-            QTest::mousePress(view->viewport(), Qt::MiddleButton, Qt::NoModifier,
-                              pressPoint(*view, pressedRow));
-            QTest::mouseRelease(view->viewport(), Qt::MiddleButton, Qt::NoModifier,
-                                pressPoint(*view, pressedRow));
-        }
-        QCOMPARE(selectedRows(*custom), selectedRows(*plain));
-        QCOMPARE(custom->currentIndex().row(), plain->currentIndex().row());
-    }
-
     void listWithoutModelIgnoresPresses() {
         CustomListView view;
         view.resize(100, 100);

@@ -14,13 +14,6 @@ QStringList tabTitles(const QTabWidget* tabs) {
     return titles;
 }
 
-QStringList actionTexts(const QMenu* menu) {
-    QStringList texts;
-    for (const QAction* action : menu->actions())
-        texts << action->text();
-    return texts;
-}
-
 // _NET_WM_STATE of a window as xprop reports it.
 QString netWmState(WId id) {
     QProcess xprop;
@@ -41,7 +34,10 @@ class TestMainWindow : public QObject {
     QTimer* processesTimer = nullptr;
 
 private slots:
-    void initTestCase() { registerSharedMetaTypes(); }
+    void initTestCase() {
+        qunsetenv("SUDO_USER"); // no settings file for a real user
+        registerSharedMetaTypes();
+    }
 
     void init() {
         window = std::make_unique<MainWindow>();
@@ -55,32 +51,14 @@ private slots:
     void windowTabsAndMenus() {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QCOMPARE(window->objectName(), QString("MainWindow"));
         QCOMPARE(window->windowTitle(), QString("Tessmar"));
         QCOMPARE(window->minimumSize(), QSize(720, 500));
-        QCOMPARE(window->size(), QSize(720, 500));
         QVERIFY(!window->windowIcon().pixmap(32).isNull()); // the resources are linked in
 
         QCOMPARE(tabTitles(ui->tabWidgetMainTabs),
                  (QStringList{"Overview", "Applications", "Processes", "Services", "Cron Jobs", "Networking",
                               "Users", "Logs"}));
         QCOMPARE(ui->tabWidgetMainTabs->currentIndex(), 0);
-        QCOMPARE(tabTitles(ui->tabWidgetNetworkingTabs),
-                 (QStringList{"Bandwidth Monitor", "Packet Sniffer", "Wireless"}));
-        QCOMPARE(tabTitles(ui->tabWidgetLogsTabs),
-                 (QStringList{"Syslog", "Auth.log", "Kern.log", "Dmesg", "Boot.log", "Userlog", "Deb apps",
-                              "Flatpak apps"}));
-
-        QStringList barMenus;
-        for (const QAction* action : window->menuBar()->actions())
-            barMenus << action->text();
-        QCOMPARE(barMenus, (QStringList{"&File", "&Options", "&View", "&Help"}));
-        QCOMPARE(actionTexts(ui->menuFile), (QStringList{"New Task...", "Quit"}));
-        QCOMPARE(actionTexts(ui->menuOptions), QStringList{"Keep On Top"});
-        QCOMPARE(actionTexts(ui->menuView), (QStringList{"Theme", "Update Speed"}));
-        QCOMPARE(actionTexts(ui->menuGraph_Colors), (QStringList{"Aperture Amber", "Terminal Green"}));
-        QCOMPARE(actionTexts(ui->menuGraph_Speed), (QStringList{"Paused", "Slow", "Medium", "Fast"}));
-        QCOMPARE(actionTexts(ui->menuHelp), QStringList{"About"});
 
         // Initial check marks and exclusive groups.
         QVERIFY(ui->actionAperture->isChecked() && !ui->actionGreen->isChecked());
@@ -156,14 +134,6 @@ private slots:
             QCOMPARE(processesTimer->interval(), 3000);
     }
 
-    void networkingSubPageChangesNothing() {
-        ui->tabWidgetMainTabs->setCurrentIndex(5);
-        QSignalSpy startBandwidth(window.get(), &MainWindow::requestStartTabBandwidthMonitorTimer);
-        QSignalSpy stopBandwidth(window.get(), &MainWindow::requestStopTabBandwidthMonitorTimer);
-        ui->tabWidgetNetworkingTabs->setCurrentIndex(2);
-        QCOMPARE(startBandwidth.count() + stopBandwidth.count(), 0);
-    }
-
     void timersRepeatTheirRequest() {
         ui->tabWidgetMainTabs->setCurrentIndex(2);
         QSignalSpy processes(window.get(), &MainWindow::requestUpdateProcessesTable);
@@ -198,6 +168,20 @@ private slots:
         ui->actionKeep_On_Top->trigger();
         QVERIFY(!ui->actionKeep_On_Top->isChecked());
         QVERIFY(TestSupport::waitFor([&] { return !netWmState(id).contains("_NET_WM_STATE_ABOVE"); }));
+    }
+
+    // A second start brings the window back, even from minimised.
+    void bringToFrontRestoresAMinimisedWindow() {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->showMinimized();
+        QVERIFY(TestSupport::waitFor(
+            [&] { return netWmState(window->winId()).contains("_NET_WM_STATE_HIDDEN"); }));
+        window->bringToFront();
+        QVERIFY(TestSupport::waitFor(
+            [&] { return !netWmState(window->winId()).contains("_NET_WM_STATE_HIDDEN"); }));
+        QVERIFY(!window->isMinimized());
+        QVERIFY(TestSupport::waitFor([&] { return window->isActiveWindow(); }));
     }
 
     void keepOnTopWithoutDisplayRestoresTheMark() {

@@ -13,20 +13,13 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::newRow("plain") << "42" << 42.0;
         QTest::newRow("decimal") << "10.5" << 10.5;
-        QTest::newRow("negative") << "-5" << -5.0;
-        QTest::newRow("kilobytes") << "512 KB" << 512.0;
         QTest::newRow("megabytes") << "999.9 MB" << 999900.0;
         QTest::newRow("gigabytes") << "2.50 GB" << 2500000.0;
         QTest::newRow("both units") << "1 GB MB" << 1e6;
-        QTest::newRow("lower-case unit") << "5 mb" << 5.0;
         QTest::newRow("no blank before unit") << "12.3MB" << 0.0;
         QTest::newRow("decimal comma") << "1,5 MB" << 0.0;
         QTest::newRow("N/A") << "N/A" << 0.0;
-        QTest::newRow("word first") << "about 5" << 0.0;
-        QTest::newRow("leading blank") << " 7" << 0.0;
         QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("blank only") << " " << 0.0;
-        QTest::newRow("one word") << "word" << 0.0;
         QTest::newRow("not a number") << "nan" << 0.0;
         QTest::newRow("infinite") << "inf GB" << 0.0;
         QTest::newRow("seconds since boot") << "12345.678901" << 12345.678901;
@@ -34,14 +27,6 @@ private slots:
     void numericValue() {
         QFETCH(QString, text);
         QTEST(NumericTableWidgetItem::toNumericValue(text), "value");
-    }
-
-    void lessThanReadsOnlyTheOtherText() {
-        const NumericTableWidgetItem small("99");
-        const QTableWidgetItem plain("100");
-        QVERIFY(small < plain);
-        const NumericTableWidgetItem equal("99");
-        QVERIFY(!(small < equal) && !(equal < small));
     }
 
     void tableSortsByValue() {
@@ -62,16 +47,6 @@ private slots:
 
         table.sortItems(0, Qt::DescendingOrder);
         QCOMPARE(table.item(0, 0)->text(), QString("2.50 GB"));
-    }
-
-    void idsSortNumerically() {
-        QTableWidget table(3, 1);
-        table.setItem(0, 0, new NumericTableWidgetItem("100"));
-        table.setItem(1, 0, new NumericTableWidgetItem("99"));
-        table.setItem(2, 0, new NumericTableWidgetItem("9.9"));
-        table.sortItems(0, Qt::AscendingOrder);
-        QCOMPARE(table.item(0, 0)->text(), QString("9.9"));
-        QCOMPARE(table.item(2, 0)->text(), QString("100"));
     }
 };
 

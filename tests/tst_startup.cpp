@@ -1,3 +1,4 @@
+#include "commandrunner.h"
 #include "detailslogs.h"
 #include "detailsprocess.h"
 #include "packetinfo.h"
@@ -7,7 +8,7 @@
 
 #include <cstdio>
 
-// The launch decisions and the catalogue search order, without starting Qt's GUI.
+// The launch decisions and start-up settings, without starting Qt's GUI.
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
@@ -24,8 +25,12 @@ private slots:
         QTest::newRow("sudo -E") << 0 << QByteArray("/home/alice") << QByteArray("alice")
                                  << int(LaunchAction::Run);
         QTest::newRow("root login") << 0 << QByteArray("/root") << unset << int(LaunchAction::Run);
-        QTest::newRow("root, /root/ is not /root")
-            << 0 << QByteArray("/root/") << QByteArray("a") << int(LaunchAction::Run);
+        QTest::newRow("sudo, HOME /root/")
+            << 0 << QByteArray("/root/") << QByteArray("a") << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo, HOME //root/.")
+            << 0 << QByteArray("//root/.") << QByteArray("a") << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo, HOME /rooted")
+            << 0 << QByteArray("/rooted") << QByteArray("a") << int(LaunchAction::Run);
         QTest::newRow("regular user")
             << 1000 << QByteArray("/home/alice") << unset << int(LaunchAction::ReExecute);
         QTest::newRow("regular user, odd env")
@@ -42,16 +47,6 @@ private slots:
         QCOMPARE(int(decided), action);
     }
 
-    void sudoArgumentsDropArgv0() {
-        char arg0[] = "/usr/local/bin/tessmar";
-        char arg1[] = "-x";
-        char arg2[] = "y; rm -rf /";
-        char* argv[] = {arg0, arg1, arg2, nullptr};
-        const std::vector<std::string> expected{"sudo", "-E", "tessmar", "-x", "y; rm -rf /"};
-        QVERIFY(sudoArguments(3, argv) == expected);
-        QVERIFY(sudoArguments(1, argv) == (std::vector<std::string>{"sudo", "-E", "tessmar"}));
-    }
-
     void bannerPrintsNullForUnsetVariables() {
         char* buffer = nullptr;
         size_t size = 0;
@@ -64,34 +59,26 @@ private slots:
                                "DBUS_SESSION_BUS_ADDRESS=(null)\n"));
     }
 
-    void translationSearchOrder_data() {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("full locale") << "de_DE"
-                                     << QStringList{"/app/tessmar_de_DE.qm", "/app/tessmar_de.qm",
-                                                    "/sys/tessmar_de_DE.qm", "/sys/tessmar_de.qm"};
-        QTest::newRow("no underscore: same name twice")
-            << "C"
-            << QStringList{"/app/tessmar_C.qm", "/app/tessmar_C.qm", "/sys/tessmar_C.qm",
-                           "/sys/tessmar_C.qm"};
-        QTest::newRow("only the first underscore splits")
-            << "sr_RS_latin"
-            << QStringList{"/app/tessmar_sr_RS_latin.qm", "/app/tessmar_sr.qm", "/sys/tessmar_sr_RS_latin.qm",
-                           "/sys/tessmar_sr.qm"};
+    // Qt's start-up setting must not reach the programs Tessmar starts.
+    void startupSettingIsNotInherited_data() {
+        QTest::addColumn<QByteArray>("userValue");
+        QTest::addColumn<QString>("childSees");
+        QTest::newRow("unset") << QByteArray() << "unset\n";
+        QTest::newRow("the user's own choice stays") << QByteArray("glx") << "glx\n";
     }
-    void translationSearchOrder() {
-        QFETCH(QString, locale);
-        QFETCH(QStringList, expected);
-        QCOMPARE(translationCandidates("/app", "/sys", locale), expected);
-    }
-
-    void localeFromEnvironment() {
-        qputenv("APP_LOCALE", "de_DE");
-        QCOMPARE(interfaceLocaleName(), QString("de_DE"));
-        qputenv("APP_LOCALE", "");
-        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
-        qunsetenv("APP_LOCALE");
-        QCOMPARE(interfaceLocaleName(), QLocale::system().name());
+    void startupSettingIsNotInherited() {
+        QFETCH(QByteArray, userValue);
+        QFETCH(QString, childSees);
+        if (userValue.isNull())
+            qunsetenv("QT_XCB_GL_INTEGRATION");
+        else
+            qputenv("QT_XCB_GL_INTEGRATION", userValue);
+        StartupEnvironment environment;
+        QCOMPARE(qgetenv("QT_XCB_GL_INTEGRATION"), userValue.isNull() ? QByteArray("none") : userValue);
+        environment.restore();
+        const CommandResult child = CommandRunner::run("sh", {"-c", "echo ${QT_XCB_GL_INTEGRATION-unset}"});
+        qunsetenv("QT_XCB_GL_INTEGRATION");
+        QCOMPARE(child.outputText(), childSees);
     }
 
     void programCatalogueFromProgramFolder() {
@@ -103,43 +90,6 @@ private slots:
         QCOMPARE(translator.translate("MainWindow", "Overview"), QString("[Overview]"));
         QTranslator missing;
         QVERIFY(!loadProgramTranslation(missing, dir.path(), "zz_ZZ"));
-    }
-    // Queued connections find the records by class name; the further names
-    // are kept for whoever refers to them.
-    void sharedRecordsAreRegistered() {
-        registerSharedMetaTypes();
-        const QList<QPair<const char*, const char*>> aliases = {
-            {"DetailsProcess", "DetailsProcess"},
-            {"QList<DetailProcess>", "QList<DetailsProcess>"},
-            {"DetailsService", "DetailsService"},
-            {"QList<DetailsService>", "QList<DetailsService>"},
-            {"DetailsCronJob", "DetailsCronJob"},
-            {"QList<DetailsCronJob>", "QList<DetailsCronJob>"},
-            {"DetailsUser", "DetailsUser"},
-            {"QList<DetailsUser>", "QList<DetailsUser>"},
-            {"DetailLogsSysLog", "DetailsLogsSysLog"},
-            {"QList<DetailsLogsSysLog>", "QList<DetailsLogsSysLog>"},
-            {"DetailLogsAuthLog", "DetailsLogsAuthLog"},
-            {"QList<DetailsLogsAuthLog>", "QList<DetailsLogsAuthLog>"},
-            {"DetailLogsKernLog", "DetailsLogsKernLog"},
-            {"QList<DetailsLogsKernLog>", "QList<DetailsLogsKernLog>"},
-            {"DetailLogsDmesgLog", "DetailsLogsDmesgLog"},
-            {"QList<DetailsLogsDmesgLog>", "QList<DetailsLogsDmesgLog>"},
-            {"DetailLogsBootLog", "DetailsLogsBootLog"},
-            {"QList<DetailsLogsBootLog>", "QList<DetailsLogsBootLog>"},
-            {"DetailLogsFailLog", "DetailsLogsFailLog"},
-            {"QList<DetailsLogsFailLog>", "QList<DetailsLogsFailLog>"},
-            {"DetailLogsDpkgLog", "DetailsLogsDpkgLog"},
-            {"QList<DetailsLogsDpkgLog>", "QList<DetailsLogsDpkgLog>"},
-            {"DetailLogsFlatpakLog", "DetailsLogsFlatpakLog"},
-            {"QList<DetailsLogsFlatpakLog>", "QList<DetailsLogsFlatpakLog>"},
-            {"PacketInfo", "PacketInfo"},
-        };
-        for (const auto& [name, className] : aliases) {
-            const int id = QMetaType::type(name);
-            QVERIFY2(id != QMetaType::UnknownType, name);
-            QCOMPARE(id, QMetaType::type(className));
-        }
     }
 };
 

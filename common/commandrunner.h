@@ -21,13 +21,15 @@ struct CommandResult {
     bool started = false;
     bool timedOut = false;
     bool crashed = false;
+    // The program is quitting: the child was ended, or never started.
+    bool aborted = false;
     int exitCode = -1;
     QByteArray standardOutput;
     QByteArray standardError;
     QString errorString;
 
     // True only when the program started, ran to its end and exited with 0.
-    bool succeeded() const { return started && !timedOut && !crashed && exitCode == 0; }
+    bool succeeded() const { return started && !timedOut && !crashed && !aborted && exitCode == 0; }
     QString outputText() const { return QString::fromUtf8(standardOutput); }
     QString errorText() const { return QString::fromUtf8(standardError); }
     // One line for logs and message boxes, e.g. "kill exited with 1: No such process".
@@ -36,8 +38,21 @@ struct CommandResult {
 
 // The one way the program runs external tools: an argument list (no shell
 // word splitting), a time limit, and every failure logged and reported.
+// A bare program name is looked up in SystemPaths::searchPath() only, and
+// the child gets that search path as its PATH. Safe to call from any thread.
 class CommandRunner {
 public:
     static CommandResult run(const QString& program, const QStringList& arguments,
                              const CommandOptions& options = CommandOptions());
+
+    // The absolute path run() would start, or an empty string.
+    static QString resolveProgram(const QString& program);
+
+    // Called when the program quits: every running child is ended within a
+    // few tens of milliseconds and every later run() fails at once, so no
+    // worker keeps the program waiting on a tool.
+    static void abortAll();
+    static bool isAborted();
+    // Tests that abort and then go on running commands.
+    static void resetAbort();
 };

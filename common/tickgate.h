@@ -1,0 +1,31 @@
+#pragma once
+
+#include <atomic>
+
+// Lets a timer-driven request through only while the previous one is not
+// still running, so a slow worker never builds up a queue of requests.
+// The tab calls tryEnter() before it asks; the worker holds a Pass for the
+// length of its slot, which opens the gate again on every path out.
+class TickGate {
+public:
+    bool tryEnter() { return !m_busy.exchange(true); }
+    void leave() { m_busy.store(false); }
+    bool isBusy() const { return m_busy.load(); }
+
+    class Pass {
+    public:
+        explicit Pass(TickGate* gate) : m_gate(gate) {}
+        ~Pass() {
+            if (m_gate)
+                m_gate->leave();
+        }
+        Pass(const Pass&) = delete;
+        Pass& operator=(const Pass&) = delete;
+
+    private:
+        TickGate* m_gate;
+    };
+
+private:
+    std::atomic<bool> m_busy{false};
+};

@@ -1,0 +1,58 @@
+#include "windowproperties.h"
+
+#include <QLoggingCategory>
+
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcWindowProperties, "tessmar.applications.properties", QtWarningMsg)
+
+namespace WindowProperties {
+
+QVector<QImage> parseNetWmIcon(const quint32* values, qsizetype count) {
+    QVector<QImage> images;
+    if (!values || count <= 0)
+        return images;
+    const quint64 n = quint64(count);
+    quint64 index = 0;
+    while (index + 2 <= n) {
+        const quint32 width = values[index];
+        const quint32 height = values[index + 1];
+        index += 2;
+        const quint64 pixels = quint64(width) * quint64(height);
+        if (width == 0 || height == 0 || width > maximumIconSide || height > maximumIconSide ||
+            pixels > n - index) {
+            qCDebug(lcWindowProperties) << "Invalid icon size or data length";
+            break;
+        }
+        QImage image(int(width), int(height), QImage::Format_ARGB32);
+        if (!image.isNull()) {
+            // Rows of a 32-bit image are exactly width values long.
+            for (int row = 0; row < int(height); ++row)
+                std::memcpy(image.scanLine(row), values + index + quint64(row) * width, width * 4);
+            images.append(image);
+        }
+        index += pixels;
+    }
+    return images;
+}
+
+QImage chooseIcon(const QVector<QImage>& images) {
+    for (const QImage& image : images) {
+        if (image.width() >= 32 && image.height() >= 32)
+            return image;
+    }
+    return images.isEmpty() ? QImage() : images.last();
+}
+
+QString instanceName(const QByteArray& wmClass) {
+    const int end = wmClass.indexOf('\0');
+    return QString::fromUtf8(end < 0 ? wmClass : wmClass.left(end));
+}
+
+QString programName(const QByteArray& cmdline) {
+    const int end = cmdline.indexOf('\0');
+    const QString path = QString::fromUtf8(end < 0 ? cmdline : cmdline.left(end));
+    return path.section(QLatin1Char('/'), -1);
+}
+
+} // namespace WindowProperties

@@ -1,0 +1,139 @@
+#include "x11windowreader.h"
+
+#include "windowproperties.h"
+
+#include <QLoggingCategory>
+#include <QX11Info>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <xcb/xcb.h>
+
+Q_LOGGING_CATEGORY(lcX11Windows, "tessmar.applications.x11", QtWarningMsg)
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* pointer) const { std::free(pointer); }
+};
+using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, FreeDeleter>;
+
+// Icons larger than this many 32-bit values are not fetched whole: other
+// programs choose the property's size, and one image may be at most
+// 1024 x 1024 pixels. The parser stops where the fetched part ends.
+constexpr quint32 maximumIconValues = 2 * (2 + 1024 * 1024);
+
+xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, quint32 window, quint32 property,
+                                          quint32 type, quint32 length) {
+    return xcb_get_property(connection, 0, window, property, type, 0, length);
+}
+
+// The answer, or null for an unknown window or a missing property. Errors
+// are taken here rather than left for Qt's event loop to report.
+PropertyReply takeReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie) {
+    xcb_generic_error_t* error = nullptr;
+    PropertyReply reply(xcb_get_property_reply(connection, cookie, &error));
+    std::free(error);
+    if (reply && reply->type == XCB_ATOM_NONE)
+        reply.reset();
+    return reply;
+}
+
+// The property's 32-bit values; none unless it really is 32-bit data.
+std::pair<const quint32*, qsizetype> values32(xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 32)
+        return {nullptr, 0};
+    const int bytes = xcb_get_property_value_length(reply);
+    return {static_cast<const quint32*>(xcb_get_property_value(reply)), bytes / 4};
+}
+
+QByteArray bytes8(xcb_get_property_reply_t* reply) {
+    if (!reply || reply->format != 8)
+        return QByteArray();
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                      xcb_get_property_value_length(reply));
+}
+
+} // namespace
+
+bool X11WindowReader::isAvailable() {
+    return QX11Info::isPlatformX11() && QX11Info::connection() != nullptr;
+}
+
+bool X11WindowReader::internAtoms() {
+    if (netWmIcon && netWmPid && netClientList)
+        return true;
+    xcb_connection_t* connection = QX11Info::connection();
+    const char* const names[] = {"_NET_WM_ICON", "_NET_WM_PID", "_NET_CLIENT_LIST"};
+    quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList};
+    xcb_intern_atom_cookie_t cookies[3];
+    // Only atoms the server knows already: a window manager that sets these
+    // properties has created them.
+    for (int i = 0; i < 3; ++i)
+        cookies[i] = xcb_intern_atom(connection, 1, quint16(std::strlen(names[i])), names[i]);
+    for (int i = 0; i < 3; ++i) {
+        xcb_generic_error_t* error = nullptr;
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookies[i], &error);
+        std::free(error);
+        *atoms[i] = reply ? reply->atom : 0;
+        std::free(reply);
+    }
+    if (!netWmIcon)
+        qCDebug(lcX11Windows) << "Failed to fetch _NET_WM_ICON atom";
+    return netWmIcon && netWmPid && netClientList;
+}
+
+X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows) {
+    Snapshot snapshot;
+    snapshot.windows.resize(windows.size());
+    if (!isAvailable())
+        return snapshot;
+    internAtoms();
+    xcb_connection_t* connection = QX11Info::connection();
+
+    struct Cookies {
+        xcb_get_property_cookie_t icon{}, pid{}, windowClass{};
+    };
+    QVector<Cookies> cookies(windows.size());
+    for (int i = 0; i < windows.size(); ++i) {
+        if (netWmIcon)
+            cookies[i].icon =
+                requestProperty(connection, windows[i], netWmIcon, XCB_ATOM_CARDINAL, maximumIconValues);
+        if (netWmPid)
+            cookies[i].pid = requestProperty(connection, windows[i], netWmPid, XCB_ATOM_CARDINAL, 1);
+        // Instance and class names are short; 256 bytes leave room for both.
+        cookies[i].windowClass =
+            requestProperty(connection, windows[i], XCB_ATOM_WM_CLASS, XCB_GET_PROPERTY_TYPE_ANY, 64);
+    }
+    xcb_get_property_cookie_t clientsCookie{};
+    if (netClientList)
+        clientsCookie =
+            requestProperty(connection, QX11Info::appRootWindow(), netClientList, XCB_ATOM_WINDOW, 1 << 16);
+
+    for (int i = 0; i < windows.size(); ++i) {
+        WindowFacts& facts = snapshot.windows[i];
+        if (netWmIcon) {
+            PropertyReply reply = takeReply(connection, cookies[i].icon);
+            const auto [values, count] = values32(reply.get());
+            facts.icon = WindowProperties::chooseIcon(WindowProperties::parseNetWmIcon(values, count));
+        }
+        if (netWmPid) {
+            PropertyReply reply = takeReply(connection, cookies[i].pid);
+            const auto [values, count] = values32(reply.get());
+            if (count >= 1 && values[0] <= quint32(INT32_MAX))
+                facts.pid = int(values[0]);
+        }
+        PropertyReply reply = takeReply(connection, cookies[i].windowClass);
+        facts.windowClass = WindowProperties::instanceName(bytes8(reply.get()));
+    }
+    if (netClientList) {
+        PropertyReply reply = takeReply(connection, clientsCookie);
+        const auto [values, count] = values32(reply.get());
+        snapshot.haveClientList = reply != nullptr;
+        for (qsizetype i = 0; i < count; ++i)
+            snapshot.clients.insert(values[i]);
+    }
+    return snapshot;
+}

@@ -1,0 +1,278 @@
+#include "mainwindow.h"
+#include "resourceloader.h"
+#include "systempaths.h"
+#include "tabnetworkingwireless.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "wirelessparsing.h"
+#include "workernetworkingwireless.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+QString fixture(const QString& name) {
+    QFile file(TestSupport::testDataPath("wireless/" + name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList warnings;
+void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtWarningMsg)
+        warnings << message;
+}
+
+// Stand-ins for nmcli, iw, ip and sudo: each logs its argument list, one
+// argument per line, and prints the recorded output its arguments ask for.
+class StandInTools {
+public:
+    explicit StandInTools(const QString& nmcliDelay = "0", const QString& iwDev = "iw_dev.txt") {
+        const QString data = TestSupport::testDataPath("wireless");
+        write("nmcli", QString("sleep %1\ncase \"$1 $2\" in\n"
+                               "  'device show') cat '%2/nmcli_device.txt' ;;\n"
+                               "  'connection show') cat '%2/nmcli_connection.txt' ;;\nesac\n")
+                           .arg(nmcliDelay, data));
+        write("iw", QString("case \"$*\" in\n  dev) cat '%1/%2' ;;\n  *link) cat '%1/iw_link.txt' ;;\n"
+                            "  *'scan dump') exit 0 ;;\n  *scan) cat '%1/scan.txt' ;;\nesac\n")
+                        .arg(data, iwDev));
+        write("ip", QString("cat '%1/ip_route.txt'\n").arg(data));
+        write("sudo", "\"$@\"\n");
+        SystemPaths::prependSearchPath(dir.path());
+        QDir(proc.path()).mkpath("proc/net");
+        QFile wireless(proc.filePath("proc/net/wireless"));
+        wireless.open(QIODevice::WriteOnly);
+        wireless.write(fixture("proc_net_wireless.txt").toUtf8());
+        SystemPaths::setRootPrefix(proc.path());
+    }
+    ~StandInTools() {
+        SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
+        SystemPaths::setRootPrefix(QString());
+    }
+    // Every call as "tool arg arg ...", arguments separated by "|".
+    QStringList calls() const {
+        QFile log(dir.filePath("calls"));
+        log.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    void write(const QString& name, const QString& body) {
+        QFile script(dir.filePath(name));
+        script.open(QIODevice::WriteOnly);
+        script.write(QString("#!/bin/sh\n{ printf '%1'; for a in \"$@\"; do printf '|%s' \"$a\"; done; echo; "
+                             "} >> '%2/calls'\n")
+                         .arg(name, dir.path())
+                         .toUtf8() +
+                     body.toUtf8());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QTemporaryDir dir;
+    QTemporaryDir proc;
+};
+} // namespace
+
+class TestWireless : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QMainWindow> window;
+    std::unique_ptr<Ui::MainWindow> ui;
+
+    std::unique_ptr<TabNetworkingWireless> makeTab() {
+        auto tab = std::make_unique<TabNetworkingWireless>(ui.get(), window.get());
+        return tab;
+    }
+
+private slots:
+    void initTestCase() {
+        loadProgramResources();
+        window = std::make_unique<QMainWindow>();
+        ui = std::make_unique<Ui::MainWindow>();
+        ui->setupUi(window.get());
+    }
+
+    void parsesRecordedOutputs() {
+        const wireless::LinkFigures figures =
+            wireless::parseProcNetWireless(fixture("proc_net_wireless.txt"), "wlp2s0");
+        QCOMPARE(figures.link, 70.0);
+        QCOMPARE(figures.level, -40.0);
+        QCOMPARE(figures.noise, 0.0);
+        QCOMPARE(wireless::firstWirelessInterface(fixture("iw_dev.txt")), QString("wlp2s0"));
+        QCOMPARE(wireless::linkFrequencyText(fixture("iw_link.txt")), QString("5G (5180 MHz)"));
+        QCOMPARE(wireless::linkFrequencyText("\tfreq: 2437.0\n"), QString("2437.0 MHz"));
+        QCOMPARE(wireless::bssidFromLink(fixture("iw_link.txt")), QString("70:B3:D5:F2:F0:11"));
+        QCOMPARE(wireless::extractValue(fixture("nmcli_device.txt"), "GENERAL.HWADDR"),
+                 QString("3C:A9:F4:12:34:56"));
+        for (const auto& [state, text] : {std::pair{"100 (connected)", "Connected"},
+                                          {"20 (unavailable)", "Disconnected"},
+                                          {"120 (failed)", "Disconnected"},
+                                          {"70 (connecting)", "Unknown Status"}})
+            QCOMPARE(wireless::connectionStateToString(state), QString(text));
+        // The gateway of this very interface, not of one whose name starts alike.
+        QCOMPARE(wireless::defaultGateway(fixture("ip_route.txt"), "wlp2s0"), QString("192.168.1.1"));
+        QCOMPARE(wireless::defaultGateway(fixture("ip_route.txt"), "eth0"), QString("N/A"));
+    }
+
+    // The key management value decides, not WEP fields every security section prints.
+    void encryptionFollowsKeyManagement() {
+        QCOMPARE(wireless::encryptionFromKeyManagement(wireless::extractValue(
+                     fixture("nmcli_connection.txt"), "802-11-wireless-security.key-mgmt")),
+                 QString("WPA2"));
+        QCOMPARE(wireless::encryptionFromKeyManagement("sae"), QString("WPA3"));
+        QCOMPARE(wireless::encryptionFromKeyManagement(""), QString("None"));
+        QCOMPARE(wireless::encryptionFromKeyManagement("none"), QString("WEP"));
+    }
+
+    void scanDescribesTheWholeNetwork() {
+        const wireless::RouterScan scan = wireless::parseScan(fixture("scan.txt"));
+        QVERIFY(scan.associated);
+        QCOMPARE(scan.uptime, QString("1D 10:17:36"));
+        QCOMPARE(scan.channels, QString("36, 6")); // sorted as text
+        QCOMPARE(scan.frequencies, QString("2.4G, 5G"));
+        QCOMPARE(scan.protocols, QString("802.11ax/ac/n/g/b"));
+        QCOMPARE(scan.encryption, QString("TKIP, WPA2"));
+        QCOMPARE(scan.authentication, QString("PSK"));
+        QVERIFY(!wireless::parseScan("BSS 00:11:22:33:44:55(on wlan0)\n\tSSID: x\n").associated);
+        QCOMPARE(wireless::scanBandText(5925), QString("5G"));
+        QCOMPARE(wireless::scanBandText(5955), QString("6G"));
+    }
+
+    void vendorTable() {
+        wireless::VendorTable table;
+        QStringList unparsed;
+        table.load("# comment\n\n00:22:72\tAmerican\tAmerican Micro-Fuel Device Corp.\n"
+                   "00:22:72:A0:00:00/36\tTiny\tTiny Block Ltd\nAB:CD:EF\tNoFullName\n",
+                   &unparsed);
+        QCOMPARE(unparsed, QStringList{"AB:CD:EF\tNoFullName"});
+        QCOMPARE(table.lookup("00:22:72:a0:01:02", true), QString("Tiny Block Ltd"));
+        QCOMPARE(table.lookup("00-22-72-B0-01-02", false), QString("American"));
+        QCOMPARE(table.lookup("FF:FF:FF:00:00:00", true), QString("Unknown Vendor"));
+
+        // The table made from the IEEE registries loads without a warning.
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+        const QString vendor = WorkerNetworkingWireless::lookupVendor("00:22:72:01:02:03", true);
+        qInstallMessageHandler(previous);
+        QCOMPARE(vendor, QString("American Micro-Fuel Device Corp."));
+        QCOMPARE(warnings, QStringList());
+    }
+
+    // A hostile interface name is one argument of each tool, never shell text.
+    void workerRunsNoShell() {
+        StandInTools tools;
+        WorkerNetworkingWireless worker;
+        QSignalSpy left(&worker, &WorkerNetworkingWireless::wifiRouterInfoLeftColumnUpdated);
+        QSignalSpy stats(&worker, &WorkerNetworkingWireless::wirelessDataFetched);
+        const QString hostile = "wl'; touch pwned; '";
+        worker.updateWifiRouterInfo(hostile);
+        worker.fetchWirelessStats("wlp2s0");
+        QVERIFY(!QFile::exists("pwned"));
+        QVERIFY(tools.calls().contains("iw|dev|" + hostile + "|link"));
+        QVERIFY(tools.calls().contains("ip|-4|route|show|default"));
+        QCOMPARE(left.at(0).at(0).toString(), QString("N/A")); // no default route through that name
+        QCOMPARE(stats.count(), 1);
+        const QList<QVariant> figures = stats.at(0);
+        QCOMPARE(figures.at(0).toInt(), 70);
+        QCOMPARE(figures.at(3).toString(), QString("Home-5G"));
+        QCOMPARE(figures.at(6).toString(), QString("192.168.1.23"));
+        QCOMPARE(figures.at(8).toString(), QString("WPA2"));
+        QCOMPARE(figures.at(9).toString(), QString("Connected"));
+        QVERIFY(tools.calls().contains("nmcli|connection|show|id|Home-5G"));
+    }
+
+    void pageFollowsTheLink() {
+        StandInTools tools;
+        auto tab = makeTab();
+        QTRY_COMPARE(tab->interfaceName(), QString("wlp2s0"));
+        QSignalSpy routerRequests(tab.get(), &TabNetworkingWireless::requestWifiRouterInfo);
+        tab->startTimer();
+        QTRY_COMPARE(ui->labelWirelessSSID->text(), QString("Home-5G"));
+        QCOMPARE(ui->labelWirelessSignalQuality->text(), QString("100%"));
+        QCOMPARE(ui->labelWirelessSignalStrength->text(), QString("-40 dBm"));
+        QCOMPARE(ui->labelWirelessNoiseLevel->text(), QString("N/A"));
+        QVERIFY(ui->progressBarLinkQuality->styleSheet().contains("#4CAF50"));
+        QTRY_COMPARE(ui->labelWirelessUptime->text().left(6), QString("1D 10:"));
+        QCOMPARE(ui->labelWirelessVendor->text(), QString("TELEPLATFORMS"));
+        QCOMPARE(ui->labelWirelessRouterIPAddress->text(), QString("192.168.1.1"));
+        QTest::qWait(1200); // more polls, all "Connected"
+        QCOMPARE(routerRequests.count(), 1);
+        if (qEnvironmentVariableIsSet("TESSMAR_SCREENSHOT_DIR")) {
+            ui->tabWidgetMainTabs->setCurrentIndex(5);
+            ui->tabWidgetNetworkingTabs->setCurrentWidget(ui->tabWidgetNetworkingWireless);
+            window->resize(1100, 720);
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            window->grab().save(qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR") + "/networking-wireless.png");
+            window->hide();
+        }
+
+        tab->updateWirelessData(13, -100, 0, "", "", "", "", "", "", "Disconnected");
+        QVERIFY(ui->progressBarLinkQuality->styleSheet().contains("background-color: red;"));
+        QCOMPARE(ui->labelWirelessSignalStrength->text(), QString("N/A"));
+        QCOMPARE(ui->labelWirelessVendor->text(), QString("N/A"));
+        tab->stopTimer();
+    }
+
+    // Failed scans are retried ever less often, and not at all once the
+    // link is down or the page hidden.
+    void failedScansBackOff() {
+        StandInTools tools("0", "iw_dev.txt");
+        auto tab = makeTab();
+        QTRY_COMPARE(tab->interfaceName(), QString("wlp2s0"));
+        auto* retry = tab->findChild<QTimer*>("routerRetryTimer");
+        QVERIFY(retry);
+        tab->startTimer();
+        tab->stopTimer();
+        tab->startTimer();
+        tab->updateWirelessData(70, -40, 0, "x", "", "", "", "", "", "Connected");
+        QCOMPARE(retry->interval(), 500);
+        for (int expected : {1000, 2000, 4000}) {
+            tab->onFailedToGetRouterInfo(true);
+            QCOMPARE(retry->interval(), expected);
+        }
+        tab->updateWirelessData(0, 0, 0, "", "", "", "", "", "", "Disconnected");
+        QVERIFY(!retry->isActive());
+        tab->onFailedToGetRouterInfo(true);
+        QVERIFY(!retry->isActive());
+        tab->stopTimer();
+    }
+
+    // A slow nmcli never gets a second poll queued behind the first; with no
+    // wireless interface no tool is started at all.
+    void pollsNeverPileUpAndNothingRunsWithoutAnInterface() {
+        {
+            StandInTools tools("2");
+            auto tab = makeTab();
+            QTRY_COMPARE(tab->interfaceName(), QString("wlp2s0"));
+            QSignalSpy polls(tab.get(), &TabNetworkingWireless::fetchStats);
+            tab->startTimer();
+            QTest::qWait(1600);
+            tab->stopTimer();
+            QCOMPARE(polls.count(), 1);
+        }
+        StandInTools tools("0", "iw_dev_none.txt");
+        auto tab = makeTab();
+        QTRY_COMPARE(ui->labelWirelessConnectionStatus->text(), QString("No wireless interface found"));
+        tab->startTimer();
+        QTest::qWait(1200);
+        QCOMPARE(tools.calls(), QStringList{"iw|dev"});
+        QCOMPARE(ui->labelWirelessSSID->text(), QString("N/A"));
+        QCOMPARE(ui->progressBarLinkQuality->value(), 0);
+    }
+
+    void uptimeTicksAndVendorIsElided() {
+        StandInTools tools("0", "iw_dev_none.txt");
+        auto tab = makeTab();
+        tab->onWifiRouterInfoOtherColumnsUpdated("1", "2.4G", "", "1D 23:59:59", "WPA2", "PSK");
+        QCOMPARE(ui->labelWirelessProtocols->text(), QString("N/A"));
+        tab->updateUptime();
+        QCOMPARE(ui->labelWirelessUptime->text(), QString("2D 00:00:00"));
+        tab->onWifiRouterInfoLeftColumnUpdated("1.2.3.4", "AA", QString(30, 'v'));
+        QCOMPARE(ui->labelWirelessVendor->text(), QString(27, 'v') + "...");
+    }
+};
+
+QTEST_MAIN(TestWireless)
+#include "tst_wireless.moc"
