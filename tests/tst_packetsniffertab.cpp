@@ -340,14 +340,16 @@ private slots:
         QVERIFY(loopback);
         QTest::mouseClick(loopback, Qt::LeftButton);
         QVERIFY(loopback->isChecked());
-        QTest::mouseClick(ui->pushButtonNetworkingPacketSnifferRecordStop, Qt::LeftButton);
-        QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
-
+        // A connected socket, made before the capture reads the socket tables,
+        // is named after this program.
         QUdpSocket receiver, sender;
         QVERIFY(receiver.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        sender.connectToHost(QHostAddress::LocalHost, receiver.localPort());
+        QVERIFY(sender.waitForConnected(1000));
+        QTest::mouseClick(ui->pushButtonNetworkingPacketSnifferRecordStop, Qt::LeftButton);
+        QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
         for (int i = 0; i < 20; ++i)
-            sender.writeDatagram(QByteArray("Tessmar loopback datagram ") + QByteArray::number(i),
-                                 QHostAddress::LocalHost, receiver.localPort());
+            sender.write(QByteArray("Tessmar loopback datagram ") + QByteArray::number(i));
         const QString port = QString::number(receiver.localPort());
         auto seen = [&] {
             int count = 0;
