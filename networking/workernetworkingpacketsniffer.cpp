@@ -206,18 +206,12 @@ void WorkerNetworkingPacketSniffer::processFrame(const pcap_pkthdr* header, cons
     if (!buildPacket(*header, bytes, packet))
         return;
     const bool matches = matchesFilter(packet);
-    bool wasEmpty;
-    {
-        QMutexLocker queueLock(&queueMutex);
-        if (queue.size() >= QueueCapacity) {
-            ++queueDropCount;
-            return;
-        }
-        wasEmpty = queue.isEmpty();
-        queue.append(CapturedPacket(std::move(packet), matches));
+    QMutexLocker queueLock(&queueMutex);
+    if (queue.size() >= QueueCapacity) {
+        ++queueDropCount;
+        return;
     }
-    if (wasEmpty)
-        emit packetsAvailable();
+    queue.append(CapturedPacket(std::move(packet), matches));
 }
 
 bool WorkerNetworkingPacketSniffer::buildPacket(const pcap_pkthdr& header, const unsigned char* bytes,

@@ -58,8 +58,6 @@ public:
     static QString directionOf(const PacketInfo& packet, const QSet<QString>& localAddresses);
 
 signals:
-    // The queue went from empty to holding packets.
-    void packetsAvailable();
     void captureStopped();
     void errorOccurred(const QString& error);
 

@@ -122,21 +122,6 @@ private slots:
         QCOMPARE(entries[6].inode, quint64(0));
     }
 
-    void socketLinks_data() {
-        QTest::addColumn<QString>("target");
-        QTest::addColumn<quint64>("inode");
-        QTest::newRow("socket") << "socket:[777]" << quint64(777);
-        QTest::newRow("pipe") << "pipe:[777]" << quint64(0);
-        QTest::newRow("file") << "/var/log/syslog" << quint64(0);
-        QTest::newRow("unterminated") << "socket:[777" << quint64(0);
-        QTest::newRow("empty brackets") << "socket:[]" << quint64(0);
-    }
-    void socketLinks() {
-        QFETCH(QString, target);
-        QFETCH(quint64, inode);
-        QCOMPARE(ConnectionMapper::socketInodeOfLink(target), inode);
-    }
-
     void namesPackets_data() {
         QTest::addColumn<ConnectionInfo>("info");
         QTest::addColumn<QString>("name");
