@@ -254,7 +254,10 @@ void ConnectionMapper::refreshConnections() {
         QMutexLocker lock(&mutex);
         snapshot.swap(previous);
     }
-    // The old tables are freed here, outside the lock.
+    // The replaced tables are kept until the next refresh, so that a lookup
+    // still holding them is never the one that frees them on the capture
+    // thread; the tables of two refreshes ago are freed here, outside the lock.
+    retired = std::move(previous);
 }
 
 QString ConnectionMapper::getApplicationName(const ConnectionInfo& info) const {

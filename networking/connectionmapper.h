@@ -79,5 +79,6 @@ private:
     // Guards only the swap and the copy of the snapshot pointer.
     mutable QMutex mutex;
     std::shared_ptr<const Snapshot> snapshot;
+    std::shared_ptr<const Snapshot> retired; // refresh thread only
     QTimer* refreshTimer;
 };
