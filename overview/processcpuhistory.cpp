@@ -17,7 +17,7 @@ std::optional<double> ProcessCpuHistory::record(qint64 pid, qint64 startTime, qi
         share = std::min(double(used) / ticksInInterval * 100.0, 100.0);
     }
     if (sample.startTime != startTime)
-        sample.memory.clear();
+        sample.hasMemory = false;
     sample.startTime = startTime;
     sample.ticks = ticks;
     sample.scan = currentScan;
@@ -31,4 +31,17 @@ void ProcessCpuHistory::endScan() {
         else
             ++it;
     }
+}
+
+std::optional<ProcessCpuHistory::MemoryReading> ProcessCpuHistory::memory(qint64 pid) const {
+    const auto it = samples.constFind(pid);
+    if (it == samples.constEnd() || !it->hasMemory)
+        return std::nullopt;
+    return it->memory;
+}
+
+void ProcessCpuHistory::setMemory(qint64 pid, const MemoryReading& reading) {
+    Sample& sample = samples[pid];
+    sample.hasMemory = true;
+    sample.memory = reading;
 }

@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <cstring>
+
 namespace ProcessParser {
 
 namespace {
@@ -10,7 +13,7 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-qint64 toTicks(const char* begin, const char* end) {
+qint64 toNumber(const char* begin, const char* end) {
     qint64 value = 0;
     for (const char* p = begin; p < end; ++p) {
         if (*p < '0' || *p > '9')
@@ -50,17 +53,20 @@ StatFields parseStat(const QByteArray& stat) {
         while (wordEnd < end && *wordEnd != ' ' && *wordEnd != '\n')
             ++wordEnd;
         switch (fields.fieldCount) {
+        case 8:
+            fields.flags = toNumber(p, wordEnd);
+            break;
         case 13:
-            fields.userTicks = toTicks(p, wordEnd);
+            fields.userTicks = toNumber(p, wordEnd);
             break;
         case 14:
-            fields.systemTicks = toTicks(p, wordEnd);
+            fields.systemTicks = toNumber(p, wordEnd);
             break;
         case 18:
             fields.nice = QByteArray(p, int(wordEnd - p));
             break;
         case 21:
-            fields.startTime = toTicks(p, wordEnd);
+            fields.startTime = toNumber(p, wordEnd);
             break;
         default:
             break;
@@ -71,39 +77,55 @@ StatFields parseStat(const QByteArray& stat) {
     return fields;
 }
 
-QByteArray statusField(const QByteArray& status, const char* key) {
-    const int keyLength = int(qstrlen(key));
+StatusFields parseStatus(const QByteArray& status) {
+    StatusFields fields;
+    enum Key { Name, State, Uid, RssAnon };
+    static const std::string_view keys[] = {"Name:", "State:", "Uid:", "RssAnon:"};
+    bool found[4] = {false, false, false, false};
+    int missing = 4;
     const char* p = status.constData();
     const char* end = p + status.size();
-    while (p < end) {
-        const char* lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\n')
-            ++lineEnd;
-        if (lineEnd - p >= keyLength && qstrncmp(p, key, uint(keyLength)) == 0) {
-            const char* tab = static_cast<const char*>(memchr(p, '\t', size_t(lineEnd - p)));
-            if (tab) {
-                const char* valueBegin = tab + 1;
-                const char* valueEnd = lineEnd;
-                while (valueBegin < valueEnd && isBlank(*valueBegin))
-                    ++valueBegin;
-                while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
-                    --valueEnd;
-                return QByteArray(valueBegin, int(valueEnd - valueBegin));
-            }
-        }
+    while (p < end && missing > 0) {
+        const char* lineEnd = static_cast<const char*>(memchr(p, '\n', size_t(end - p)));
+        if (!lineEnd)
+            lineEnd = end;
+        const std::string_view line(p, size_t(lineEnd - p));
         p = lineEnd < end ? lineEnd + 1 : end;
+        for (int key = Name; key <= RssAnon; ++key) {
+            if (found[key] || line.compare(0, keys[key].size(), keys[key]) != 0)
+                continue;
+            const size_t tab = line.find('\t');
+            if (tab == std::string_view::npos)
+                break;
+            size_t begin = tab + 1;
+            size_t length = line.size();
+            while (begin < length && isBlank(line[begin]))
+                ++begin;
+            while (length > begin && isBlank(line[length - 1]))
+                --length;
+            const std::string_view value = line.substr(begin, length - begin);
+            found[key] = true;
+            --missing;
+            switch (key) {
+            case Name:
+                fields.name = value;
+                break;
+            case State:
+                fields.state = value;
+                break;
+            case Uid:
+                fields.uid = value.substr(0, std::min(value.find_first_of(" \t"), value.size()));
+                break;
+            case RssAnon: {
+                const size_t digits = std::min(value.find_first_not_of("0123456789"), value.size());
+                fields.anonKb = digits > 0 ? toNumber(value.data(), value.data() + digits) : -1;
+                break;
+            }
+            }
+            break;
+        }
     }
-    return QByteArray();
-}
-
-QByteArray firstWord(const QByteArray& text) {
-    int begin = 0;
-    while (begin < text.size() && isBlank(text.at(begin)))
-        ++begin;
-    int end = begin;
-    while (end < text.size() && !isBlank(text.at(end)))
-        ++end;
-    return text.mid(begin, end - begin);
+    return fields;
 }
 
 qint64 privateMemoryKb(const QByteArray& smapsRollup) {

@@ -4,6 +4,8 @@
 #include <QHash>
 #include <QString>
 
+#include <string_view>
+
 // Pure parsers for the files of one /proc/<pid> folder and the texts the
 // Processes tab shows. No I/O here: the scanner reads, these only look.
 namespace ProcessParser {
@@ -18,21 +20,35 @@ struct StatFields {
     // Clock ticks after boot at which the process started; together with the
     // process ID it tells a reused ID from the process that had it before.
     qint64 startTime = 0;
+    // The kernel's per-process flags (field 8).
+    qint64 flags = 0;
     QByteArray nice;
 
     // The CPU times are usable only on lines with more than 15 fields.
     bool hasCpuTimes() const { return fieldCount > 15; }
+    // Kernel threads have no memory of their own.
+    bool isKernelThread() const { return fieldCount > 8 && (flags & 0x00200000) != 0; }
 };
 
 // The command name runs to the last ")" of the line, so names holding blanks
 // or ") (" cannot shift the fields after it.
 StatFields parseStat(const QByteArray& stat);
 
-// The value of the first "Key:\tvalue" line of a status text, trimmed;
-// empty when there is none. A line that starts with the key but holds no tab
-// is passed over. For "Uid:" this gives all four IDs: see firstWord.
-QByteArray statusField(const QByteArray& status, const char* key);
-QByteArray firstWord(const QByteArray& text);
+// The lines of /proc/<pid>/status that the table needs. The views point
+// into the text given to parseStatus and live as long as it does.
+struct StatusFields {
+    std::string_view name;
+    std::string_view state;
+    // The real user ID: the first of the four on the "Uid:" line.
+    std::string_view uid;
+    // Resident anonymous memory in kB; -1 for a process without memory
+    // (kernel threads, zombies).
+    qint64 anonKb = -1;
+};
+
+// The value of the first "Key:\tvalue" line counts, trimmed; a line that
+// starts with the key but holds no tab is passed over.
+StatusFields parseStatus(const QByteArray& status);
 
 // True for a state text that says sleeping or idle ("S (sleeping)", "I (idle)"):
 // only those may be shown as running when the process used CPU meanwhile.

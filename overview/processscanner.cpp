@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -21,8 +22,8 @@ enum class ReadResult { NotOpened, ReadFailed, Complete };
 // Reads a whole file into buffer, reusing its allocation. A process that
 // ends meanwhile shows as NotOpened or, for some files, ReadFailed with
 // whatever was read before.
-ReadResult readFile(const char* path, QByteArray& buffer) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+ReadResult readFile(int folder, const char* path, QByteArray& buffer) {
+    const int fd = ::openat(folder, path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return ReadResult::NotOpened;
     if (buffer.size() < 4096)
@@ -48,9 +49,24 @@ ReadResult readFile(const char* path, QByteArray& buffer) {
     return ok ? ReadResult::Complete : ReadResult::ReadFailed;
 }
 
-bool readWholeFile(const char* path, QByteArray& buffer) {
-    return readFile(path, buffer) == ReadResult::Complete;
+bool readWholeFile(int folder, const char* path, QByteArray& buffer) {
+    return readFile(folder, path, buffer) == ReadResult::Complete;
 }
+
+// Closes a file descriptor when the scope ends.
+class FdCloser {
+public:
+    explicit FdCloser(int fd) : fd(fd) {}
+    ~FdCloser() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    FdCloser(const FdCloser&) = delete;
+    FdCloser& operator=(const FdCloser&) = delete;
+
+private:
+    int fd;
+};
 
 bool isProcessFolderName(const char* name) {
     if (*name == '\0')
@@ -99,8 +115,8 @@ void ProcessScanner::reloadPasswdIfChanged() {
                                                : QHash<QString, QString>();
 }
 
-QString ProcessScanner::userName(const QByteArray& uid) {
-    const QString name = userNames.value(QString::fromLatin1(uid));
+QString ProcessScanner::userName(std::string_view uid) {
+    const QString name = userNames.value(QString::fromLatin1(uid.data(), int(uid.size())));
     return name.isEmpty() ? QStringLiteral("Unknown") : name;
 }
 
@@ -111,7 +127,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     const double elapsed = std::chrono::duration<double>(now - lastScanTime).count();
     lastScanTime = now;
     cpuHistory.beginScan(elapsed, ticksPerSecond, cores);
-    const bool fullMemoryScan = scanCount++ % fullMemoryScanEvery == 0;
+    ++scanCount;
     reloadPasswdIfChanged();
     iconResolver.refresh();
     const QByteArray filter = uidFilter.toLatin1();
@@ -124,23 +140,16 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     }
     processes.reserve(512);
 
-    QByteArray path;
-    path.reserve(procRoot.size() + 64);
+    const int procFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         if ((entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) || !isProcessFolderName(entry->d_name))
             continue;
-        path = procRoot;
-        path += '/';
-        path += entry->d_name;
-        path += '/';
-        const int folderLength = path.size();
-
-        path += "status";
-        if (!readWholeFile(path.constData(), statusBuffer))
+        // The files are opened relative to the folder: one path lookup per process.
+        const int folder = ::openat(procFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0)
             continue;
-        path.resize(folderLength);
-        path += "stat";
-        if (!readWholeFile(path.constData(), statBuffer))
+        const FdCloser folderCloser(folder);
+        if (!readWholeFile(folder, "status", statusBuffer) || !readWholeFile(folder, "stat", statBuffer))
             continue;
 
         const ProcessParser::StatFields stat = ProcessParser::parseStat(statBuffer);
@@ -151,15 +160,15 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         if (stat.hasCpuTimes())
             share = cpuHistory.record(pid, stat.startTime, stat.userTicks + stat.systemTicks);
 
-        const QByteArray uid = ProcessParser::firstWord(ProcessParser::statusField(statusBuffer, "Uid:"));
-        if (!filter.isEmpty() && uid != filter)
+        const ProcessParser::StatusFields status = ProcessParser::parseStatus(statusBuffer);
+        if (!filter.isEmpty() && status.uid != std::string_view(filter.constData(), size_t(filter.size())))
             continue;
 
         DetailsProcess process;
         process.pid = QString::fromLatin1(entry->d_name);
-        process.user = userName(uid);
-        process.name = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "Name:"));
-        process.state = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "State:"));
+        process.user = userName(status.uid);
+        process.name = QString::fromUtf8(status.name.data(), int(status.name.size()));
+        process.state = QString::fromUtf8(status.state.data(), int(status.state.size()));
         process.startTime = stat.startTime;
         if (!stat.hasCpuTimes())
             process.cpuUsage = QStringLiteral("N/A");
@@ -167,22 +176,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
             process.cpuUsage = QString::number(share.value_or(0.0), 'f', 1);
         if (share && *share > 0.005 && ProcessParser::isSleepingState(process.state))
             process.state = QStringLiteral("R (running)");
-
-        // Reading smaps_rollup is most of a scan's cost, and a process that
-        // used no CPU since the last scan has hardly changed its memory.
-        const bool idle = share && *share == 0.0;
-        if (idle && !fullMemoryScan)
-            process.memory = cpuHistory.memory(pid);
-        if (process.memory.isEmpty()) {
-            path.resize(folderLength);
-            path += "smaps_rollup";
-            // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
-            process.memory = readFile(path.constData(), smapsBuffer) != ReadResult::NotOpened
-                                 ? ProcessParser::formatMemoryKb(ProcessParser::privateMemoryKb(smapsBuffer))
-                                 : QStringLiteral("N/A");
-            if (stat.hasCpuTimes())
-                cpuHistory.setMemory(pid, process.memory);
-        }
+        process.memory = memoryText(folder, pid, stat, status, share);
         process.nice = stat.nice.isEmpty() ? QStringLiteral("0") : QString::fromLatin1(stat.nice);
         process.iconNames = iconResolver.iconNamesFor(process.name, process.user);
         processes.append(process);
@@ -192,12 +186,47 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     return processes;
 }
 
+QString ProcessScanner::memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
+                                   const ProcessParser::StatusFields& status, std::optional<double> share) {
+    // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
+    if (stat.isKernelThread())
+        return ProcessParser::formatMemoryKb(0);
+
+    // Reading smaps_rollup walks every page the process maps, and is most of
+    // a scan's cost. Between two readings the figure follows the process's
+    // resident anonymous memory, which the status file gives for free; a
+    // process that used no CPU keeps it as it was. Each process is read
+    // again every tenth scan, the processes spread over the ten by ID, so
+    // sharing that changed meanwhile is caught without a costly scan.
+    const std::optional<ProcessCpuHistory::MemoryReading> last = cpuHistory.memory(pid);
+    const bool readingDue = (quint64(pid) + scanCount - 1) % fullMemoryScanEvery == 0;
+    if (last && !readingDue) {
+        const bool followsAnon = status.anonKb >= 0 && last->anonKb >= 0;
+        const bool idle = share && *share == 0.0;
+        if (last->privateKb < 0 && (followsAnon || idle))
+            return QStringLiteral("N/A");
+        if (followsAnon)
+            return ProcessParser::formatMemoryKb(
+                std::max<qint64>(last->privateKb + status.anonKb - last->anonKb, 0));
+        if (idle)
+            return ProcessParser::formatMemoryKb(last->privateKb);
+    }
+
+    ProcessCpuHistory::MemoryReading reading;
+    reading.anonKb = status.anonKb;
+    if (readFile(folder, "smaps_rollup", smapsBuffer) != ReadResult::NotOpened)
+        reading.privateKb = ProcessParser::privateMemoryKb(smapsBuffer);
+    if (stat.hasCpuTimes())
+        cpuHistory.setMemory(pid, reading);
+    return reading.privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(reading.privateKb);
+}
+
 std::optional<qint64> ProcessScanner::startTimeOf(qint64 pid) {
     if (pid <= 0)
         return std::nullopt;
     const QByteArray path = QFile::encodeName(SystemPaths::path(QStringLiteral("/proc/%1/stat").arg(pid)));
     QByteArray buffer;
-    if (!readWholeFile(path.constData(), buffer))
+    if (!readWholeFile(AT_FDCWD, path.constData(), buffer))
         return std::nullopt;
     const ProcessParser::StatFields stat = ProcessParser::parseStat(buffer);
     if (stat.fieldCount <= 21)

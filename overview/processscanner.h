@@ -3,6 +3,7 @@
 #include "detailsprocess.h"
 #include "processcpuhistory.h"
 #include "processiconresolver.h"
+#include "processparser.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -11,12 +12,12 @@
 
 #include <chrono>
 #include <optional>
+#include <string_view>
 
 // One walk over /proc: a DetailsProcess per process, with the CPU share
-// since the previous walk. Reads each process's status, stat and (for listed
-// processes) smaps_rollup once, with plain open/read into reused buffers.
-// A process that used no CPU since the previous walk keeps the memory figure
-// read then; every tenth walk reads smaps_rollup of every listed process.
+// since the previous walk. Reads each process's status and stat, with plain
+// openat/read on its folder into reused buffers; smaps_rollup of a listed
+// process only every tenth walk (see memoryText).
 // Not thread-safe: one scanner belongs to one thread.
 class ProcessScanner {
 public:
@@ -33,7 +34,9 @@ public:
     static QStringList desktopEntryFolders();
 
 private:
-    QString userName(const QByteArray& uid);
+    QString userName(std::string_view uid);
+    QString memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
+                       const ProcessParser::StatusFields& status, std::optional<double> share);
     void reloadPasswdIfChanged();
 
     static constexpr unsigned fullMemoryScanEvery = 10;

@@ -70,14 +70,17 @@ private slots:
         QTEST(fields.startTime, "startTime");
     }
 
-    void statusField() {
+    void statusFields() {
         const QByteArray status = "Name:\tmy ) (prog \nNameless line\nState:\tT (stopped)\n"
-                                  "Uid:  no tab here\nUid:\t1000\t1001\t1002\t1003\n";
-        QCOMPARE(ProcessParser::statusField(status, "Name:"), QByteArray("my ) (prog"));
-        QCOMPARE(ProcessParser::statusField(status, "State:"), QByteArray("T (stopped)"));
-        QCOMPARE(ProcessParser::firstWord(ProcessParser::statusField(status, "Uid:")), QByteArray("1000"));
-        QCOMPARE(ProcessParser::statusField(status, "Gid:"), QByteArray());
-        QCOMPARE(ProcessParser::statusField(QByteArray(), "Name:"), QByteArray());
+                                  "Uid:  no tab here\nUid:\t1000\t1001\t1002\t1003\nRssAnon:\t  2048 kB\n";
+        const ProcessParser::StatusFields fields = ProcessParser::parseStatus(status);
+        QCOMPARE(QByteArray(fields.name.data(), int(fields.name.size())), QByteArray("my ) (prog"));
+        QCOMPARE(QByteArray(fields.state.data(), int(fields.state.size())), QByteArray("T (stopped)"));
+        QCOMPARE(QByteArray(fields.uid.data(), int(fields.uid.size())), QByteArray("1000"));
+        QCOMPARE(fields.anonKb, qint64(2048));
+        const ProcessParser::StatusFields none = ProcessParser::parseStatus(QByteArray());
+        QVERIFY(none.name.empty() && none.uid.empty());
+        QCOMPARE(none.anonKb, qint64(-1));
     }
 
     void memoryText_data() {
