@@ -1,21 +1,27 @@
 #include "tabcronjobs.h"
 
+#include "cronschedule.h"
 #include "mainwindow.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workercronjobs.h"
 #include "workerthread.h"
 
-#include <QDebug>
 #include <QHeaderView>
+#include <QLoggingCategory>
+#include <QScrollBar>
+
+Q_LOGGING_CATEGORY(lcCronTab, "tessmar.cron.tab", QtWarningMsg)
 
 TabCronJobs::TabCronJobs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
-    qDebug() << "Here in tab Cron Jobs!";
+    qCDebug(lcCronTab) << "Here in tab Cron Jobs!";
+    qRegisterMetaType<QList<DetailsCronJob>>();
     auto* worker = new WorkerCronJobs;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workercronjobs"));
     connect(worker, &WorkerCronJobs::cronJobsUpdated, this, &TabCronJobs::onCronJobsDataReady);
     workerThread->start();
 
+    connect(ui->lineEditCronJobsFilter, &QLineEdit::textChanged, this, &TabCronJobs::filterCronJobsTable);
     setupTable();
 
     connect(this, &TabCronJobs::requestUpdateCronJobsTable, worker, &WorkerCronJobs::fetchCronJobs,
@@ -51,5 +57,54 @@ void TabCronJobs::onThemeChanged() {
 }
 
 void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJob) {
-    Q_UNUSED(detailsCronJob)
+    QTableWidget* table = ui->tableCronJobs;
+    const int currentRow = table->currentRow();
+    const QTableWidgetItem* currentName = currentRow >= 0 ? table->item(currentRow, ColumnName) : nullptr;
+    const QString selectedName = currentName ? currentName->text() : QString();
+
+    table->setUpdatesEnabled(false);
+    table->setSortingEnabled(false);
+    table->clearContents();
+    table->setRowCount(detailsCronJob.size());
+    for (int row = 0; row < detailsCronJob.size(); ++row) {
+        const DetailsCronJob& job = detailsCronJob.at(row);
+        const QString cells[] = {job.name,  scheduleToText(job.schedule), job.command, job.type, job.location,
+                                 job.status};
+        for (int column = 0; column < 6; ++column)
+            table->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    table->setSortingEnabled(true);
+    filterCronJobsTable();
+
+    int selectedRow = -1;
+    for (int row = 0; !selectedName.isEmpty() && row < table->rowCount(); ++row) {
+        if (table->item(row, ColumnName)->text() == selectedName) {
+            selectedRow = row;
+            break;
+        }
+    }
+    // Selecting must not scroll the view.
+    QScrollBar* scrollBar = table->verticalScrollBar();
+    const int scrollValue = scrollBar->value();
+    if (selectedRow >= 0)
+        table->selectRow(selectedRow);
+    scrollBar->setValue(scrollValue);
+    table->setUpdatesEnabled(true);
+    emit cronJobsTableFilled();
+}
+
+void TabCronJobs::filterCronJobsTable() {
+    QTableWidget* table = ui->tableCronJobs;
+    const QString filter = ui->lineEditCronJobsFilter->text().trimmed().toLower();
+    int shown = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        bool visible = filter.isEmpty();
+        for (int column : {ColumnCommand, ColumnType}) {
+            const QTableWidgetItem* item = table->item(row, column);
+            visible = visible || (item && item->text().toLower().contains(filter));
+        }
+        table->setRowHidden(row, !visible);
+        shown += visible ? 1 : 0;
+    }
+    ui->labelCronJobsEntries->setText(QString::number(shown));
 }

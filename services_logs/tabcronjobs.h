@@ -18,12 +18,17 @@ public:
     TabCronJobs(Ui::MainWindow* ui, QWidget* parent);
     ~TabCronJobs() override;
 
+    enum Column { ColumnName, ColumnSchedule, ColumnCommand, ColumnType, ColumnLocation, ColumnStatus };
+
 signals:
     void requestUpdateCronJobsTable();
+    // After every refill, once the filter and selection are restored.
+    void cronJobsTableFilled();
 
 public slots:
     void onThemeChanged();
     void onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJob);
+    void filterCronJobsTable();
 
 private:
     void setupTable();

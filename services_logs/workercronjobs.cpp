@@ -1,9 +1,114 @@
 #include "workercronjobs.h"
 
+#include "boundedfilereader.h"
+#include "commandrunner.h"
+#include "cronparser.h"
+#include "systempaths.h"
+
+#include <QDir>
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcCron, "tessmar.cron", QtWarningMsg)
+
+namespace {
+const QString spoolFolder = QStringLiteral("/var/spool/cron/crontabs/");
+
+// The contents of a crontab, or nothing when it is missing or unreadable.
+// Personal crontabs sit in a folder the crontab group can write to, so a
+// link there is not followed.
+std::optional<QByteArray> readCrontabText(const QString& path, bool followSymlinks) {
+    const BoundedFileRead read =
+        readBoundedRegularFile(SystemPaths::path(path), WorkerCronJobs::maxCrontabBytes, followSymlinks);
+    if (read.status == BoundedFileRead::Missing) {
+        qCDebug(lcCron).noquote() << "Crontab file does not exist:" << path;
+        return std::nullopt;
+    }
+    if (read.status == BoundedFileRead::Ok) {
+        if (read.truncated)
+            qCWarning(lcCron).noquote() << "Crontab" << path << "is larger than"
+                                        << WorkerCronJobs::maxCrontabBytes << "bytes; the rest is not shown";
+        return read.data;
+    }
+    if (read.errorNumber != EACCES && read.errorNumber != EPERM) {
+        qCWarning(lcCron).noquote() << "Failed to read crontab at" << path << ":" << read.error;
+        return std::nullopt;
+    }
+    // Denied even to root (a security module, say): sudo may still read it.
+    CommandOptions options;
+    options.timeoutMs = 5000;
+    const CommandResult result = CommandRunner::run(
+        QStringLiteral("sudo"),
+        {QStringLiteral("-n"), QStringLiteral("cat"), QStringLiteral("--"), SystemPaths::path(path)},
+        options);
+    if (!result.succeeded()) {
+        qCWarning(lcCron).noquote() << "Failed to read crontab at" << path << ":"
+                                    << result.describeFailure(QStringLiteral("sudo"));
+        return std::nullopt;
+    }
+    return result.standardOutput.left(static_cast<int>(WorkerCronJobs::maxCrontabBytes));
+}
+
+// The file names of a folder that cron would use, by name ignoring case.
+QStringList runPartsEntries(const QString& folder, QDir::Filters filters) {
+    QStringList names = QDir(SystemPaths::path(folder)).entryList(filters, QDir::Name | QDir::IgnoreCase);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return !CronParser::isRunPartsName(name); }),
+                names.end());
+    return names;
+}
+} // namespace
+
 WorkerCronJobs::WorkerCronJobs(QObject* parent) : QObject(parent) {}
 
 WorkerCronJobs::~WorkerCronJobs() = default;
 
+void WorkerCronJobs::readCrontab(const QString& path, const QString& user, QList<DetailsCronJob>& jobs,
+                                 bool systemFormat) {
+    // System crontabs live in root-only folders; links there are followed.
+    const std::optional<QByteArray> text = readCrontabText(path, systemFormat);
+    if (text)
+        jobs += CronParser::parseCrontab(*text, path, user, systemFormat);
+}
+
+void WorkerCronJobs::scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs) {
+    const QStringList names = runPartsEntries(folder, QDir::Files);
+    for (const QString& name : names)
+        readCrontab(folder + name, QStringLiteral("system"), jobs, true);
+}
+
+void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QString& period,
+                                         QList<DetailsCronJob>& jobs) {
+    const QStringList names = runPartsEntries(folder, QDir::Files | QDir::Executable);
+    for (const QString& name : names)
+        jobs.append(CronParser::scriptJob(folder, name, period));
+}
+
+QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
+    QList<DetailsCronJob> jobs;
+    readCrontab(QStringLiteral("/etc/crontab"), QStringLiteral("system"), jobs, true);
+    scanCrontabDirectory(QStringLiteral("/etc/cron.d/"), jobs);
+    for (const char* period : {"hourly", "daily", "weekly", "monthly"}) {
+        const QString name = QString::fromLatin1(period);
+        scanScriptDirectory(QStringLiteral("/etc/cron.") + name + QLatin1Char('/'), name, jobs);
+    }
+
+    const BoundedFileRead passwd =
+        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/passwd")), 64 * 1024 * 1024, true);
+    if (passwd.status != BoundedFileRead::Ok)
+        qCWarning(lcCron).noquote() << "Could not read /etc/passwd:" << passwd.error;
+    const QStringList accounts = CronParser::accountNames(passwd.data);
+    for (const QString& account : accounts)
+        readCrontab(spoolFolder + account, account, jobs, false);
+    return jobs;
+}
+
 void WorkerCronJobs::fetchCronJobs() {
-    emit cronJobsUpdated({});
+    qCDebug(lcCron) << "Fetching cron jobs!";
+    const QList<DetailsCronJob> jobs = collectCronJobs();
+    qCDebug(lcCron) << "Number of cron jobs fetched: " << jobs.size();
+    emit cronJobsUpdated(jobs);
 }

@@ -4,16 +4,31 @@
 
 #include <QObject>
 
-// Collects the machine's scheduled jobs on its own thread.
+// Collects the machine's scheduled jobs on its own thread: the system
+// crontab, /etc/cron.d, the periodic script folders and every account's
+// personal crontab, read straight from the files (the program is root).
 class WorkerCronJobs : public QObject {
     Q_OBJECT
 public:
     explicit WorkerCronJobs(QObject* parent = nullptr);
     ~WorkerCronJobs() override;
 
+    // All jobs, in the order the page receives them.
+    static QList<DetailsCronJob> collectCronJobs();
+
+    // Largest crontab read; the rest of a bigger file is left out.
+    static constexpr qint64 maxCrontabBytes = 1024 * 1024;
+
 signals:
     void cronJobsUpdated(const QList<DetailsCronJob>& detailsCronJob);
 
 public slots:
     void fetchCronJobs();
+
+private:
+    static void readCrontab(const QString& path, const QString& user, QList<DetailsCronJob>& jobs,
+                            bool systemFormat);
+    static void scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs);
+    static void scanScriptDirectory(const QString& folder, const QString& period,
+                                    QList<DetailsCronJob>& jobs);
 };

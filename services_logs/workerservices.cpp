@@ -1,11 +1,72 @@
 #include "workerservices.h"
 
+#include "commandrunner.h"
+#include "systempaths.h"
+#include "unitfileparser.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcServices, "tessmar.services", QtWarningMsg)
+
 WorkerServices::WorkerServices(QObject* parent) : QObject(parent) {}
 
 WorkerServices::~WorkerServices() = default;
 
+const QStringList& WorkerServices::unitFolders() {
+    static const QStringList folders = {QStringLiteral("/etc/systemd/system/"),
+                                        QStringLiteral("/usr/lib/systemd/system/"),
+                                        QStringLiteral("/lib/systemd/system/")};
+    return folders;
+}
+
+QString WorkerServices::findDescription(const QString& unitName) {
+    if (UnitFileParser::isPlainUnitFileName(unitName)) {
+        for (const QString& folder : unitFolders()) {
+            const QString path = SystemPaths::path(folder + unitName);
+            // Masked units are links to /dev/null, and a FIFO would block the
+            // read: only regular files are opened.
+            if (!QFileInfo(path).isFile())
+                continue;
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            if (const std::optional<QString> description = UnitFileParser::readDescription(file))
+                return *description;
+        }
+    }
+    return QStringLiteral("Description not found");
+}
+
 void WorkerServices::fetchServices() {
-    emit serviceListUpdated({});
+    const QString program = QStringLiteral("systemctl");
+    CommandOptions options;
+    options.timeoutMs = listingTimeoutMs;
+    const CommandResult result = CommandRunner::run(
+        program,
+        {QStringLiteral("list-unit-files"), QStringLiteral("--type=service"), QStringLiteral("--no-legend")},
+        options);
+    if (!result.succeeded()) {
+        const QString reason = result.describeFailure(program);
+        qWarning().noquote() << "Could not list the service units:" << reason;
+        emit serviceListFailed(reason);
+        return;
+    }
+
+    QList<DetailsService> services;
+    const QList<UnitFileParser::UnitFileEntry> entries = UnitFileParser::parseListing(result.outputText());
+    for (const UnitFileParser::UnitFileEntry& entry : entries) {
+        if (!UnitFileParser::isListed(entry.state, showFailedServices))
+            continue;
+        DetailsService service;
+        service.unitName = entry.unitName;
+        service.unitFileState = entry.state;
+        service.description = findDescription(entry.unitName);
+        services.append(service);
+    }
+    emit serviceListUpdated(services);
+    qCDebug(lcServices) << "Emitting service details updated with count:" << services.size();
 }
 
 void WorkerServices::requestSetShowFailedServices(bool checked) {

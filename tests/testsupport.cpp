@@ -25,6 +25,21 @@ QString uniqueName(const QString& prefix) {
         .arg(counter.fetchAndAddRelaxed(1));
 }
 
+QStringList windowIdsWithTitle(const QString& title) {
+    QProcess wmctrl;
+    wmctrl.start(QStringLiteral("wmctrl"), {QStringLiteral("-l")});
+    wmctrl.waitForFinished(5000);
+    QStringList ids;
+    const QStringList lines = QString::fromUtf8(wmctrl.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        // "0x01000003  0 host Title with blanks"
+        const QStringList fields = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (fields.size() >= 4 && fields.mid(3).join(QLatin1Char(' ')) == title)
+            ids << fields.at(0);
+    }
+    return ids;
+}
+
 QStringList windowsOfProcess(qint64 pid) {
     QProcess wmctrl;
     wmctrl.start(QStringLiteral("wmctrl"), {QStringLiteral("-l"), QStringLiteral("-p")});

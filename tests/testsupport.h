@@ -19,6 +19,10 @@ template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 
 // test finds its own windows, whatever else runs on the display.
 QStringList windowsOfProcess(qint64 pid);
 
+// The X windows whose title is exactly title; for windows with a title
+// unique to the test.
+QStringList windowIdsWithTitle(const QString& title);
+
 // Moves this test process (and every program it starts from now on) into a
 // mount namespace of its own, with empty private folders over /run and /root:
 // the program's single-instance socket and settings never meet the machine's
