@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 
 #include <optional>
@@ -32,6 +33,11 @@ public:
     std::optional<MemoryReading> memory(qint64 pid) const;
     void setMemory(qint64 pid, const MemoryReading& reading);
 
+    // The real user ID read for the process while its folder had the given
+    // owner; empty when none was, or when the owner has changed since.
+    QByteArray uid(qint64 pid, uint owner) const;
+    void setUid(qint64 pid, uint owner, const QByteArray& uid);
+
     // Forgets every process not recorded since beginScan.
     void endScan();
 
@@ -44,6 +50,8 @@ private:
         quint32 scan = 0;
         bool hasMemory = false;
         MemoryReading memory;
+        uint owner = 0;
+        QByteArray uid;
     };
     QHash<qint64, Sample> samples;
     quint32 currentScan = 0;

@@ -41,6 +41,8 @@ StatFields parseStat(const QByteArray& stat) {
     if (close < 0 || stat.indexOf('(') < 0 || stat.indexOf('(') > close)
         return fields;
 
+    const int open = stat.indexOf('(');
+    fields.command = std::string_view(stat.constData() + open + 1, size_t(close - open - 1));
     fields.fieldCount = 2;
     const char* p = stat.constData() + close + 1;
     const char* end = stat.constData() + stat.size();
@@ -53,6 +55,9 @@ StatFields parseStat(const QByteArray& stat) {
         while (wordEnd < end && *wordEnd != ' ' && *wordEnd != '\n')
             ++wordEnd;
         switch (fields.fieldCount) {
+        case 2:
+            fields.state = *p;
+            break;
         case 8:
             fields.flags = toNumber(p, wordEnd);
             break;
@@ -77,55 +82,87 @@ StatFields parseStat(const QByteArray& stat) {
     return fields;
 }
 
-StatusFields parseStatus(const QByteArray& status) {
-    StatusFields fields;
-    enum Key { Name, State, Uid, RssAnon };
-    static const std::string_view keys[] = {"Name:", "State:", "Uid:", "RssAnon:"};
-    bool found[4] = {false, false, false, false};
-    int missing = 4;
-    const char* p = status.constData();
-    const char* end = p + status.size();
-    while (p < end && missing > 0) {
-        const char* lineEnd = static_cast<const char*>(memchr(p, '\n', size_t(end - p)));
-        if (!lineEnd)
-            lineEnd = end;
-        const std::string_view line(p, size_t(lineEnd - p));
-        p = lineEnd < end ? lineEnd + 1 : end;
-        for (int key = Name; key <= RssAnon; ++key) {
-            if (found[key] || line.compare(0, keys[key].size(), keys[key]) != 0)
-                continue;
-            const size_t tab = line.find('\t');
-            if (tab == std::string_view::npos)
-                break;
-            size_t begin = tab + 1;
-            size_t length = line.size();
-            while (begin < length && isBlank(line[begin]))
-                ++begin;
-            while (length > begin && isBlank(line[length - 1]))
-                --length;
-            const std::string_view value = line.substr(begin, length - begin);
-            found[key] = true;
-            --missing;
-            switch (key) {
-            case Name:
-                fields.name = value;
-                break;
-            case State:
-                fields.state = value;
-                break;
-            case Uid:
-                fields.uid = value.substr(0, std::min(value.find_first_of(" \t"), value.size()));
-                break;
-            case RssAnon: {
-                const size_t digits = std::min(value.find_first_not_of("0123456789"), value.size());
-                fields.anonKb = digits > 0 ? toNumber(value.data(), value.data() + digits) : -1;
-                break;
-            }
-            }
-            break;
-        }
+QString processName(std::string_view command) {
+    size_t begin = 0;
+    size_t end = command.size();
+    while (begin < end && isBlank(command[begin]))
+        ++begin;
+    while (end > begin && isBlank(command[end - 1]))
+        --end;
+    command = command.substr(begin, end - begin);
+    if (command.find_first_of("\\\n") == std::string_view::npos)
+        return QString::fromUtf8(command.data(), int(command.size()));
+    QByteArray escaped;
+    escaped.reserve(int(command.size()) * 2);
+    for (const char c : command) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
     }
-    return fields;
+    return QString::fromUtf8(escaped);
+}
+
+QString stateText(char letter) {
+    switch (letter) {
+    case 'R':
+        return QStringLiteral("R (running)");
+    case 'S':
+        return QStringLiteral("S (sleeping)");
+    case 'D':
+        return QStringLiteral("D (disk sleep)");
+    case 'T':
+        return QStringLiteral("T (stopped)");
+    case 't':
+        return QStringLiteral("t (tracing stop)");
+    case 'X':
+        return QStringLiteral("X (dead)");
+    case 'Z':
+        return QStringLiteral("Z (zombie)");
+    case 'P':
+        return QStringLiteral("P (parked)");
+    case 'I':
+        return QStringLiteral("I (idle)");
+    default:
+        return letter > ' ' && letter <= '~' ? QString(QLatin1Char(letter)) : QString();
+    }
+}
+
+std::string_view realUid(const QByteArray& status) {
+    const std::string_view text(status.constData(), size_t(status.size()));
+    size_t line = 0;
+    while (line < text.size()) {
+        size_t lineEnd = text.find('\n', line);
+        if (lineEnd == std::string_view::npos)
+            lineEnd = text.size();
+        if (text.compare(line, 5, "Uid:\t") == 0) {
+            size_t begin = line + 5;
+            while (begin < lineEnd && isBlank(text[begin]))
+                ++begin;
+            size_t end = begin;
+            while (end < lineEnd && !isBlank(text[end]))
+                ++end;
+            return text.substr(begin, end - begin);
+        }
+        line = lineEnd + 1;
+    }
+    return std::string_view();
+}
+
+qint64 anonymousKb(const QByteArray& statm, qint64 pageKb) {
+    // size resident shared text lib data dirty, in pages
+    const QList<QByteArray> fields = statm.trimmed().split(' ');
+    if (fields.size() < 3)
+        return -1;
+    bool residentOk = false;
+    bool sharedOk = false;
+    const qint64 resident = fields.at(1).toLongLong(&residentOk);
+    const qint64 shared = fields.at(2).toLongLong(&sharedOk);
+    if (!residentOk || !sharedOk)
+        return -1;
+    return std::max<qint64>(resident - shared, 0) * pageKb;
 }
 
 qint64 privateMemoryKb(const QByteArray& smapsRollup) {

@@ -12,6 +12,10 @@ namespace ProcessParser {
 
 // The fields of /proc/<pid>/stat that the table needs.
 struct StatFields {
+    // The command name (field 1, without its parentheses) and the state
+    // letter (field 2); the name points into the text given to parseStat.
+    std::string_view command;
+    char state = 0;
     // Number of fields counted as proc(5) lays them out (pid is field 0,
     // the command name field 1); 0 when the line has no "(name)" part.
     int fieldCount = 0;
@@ -34,21 +38,21 @@ struct StatFields {
 // or ") (" cannot shift the fields after it.
 StatFields parseStat(const QByteArray& stat);
 
-// The lines of /proc/<pid>/status that the table needs. The views point
-// into the text given to parseStatus and live as long as it does.
-struct StatusFields {
-    std::string_view name;
-    std::string_view state;
-    // The real user ID: the first of the four on the "Uid:" line.
-    std::string_view uid;
-    // Resident anonymous memory in kB; -1 for a process without memory
-    // (kernel threads, zombies).
-    qint64 anonKb = -1;
-};
+// The kernel's command name as the status file's "Name:" line shows it:
+// backslashes and line breaks escaped, blanks at either end trimmed.
+QString processName(std::string_view command);
 
-// The value of the first "Key:\tvalue" line counts, trimmed; a line that
-// starts with the key but holds no tab is passed over.
-StatusFields parseStatus(const QByteArray& status);
+// The status file's text for a state letter of the stat file, such as
+// "S (sleeping)"; an unknown letter stands alone.
+QString stateText(char letter);
+
+// The real user ID (the first of the four on the "Uid:\t" line) of a status
+// text; a view into it, empty when there is none.
+std::string_view realUid(const QByteArray& status);
+
+// Resident anonymous memory in kB from a statm text (resident minus shared
+// pages); -1 when the text holds no such figures.
+qint64 anonymousKb(const QByteArray& statm, qint64 pageKb);
 
 // True for a state text that says sleeping or idle ("S (sleeping)", "I (idle)"):
 // only those may be shown as running when the process used CPU meanwhile.

@@ -95,6 +95,8 @@ ProcessScanner::ProcessScanner()
       cores(QThread::idealThreadCount()) {
     if (ticksPerSecond <= 0)
         ticksPerSecond = 100;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    pageKb = pageSize > 0 ? pageSize / 1024 : 4;
 }
 
 QStringList ProcessScanner::desktopEntryFolders() {
@@ -115,8 +117,8 @@ void ProcessScanner::reloadPasswdIfChanged() {
                                                : QHash<QString, QString>();
 }
 
-QString ProcessScanner::userName(std::string_view uid) {
-    const QString name = userNames.value(QString::fromLatin1(uid.data(), int(uid.size())));
+QString ProcessScanner::userName(const QByteArray& uid) {
+    const QString name = userNames.value(QString::fromLatin1(uid));
     return name.isEmpty() ? QStringLiteral("Unknown") : name;
 }
 
@@ -149,7 +151,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         if (folder < 0)
             continue;
         const FdCloser folderCloser(folder);
-        if (!readWholeFile(folder, "status", statusBuffer) || !readWholeFile(folder, "stat", statBuffer))
+        if (!readWholeFile(folder, "stat", statBuffer))
             continue;
 
         const ProcessParser::StatFields stat = ProcessParser::parseStat(statBuffer);
@@ -159,16 +161,32 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         std::optional<double> share;
         if (stat.hasCpuTimes())
             share = cpuHistory.record(pid, stat.startTime, stat.userTicks + stat.systemTicks);
+        // Each process gets a full reading every tenth scan, the processes
+        // spread over the ten by ID so that no scan reads them all.
+        const bool fullReadingDue = (quint64(pid) + scanCount - 1) % fullReadingEvery == 0;
 
-        const ProcessParser::StatusFields status = ProcessParser::parseStatus(statusBuffer);
-        if (!filter.isEmpty() && status.uid != std::string_view(filter.constData(), size_t(filter.size())))
+        // The real user ID is only in the status file, which costs more than
+        // the stat file. It changes with the effective one (the folder's
+        // owner), so it is read again when that does, and at a full reading.
+        struct stat folderInfo;
+        const uint owner = ::fstat(folder, &folderInfo) == 0 ? uint(folderInfo.st_uid) : uint(-1);
+        QByteArray uid = fullReadingDue || !stat.hasCpuTimes() ? QByteArray() : cpuHistory.uid(pid, owner);
+        if (uid.isEmpty()) {
+            if (!readWholeFile(folder, "status", statusBuffer))
+                continue;
+            const std::string_view realUid = ProcessParser::realUid(statusBuffer);
+            uid = QByteArray(realUid.data(), int(realUid.size()));
+            if (stat.hasCpuTimes())
+                cpuHistory.setUid(pid, owner, uid);
+        }
+        if (!filter.isEmpty() && uid != filter)
             continue;
 
         DetailsProcess process;
         process.pid = QString::fromLatin1(entry->d_name);
-        process.user = userName(status.uid);
-        process.name = QString::fromUtf8(status.name.data(), int(status.name.size()));
-        process.state = QString::fromUtf8(status.state.data(), int(status.state.size()));
+        process.user = userName(uid);
+        process.name = ProcessParser::processName(stat.command);
+        process.state = ProcessParser::stateText(stat.state);
         process.startTime = stat.startTime;
         if (!stat.hasCpuTimes())
             process.cpuUsage = QStringLiteral("N/A");
@@ -176,7 +194,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
             process.cpuUsage = QString::number(share.value_or(0.0), 'f', 1);
         if (share && *share > 0.005 && ProcessParser::isSleepingState(process.state))
             process.state = QStringLiteral("R (running)");
-        process.memory = memoryText(folder, pid, stat, status, share);
+        process.memory = memoryText(folder, pid, stat, share, fullReadingDue);
         process.nice = stat.nice.isEmpty() ? QStringLiteral("0") : QString::fromLatin1(stat.nice);
         process.iconNames = iconResolver.iconNamesFor(process.name, process.user);
         processes.append(process);
@@ -187,33 +205,30 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
 }
 
 QString ProcessScanner::memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
-                                   const ProcessParser::StatusFields& status, std::optional<double> share) {
+                                   std::optional<double> share, bool fullReadingDue) {
     // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
     if (stat.isKernelThread())
         return ProcessParser::formatMemoryKb(0);
 
     // Reading smaps_rollup walks every page the process maps, and is most of
-    // a scan's cost. Between two readings the figure follows the process's
-    // resident anonymous memory, which the status file gives for free; a
-    // process that used no CPU keeps it as it was. Each process is read
-    // again every tenth scan, the processes spread over the ten by ID, so
-    // sharing that changed meanwhile is caught without a costly scan.
+    // a scan's cost. Between two full readings a process that used no CPU
+    // keeps its figure, and one that ran follows its resident anonymous
+    // memory, which statm gives cheaply. The full reading catches sharing
+    // that changed meanwhile.
     const std::optional<ProcessCpuHistory::MemoryReading> last = cpuHistory.memory(pid);
-    const bool readingDue = (quint64(pid) + scanCount - 1) % fullMemoryScanEvery == 0;
-    if (last && !readingDue) {
-        const bool followsAnon = status.anonKb >= 0 && last->anonKb >= 0;
-        const bool idle = share && *share == 0.0;
-        if (last->privateKb < 0 && (followsAnon || idle))
+    const bool idle = share && *share == 0.0;
+    if (last && !fullReadingDue && idle)
+        return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
+    const qint64 anonKb =
+        readWholeFile(folder, "statm", statmBuffer) ? ProcessParser::anonymousKb(statmBuffer, pageKb) : -1;
+    if (last && !fullReadingDue && anonKb >= 0 && last->anonKb >= 0) {
+        if (last->privateKb < 0)
             return QStringLiteral("N/A");
-        if (followsAnon)
-            return ProcessParser::formatMemoryKb(
-                std::max<qint64>(last->privateKb + status.anonKb - last->anonKb, 0));
-        if (idle)
-            return ProcessParser::formatMemoryKb(last->privateKb);
+        return ProcessParser::formatMemoryKb(std::max<qint64>(last->privateKb + anonKb - last->anonKb, 0));
     }
 
     ProcessCpuHistory::MemoryReading reading;
-    reading.anonKb = status.anonKb;
+    reading.anonKb = anonKb;
     if (readFile(folder, "smaps_rollup", smapsBuffer) != ReadResult::NotOpened)
         reading.privateKb = ProcessParser::privateMemoryKb(smapsBuffer);
     if (stat.hasCpuTimes())

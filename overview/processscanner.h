@@ -12,12 +12,12 @@
 
 #include <chrono>
 #include <optional>
-#include <string_view>
 
 // One walk over /proc: a DetailsProcess per process, with the CPU share
-// since the previous walk. Reads each process's status and stat, with plain
-// openat/read on its folder into reused buffers; smaps_rollup of a listed
-// process only every tenth walk (see memoryText).
+// since the previous walk. Reads each process's stat file, with plain
+// openat/read on its folder into reused buffers; the costlier status and
+// smaps_rollup files only when their figures may have changed, and at
+// least every tenth walk.
 // Not thread-safe: one scanner belongs to one thread.
 class ProcessScanner {
 public:
@@ -34,12 +34,12 @@ public:
     static QStringList desktopEntryFolders();
 
 private:
-    QString userName(std::string_view uid);
+    QString userName(const QByteArray& uid);
     QString memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
-                       const ProcessParser::StatusFields& status, std::optional<double> share);
+                       std::optional<double> share, bool fullReadingDue);
     void reloadPasswdIfChanged();
 
-    static constexpr unsigned fullMemoryScanEvery = 10;
+    static constexpr unsigned fullReadingEvery = 10;
 
     ProcessCpuHistory cpuHistory;
     unsigned scanCount = 0;
@@ -47,11 +47,13 @@ private:
     std::chrono::steady_clock::time_point lastScanTime;
     double ticksPerSecond;
     int cores;
+    qint64 pageKb = 4;
 
     QHash<QString, QString> userNames;
     qint64 passwdStamp = -2;
 
     QByteArray statusBuffer;
     QByteArray statBuffer;
+    QByteArray statmBuffer;
     QByteArray smapsBuffer;
 };

@@ -143,6 +143,10 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     const int currentRow = table->currentRow();
     const QTableWidgetItem* currentId = currentRow >= 0 ? table->item(currentRow, ColumnId) : nullptr;
     const QString selectedPid = currentId ? currentId->text() : QString();
+    // Neither the refill nor the selection may move the view: removing the
+    // current row scrolls to the next one.
+    QScrollBar* scrollBar = table->verticalScrollBar();
+    const int scrollValue = scrollBar->value();
 
     table->setUpdatesEnabled(false);
     // Rows stay where they are while they are filled; one sort at the end.
@@ -196,9 +200,6 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
             }
         }
     }
-    // Selecting must never move the view.
-    QScrollBar* scrollBar = table->verticalScrollBar();
-    const int scrollValue = scrollBar->value();
     // Through the selection model: selectRow() would follow the keyboard
     // modifiers held at the moment, and Ctrl would toggle the row off.
     QItemSelectionModel* selection = table->selectionModel();

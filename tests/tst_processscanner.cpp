@@ -70,17 +70,31 @@ private slots:
         QTEST(fields.startTime, "startTime");
     }
 
-    void statusFields() {
-        const QByteArray status = "Name:\tmy ) (prog \nNameless line\nState:\tT (stopped)\n"
-                                  "Uid:  no tab here\nUid:\t1000\t1001\t1002\t1003\nRssAnon:\t  2048 kB\n";
-        const ProcessParser::StatusFields fields = ProcessParser::parseStatus(status);
-        QCOMPARE(QByteArray(fields.name.data(), int(fields.name.size())), QByteArray("my ) (prog"));
-        QCOMPARE(QByteArray(fields.state.data(), int(fields.state.size())), QByteArray("T (stopped)"));
-        QCOMPARE(QByteArray(fields.uid.data(), int(fields.uid.size())), QByteArray("1000"));
-        QCOMPARE(fields.anonKb, qint64(2048));
-        const ProcessParser::StatusFields none = ProcessParser::parseStatus(QByteArray());
-        QVERIFY(none.name.empty() && none.uid.empty());
-        QCOMPARE(none.anonKb, qint64(-1));
+    void realUidAndStatm() {
+        const QByteArray status = "Name:\tx\nUid:  no tab here\nUid:\t1000\t1001\t1002\t1003\n";
+        QCOMPARE(QByteArray(ProcessParser::realUid(status).data(), 4), QByteArray("1000"));
+        QVERIFY(ProcessParser::realUid("Name:\tx\n").empty());
+        QCOMPARE(ProcessParser::anonymousKb("5000 1200 700 10 0 900 0\n", 4), qint64(2000));
+        QCOMPARE(ProcessParser::anonymousKb("", 4), qint64(-1));
+    }
+
+    // The name and state read from stat read as the status file shows them.
+    void nameAndState_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("plain") << QByteArray("1 (bash) S 0") << "bash"
+                               << "S (sleeping)";
+        QTest::newRow("blanks and escapes") << QByteArray("1 ( a\\b\nc ) t 0") << "a\\\\b\\nc"
+                                            << "t (tracing stop)";
+        QTest::newRow("worker") << QByteArray("1 (kworker/0:1-events) I 2") << "kworker/0:1-events"
+                                << "I (idle)";
+    }
+    void nameAndState() {
+        QFETCH(QByteArray, line);
+        const ProcessParser::StatFields stat = ProcessParser::parseStat(line);
+        QTEST(ProcessParser::processName(stat.command), "name");
+        QTEST(ProcessParser::stateText(stat.state), "state");
     }
 
     void memoryText_data() {
@@ -262,7 +276,8 @@ private slots:
     }
 
     // A stopped process that used CPU since the last scan stays stopped, and
-    // memory is re-read only for processes that ran, or at every tenth scan.
+    // memory is re-read for a process that ran (without statm to follow), or
+    // at every tenth scan.
     void busyStoppedProcessAndMemoryReuse() {
         QTemporaryDir root;
         QVERIFY(QProcess::execute("cp", {"-a", TestSupport::testDataPath("proc") + "/.", root.path()}) == 0);
