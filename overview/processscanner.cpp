@@ -22,10 +22,15 @@ enum class ReadResult { NotOpened, ReadFailed, Complete };
 // Reads a whole file into buffer, reusing its allocation. A process that
 // ends meanwhile shows as NotOpened or, for some files, ReadFailed with
 // whatever was read before.
-ReadResult readFile(int folder, const char* path, QByteArray& buffer) {
+// owner, when given, receives the file's owner.
+ReadResult readFile(int folder, const char* path, QByteArray& buffer, uint* owner = nullptr) {
     const int fd = ::openat(folder, path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return ReadResult::NotOpened;
+    if (owner) {
+        struct stat info;
+        *owner = ::fstat(fd, &info) == 0 ? uint(info.st_uid) : uint(-1);
+    }
     if (buffer.size() < 4096)
         buffer.resize(4096);
     int used = 0;
@@ -49,23 +54,31 @@ ReadResult readFile(int folder, const char* path, QByteArray& buffer) {
     return ok ? ReadResult::Complete : ReadResult::ReadFailed;
 }
 
-bool readWholeFile(int folder, const char* path, QByteArray& buffer) {
-    return readFile(folder, path, buffer) == ReadResult::Complete;
+bool readWholeFile(int folder, const char* path, QByteArray& buffer, uint* owner = nullptr) {
+    return readFile(folder, path, buffer, owner) == ReadResult::Complete;
 }
 
-// Closes a file descriptor when the scope ends.
-class FdCloser {
+// "<pid>/<file>", opened relative to /proc: one lookup of the process
+// folder per file, and no descriptor for the folder itself.
+class ProcessFilePath {
 public:
-    explicit FdCloser(int fd) : fd(fd) {}
-    ~FdCloser() {
-        if (fd >= 0)
-            ::close(fd);
+    explicit ProcessFilePath(const char* pidName) : length(qstrlen(pidName)) {
+        if (length + 16 < sizeof(path)) {
+            memcpy(path, pidName, length);
+            path[length++] = '/';
+        } else {
+            length = 0;
+        }
     }
-    FdCloser(const FdCloser&) = delete;
-    FdCloser& operator=(const FdCloser&) = delete;
+    bool isValid() const { return length > 0; }
+    const char* operator()(const char* file) {
+        qstrncpy(path + length, file, sizeof(path) - length);
+        return path;
+    }
 
 private:
-    int fd;
+    char path[64];
+    size_t length;
 };
 
 bool isProcessFolderName(const char* name) {
@@ -146,12 +159,9 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     while (const dirent* entry = ::readdir(dir)) {
         if ((entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) || !isProcessFolderName(entry->d_name))
             continue;
-        // The files are opened relative to the folder: one path lookup per process.
-        const int folder = ::openat(procFd, entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder < 0)
-            continue;
-        const FdCloser folderCloser(folder);
-        if (!readWholeFile(folder, "stat", statBuffer))
+        ProcessFilePath file(entry->d_name);
+        uint owner = uint(-1);
+        if (!file.isValid() || !readWholeFile(procFd, file("stat"), statBuffer, &owner))
             continue;
 
         const ProcessParser::StatFields stat = ProcessParser::parseStat(statBuffer);
@@ -166,13 +176,12 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         const bool fullReadingDue = (quint64(pid) + scanCount - 1) % fullReadingEvery == 0;
 
         // The real user ID is only in the status file, which costs more than
-        // the stat file. It changes with the effective one (the folder's
-        // owner), so it is read again when that does, and at a full reading.
-        struct stat folderInfo;
-        const uint owner = ::fstat(folder, &folderInfo) == 0 ? uint(folderInfo.st_uid) : uint(-1);
+        // the stat file. It changes with the effective one (the owner of the
+        // process's files), so it is read again when that does, and at a
+        // full reading.
         QByteArray uid = fullReadingDue || !stat.hasCpuTimes() ? QByteArray() : cpuHistory.uid(pid, owner);
         if (uid.isEmpty()) {
-            if (!readWholeFile(folder, "status", statusBuffer))
+            if (!readWholeFile(procFd, file("status"), statusBuffer))
                 continue;
             const std::string_view realUid = ProcessParser::realUid(statusBuffer);
             uid = QByteArray(realUid.data(), int(realUid.size()));
@@ -194,7 +203,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
             process.cpuUsage = QString::number(share.value_or(0.0), 'f', 1);
         if (share && *share > 0.005 && ProcessParser::isSleepingState(process.state))
             process.state = QStringLiteral("R (running)");
-        process.memory = memoryText(folder, pid, stat, share, fullReadingDue);
+        process.memory = memoryText(procFd, entry->d_name, pid, stat, share, fullReadingDue);
         process.nice = stat.nice.isEmpty() ? QStringLiteral("0") : QString::fromLatin1(stat.nice);
         process.iconNames = iconResolver.iconNamesFor(process.name, process.user);
         processes.append(process);
@@ -204,8 +213,10 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     return processes;
 }
 
-QString ProcessScanner::memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
-                                   std::optional<double> share, bool fullReadingDue) {
+QString ProcessScanner::memoryText(int procFd, const char* pidName, qint64 pid,
+                                   const ProcessParser::StatFields& stat, std::optional<double> share,
+                                   bool fullReadingDue) {
+    ProcessFilePath file(pidName);
     // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
     if (stat.isKernelThread())
         return ProcessParser::formatMemoryKb(0);
@@ -219,8 +230,9 @@ QString ProcessScanner::memoryText(int folder, qint64 pid, const ProcessParser::
     const bool idle = share && *share == 0.0;
     if (last && !fullReadingDue && idle)
         return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
-    const qint64 anonKb =
-        readWholeFile(folder, "statm", statmBuffer) ? ProcessParser::anonymousKb(statmBuffer, pageKb) : -1;
+    const qint64 anonKb = readWholeFile(procFd, file("statm"), statmBuffer)
+                              ? ProcessParser::anonymousKb(statmBuffer, pageKb)
+                              : -1;
     if (last && !fullReadingDue && anonKb >= 0 && last->anonKb >= 0) {
         if (last->privateKb < 0)
             return QStringLiteral("N/A");
@@ -229,7 +241,7 @@ QString ProcessScanner::memoryText(int folder, qint64 pid, const ProcessParser::
 
     ProcessCpuHistory::MemoryReading reading;
     reading.anonKb = anonKb;
-    if (readFile(folder, "smaps_rollup", smapsBuffer) != ReadResult::NotOpened)
+    if (readFile(procFd, file("smaps_rollup"), smapsBuffer) != ReadResult::NotOpened)
         reading.privateKb = ProcessParser::privateMemoryKb(smapsBuffer);
     if (stat.hasCpuTimes())
         cpuHistory.setMemory(pid, reading);

@@ -35,7 +35,7 @@ public:
 
 private:
     QString userName(const QByteArray& uid);
-    QString memoryText(int folder, qint64 pid, const ProcessParser::StatFields& stat,
+    QString memoryText(int procFd, const char* pidName, qint64 pid, const ProcessParser::StatFields& stat,
                        std::optional<double> share, bool fullReadingDue);
     void reloadPasswdIfChanged();
 
