@@ -6,7 +6,9 @@
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 #include <cstring>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcLogParsers, "tessmar.logs.parse", QtWarningMsg)
 
@@ -122,15 +124,16 @@ WrittenTime readWrittenTime(const QString& text) {
     return time;
 }
 
-// Fills timeKey of every record from its raw time. Lines come oldest first:
-// walking back from the newest one, a month that jumps forward by half a
-// year or more means the line was written the year before.
+// Fills timeKey of every record from its written time. Lines come oldest
+// first: walking back from the newest one, a month that jumps forward by half
+// a year or more means the line was written the year before.
 template <typename Record>
-void assignTimeKeys(QList<Record>& records, const QStringList& rawTimes, const TextLogContext& context) {
+void assignTimeKeys(QList<Record>& records, const std::vector<WrittenTime>& times,
+                    const TextLogContext& context) {
     int year = context.referenceYear;
     int laterMonth = context.referenceMonth;
     for (int i = records.size() - 1; i >= 0; --i) {
-        const WrittenTime time = readWrittenTime(rawTimes.at(i));
+        const WrittenTime& time = times[size_t(i)];
         if (time.month < 1 || time.month > 12 || time.seconds < 0)
             continue;
         if (time.year > 0) {
@@ -144,6 +147,47 @@ void assignTimeKeys(QList<Record>& records, const QStringList& rawTimes, const T
             records[i].timeKey = keyOf(firstOfMonth.addDays(time.day - 1), time.seconds);
     }
 }
+
+// A big log repeats its times, hosts and programs line after line: equal
+// texts share one string instead of every record holding its own copy.
+class SharedTexts {
+public:
+    QString share(const QString& text) {
+        const auto found = seen.constFind(text);
+        if (found != seen.constEnd())
+            return *found;
+        // Bounded, so a log of all-different names costs no more than before.
+        if (seen.size() < 4096)
+            seen.insert(text);
+        return text;
+    }
+
+private:
+    QSet<QString> seen;
+};
+
+// The shown time and the sort time of consecutive lines, which mostly
+// repeat the time of the line before.
+class LineTimes {
+public:
+    void add(const QString& written, QString* shown) {
+        if (written != lastWritten) {
+            lastWritten = written;
+            lastShown = formatTimestamp(written);
+            lastTime = readWrittenTime(written);
+        }
+        *shown = lastShown;
+        times.push_back(lastTime);
+    }
+    template <typename Record> void assignKeys(QList<Record>& records, const TextLogContext& context) {
+        assignTimeKeys(records, times, context);
+    }
+
+private:
+    QString lastWritten, lastShown;
+    WrittenTime lastTime;
+    std::vector<WrittenTime> times;
+};
 
 // Tries the preferred line format first and the other one after it.
 struct FormatPair {
@@ -273,7 +317,8 @@ QString stripPid(const QString& tag) {
 
 QList<DetailsLogsSysLog> parseSysLog(const QByteArray& text, const TextLogContext& context) {
     QList<DetailsLogsSysLog> records;
-    QStringList rawTimes;
+    LineTimes times;
+    SharedTexts services;
     const FormatPair pair = formats(context, sysLogIso(), sysLogClassic());
     forEachLine(text, [&](const QString& line) {
         bool iso = false;
@@ -284,21 +329,20 @@ QList<DetailsLogsSysLog> parseSysLog(const QByteArray& text, const TextLogContex
         record.message = match.captured(iso ? 5 : 4);
         if (isThemeNoise(record.message))
             return;
-        const QString time = match.captured(1);
-        record.timestamp = formatTimestamp(time);
-        record.service = stripPid(match.captured(3));
+        times.add(match.captured(1), &record.timestamp);
+        record.service = services.share(stripPid(match.captured(3)));
         record.severity = classifySeverity(record.message);
         record.icon = severityIcon(record.severity);
         records.append(record);
-        rawTimes.append(time);
     });
-    assignTimeKeys(records, rawTimes, context);
+    times.assignKeys(records, context);
     return records;
 }
 
 QList<DetailsLogsAuthLog> parseAuthLog(const QByteArray& text, const TextLogContext& context) {
     QList<DetailsLogsAuthLog> records;
-    QStringList rawTimes;
+    LineTimes times;
+    SharedTexts names;
     const FormatPair pair = formats(context, authLogIso(), authLogClassic());
     forEachLine(text, [&](const QString& line) {
         bool iso = false;
@@ -309,23 +353,22 @@ QList<DetailsLogsAuthLog> parseAuthLog(const QByteArray& text, const TextLogCont
         record.message = match.captured(iso ? 5 : 4).trimmed();
         if (isThemeNoise(record.message))
             return;
-        const QString time = match.captured(1);
-        record.timestamp = formatTimestamp(time);
-        record.hostname = match.captured(2);
-        record.service = match.captured(3);
+        times.add(match.captured(1), &record.timestamp);
+        record.hostname = names.share(match.captured(2));
+        record.service = names.share(match.captured(3));
         record.severity = classifySeverity(record.message);
         record.icon = severityIcon(record.severity);
         records.append(record);
-        rawTimes.append(time);
     });
-    assignTimeKeys(records, rawTimes, context);
+    times.assignKeys(records, context);
     return records;
 }
 
 QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogContext& context) {
     static const QRegularExpression componentPattern = compiled("^(\\S+(\\[[^\\]]+\\])?): (.+)");
     QList<DetailsLogsKernLog> records;
-    QStringList rawTimes;
+    LineTimes times;
+    SharedTexts names;
     const FormatPair pair = formats(context, kernLogIso(), kernLogClassic());
     forEachLine(text, [&](const QString& line) {
         bool iso = false;
@@ -333,14 +376,13 @@ QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogCont
         if (!match.hasMatch())
             return;
         DetailsLogsKernLog record;
-        const QString time = match.captured(1);
-        record.timestamp = formatTimestamp(time);
-        record.hostname = match.captured(2);
+        times.add(match.captured(1), &record.timestamp);
+        record.hostname = names.share(match.captured(2));
         record.kernelTime = match.captured(3);
         const QString kernelText = match.captured(4).trimmed();
         const QRegularExpressionMatch component = componentPattern.match(kernelText);
         if (component.hasMatch()) {
-            record.component = component.captured(1).trimmed();
+            record.component = names.share(component.captured(1).trimmed());
             record.message = component.captured(3).trimmed();
         } else {
             record.component = QStringLiteral("Unknown");
@@ -349,9 +391,8 @@ QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogCont
         record.severity = classifySeverity(record.message);
         record.icon = severityIcon(record.severity);
         records.append(record);
-        rawTimes.append(time);
     });
-    assignTimeKeys(records, rawTimes, context);
+    times.assignKeys(records, context);
     return records;
 }
 

@@ -2,11 +2,11 @@
 
 #include "elidetextdelegate.h"
 #include "loadingoverlay.h"
+#include "logcellitem.h"
+#include "logsearchindex.h"
 #include "mainwindow.h"
 #include "numerictablewidgetitem.h"
-#include "textfinder.h"
 #include "themecolors.h"
-#include "timesortingtablewidgetitem.h"
 #include "ui_mainwindow.h"
 #include "userrolesortingtablewidgetitem.h"
 #include "workerlogs.h"
@@ -18,6 +18,8 @@
 #include <QLoggingCategory>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <numeric>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcTabLogs, "tessmar.logs.tab", QtWarningMsg)
@@ -37,7 +39,6 @@ struct TableLayout {
     int stretchColumn;
     int hiddenColumn; // -1 for none
     Qt::SortOrder startOrder;
-    std::vector<int> searchedColumns;
     bool sortsAfterFill;
 };
 
@@ -49,7 +50,6 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          2,
          -1,
          Qt::DescendingOrder,
-         {1, 2},
          true},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Timestamp"), 140},
           {QT_TRANSLATE_NOOP("TabLogs", "Hostname"), 100},
@@ -58,7 +58,6 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          3,
          1,
          Qt::DescendingOrder,
-         {2, 3},
          true},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Timestamp"), 150},
           {QT_TRANSLATE_NOOP("TabLogs", "Hostname"), 100},
@@ -67,19 +66,16 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          3,
          1,
          Qt::DescendingOrder,
-         {2, 3},
          true},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Timestamp"), 130}, {QT_TRANSLATE_NOOP("TabLogs", "Message"), 0}},
          1,
          -1,
          Qt::AscendingOrder,
-         {1},
          true},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Status"), 100}, {QT_TRANSLATE_NOOP("TabLogs", "Message"), 0}},
          1,
          -1,
          Qt::AscendingOrder,
-         {1},
          false},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Username"), 80},
           {QT_TRANSLATE_NOOP("TabLogs", "Logins"), 62},
@@ -91,7 +87,6 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          6,
          -1,
          Qt::AscendingOrder,
-         {0},
          false},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Timestamp"), 170},
           {QT_TRANSLATE_NOOP("TabLogs", "Action"), 80},
@@ -100,7 +95,6 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          3,
          -1,
          Qt::AscendingOrder,
-         {2},
          true},
         {{{QT_TRANSLATE_NOOP("TabLogs", "Timestamp"), 140},
           {QT_TRANSLATE_NOOP("TabLogs", "Action"), 70},
@@ -110,7 +104,6 @@ const TableLayout& layoutOf(TabLogs::Page page) {
          2,
          -1,
          Qt::AscendingOrder,
-         {2},
          true},
     };
     return layouts[page];
@@ -131,29 +124,41 @@ const std::array<QString, 3>& kindWordsOf(TabLogs::Page page) {
     return severities;
 }
 
-std::array<QBrush, 3> severityBrushes() {
-    return {QBrush(TabLogs::severityColor(0)), QBrush(TabLogs::severityColor(1)),
-            QBrush(TabLogs::severityColor(2))};
+LogCellItem::Look severityLook(int severity) {
+    return severity == 1   ? LogCellItem::Warning
+           : severity == 2 ? LogCellItem::Error
+                           : LogCellItem::Information;
 }
 
-const QBrush& brushOf(const std::array<QBrush, 3>& brushes, int severity) {
-    return brushes[severity == 1 || severity == 2 ? severity : 0];
+quint8 severityKind(int severity) {
+    return severity == 1 || severity == 2 ? quint8(severity) : quint8(0);
 }
 
-// Row colours by package action, computed once per fill.
-struct ActionBrushes {
-    QBrush green = statusColorGreen(), amber = statusColorAmber(), red = statusColorRed(),
-           blue = statusColorBlue();
-    const QBrush& of(const QString& action) const {
-        if (action == QLatin1String("install"))
-            return green;
-        if (action == QLatin1String("upgrade") || action == QLatin1String("update"))
-            return amber;
-        if (action == QLatin1String("remove") || action == QLatin1String("uninstall"))
-            return red;
-        return blue;
-    }
-};
+// dpkg installs, upgrades and removes; Flatpak installs, updates and uninstalls.
+LogCellItem::Look actionLook(const QString& action) {
+    if (action == QLatin1String("install"))
+        return LogCellItem::Install;
+    if (action == QLatin1String("upgrade") || action == QLatin1String("update"))
+        return LogCellItem::Upgrade;
+    if (action == QLatin1String("remove") || action == QLatin1String("uninstall"))
+        return LogCellItem::Remove;
+    return LogCellItem::OtherAction;
+}
+
+quint8 actionKind(TabLogs::Page page, const QString& action) {
+    const std::array<QString, 3>& words = kindWordsOf(page);
+    const QString lowered = action.toLower();
+    for (size_t i = 0; i < words.size(); ++i)
+        if (words[i] == lowered)
+            return quint8(i);
+    return LogSearchIndex::NoKind;
+}
+
+void putRow(QTableWidget* table, int row, std::initializer_list<QTableWidgetItem*> items) {
+    int column = 0;
+    for (QTableWidgetItem* item : items)
+        table->setItem(row, column++, item);
+}
 } // namespace
 
 TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
@@ -305,6 +310,8 @@ void TabLogs::setupTables() {
         if (layout.hiddenColumn >= 0)
             logTable->setColumnHidden(layout.hiddenColumn, true);
         logTable->horizontalHeader()->setSortIndicator(0, layout.startOrder);
+        connect(logTable->model(), &QAbstractItemModel::layoutChanged, this,
+                [this, page] { pages[page].rowsMoved = true; });
         delegates[page] = std::make_unique<ElideTextDelegate>();
         logTable->setItemDelegate(delegates[page].get());
     }
@@ -323,7 +330,35 @@ QColor TabLogs::severityColor(int severity) {
 }
 
 QColor TabLogs::actionColor(const QString& action) {
-    return ActionBrushes().of(action).color();
+    switch (actionLook(action)) {
+    case LogCellItem::Install:
+        return statusColorGreen();
+    case LogCellItem::Upgrade:
+        return statusColorAmber();
+    case LogCellItem::Remove:
+        return statusColorRed();
+    default:
+        return statusColorBlue();
+    }
+}
+
+void TabLogs::refreshLooks() {
+    const auto set = [](LogCellItem::Look look, const QColor& colour, const QIcon& icon,
+                        const QString& kind) {
+        LogRowLook& shared = LogCellItem::look(look);
+        shared.background = QBrush(colour);
+        shared.icon = icon;
+        shared.kind = kind;
+    };
+    set(LogCellItem::Information, severityColor(0), informationIcon, QStringLiteral("information"));
+    set(LogCellItem::Warning, severityColor(1), warningIcon, QStringLiteral("warning"));
+    set(LogCellItem::Error, severityColor(2), errorIcon, QStringLiteral("error"));
+    set(LogCellItem::Install, actionColor(QStringLiteral("install")), addIcon, QString());
+    set(LogCellItem::Upgrade, actionColor(QStringLiteral("upgrade")), upgradeIcon, QString());
+    set(LogCellItem::Remove, actionColor(QStringLiteral("remove")), removeIcon, QString());
+    set(LogCellItem::OtherAction, actionColor(QString()), otherIcon, QString());
+    set(LogCellItem::Calm, severityColor(0), QIcon(), QString());
+    set(LogCellItem::Alarm, severityColor(2), QIcon(), QString());
 }
 
 void TabLogs::applyLabelColours() {
@@ -400,7 +435,8 @@ void TabLogs::onTabsShown() {
     qCDebug(lcTabLogs) << "Logs tabs are now shown! Tab " << index << " is open.";
 }
 
-void TabLogs::fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow) {
+void TabLogs::fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow,
+                   const RecordLess& recordLess) {
     PageState& state = pages[page];
     if (state.filling) {
         // Arrived through the events a fill lets run: the newest answer wins
@@ -409,7 +445,7 @@ void TabLogs::fill(Page page, int total, const std::function<void()>& again, con
         return;
     }
     state.filling = true;
-    const bool completed = fillRows(page, total, buildRow);
+    const bool completed = fillRows(page, total, buildRow, recordLess);
     state.filling = false;
     if (!completed || state.pending) {
         const std::function<void()> next = std::move(state.pending);
@@ -420,23 +456,59 @@ void TabLogs::fill(Page page, int total, const std::function<void()>& again, con
     finishFill(page);
 }
 
-bool TabLogs::fillRows(Page page, int total, const RowBuilder& buildRow) {
+bool TabLogs::fillRows(Page page, int total, const RowBuilder& buildRow, const RecordLess& recordLess) {
     PageState& state = pages[page];
     QTableWidget* table = state.table;
+    QHeaderView* header = table->horizontalHeader();
     const QTableWidgetItem* current =
         table->currentRow() >= 0 ? table->item(table->currentRow(), 0) : nullptr;
     const bool hadCurrent = current != nullptr;
     const QString remembered = current ? current->text() : QString();
 
+    refreshLooks();
     state.notice->hide();
     table->setUpdatesEnabled(false);
     table->setSortingEnabled(false);
     table->setRowCount(0);
+    state.search.clear();
+    state.search.reserve(total);
+    state.fillRowOfRow.clear();
+    state.rowsMoved = false;
+
+    // Rows sorted by the first column are built in that order: sorting a
+    // big table afterwards needs far more memory than the rows themselves.
+    // Sorting is switched on while the table is empty, and the indicator is
+    // parked while rows go in, so no insertion is sorted one by one.
+    const bool sortsAfterFill = layoutOf(page).sortsAfterFill;
+    const int sortColumn = header->sortIndicatorSection();
+    const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
+    const bool presorted = sortsAfterFill && recordLess && sortColumn == 0;
+    std::vector<int> order(static_cast<size_t>(total));
+    std::iota(order.begin(), order.end(), 0);
+    const bool clickable = header->sectionsClickable();
+    if (presorted) {
+        if (sortOrder == Qt::DescendingOrder)
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return recordLess(b, a); });
+        else
+            std::stable_sort(order.begin(), order.end(), recordLess);
+        table->setSortingEnabled(true);
+        const QSignalBlocker quiet(header);
+        header->setSortIndicator(-1, sortOrder);
+        header->setSectionsClickable(false);
+    }
+    const auto restoreHeader = [&] {
+        if (!presorted)
+            return;
+        const QSignalBlocker quiet(header);
+        header->setSortIndicator(sortColumn, sortOrder);
+        header->setSectionsClickable(clickable);
+    };
+
     table->setRowCount(total);
     QElapsedTimer sinceYield;
     sinceYield.start();
     for (int row = 0; row < total; ++row) {
-        buildRow(row);
+        buildRow(row, order[size_t(row)]);
         if (row % 100 != 0)
             continue;
         overlays[page]->setProgress(int((qint64(row) + 1) * 100 / total));
@@ -447,15 +519,18 @@ bool TabLogs::fillRows(Page page, int total, const RowBuilder& buildRow) {
             table->setUpdatesEnabled(false);
             sinceYield.restart();
             if (state.pending) {
+                restoreHeader();
                 table->setUpdatesEnabled(true);
                 return false;
             }
         }
     }
+    std::vector<int>().swap(order);
+    restoreHeader();
     table->setUpdatesEnabled(true);
-    if (layoutOf(page).sortsAfterFill)
+    if (sortsAfterFill && !presorted)
         table->setSortingEnabled(true);
-    filterPage(page);
+    applyFilter(page);
 
     if (hadCurrent) {
         int found = -1;
@@ -500,210 +575,190 @@ void TabLogs::showUnavailable(Page page, const QString& reason) {
     qWarning().noquote() << "Logs page" << page << "has no data:" << reason;
     PageState& state = pages[page];
     state.table->setRowCount(0);
+    state.search.clear();
+    state.fillRowOfRow.clear();
     state.count->setText(QStringLiteral("0"));
     state.notice->setText(reason);
     state.notice->show();
     finishFill(page);
 }
 
-QTableWidgetItem* TabLogs::kindItem(QTableWidgetItem* item, int severity) const {
-    static const QString information = QStringLiteral("information"), warning = QStringLiteral("warning"),
-                         error = QStringLiteral("error");
-    if (severity == 0) {
-        item->setIcon(informationIcon);
-        item->setData(Qt::UserRole, information);
-    } else if (severity == 1) {
-        item->setIcon(warningIcon);
-        item->setData(Qt::UserRole, warning);
-    } else {
-        item->setIcon(errorIcon);
-        item->setData(Qt::UserRole, error);
-    }
-    return item;
-}
-
 namespace {
-void putRow(QTableWidget* table, int row, std::initializer_list<QTableWidgetItem*> items,
-            const QBrush& brush) {
-    int column = 0;
-    for (QTableWidgetItem* item : items) {
-        item->setBackground(brush);
-        table->setItem(row, column++, item);
-    }
+// Month-name times sort by the key the parser gave them, equal keys by text.
+template <typename Record> bool earlier(const Record& a, const Record& b) {
+    return a.timeKey != b.timeKey ? a.timeKey < b.timeKey : a.timestamp < b.timestamp;
 }
 } // namespace
 
-void TabLogs::onSysLogDataReady(const QList<DetailsLogsSysLog>& detailsLogsSysLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onSysLogDataReady(const QList<DetailsLogsSysLog>& records) {
     QTableWidget* table = pages[SysLog].table;
+    LogSearchIndex& search = pages[SysLog].search;
     fill(
-        SysLog, detailsLogsSysLog.size(), [this, detailsLogsSysLog] { onSysLogDataReady(detailsLogsSysLog); },
-        [&](int row) {
-            const DetailsLogsSysLog& record = detailsLogsSysLog.at(row);
-            putRow(
-                table, row,
-                {kindItem(new TimeSortingTableWidgetItem(record.timestamp, record.timeKey), record.severity),
-                 new QTableWidgetItem(record.service), new QTableWidgetItem(record.message)},
-                brushOf(brushes, record.severity));
-        });
+        SysLog, records.size(), [this, records] { onSysLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsSysLog& record = records.at(at);
+            const LogCellItem::Look look = severityLook(record.severity);
+            putRow(table, row,
+                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
+                    new LogCellItem(record.service, look), new LogCellItem(record.message, look)});
+            search.addRow({&record.service, &record.message}, severityKind(record.severity));
+        },
+        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
 }
 
-void TabLogs::onAuthLogDataReady(const QList<DetailsLogsAuthLog>& detailsLogAuthLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onAuthLogDataReady(const QList<DetailsLogsAuthLog>& records) {
     QTableWidget* table = pages[AuthLog].table;
+    LogSearchIndex& search = pages[AuthLog].search;
     fill(
-        AuthLog, detailsLogAuthLog.size(),
-        [this, detailsLogAuthLog] { onAuthLogDataReady(detailsLogAuthLog); },
-        [&](int row) {
-            const DetailsLogsAuthLog& record = detailsLogAuthLog.at(row);
-            putRow(
-                table, row,
-                {kindItem(new TimeSortingTableWidgetItem(record.timestamp, record.timeKey), record.severity),
-                 new QTableWidgetItem(record.hostname), new QTableWidgetItem(record.service),
-                 new QTableWidgetItem(record.message)},
-                brushOf(brushes, record.severity));
-        });
+        AuthLog, records.size(), [this, records] { onAuthLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsAuthLog& record = records.at(at);
+            const LogCellItem::Look look = severityLook(record.severity);
+            putRow(table, row,
+                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
+                    new LogCellItem(record.hostname, look), new LogCellItem(record.service, look),
+                    new LogCellItem(record.message, look)});
+            search.addRow({&record.service, &record.message}, severityKind(record.severity));
+        },
+        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
 }
 
-void TabLogs::onKernLogDataReady(const QList<DetailsLogsKernLog>& detailsLogKernLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onKernLogDataReady(const QList<DetailsLogsKernLog>& records) {
     QTableWidget* table = pages[KernLog].table;
+    LogSearchIndex& search = pages[KernLog].search;
     fill(
-        KernLog, detailsLogKernLog.size(),
-        [this, detailsLogKernLog] { onKernLogDataReady(detailsLogKernLog); },
-        [&](int row) {
-            const DetailsLogsKernLog& record = detailsLogKernLog.at(row);
-            putRow(
-                table, row,
-                {kindItem(new TimeSortingTableWidgetItem(record.timestamp, record.timeKey), record.severity),
-                 new QTableWidgetItem(record.hostname), new QTableWidgetItem(record.component),
-                 new QTableWidgetItem(record.message)},
-                brushOf(brushes, record.severity));
-        });
+        KernLog, records.size(), [this, records] { onKernLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsKernLog& record = records.at(at);
+            const LogCellItem::Look look = severityLook(record.severity);
+            putRow(table, row,
+                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
+                    new LogCellItem(record.hostname, look), new LogCellItem(record.component, look),
+                    new LogCellItem(record.message, look)});
+            search.addRow({&record.component, &record.message}, severityKind(record.severity));
+        },
+        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
 }
 
-void TabLogs::onDmesgLogDataReady(const QList<DetailsLogsDmesgLog>& detailsLogDmesgLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onDmesgLogDataReady(const QList<DetailsLogsDmesgLog>& records) {
     QTableWidget* table = pages[DmesgLog].table;
+    LogSearchIndex& search = pages[DmesgLog].search;
     fill(
-        DmesgLog, detailsLogDmesgLog.size(),
-        [this, detailsLogDmesgLog] { onDmesgLogDataReady(detailsLogDmesgLog); },
-        [&](int row) {
-            const DetailsLogsDmesgLog& record = detailsLogDmesgLog.at(row);
+        DmesgLog, records.size(), [this, records] { onDmesgLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsDmesgLog& record = records.at(at);
+            const LogCellItem::Look look = severityLook(record.severity);
+            // Seconds since boot, to the microsecond dmesg prints.
+            const auto micros =
+                qint64(NumericTableWidgetItem::toNumericValue(record.timestamp.trimmed()) * 1e6);
             putRow(table, row,
-                   {kindItem(new NumericTableWidgetItem(record.timestamp), record.severity),
-                    new QTableWidgetItem(record.message)},
-                   brushOf(brushes, record.severity));
+                   {new LogLeadingItem(record.timestamp, look, row, micros),
+                    new LogCellItem(record.message, look)});
+            search.addRow({&record.message}, severityKind(record.severity));
         });
 }
 
-void TabLogs::onBootLogDataReady(const QList<DetailsLogsBootLog>& detailsLogBootLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onBootLogDataReady(const QList<DetailsLogsBootLog>& records) {
     QTableWidget* table = pages[BootLog].table;
+    LogSearchIndex& search = pages[BootLog].search;
     fill(
-        BootLog, detailsLogBootLog.size(),
-        [this, detailsLogBootLog] { onBootLogDataReady(detailsLogBootLog); },
-        [&](int row) {
-            const DetailsLogsBootLog& record = detailsLogBootLog.at(row);
+        BootLog, records.size(), [this, records] { onBootLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsBootLog& record = records.at(at);
+            const LogCellItem::Look look = severityLook(record.severity);
             putRow(table, row,
-                   {kindItem(new QTableWidgetItem(record.status), record.severity),
-                    new QTableWidgetItem(record.message)},
-                   brushOf(brushes, record.severity));
+                   {new LogLeadingItem(record.status, look, row), new LogCellItem(record.message, look)});
+            search.addRow({&record.message}, severityKind(record.severity));
         });
 }
 
-void TabLogs::onFailLogDataReady(const QList<DetailsLogsFailLog>& detailsLogFailLog) {
-    const auto brushes = severityBrushes();
+void TabLogs::onFailLogDataReady(const QList<DetailsLogsFailLog>& records) {
     QTableWidget* table = pages[FailLog].table;
+    LogSearchIndex& search = pages[FailLog].search;
     fill(
-        FailLog, detailsLogFailLog.size(),
-        [this, detailsLogFailLog] { onFailLogDataReady(detailsLogFailLog); },
-        [&](int row) {
-            const DetailsLogsFailLog& record = detailsLogFailLog.at(row);
-            QTableWidgetItem* numbers[] = {new QTableWidgetItem(QString::number(record.logins)),
-                                           new QTableWidgetItem(record.loggedIn ? tr("Yes") : tr("No")),
-                                           new QTableWidgetItem(record.timeSpent),
-                                           new QTableWidgetItem(QString::number(record.failedLogins)),
-                                           new QTableWidgetItem(QString::number(record.maxFails))};
+        FailLog, records.size(), [this, records] { onFailLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsFailLog& record = records.at(at);
+            const LogCellItem::Look look = record.failedLogins < 1 ? LogCellItem::Calm : LogCellItem::Alarm;
+            QTableWidgetItem* numbers[] = {new LogCellItem(QString::number(record.logins), look),
+                                           new LogCellItem(record.loggedIn ? tr("Yes") : tr("No"), look),
+                                           new LogCellItem(record.timeSpent, look),
+                                           new LogCellItem(QString::number(record.failedLogins), look),
+                                           new LogCellItem(QString::number(record.maxFails), look)};
             for (QTableWidgetItem* item : numbers)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             putRow(table, row,
-                   {new QTableWidgetItem(record.username), numbers[0], numbers[1], numbers[2], numbers[3],
-                    numbers[4], new QTableWidgetItem(record.lastLogin)},
-                   brushOf(brushes, record.failedLogins < 1 ? 0 : 2));
+                   {new LogLeadingItem(record.username, look, row), numbers[0], numbers[1], numbers[2],
+                    numbers[3], numbers[4], new LogCellItem(record.lastLogin, look)});
+            search.addRow({&record.username}, LogSearchIndex::NoKind);
         });
 }
 
-void TabLogs::onDpkgLogDataReady(const QList<DetailsLogsDpkgLog>& detailsLogDpkgLog) {
-    const ActionBrushes brushes;
+void TabLogs::onDpkgLogDataReady(const QList<DetailsLogsDpkgLog>& records) {
     QTableWidget* table = pages[DpkgLog].table;
+    LogSearchIndex& search = pages[DpkgLog].search;
     fill(
-        DpkgLog, detailsLogDpkgLog.size(),
-        [this, detailsLogDpkgLog] { onDpkgLogDataReady(detailsLogDpkgLog); },
-        [&](int row) {
-            const DetailsLogsDpkgLog& record = detailsLogDpkgLog.at(row);
-            auto* time = new QTableWidgetItem(record.timestamp);
-            time->setIcon(record.action == QLatin1String("install")   ? addIcon
-                          : record.action == QLatin1String("remove")  ? removeIcon
-                          : record.action == QLatin1String("upgrade") ? upgradeIcon
-                                                                      : otherIcon);
+        DpkgLog, records.size(), [this, records] { onDpkgLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsDpkgLog& record = records.at(at);
+            const LogCellItem::Look look = actionLook(record.action);
             putRow(table, row,
-                   {time, new QTableWidgetItem(record.action), new QTableWidgetItem(record.packageName),
-                    new QTableWidgetItem(record.version)},
-                   brushes.of(record.action));
+                   {new LogLeadingItem(record.timestamp, look, row), new LogCellItem(record.action, look),
+                    new LogCellItem(record.packageName, look), new LogCellItem(record.version, look)});
+            search.addRow({&record.packageName}, actionKind(DpkgLog, record.action));
         });
 }
 
-void TabLogs::onFlatpakLogDataReady(const QList<DetailsLogsFlatpakLog>& detailsLogFlatpakLog) {
-    const ActionBrushes brushes;
+void TabLogs::onFlatpakLogDataReady(const QList<DetailsLogsFlatpakLog>& records) {
     QTableWidget* table = pages[FlatpakLog].table;
+    LogSearchIndex& search = pages[FlatpakLog].search;
     fill(
-        FlatpakLog, detailsLogFlatpakLog.size(),
-        [this, detailsLogFlatpakLog] { onFlatpakLogDataReady(detailsLogFlatpakLog); },
-        [&](int row) {
-            const DetailsLogsFlatpakLog& record = detailsLogFlatpakLog.at(row);
+        FlatpakLog, records.size(), [this, records] { onFlatpakLogDataReady(records); },
+        [&](int row, int at) {
+            const DetailsLogsFlatpakLog& record = records.at(at);
+            const LogCellItem::Look look = actionLook(record.action);
             auto* time = new UserRoleSortingTableWidgetItem(record.timestamp);
             time->setData(Qt::UserRole, record.id);
-            time->setIcon(record.action == QLatin1String("install")     ? addIcon
-                          : record.action == QLatin1String("uninstall") ? removeIcon
-                          : record.action == QLatin1String("update")    ? upgradeIcon
-                                                                        : otherIcon);
+            time->setData(LogLeadingItem::FillRowRole, row);
+            time->setIcon(LogCellItem::look(look).icon);
+            time->setBackground(LogCellItem::look(look).background);
             putRow(table, row,
-                   {time, new QTableWidgetItem(record.action), new QTableWidgetItem(record.appId),
-                    new QTableWidgetItem(record.version), new QTableWidgetItem(record.type)},
-                   brushes.of(record.action));
+                   {time, new LogCellItem(record.action, look), new LogCellItem(record.appId, look),
+                    new LogCellItem(record.version, look), new LogCellItem(record.type, look)});
+            search.addRow({&record.appId}, actionKind(FlatpakLog, record.action));
         });
 }
 
 void TabLogs::filterPage(Page page) {
+    // A running fill filters its rows when it ends.
+    if (!pages[page].filling)
+        applyFilter(page);
+}
+
+void TabLogs::applyFilter(Page page) {
     PageState& state = pages[page];
     QTableWidget* table = state.table;
-    const QString text = state.filter->text().trimmed();
-    const std::vector<int>& searched = layoutOf(page).searchedColumns;
-    QStringList hiddenKinds;
+    bool kindShown[LogSearchIndex::NoKind + 1] = {true, true, true, true};
     if (page != FailLog)
         for (int i = 0; i < 3; ++i)
-            if (!state.kinds[i]->isChecked())
-                hiddenKinds << kindWordsOf(page)[size_t(i)];
-    const bool kindFromAction = page == DpkgLog || page == FlatpakLog;
+            kindShown[i] = state.kinds[i]->isChecked();
+    const std::vector<bool> holding = state.search.rowsHolding(state.filter->text().trimmed());
+    if (state.rowsMoved) {
+        // Sorted since the fill: learn once where each filled row went.
+        state.fillRowOfRow.assign(size_t(table->rowCount()), -1);
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (const QTableWidgetItem* item = table->item(row, 0))
+                state.fillRowOfRow[size_t(row)] = item->data(LogLeadingItem::FillRowRole).toInt();
+        state.rowsMoved = false;
+    }
 
-    const TextFinder finder(text);
-
-    // Hiding rows one by one with painting on costs a layout per row.
+    // Only rows whose state changes are touched, with painting off.
     table->setUpdatesEnabled(false);
     int visible = 0;
+    const int filled = state.search.rowCount();
     for (int row = 0; row < table->rowCount(); ++row) {
-        bool show = text.isEmpty();
-        for (size_t i = 0; i < searched.size() && !show; ++i) {
-            const QTableWidgetItem* item = table->item(row, searched[i]);
-            show = item && finder.foundIn(item->text());
-        }
-        if (show && !hiddenKinds.isEmpty()) {
-            QString kind;
-            if (const QTableWidgetItem* item = table->item(row, kindFromAction ? 1 : 0))
-                kind = kindFromAction ? item->text().toLower() : item->data(Qt::UserRole).toString();
-            show = !hiddenKinds.contains(kind);
-        }
+        const int at = state.fillRowOfRow.empty() ? row : state.fillRowOfRow[size_t(row)];
+        const bool show = at >= 0 && at < filled && holding[size_t(at)] && kindShown[state.search.kindOf(at)];
         if (table->isRowHidden(row) == show)
             table->setRowHidden(row, !show);
         visible += show ? 1 : 0;

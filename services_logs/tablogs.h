@@ -1,6 +1,7 @@
 #pragma once
 
 #include "detailslogs.h"
+#include "logsearchindex.h"
 
 #include <QIcon>
 #include <QWidget>
@@ -79,21 +80,30 @@ private:
         // The newest answer that arrived while a fill of the page ran; it
         // replaces that fill as soon as the fill yields.
         std::function<void()> pending;
+        // The searched text and kind of each row, in fill order.
+        LogSearchIndex search;
+        // Once the user sorted the table: the fill row of each row.
+        std::vector<int> fillRowOfRow;
+        bool rowsMoved = false;
     };
-    // Builds the cells of one row.
-    using RowBuilder = std::function<void(int row)>;
+    // Builds the cells of one row from one record, and its search entry.
+    using RowBuilder = std::function<void(int row, int record)>;
+    // Orders two records as the first column sorts them.
+    using RecordLess = std::function<bool(int, int)>;
 
     void setupPages();
     void setupTables();
     void requestPage(Page page);
     void reloadPage(Page page);
-    void fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow);
-    bool fillRows(Page page, int total, const RowBuilder& buildRow);
+    void fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow,
+              const RecordLess& recordLess = nullptr);
+    bool fillRows(Page page, int total, const RowBuilder& buildRow, const RecordLess& recordLess);
     void finishFill(Page page);
     void showUnavailable(Page page, const QString& reason);
     void filterPage(Page page);
+    void applyFilter(Page page);
     void applyLabelColours();
-    QTableWidgetItem* kindItem(QTableWidgetItem* item, int severity) const;
+    void refreshLooks();
 
     void filterSysLogTable() { filterPage(SysLog); }
     void filterAuthLogTable() { filterPage(AuthLog); }

@@ -1,4 +1,5 @@
 #include "logparsers.h"
+#include "logsearchindex.h"
 #include "testsupport.h"
 
 #include <QRandomGenerator>
@@ -64,26 +65,6 @@ private slots:
         QFETCH(bool, iso);
         QCOMPARE(debianMajorVersion(debianVersion), major);
         QCOMPARE(preferredFormat(major) == LineFormat::Iso, iso);
-    }
-
-    void formatTimestamp_data() {
-        QTest::addColumn<QString>("written");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("offset and fraction") << "2025-03-04T10:20:30.123456+01:00"
-                                             << "Mar 04 10:20:30";
-        QTest::newRow("utc") << "2025-12-31T23:59:59Z"
-                             << "Dec 31 23:59:59";
-        QTest::newRow("no offset") << "2025-07-01T00:00:00"
-                                   << "Jul 01 00:00:00";
-        QTest::newRow("impossible date stays") << "2025-02-30T10:00:00+01:00"
-                                               << "2025-02-30T10:00:00+01:00";
-        QTest::newRow("month name keeps its blanks") << "Mar  4 10:20:30"
-                                                     << "Mar  4 10:20:30";
-    }
-    void formatTimestamp() {
-        QFETCH(QString, written);
-        QFETCH(QString, shown);
-        QCOMPARE(LogParsers::formatTimestamp(written), shown);
     }
 
     void sysLogIsoFile() {
@@ -225,42 +206,68 @@ private slots:
         QCOMPARE(find("tzdata", "upgrade").architecture, QStringLiteral("all"));
         QCOMPARE(find("libc++-dev", "remove").version, QStringLiteral("1:14.0-55.7~deb12u1"));
         QCOMPARE(find("libc++-dev", "remove").timestamp, QStringLiteral("2026-12-06 20:23:07"));
-        // One shared icon per kind, not one loaded per line.
-        QCOMPARE(find("libc++-dev", "remove").icon.cacheKey(), severityIcon(1).cacheKey());
-        QCOMPARE(find("tzdata", "upgrade").icon.cacheKey(), severityIcon(0).cacheKey());
     }
 
     void flatpakHistory_data() {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("aligned columns")
-            << "flatpak-history.txt"
+            << fixture("flatpak-history.txt")
             << QStringList({"1|install|org.mozilla.firefox|123.0|app|flathub",
                             "2|update|org.mozilla.firefox|124.0|app|flathub",
                             "3|uninstall|org.gnome.Boxes|45.0|app|flathub",
                             "4|install|org.freedesktop.Platform|23.08|runtime|Unknown",
                             "5|install|org.example.Time|1.0|app|flathub"});
         QTest::newRow("tab separated")
-            << "flatpak-history-tabs.txt"
+            << fixture("flatpak-history-tabs.txt")
             << QStringList({"1|install|org.gnome.Maps|45.1|app|flathub", "2|remove remote||||flathub"});
+        // Adding a remote names the remote where the application would stand.
+        QTest::newRow("add remote") << QByteArray("Time\tChange\tApplication\tVersion\tType\tRemote\n"
+                                                  "Mon 04 Mar 2025 10:00:00 CET\tadd remote\t\t\t\tflathub\n")
+                                    << QStringList({"1|add remote|flathub|||flathub"});
     }
     void flatpakHistory() {
-        QFETCH(QString, file);
+        QFETCH(QByteArray, text);
         QFETCH(QStringList, expected);
         QStringList got;
-        for (const DetailsLogsFlatpakLog& r : parseFlatpakHistory(fixture(file)))
+        for (const DetailsLogsFlatpakLog& r : parseFlatpakHistory(text))
             got << QStringList{QString::number(r.id), r.action, r.appId, r.version, r.type, r.remote}.join(
                 '|');
         QCOMPARE(got, expected);
     }
 
-    void flatpakAddRemoteTakesTheRemoteAsItsId() {
-        const QList<DetailsLogsFlatpakLog> records =
-            parseFlatpakHistory("Time\tChange\tApplication\tVersion\tType\tRemote\n"
-                                "Mon 04 Mar 2025 10:00:00 CET\tadd remote\t\t\t\tflathub\n");
-        QCOMPARE(records.size(), 1);
-        QCOMPARE(records.first().action, QStringLiteral("add remote"));
-        QCOMPARE(records.first().appId, QStringLiteral("flathub"));
+    // The page's filter: case-blind, per field, over every row at once.
+    void searchIndex_data() {
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("empty shows all") << ""
+                                         << "012";
+        QTest::newRow("ascii, any case") << "ALICE"
+                                         << "0";
+        QTest::newRow("in two rows") << "e"
+                                     << "01";
+        QTest::newRow("umlauts fold too") << "ärger"
+                                          << "1";
+        QTest::newRow("not across fields") << "sshdaccepted"
+                                           << "";
+        QTest::newRow("not across rows") << "alicekernel"
+                                         << "";
+        QTest::newRow("line break") << "sshd\naccepted"
+                                    << "";
+    }
+    void searchIndex() {
+        QFETCH(QString, needle);
+        QFETCH(QString, rows);
+        const QString fields[] = {"sshd", "Accepted for ALICE", "kernel", "Ärger mit Größe", "cron", "x"};
+        LogSearchIndex index;
+        for (int row = 0; row < 3; ++row)
+            index.addRow({&fields[2 * row], &fields[2 * row + 1]}, quint8(row));
+        const std::vector<bool> holding = index.rowsHolding(needle);
+        QString got;
+        for (int row = 0; row < index.rowCount(); ++row)
+            got += holding[size_t(row)] ? QString::number(row) : QString();
+        QCOMPARE(got, rows);
+        QCOMPARE(index.kindOf(2), quint8(2));
     }
 
     void parseDuration_data() {
@@ -293,17 +300,6 @@ private slots:
         QCOMPARE(got, QStringList({"alice|2|no|1d 09:28:00|0|5|Mar  3 09:12:01 2025",
                                    "bob|1|yes|1d 02:00:00|3|5|Mar 3 08:00:00 2025",
                                    "carol|0|no|0d 00:00:00|0|0|Never logged in"}));
-    }
-
-    void whoKeepsTheYearItPrints() {
-        const QHash<QString, QDateTime> active =
-            parseWho("dave     pts/2        2024-12-31 23:00 (10.0.0.1)\n");
-        const QHash<QString, int> ids = {{"dave", 1003}};
-        const QList<DetailsLogsFailLog> records = buildLoginSummary(
-            {{"dave", 0, 0}}, LoginHistory(), ids, active, QDateTime(QDate(2025, 1, 1), QTime(1, 0)));
-        QCOMPARE(records.size(), 1);
-        QCOMPARE(records.first().timeSpent, QStringLiteral("0d 02:00:00"));
-        QCOMPARE(records.first().lastLogin, QStringLiteral("Dec 31 23:00:00 2024"));
     }
 
     // Logs are text other programs wrote.

@@ -88,6 +88,30 @@ class TestLogsTab : public QObject {
         return true;
     }
 
+    void openWindow() {
+        window = std::make_unique<MainWindow>();
+        ui = window->form();
+        tab = window->findChild<TabLogs*>();
+        // Not "Tessmar": the launch test counts the program's windows on this display.
+        window->setWindowTitle(QStringLiteral("Tessmar Logs page test"));
+        window->resize(1000, 640);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ui->tabWidgetMainTabs->setCurrentIndex(7);
+    }
+
+    void saveScreenshots(const QString& prefix) {
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOTS");
+        const char* names[] = {"syslog",  "authlog", "kernlog", "dmesg",
+                               "bootlog", "userlog", "debs",    "flatpak"};
+        for (int page = 0; !folder.isEmpty() && page < TabLogs::PageCount; ++page) {
+            ui->tabWidgetLogsTabs->setCurrentIndex(page);
+            QTest::qWait(50);
+            window->grab().save(folder + QStringLiteral("/%1-%2.png").arg(prefix, names[page]));
+        }
+        ui->tabWidgetLogsTabs->setCurrentIndex(0);
+    }
+
 private slots:
     void initTestCase() {
         qunsetenv("SUDO_USER");
@@ -122,16 +146,7 @@ private slots:
         originalSearchPath = SystemPaths::searchPath();
         SystemPaths::prependSearchPath(tools.path());
 
-        window = std::make_unique<MainWindow>();
-        ui = window->form();
-        tab = window->findChild<TabLogs*>();
-        QVERIFY(tab);
-        // Not "Tessmar": the launch test counts the program's windows on this display.
-        window->setWindowTitle(QStringLiteral("Tessmar Logs page test"));
-        window->resize(1000, 640);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        ui->tabWidgetMainTabs->setCurrentIndex(7);
+        openWindow();
         QVERIFY(TestSupport::waitFor([this] { return tab->isInitialized() && everyPageAnswered(); }));
     }
     void cleanupTestCase() {
@@ -154,18 +169,7 @@ private slots:
         QCOMPARE(ui->tableLogsFlatpakLog->rowCount(), 11);
         for (int page = 0; page < TabLogs::PageCount; ++page)
             QVERIFY(!tab->overlay(TabLogs::Page(page))->isVisible());
-
-        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOTS");
-        if (folder.isEmpty())
-            return;
-        const char* names[] = {"syslog",  "authlog", "kernlog", "dmesg",
-                               "bootlog", "userlog", "debs",    "flatpak"};
-        for (int page = 0; page < TabLogs::PageCount; ++page) {
-            ui->tabWidgetLogsTabs->setCurrentIndex(page);
-            QTest::qWait(50);
-            window->grab().save(folder + QStringLiteral("/logs-%1.png").arg(names[page]));
-        }
-        ui->tabWidgetLogsTabs->setCurrentIndex(0);
+        saveScreenshots("logs");
     }
 
     void pagesSortByWhatTheColumnMeans() {
@@ -220,6 +224,7 @@ private slots:
             const bool warning = sys->item(row, 2)->text().contains("WARNING");
             QCOMPARE(background(sys, row, 1), warning ? statusColorAmber() : statusColorGreen());
             QCOMPARE(sys->item(row, 0)->data(Qt::UserRole).toString(), warning ? "warning" : "information");
+            QVERIFY(!sys->item(row, 0)->icon().isNull() && sys->item(row, 1)->icon().isNull());
         }
         QTableWidget* logins = ui->tableLogsFailLog;
         QCOMPARE(background(logins, 0), statusColorGreen()); // alice, no failures
@@ -239,6 +244,18 @@ private slots:
         ui->pushButtonLogsSysLogInfo->click();
         ui->lineEditLogsSysLogFilter->setText("  CRON ");
         QCOMPARE(visibleRows(sys), 2); // CRON, and anacron's cron.daily
+        // Sorted by another column, also when reloaded, the filter still
+        // hides the right rows.
+        sys->sortItems(1);
+        ui->pushButtonLogsSysLogReload->click();
+        QVERIFY(TestSupport::waitFor([&] { return !tab->overlay(TabLogs::SysLog)->isVisible(); }));
+        for (int row = 1; row < sys->rowCount(); ++row)
+            QVERIFY(!(*sys->item(row, 1) < *sys->item(row - 1, 1)));
+        ui->lineEditLogsSysLogFilter->setText("warning");
+        QCOMPARE(visibleRows(sys), 1);
+        for (int row = 0; row < sys->rowCount(); ++row)
+            QCOMPARE(!sys->isRowHidden(row), sys->item(row, 2)->text().contains("WARNING"));
+        sys->sortItems(0, Qt::DescendingOrder);
         ui->lineEditLogsSysLogFilter->clear();
         QCOMPARE(visibleRows(sys), 7);
 
@@ -310,28 +327,13 @@ private slots:
     // Pictures of the page as a user of this machine sees it: its own logs
     // and tools, read only.
     void thisMachineScreenshots() {
-        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOTS");
-        if (folder.isEmpty())
+        if (qEnvironmentVariableIsEmpty("TESSMAR_SCREENSHOTS"))
             QSKIP("set TESSMAR_SCREENSHOTS to a folder for pictures");
-        window.reset();
         SystemPaths::setRootPrefix(QString());
         SystemPaths::setSearchPath(originalSearchPath);
-        window = std::make_unique<MainWindow>();
-        ui = window->form();
-        tab = window->findChild<TabLogs*>();
-        window->setWindowTitle(QStringLiteral("Tessmar Logs page test"));
-        window->resize(1000, 640);
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        ui->tabWidgetMainTabs->setCurrentIndex(7);
+        openWindow();
         QVERIFY(TestSupport::waitFor([this] { return tab->isInitialized() && everyPageAnswered(); }, 30000));
-        const char* names[] = {"syslog",  "authlog", "kernlog", "dmesg",
-                               "bootlog", "userlog", "debs",    "flatpak"};
-        for (int page = 0; page < TabLogs::PageCount; ++page) {
-            ui->tabWidgetLogsTabs->setCurrentIndex(page);
-            QTest::qWait(50);
-            window->grab().save(folder + QStringLiteral("/logs-machine-%1.png").arg(names[page]));
-        }
+        saveScreenshots("logs-machine");
     }
 };
 

@@ -66,20 +66,20 @@ private slots:
         QCOMPARE(WorkerUsers::getSecurityLevel(user), 2);
     }
 
-    // Both readers on the same file: the invoking user's reader converts the
-    // text after the key leniently, the per-account one needs an exact line.
+    // Both readers on the same file read one exact line: anything unexpected,
+    // a level out of range included, is the safe level 2.
     void readsFirstLine_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<int>("sudoUserLevel");
         QTest::addColumn<int>("accountLevel");
         QTest::newRow("zero") << QByteArray("security_level=0\n") << 0 << 0;
         QTest::newRow("leading zero") << QByteArray("security_level=01\n") << 1 << 1;
-        QTest::newRow("out of range") << QByteArray("security_level=7\n") << 7 << 7;
+        QTest::newRow("out of range") << QByteArray("security_level=7\n") << 2 << 2;
         QTest::newRow("no final newline") << QByteArray("security_level=1") << 1 << 1;
         QTest::newRow("description first")
             << QByteArray("description=Kitchen PC\nsecurity_level=0\n") << 2 << 2;
         QTest::newRow("leading blank") << QByteArray(" security_level=0\n") << 2 << 2;
-        QTest::newRow("trailing blank") << QByteArray("security_level=1 \n") << 1 << 2;
+        QTest::newRow("trailing blank") << QByteArray("security_level=1 \n") << 2 << 2;
         QTest::newRow("not a number") << QByteArray("security_level=low\n") << 2 << 2;
         QTest::newRow("empty value") << QByteArray("security_level=\n") << 2 << 2;
         QTest::newRow("empty file") << QByteArray() << 2 << 2;

@@ -1,7 +1,12 @@
 #include "tabusers.h"
 
+#include "avatarhelpers.h"
+#include "dialogadduser.h"
+#include "dialogdeleteuser.h"
+#include "dialogedituser.h"
 #include "ui_mainwindow.h"
 #include "useritemdelegate.h"
+#include "userslog.h"
 #include "usersortproxymodel.h"
 #include "workerthread.h"
 #include "workerusers.h"
@@ -10,6 +15,7 @@
 #include <QDebug>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QStandardItemModel>
 
@@ -21,7 +27,7 @@ bool isViewOnlyType(const QString& userType) {
 } // namespace
 
 TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
-    qDebug() << "Here in tab Users!";
+    qCDebug(lcUsers) << "Here in tab Users!";
     auto* worker = new WorkerUsers;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerusers"));
     connect(worker, &WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
@@ -76,16 +82,21 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     const QModelIndex current = view->currentIndex();
     if (current.isValid()) {
         selectedUid = current.data(UserSortProxyModel::UidRole).toInt();
-        qDebug() << "Current index (" << current << ") is indeed valid, the UID is: " << selectedUid;
+        qCDebug(lcUsers) << "Current index (" << current << ") is indeed valid, the UID is: " << selectedUid;
     } else {
-        qDebug() << "Current index is not valid!";
+        qCDebug(lcUsers) << "Current index is not valid!";
     }
 
     model->clear();
+    const QPixmap frame(QStringLiteral(":/icons/frame"));
+    QHash<qint64, QIcon> tiles; // accounts sharing a picture share its tile
     for (const DetailsUser& user : users) {
         if (user.icon.isNull())
             continue;
-        auto* item = new QStandardItem(QIcon(user.icon.pixmap(190, 190)), user.userType);
+        QIcon& tile = tiles[user.icon.cacheKey()];
+        if (tile.isNull())
+            tile = QIcon(composeAvatarPixmap(user.icon.pixmap(126, 126), frame, false));
+        auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
         item->setData(user.userType, UserSortProxyModel::UserTypeRole);
@@ -97,7 +108,7 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     for (int row = 0; selectedUid != -1 && row < model->rowCount(); ++row) {
         const QModelIndex source = model->index(row, 0);
         if (source.data(UserSortProxyModel::UidRole).toInt() == selectedUid) {
-            qDebug() << "We have a match! Setting the current index now.";
+            qCDebug(lcUsers) << "We have a match! Setting the current index now.";
             view->setCurrentIndex(proxy->mapFromSource(source));
             break;
         }
@@ -153,25 +164,47 @@ void TabUsers::onFilterTextChanged() {
 }
 
 void TabUsers::openDialogAddUser() {
-    qDebug() << "The Add User dialog is not available in this build";
+    auto* dialog = new DialogAddUser(this);
+    connect(dialog, &DialogAddUser::userAdded, this, &TabUsers::updateUsersTable);
+    dialog->exec();
+    dialog->deleteLater();
 }
 
 void TabUsers::openDialogEditUser() {
     const QModelIndex current = ui->listViewUsers->currentIndex();
     if (!current.isValid()) {
-        qDebug() << "No user selected";
+        qCDebug(lcUsers) << "No user selected";
         return;
     }
-    qDebug() << "The Edit User dialog is not available in this build; user"
-             << current.data(UserSortProxyModel::UserNameRole).toString();
+    const QString name = current.data(UserSortProxyModel::UserNameRole).toString();
+    const QString type = current.data(UserSortProxyModel::UserTypeRole).toString();
+    auto* dialog = new DialogEditUser(this);
+    connect(dialog, &DialogEditUser::userProfileUpdated, this, &TabUsers::updateUsersTable);
+    dialog->setWindowTitle(isViewOnlyType(type) ? tr("View User") : tr("Edit User"));
+    dialog->loadUser(name);
+    dialog->exec();
+    dialog->deleteLater();
 }
 
 void TabUsers::openDialogDeleteUser() {
     const QModelIndex current = ui->listViewUsers->currentIndex();
     if (!current.isValid()) {
-        qDebug() << "No user selected";
+        qCDebug(lcUsers) << "No user selected";
         return;
     }
-    qDebug() << "The Delete User dialog is not available in this build; user"
-             << current.data(UserSortProxyModel::UserNameRole).toString();
+    const QString name = current.data(UserSortProxyModel::UserNameRole).toString();
+    const DetailsUser user = WorkerUsers::getUserDetails(name);
+    if (user.userType.startsWith(QLatin1String("Administrator")) && user.isOnlyAdministrator) {
+        QMessageBox::critical(
+            this, tr("Only one Administrator"),
+            tr("This is the only Administrator account on the system. Deleting it would make your "
+               "computer unuseable."));
+        return;
+    }
+    // Kept alive after it closes: it reports the deletion a little later.
+    auto* dialog = new DialogDeleteUser(name, this);
+    connect(dialog, &DialogDeleteUser::userDeleted, this, &TabUsers::updateUsersTable);
+    connect(dialog, &DialogDeleteUser::userDeleted, dialog, &QObject::deleteLater);
+    if (dialog->exec() != QDialog::Accepted)
+        dialog->deleteLater();
 }

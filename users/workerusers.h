@@ -1,16 +1,34 @@
 #pragma once
 
+#include "detailsgroup.h"
 #include "detailsuser.h"
 
+#include <QMap>
 #include <QObject>
 
-// Reads accounts and groups; also the program's per-user settings
-// (security level) under root's home.
+// Reads the local accounts and groups, the program's per-user settings and
+// security level, and changes group membership. Lives on the Users tab's
+// thread for the account list; the dialogs call it directly.
 class WorkerUsers : public QObject {
     Q_OBJECT
 public:
     explicit WorkerUsers(QObject* parent = nullptr);
     ~WorkerUsers() override;
+
+    static DetailsUser getUserDetails(const QString& username);
+    static QString getUserType(int uid, const QString& username);
+    static QStringList getUserGroups(const QString& username);
+    static bool isUserInAdminGroup(const QString& username);
+    static int countAdministrators();
+    static bool isOnlyAdministrator(const DetailsUser& user);
+    static QString getLastLoginTime(const DetailsUser& user);
+    static bool isUserLoggedIn(const DetailsUser& user);
+    // The picture of an account; reads at most a small regular file owned by
+    // the account, so call it off the GUI thread for many accounts.
+    static QIcon getUserIcon(const DetailsUser& user, const QString& homeDirectory);
+    static QString getUserDescription(const DetailsUser& user);
+    static bool isAutoLoginUser(const DetailsUser& user);
+    static QMap<QString, QString> getGroupDescriptions();
 
     // True when the folder exists or was created with all missing parents.
     static bool ensureDirectoryExists(const QString& path);
@@ -20,11 +38,18 @@ public:
     // Security level of any account; never creates anything.
     static int getSecurityLevel(const DetailsUser& user);
 
+    // Adds and removes memberships so that username's groups go from current
+    // to wanted. The primary group is never touched.
+    bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current);
+
 signals:
     void userListUpdated(const QList<DetailsUser>& users);
+    void groupListUpdated(const QList<DetailsGroup>& groups);
 
 public slots:
     void getUsers();
+    void getGroups(const QString& username);
+    int getUserPrimaryGid(const QString& username);
     void requestSetShowAllUsers(bool checked);
 
 private:

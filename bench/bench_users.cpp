@@ -1,0 +1,145 @@
+// The Users page over 1,000 accounts: one account-list refresh (passwd, group,
+// lastlog, settings) and the tile refill, beside awk doing the comparable
+// join of the same passwd and group files.
+#include "startup.h"
+#include "systempaths.h"
+#include "tabusers.h"
+#include "ui_mainwindow.h"
+#include "workerusers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QMainWindow>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <lastlog.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+constexpr int accountCount = 1000;
+const char* const standardGroups[] = {"audio",     "video",      "plugdev", "netdev",  "lpadmin", "scanner",
+                                      "bluetooth", "cdrom",      "render",  "dialout", "input",   "dip",
+                                      "floppy",    "sambashare", "sudo",    "adm"};
+
+QTemporaryDir* fixtureRoot() {
+    static QTemporaryDir root;
+    return &root;
+}
+
+// passwd, group and lastlog of 1,000 desktop accounts (every tenth an
+// administrator) beside the usual system accounts.
+void writeFixture(const QString& root) {
+    QDir().mkpath(root + QStringLiteral("/etc"));
+    QDir().mkpath(root + QStringLiteral("/var/log"));
+    QByteArray passwd = "root:x:0:0:root:/root:/bin/bash\n";
+    for (int i = 1; i < 40; ++i)
+        passwd += QByteArray("sys") + QByteArray::number(i) + ":x:" + QByteArray::number(i) + ":" +
+                  QByteArray::number(i) + "::/nonexistent:/usr/sbin/nologin\n";
+    QByteArray group = "root:x:0:\n";
+    QList<QByteArray> members[16];
+    for (int i = 0; i < accountCount; ++i) {
+        const QByteArray name = "user" + QByteArray::number(i);
+        const QByteArray id = QByteArray::number(1000 + i);
+        passwd += name + ":x:" + id + ":" + id + ":User " + QByteArray::number(i) + ",,,:/home/" + name +
+                  ":/bin/bash\n";
+        group += name + ":x:" + id + ":\n";
+        for (int g = 0; g < (i % 10 == 0 ? 16 : 14); ++g)
+            members[g] << name;
+    }
+    passwd += "nobody:x:65534:65534:nobody:/nonexistent:/usr/sbin/nologin\n";
+    for (int g = 0; g < 16; ++g)
+        group += QByteArray(standardGroups[g]) + ":x:" + QByteArray::number(100 + g) + ":" +
+                 members[g].join(',') + "\n";
+    QFile passwdFile(root + QStringLiteral("/etc/passwd"));
+    passwdFile.open(QIODevice::WriteOnly);
+    passwdFile.write(passwd);
+    QFile groupFile(root + QStringLiteral("/etc/group"));
+    groupFile.open(QIODevice::WriteOnly);
+    groupFile.write(group);
+    QFile lastlogFile(root + QStringLiteral("/var/log/lastlog"));
+    lastlogFile.open(QIODevice::WriteOnly);
+    lastlogFile.resize(qint64(sizeof(struct lastlog)) * (1000 + accountCount));
+}
+
+QList<DetailsUser> readAccounts() {
+    WorkerUsers worker;
+    QList<DetailsUser> users;
+    QObject::connect(&worker, &WorkerUsers::userListUpdated,
+                     [&](const QList<DetailsUser>& list) { users = list; });
+    worker.getUsers();
+    return users;
+}
+
+void BM_ReadAccounts(benchmark::State& state) {
+    for (auto _ : state) {
+        const QList<DetailsUser> users = readAccounts();
+        if (users.size() != accountCount)
+            state.SkipWithError("wrong account count");
+        benchmark::DoNotOptimize(users.size());
+    }
+}
+BENCHMARK(BM_ReadAccounts)->Unit(benchmark::kMillisecond);
+
+void BM_FillTiles(benchmark::State& state) {
+    QMainWindow window;
+    Ui::MainWindow ui;
+    ui.setupUi(&window);
+    TabUsers tab(&ui, &window);
+    const QList<DetailsUser> users = readAccounts();
+    for (auto _ : state) {
+        tab.onUserDataReady(users);
+        benchmark::DoNotOptimize(ui.listViewUsers->model()->rowCount());
+    }
+}
+BENCHMARK(BM_FillTiles)->Unit(benchmark::kMillisecond);
+
+// The peer: awk joins the same group and passwd files (each desktop account
+// with its group count).
+void BM_AwkJoin(benchmark::State& state) {
+    const QByteArray group = QFile::encodeName(fixtureRoot()->path() + QStringLiteral("/etc/group"));
+    const QByteArray passwd = QFile::encodeName(fixtureRoot()->path() + QStringLiteral("/etc/passwd"));
+    const char* program = "FNR==NR { n = split($4, m, \",\"); for (i = 1; i <= n; i++) c[m[i]]++; next } "
+                          "$3 > 999 && $1 != \"nobody\" { print $1, $3, $5, c[$1] }";
+    char awk[] = "awk";
+    char separator[] = "-F:";
+    std::string script = program;
+    std::string groupPath = group.toStdString();
+    std::string passwdPath = passwd.toStdString();
+    char* argv[] = {awk, separator, script.data(), groupPath.data(), passwdPath.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    for (auto _ : state) {
+        pid_t pid = 0;
+        int status = 0;
+        if (posix_spawnp(&pid, "awk", &actions, nullptr, argv, environ) != 0 ||
+            waitpid(pid, &status, 0) < 0 || status != 0)
+            state.SkipWithError("awk failed");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+}
+BENCHMARK(BM_AwkJoin)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    registerSharedMetaTypes();
+    QLoggingCategory::setFilterRules(QStringLiteral("tessmar.*.debug=false"));
+    writeFixture(fixtureRoot()->path());
+    SystemPaths::setRootPrefix(fixtureRoot()->path());
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    SystemPaths::setRootPrefix(QString());
+    return 0;
+}

@@ -1,0 +1,363 @@
+#include "accountchanges.h"
+#include "accountlookup.h"
+#include "commandrunner.h"
+#include "pamauth.h"
+#include "systempaths.h"
+#include "testsupport.h"
+#include "workerusers.h"
+
+#include <QDBusConnection>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <atomic>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+// Records what the account service is told, on a private system bus.
+class AccountServiceStandIn : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Accounts.User")
+public:
+    QString file;
+    uid_t fileOwner = 1;
+public slots:
+    void SetIconFile(const QString& iconFile) {
+        file = iconFile;
+        struct stat info {};
+        if (::lstat(QFile::encodeName(iconFile).constData(), &info) == 0 && S_ISREG(info.st_mode))
+            fileOwner = info.st_uid;
+    }
+};
+
+// Real throwaway accounts (removed again, also on failure) and the files
+// written for them under a temporary root.
+class TestAccountChanges : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root;
+    QStringList accounts;
+    QProcess bus;
+    QString busAddress;
+
+    QString fresh() {
+        const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+        accounts << name;
+        return name;
+    }
+    QString createAccount(bool administrator, const QByteArray& picture = QByteArray()) {
+        const QString name = fresh();
+        QString error;
+        if (!AccountChanges::createUser(name, QStringLiteral("first pass"), administrator, picture, &error))
+            qWarning() << error;
+        return name;
+    }
+    static QString run(const QString& program, const QStringList& arguments) {
+        return CommandRunner::run(program, arguments).outputText().trimmed();
+    }
+    static QString shadowHash(const QString& name) {
+        return run("getent", {"shadow", name}).section(':', 1, 1);
+    }
+    static QByteArray fileContent(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QStringList grantsOf(const QString& name) const {
+        QStringList found;
+        for (const QString& path :
+             {AccountChanges::polkitRulePath(name), AccountChanges::sudoersRulePath(name),
+              AccountChanges::settingsPath(name)})
+            if (QFileInfo::exists(path))
+                found << path;
+        if (fileContent(lightdmConf()).contains(QFile::encodeName(QStringLiteral("autologin-user=") + name)))
+            found << lightdmConf();
+        return found;
+    }
+    QString lightdmConf() const { return root.path() + QStringLiteral("/etc/lightdm/lightdm.conf"); }
+
+private slots:
+    void initTestCase() {
+        if (::geteuid() != 0)
+            QSKIP("account changes need root");
+        QVERIFY(root.isValid());
+        for (const char* folder :
+             {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/etc/lightdm", "/root/.tessmar"})
+            QVERIFY(QDir().mkpath(root.path() + QLatin1String(folder)));
+        QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), root.path() + QStringLiteral("/etc/passwd")));
+        QVERIFY(QFile::link(QStringLiteral("/etc/group"), root.path() + QStringLiteral("/etc/group")));
+        QFile conf(lightdmConf());
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("[Seat:*]\n#autologin-user=\n");
+        conf.close();
+        SystemPaths::setRootPrefix(root.path());
+        // A private system bus, before anything connects to the real one. The
+        // account service is missing on it until a test registers a stand-in.
+        const QString daemon = CommandRunner::resolveProgram(QStringLiteral("dbus-daemon"));
+        if (!daemon.isEmpty()) {
+            bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                               QStringLiteral("--print-address")});
+            QVERIFY(bus.waitForReadyRead(5000));
+            busAddress = QString::fromUtf8(bus.readLine()).trimmed();
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", busAddress.toUtf8());
+        }
+    }
+    void cleanupTestCase() {
+        bus.kill();
+        bus.waitForFinished();
+        for (const QString& name : qAsConst(accounts))
+            if (lookupAccount(name).found)
+                CommandRunner::run(QStringLiteral("userdel"),
+                                   {QStringLiteral("-r"), QStringLiteral("-f"), name});
+        SystemPaths::setRootPrefix(QString());
+    }
+
+    void createDeleteCreateLeavesNoGrant() {
+        const QString name = createAccount(true);
+        QVERIFY(lookupAccount(name).found);
+        QVERIFY(run("id", {"-nG", name}).split(' ').contains(QStringLiteral("sudo")));
+        QVERIFY(AccountChanges::setSecurityLevel(name, 0));
+        QVERIFY(AccountChanges::setAutoLogin(name, true));
+        QVERIFY(AccountChanges::updateDescription(name, QStringLiteral("Kitchen PC")));
+        QCOMPARE(grantsOf(name).size(), 4);
+
+        QString error;
+        QVERIFY2(AccountChanges::deleteUser(name, true, &error), qPrintable(error));
+        QVERIFY(!lookupAccount(name).found);
+        QCOMPARE(grantsOf(name), QStringList());
+        // A leftover of an account deleted elsewhere is removed before creation.
+        QFile stale(AccountChanges::sudoersRulePath(name));
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(AccountFiles_stale());
+        stale.close();
+        QVERIFY(AccountChanges::createUser(name, QStringLiteral("again"), false, QByteArray(), &error));
+        QCOMPARE(grantsOf(name), QStringList());
+        DetailsUser user;
+        user.username = name;
+        QCOMPARE(WorkerUsers::getSecurityLevel(user), 2);
+    }
+    static QByteArray AccountFiles_stale() { return "stale ALL=(ALL:ALL) NOPASSWD:ALL\n"; }
+
+    void passwordWithLineBreakChangesNoOtherAccount() {
+        const QString name = createAccount(false);
+        const QString other = createAccount(false);
+        const QString before = shadowHash(other);
+        QVERIFY(!before.isEmpty());
+        QVERIFY(!AccountChanges::changePassword(name, QStringLiteral("x\n%1:x").arg(other)));
+        QVERIFY(!AccountChanges::changePassword(name, QStringLiteral("x\r%1:x").arg(other)));
+        QCOMPARE(shadowHash(other), before);
+    }
+
+    void pamAcceptsWhatWasSet() {
+        const QString name = createAccount(false);
+        const QString password = QStringLiteral(" sp ace 'q' \"d\" $HOME; rm -rf / ");
+        QVERIFY(AccountChanges::changePassword(name, password));
+        QCOMPARE(authenticateUser(name.toStdString(), password.toStdString()), int(AuthAccepted));
+        QCOMPARE(authenticateUser(name.toStdString(), "wrong"), int(AuthRefused));
+        QCOMPARE(authenticateUser(std::string(), password.toStdString()), int(AuthFailed));
+
+        run("chage", {"-E", "0", name});
+        QCOMPARE(authenticateUser(name.toStdString(), password.toStdString()), int(AuthRefused));
+        run("chage", {"-E", "-1", name});
+        run("usermod", {"-L", name});
+        QCOMPARE(authenticateUser(name.toStdString(), password.toStdString()), int(AuthRefused));
+    }
+
+    void levelZeroOnlyForAdministrators() {
+        const QString admin = createAccount(true);
+        QString error;
+        QVERIFY2(AccountChanges::setSecurityLevel(admin, 0, &error), qPrintable(error));
+        const QString sudoers = AccountChanges::sudoersRulePath(admin);
+        struct stat mode {};
+        QVERIFY(::stat(QFile::encodeName(sudoers).constData(), &mode) == 0);
+        QCOMPARE(mode.st_mode & 07777, mode_t(0440));
+        QCOMPARE(mode.st_uid, uid_t(0));
+        QVERIFY(run("visudo", {"-c", "-f", sudoers}).contains(QStringLiteral("parsed OK")));
+        // sudo itself, with the drop-in folder mounted in a private namespace.
+        const QString listed =
+            run("unshare", {"-m", "sh", "-c", "mount --bind \"$1\" /etc/sudoers.d && exec sudo -l -U \"$2\"",
+                            "sh", QFileInfo(sudoers).absolutePath(), admin});
+        QVERIFY2(listed.contains(QStringLiteral("NOPASSWD: ALL")), qPrintable(listed));
+        QVERIFY(fileContent(AccountChanges::polkitRulePath(admin))
+                    .contains("subject.user == '" + admin.toUtf8()));
+        DetailsUser user;
+        user.username = admin;
+        QCOMPARE(WorkerUsers::getSecurityLevel(user), 0);
+
+        // Leaving "sudo" takes the rules away.
+        const QStringList groups = WorkerUsers::getUserGroups(admin);
+        QStringList wanted = groups;
+        wanted.removeAll(QStringLiteral("sudo"));
+        QVERIFY(WorkerUsers().updateUserGroups(admin, wanted, groups));
+        QCOMPARE(grantsOf(admin), QStringList{AccountChanges::settingsPath(admin)});
+        QCOMPARE(WorkerUsers::getSecurityLevel(user), 1);
+
+        // A regular account keeps its level, and nothing is written.
+        const QString regular = createAccount(false);
+        QVERIFY(!AccountChanges::setSecurityLevel(regular, 0, &error));
+        QCOMPARE(grantsOf(regular), QStringList());
+    }
+
+    void unusualNamesWriteNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quote") << "a'b";
+        QTest::newRow("option") << "-rf";
+        QTest::newRow("path") << "../x";
+        QTest::newRow("line break") << "a\nALL ALL=(ALL) NOPASSWD:ALL";
+    }
+    void unusualNamesWriteNothing() {
+        QFETCH(QString, name);
+        const auto entries = [this] {
+            QStringList all;
+            for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/root/.tessmar"})
+                all += QDir(root.path() + QLatin1String(folder))
+                           .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+            return all;
+        };
+        const QStringList before = entries();
+        const QByteArray conf = fileContent(lightdmConf());
+        QVERIFY(!AccountChanges::setSecurityLevel(name, 0));
+        QVERIFY(!AccountChanges::createUser(name, QStringLiteral("x"), true, QByteArray()));
+        QVERIFY(!AccountChanges::setAutoLogin(name, true));
+        QVERIFY(!AccountChanges::updateDescription(name, QStringLiteral("x")));
+        QCOMPARE(entries(), before);
+        QCOMPARE(fileContent(lightdmConf()), conf);
+    }
+
+    void groupMembershipKeepsPrimaryGroup() {
+        const QString name = createAccount(false);
+        const QStringList current = WorkerUsers::getUserGroups(name);
+        QVERIFY(current.contains(name));
+        QStringList wanted = current;
+        wanted.removeAll(QStringLiteral("audio"));
+        wanted.removeAll(name);
+        wanted << QStringLiteral("users");
+        QVERIFY(WorkerUsers().updateUserGroups(name, wanted, current));
+        const QStringList now = run("id", {"-nG", name}).split(' ');
+        QVERIFY(now.contains(QStringLiteral("users")));
+        QVERIFY(!now.contains(QStringLiteral("audio")));
+        QCOMPARE(run("id", {"-gn", name}), name);
+    }
+
+    // A link the owner plants at ~/.face, before and during the change,
+    // never leads the root process outside the home.
+    void pictureNeverFollowsLinks() {
+        const QString name = createAccount(false);
+        const SystemAccount account = lookupAccount(name);
+        const QString victim = root.path() + QStringLiteral("/victim");
+        QFile victimFile(victim);
+        QVERIFY(victimFile.open(QIODevice::WriteOnly));
+        victimFile.write("secret\n");
+        victimFile.close();
+        const QByteArray face = QFile::encodeName(account.home + QStringLiteral("/.face"));
+        QVERIFY(::symlink(QFile::encodeName(victim).constData(), face.constData()) == 0);
+
+        std::atomic<bool> stop{false};
+        std::thread attacker([&] {
+            while (!stop) {
+                ::unlink(face.constData());
+                ::symlink(QFile::encodeName(victim).constData(), face.constData());
+            }
+        });
+        bool applied = false;
+        for (int i = 0; i < 20; ++i)
+            applied =
+                AccountChanges::applyPicture(name, QByteArray("picture bytes ") + QByteArray::number(i)) ||
+                applied;
+        stop = true;
+        attacker.join();
+        QVERIFY(applied);
+        QCOMPARE(fileContent(victim), QByteArray("secret\n"));
+        struct stat info {};
+        QVERIFY(::lstat(QFile::encodeName(victim).constData(), &info) == 0);
+        QCOMPARE(info.st_uid, uid_t(0));
+
+        ::unlink(face.constData());
+        QVERIFY(AccountChanges::applyPicture(name, "final"));
+        QVERIFY(::lstat(face.constData(), &info) == 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        QCOMPARE(info.st_uid, account.uid);
+        QCOMPARE(info.st_gid, account.gid);
+        QCOMPARE(fileContent(QFile::decodeName(face)), QByteArray("final"));
+    }
+
+    void accountServiceGetsRootOwnedCopy() {
+        if (busAddress.isEmpty())
+            QSKIP("dbus-daemon is not installed");
+        const QString name = createAccount(false);
+        const SystemAccount account = lookupAccount(name);
+        // Without the service the picture is still placed; the miss is only logged.
+        QVERIFY(AccountChanges::applyPicture(name, "first"));
+
+        AccountServiceStandIn standIn;
+        QThread serviceThread;
+        standIn.moveToThread(&serviceThread);
+        serviceThread.start();
+        QDBusConnection connection = QDBusConnection::connectToBus(busAddress, QStringLiteral("standin"));
+        const QString objectPath = QStringLiteral("/org/freedesktop/Accounts/User%1").arg(account.uid);
+        const bool registered =
+            connection.registerService(QStringLiteral("org.freedesktop.Accounts")) &&
+            connection.registerObject(objectPath, &standIn, QDBusConnection::ExportAllSlots);
+        const bool applied = registered && AccountChanges::applyPicture(name, "second");
+        connection.unregisterObject(objectPath);
+        QDBusConnection::disconnectFromBus(QStringLiteral("standin"));
+        serviceThread.quit();
+        serviceThread.wait();
+        QVERIFY(applied);
+        QVERIFY(!standIn.file.isEmpty());
+        QVERIFY(!standIn.file.startsWith(account.home));
+        QCOMPARE(standIn.fileOwner, uid_t(0));
+        // The copy only lived for the call.
+        QVERIFY(!QFileInfo::exists(standIn.file));
+    }
+
+    void userdelLeavingHomeIsDoneWithWarning() {
+        const QString name = createAccount(false);
+        QVERIFY(AccountChanges::setAutoLogin(name, true));
+        QTemporaryDir tools;
+        QFile tool(tools.filePath(QStringLiteral("userdel")));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\nexit 12\n");
+        tool.close();
+        QVERIFY(
+            tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(tools.path());
+        QString error, warning;
+        const bool deleted = AccountChanges::deleteUser(name, true, &error, &warning);
+        SystemPaths::setSearchPath(searchPath);
+        QVERIFY(deleted);
+        QVERIFY(!warning.isEmpty());
+        QCOMPARE(grantsOf(name), QStringList());
+    }
+
+    void soundPlaysAsDesktopUser() {
+        const QString name = createAccount(false);
+        QTemporaryDir tools;
+        const QString record = tools.filePath(QStringLiteral("record"));
+        QFile tool(tools.filePath(QStringLiteral("sudo")));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write(
+            "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.tmp\" && mv \"$0.tmp\" " +
+            QFile::encodeName(record) + "\n");
+        tool.close();
+        QVERIFY(
+            tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(tools.path());
+        qputenv("SUDO_USER", name.toUtf8());
+        AccountChanges::playSoundAsInvokingUser(QStringLiteral("/usr/share/sounds/x.ogg"));
+        const bool played = TestSupport::waitFor([&] { return QFileInfo::exists(record); });
+        qunsetenv("SUDO_USER");
+        SystemPaths::setSearchPath(searchPath);
+        QVERIFY(played);
+        const uint uid = lookupAccount(name).uid;
+        QCOMPARE(QString::fromUtf8(fileContent(record)).split('\n', Qt::SkipEmptyParts),
+                 AccountChanges::soundCommand(name, uid, QStringLiteral("/usr/share/sounds/x.ogg")));
+        QVERIFY(AccountChanges::soundCommand(name, uid, QString())
+                    .contains(QStringLiteral("XDG_RUNTIME_DIR=/run/user/%1").arg(uid)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAccountChanges)
+#include "tst_accountchanges.moc"

@@ -1,0 +1,124 @@
+#include "pamauth.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <security/pam_appl.h>
+
+// The PAM conversation, a private PAM stack through pam_wrapper (run in a
+// child of this test with the wrapper preloaded), and the invoking user.
+class TestPamAuth : public QObject {
+    Q_OBJECT
+
+    static QString wrapperLibrary() {
+        for (const char* path : {"/usr/lib/x86_64-linux-gnu/libpam_wrapper.so", "/usr/lib/libpam_wrapper.so"})
+            if (QFileInfo::exists(QLatin1String(path)))
+                return QLatin1String(path);
+        return QString();
+    }
+
+private slots:
+    void conversationAnswersHiddenPromptsOnly() {
+        struct pam_message prompt1 = {PAM_PROMPT_ECHO_OFF, "Password:"};
+        struct pam_message info = {PAM_TEXT_INFO, "Welcome"};
+        struct pam_message visible = {PAM_PROMPT_ECHO_ON, "Login:"};
+        struct pam_message prompt2 = {PAM_PROMPT_ECHO_OFF, "Again:"};
+        const struct pam_message* messages[] = {&prompt1, &info, &visible, &prompt2};
+        struct pam_response* answers = nullptr;
+        char password[] = "se cret";
+        QCOMPARE(pamConversation(4, messages, &answers, password), int(PAM_SUCCESS));
+        QVERIFY(answers);
+        QCOMPARE(QByteArray(answers[0].resp), QByteArray("se cret"));
+        QVERIFY(!answers[1].resp);
+        QVERIFY(!answers[2].resp);
+        QCOMPARE(QByteArray(answers[3].resp), QByteArray("se cret"));
+        for (int i = 0; i < 4; ++i)
+            std::free(answers[i].resp);
+        std::free(answers);
+        QCOMPARE(pamConversation(0, messages, &answers, password), int(PAM_CONV_ERR));
+    }
+
+    // A stack that sends an information text before the prompt, then checks
+    // the account: the password is answered and the text is not.
+    void wrappedStack_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("result");
+        QTest::newRow("right") << "pa ss;$w'd" << int(AuthAccepted);
+        QTest::newRow("wrong") << "nope" << int(AuthRefused);
+    }
+    void wrappedStack() {
+        QFETCH(QString, password);
+        QFETCH(int, result);
+        if (wrapperLibrary().isEmpty())
+            QSKIP("libpam-wrapper is not installed");
+        QTemporaryDir dir;
+        const QString passdb = dir.filePath(QStringLiteral("passdb"));
+        QFile db(passdb);
+        QVERIFY(db.open(QIODevice::WriteOnly));
+        db.write("trixie:pa ss;$w'd:common-auth\n");
+        db.close();
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("services"))));
+        QFile service(dir.filePath(QStringLiteral("services/common-auth")));
+        QVERIFY(service.open(QIODevice::WriteOnly));
+        const QByteArray modules =
+            QFile::encodeName(QFileInfo(wrapperLibrary()).absolutePath() + "/pam_wrapper/");
+        service.write("auth required " + modules +
+                      "pam_chatty.so num_lines=2 info\n"
+                      "auth required " +
+                      modules + "pam_matrix.so passdb=" + QFile::encodeName(passdb) +
+                      "\n"
+                      "account required " +
+                      modules + "pam_matrix.so passdb=" + QFile::encodeName(passdb) + "\n");
+        service.close();
+
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LD_PRELOAD"), wrapperLibrary());
+        environment.insert(QStringLiteral("PAM_WRAPPER"), QStringLiteral("1"));
+#ifdef __SANITIZE_ADDRESS__
+        // The address sanitizer refuses a library preloaded before it, and
+        // libraries opened with RTLD_DEEPBIND (the variable's name differs by
+        // pam_wrapper version).
+        environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                           QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
+        environment.insert(QStringLiteral("PAM_WRAPPER_DISABLE_DEEPBIND"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("UID_WRAPPER_DISABLE_DEEPBIND"), QStringLiteral("1"));
+#endif
+        environment.insert(QStringLiteral("PAM_WRAPPER_SERVICE_DIR"),
+                           dir.filePath(QStringLiteral("services")));
+        environment.insert(QStringLiteral("TSM_PAM_USER"), QStringLiteral("trixie"));
+        environment.insert(QStringLiteral("TSM_PAM_PASSWORD"), password);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("authenticateInChild")});
+        QVERIFY(child.waitForFinished(30000));
+        const QByteArray output = child.readAllStandardOutput();
+        QVERIFY2(output.contains("RESULT=" + QByteArray::number(result)), output.constData());
+    }
+
+    // Runs inside the child above, where pam_wrapper is preloaded.
+    void authenticateInChild() {
+        if (qEnvironmentVariableIsEmpty("TSM_PAM_USER"))
+            QSKIP("only runs as the child of wrappedStack");
+        const int result = authenticateUser(qEnvironmentVariable("TSM_PAM_USER").toStdString(),
+                                            qEnvironmentVariable("TSM_PAM_PASSWORD").toStdString());
+        std::printf("RESULT=%d\n", result);
+        std::fflush(stdout);
+    }
+
+    void invokingUserNeedsMatchingUid() {
+        qputenv("SUDO_USER", "root");
+        qputenv("SUDO_UID", "0");
+        QCOMPARE(invokingUserName(), QStringLiteral("root"));
+        qputenv("SUDO_UID", "1000");
+        QCOMPARE(invokingUserName(), QString());
+        qunsetenv("SUDO_USER");
+        QCOMPARE(invokingUserName(), QString());
+        qunsetenv("SUDO_UID");
+        // No login name at all: authentication fails closed.
+        QCOMPARE(authenticateUser(invokingUserName().toStdString(), "x"), int(AuthFailed));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPamAuth)
+#include "tst_pamauth.moc"

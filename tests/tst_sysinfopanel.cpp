@@ -1,0 +1,373 @@
+#include "mainwindow.h"
+#include "sysinfoparser.h"
+#include "systeminfoprobes.h"
+#include "systempaths.h"
+#include "taboverviewsysinfo.h"
+#include "testsupport.h"
+#include "tickgate.h"
+#include "ui_mainwindow.h"
+#include "workeroverviewsysinfo.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <unistd.h>
+
+using Texts = QMap<QString, QString>;
+
+namespace {
+
+QString catFixture(const QString& name) {
+    return QString("cat '%1'").arg(TestSupport::testDataPath("sysinfo/" + name));
+}
+
+bool writeFile(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// Shell scripts standing in for every tool the panel runs, first on the
+// search path. A tool not given a script prints nothing and fails.
+class StandInTools {
+public:
+    explicit StandInTools(const Texts& scripts) : savedPath(SystemPaths::searchPath()) {
+        const QStringList tools =
+            QString("lspci glxinfo lsmod modinfo nvidia-smi clinfo VBoxControl xfce4-session "
+                    "gnome-shell plasmashell wmctrl pgrep systemd-detect-virt dmidecode lsblk who")
+                .split(' ');
+        for (const QString& tool : tools)
+            install(tool, scripts.value(tool, "exit 1"));
+        // sudo searches its own secure path, so it is stood in for as well.
+        install("sudo", "exec \"$@\"");
+        SystemPaths::prependSearchPath(dir.path());
+    }
+    ~StandInTools() { SystemPaths::setSearchPath(savedPath); }
+
+private:
+    void install(const QString& name, const QString& body) {
+        QVERIFY(writeFile(dir.filePath(name), "#!/bin/sh\n" + body.toUtf8() + '\n'));
+        QVERIFY(QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    QTemporaryDir dir;
+    QStringList savedPath;
+};
+
+QString coresText(const QString& speed) {
+    return QString("%1 (%2 Threads) @ %3")
+        .arg(sysconf(_SC_NPROCESSORS_CONF))
+        .arg(sysconf(_SC_NPROCESSORS_ONLN))
+        .arg(speed);
+}
+
+QString runTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+// The panel's value labels (labelOSName, labelUptime, ...) with the texts the form gives them.
+QList<QPair<QLabel*, QString>> valueLabels(QWidget* window) {
+    QMainWindow pristine;
+    Ui::MainWindow form;
+    form.setupUi(&pristine);
+    QList<QPair<QLabel*, QString>> labels;
+    for (const char* box : {"groupBox_8", "groupBox_9", "groupBox_10"}) {
+        for (QLabel* label :
+             window->findChild<QWidget*>(box)->findChildren<QLabel*>(QRegularExpression("^label[A-Z]")))
+            labels.append({label, pristine.findChild<QLabel*>(label->objectName())->text()});
+    }
+    return labels;
+}
+
+} // namespace
+
+// The Overview's system panel: its probes with stand-in tools and fixture
+// roots, the live sampler on fixture trees and on this machine, and the
+// panel in the main window on the test display.
+class TestSysInfoPanel : public QObject {
+    Q_OBJECT
+    QMap<const char*, QByteArray> savedEnvironment;
+
+private slots:
+    void initTestCase() {
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "XDG_RUNTIME_DIR"})
+            savedEnvironment.insert(name, qgetenv(name));
+    }
+    void cleanup() {
+        SystemPaths::setRootPrefix(QString());
+        for (auto it = savedEnvironment.cbegin(); it != savedEnvironment.cend(); ++it)
+            qputenv(it.key(), it.value());
+    }
+
+    void staticFacts_data() {
+        QTest::addColumn<Texts>("tools");
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<Texts>("labels");
+        const QString detectorSaysNone = "echo none; exit 1";
+
+        QTest::newRow("laptop with Intel and NVIDIA")
+            << Texts{{"lspci",
+                      QString("if [ \"$1\" = -vmm ]; then %1; else %2; fi")
+                          .arg(catFixture("lspci-vmm-laptop.txt"), catFixture("lspci-intel-nvidia.txt"))},
+                     {"glxinfo", catFixture("glxinfo-nvidia.txt")},
+                     {"gnome-shell", "echo 'GNOME Shell 42.9'"},
+                     {"wmctrl", "[ \"$1\" = -m ] && " + catFixture("wmctrl-m-xfwm.txt")},
+                     {"systemd-detect-virt", detectorSaysNone},
+                     {"dmidecode", "[ \"$1 $2\" = '-t memory' ] && " + catFixture("dmidecode-ddr4-two.txt")},
+                     {"lsblk", "[ \"$* $LC_ALL\" = '-b -d -o NAME,SIZE,ROTA,TYPE C' ] && " +
+                                   catFixture("lsblk-nvme-hdd.txt")}}
+            << "root"
+            << "ubuntu:GNOME"
+            << Texts{{"labelOSName", "Ubuntu"},
+                     {"labelOSVersion", "22.04.4 LTS (Jammy Jellyfish)"},
+                     {"labelBasedOn", "Debian"},
+                     {"labelKernel", "6.5.0-27-generic"},
+                     {"labelGPU", "GeForce GTX 1650 Mobile / Max-Q (Nvidia)"},
+                     {"labelGPUDriver", "4.6.0 NVIDIA 535.154.05"},
+                     {"labelDesktopEnvironment", "ubuntu:GNOME 42.9"},
+                     {"labelWindowManager", "XFWM4"},
+                     {"labelSoundServer", "ALSA"},
+                     {"labelSystemModelAndManufacturer", "20KHCTO1WW (LENOVO)"},
+                     {"labelMotherboard", "20KHCTO1WW (LENOVO)"},
+                     {"labelCPUModel", "Intel(R) Core(TM) i7-8550U"},
+                     {"labelCPUCoresAndThreads", coresText("1.80 GHz")},
+                     {"labelRAMInfo", "16 GB DDR4 (2 Sticks)"},
+                     {"labelStorage", "512 GB SSD, 1.5 TB SSD, 2 TB HDD"},
+                     {"labelAudioDevice", "Comet Lake PCH cAVS"}};
+
+        QTest::newRow("AMD with amdgpu, no glxinfo, no detector")
+            << Texts{{"lspci", catFixture("lspci-amd.txt")},
+                     {"lsmod", catFixture("lsmod-amdgpu.txt")},
+                     {"modinfo", "[ \"$1\" = amdgpu ] && " + catFixture("modinfo-amdgpu.txt")},
+                     {"xfce4-session", "echo 'xfce4-session 4.18.1 (Xfce 4.18)'"},
+                     {"pgrep", "[ \"$1 $2\" = '-x jackd' ] && echo 2211"},
+                     {"lsblk", catFixture("lsblk-virtio.txt")}}
+            << "root"
+            << "<b>XFCE</b>"
+            << Texts{{"labelGPU", "Radeon RX 6600/6600 XT/6600M (AMD)"},
+                     {"labelGPUDriver", "AMDGPU"},
+                     {"labelDesktopEnvironment", "<b>XFCE</b> 4.18.1"},
+                     {"labelSoundServer", "JACK"},
+                     {"labelRAMInfo", "16 GB Virtual RAM"},
+                     {"labelStorage", "274 GB HDD"},
+                     {"labelAudioDevice", "Unknown Audio Device"}};
+
+        QTest::newRow("Intel with Mesa, LPDDR5")
+            << Texts{{"lspci", catFixture("lspci-intel.txt")},
+                     {"glxinfo", catFixture("glxinfo-mesa.txt")},
+                     {"plasmashell", "echo 'plasmashell 5.27.5-1ubuntu1'"},
+                     {"systemd-detect-virt", detectorSaysNone},
+                     {"dmidecode", catFixture("dmidecode-lpddr5.txt")}}
+            << "root"
+            << "KDE"
+            << Texts{{"labelGPU", "UHD Graphics 620 (Intel)"},
+                     {"labelGPUDriver", "Mesa 23.2.1"},
+                     {"labelDesktopEnvironment", "KDE 5.27.5-1ubuntu1"},
+                     {"labelWindowManager", "Window manager could not be determined"},
+                     {"labelRAMInfo", "16 GB LPDDR5 (2 Sticks)"},
+                     {"labelStorage", "N/A"}};
+
+        QTest::newRow("virtual machine without DMI or os-release")
+            << Texts{{"lspci", "if [ \"$1\" = -vmm ]; then " + catFixture("lspci-vmm-virtio.txt") +
+                                   "; else " + catFixture("lspci-virtio.txt") + "; fi"},
+                     {"systemd-detect-virt", "echo kvm"},
+                     {"wmctrl", "echo 'Class: N/A'"}}
+            << "root-vm"
+            << ""
+            << Texts{{"labelOSName", "N/A"},
+                     {"labelKernel", "N/A"},
+                     {"labelGPU", "Unknown GPU (Unknown)"},
+                     {"labelGPUDriver", "Unknown"},
+                     {"labelDesktopEnvironment", "Desktop Environment could not be determined N/A"},
+                     {"labelWindowManager", "N/A"},
+                     {"labelSoundServer", "Sound server could not be determined"},
+                     {"labelSystemModelAndManufacturer", "N/A (N/A)"},
+                     {"labelMotherboard", "N/A (N/A)"},
+                     {"labelCPUCoresAndThreads", coresText("Unknown Speed")},
+                     {"labelRAMInfo", "8 GB Virtual RAM"},
+                     {"labelAudioDevice", "Virtual Audio Device (kvm)"}};
+    }
+    void staticFacts() {
+        QFETCH(Texts, tools);
+        QFETCH(QString, root);
+        QFETCH(QString, desktop);
+        QFETCH(Texts, labels);
+        const StandInTools standIns(tools);
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("sysinfo/" + root));
+        qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
+        qputenv("DESKTOP_SESSION", "");
+        qputenv("XDG_RUNTIME_DIR", "");
+
+        QMainWindow host;
+        Ui::MainWindow form;
+        form.setupUi(&host);
+        TabOverviewSysInfo panel(&form, &host);
+        QSignalSpy shown(&panel, &TabOverviewSysInfo::staticInfoShown);
+        panel.loadStaticSystemInfo();
+        QVERIFY(shown.wait(20000));
+        for (auto it = labels.cbegin(); it != labels.cend(); ++it) {
+            QCOMPARE(host.findChild<QLabel*>(it.key())->text(), it.value());
+            QCOMPARE(host.findChild<QLabel*>(it.key())->textFormat(), Qt::PlainText);
+        }
+    }
+
+    void pulseAudioFromRuntimeFolder() {
+        QTemporaryDir runtime;
+        QVERIFY(QDir(runtime.path()).mkdir("pulse"));
+        const StandInTools standIns({});
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        QCOMPARE(SystemInfoProbes().gather().soundServer, QString("PulseAudio"));
+    }
+
+    // Every tool hangs: each probe gives up after its limit, and once the
+    // whole budget is spent the rest fall back without waiting.
+    void hungToolsAreBounded() {
+        Texts hung;
+        for (const char* tool : {"lspci", "glxinfo", "wmctrl", "systemd-detect-virt", "lsblk", "gnome-shell"})
+            hung.insert(tool, "exec sleep 30");
+        const StandInTools standIns(hung);
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("sysinfo/root"));
+        qputenv("XDG_CURRENT_DESKTOP", "GNOME");
+        QElapsedTimer timer;
+        timer.start();
+        const StaticSystemInfo info = SystemInfoProbes(300, 1000).gather();
+        qInfo("all probes with hung tools: %lld ms (per tool 300 ms, budget 1000 ms)", timer.elapsed());
+        QVERIFY(timer.elapsed() < 10000);
+        QCOMPARE(info.gpu + " | " + info.storage + " | " + info.ramInfo,
+                 QString("Unknown GPU (Unknown) | N/A | 16 GB Virtual RAM"));
+        QCOMPARE(info.osName, QString("Ubuntu")); // files are still read
+
+        // Nor do they hold the window: the facts are gathered off the GUI thread.
+        timer.restart();
+        auto window = std::make_unique<MainWindow>();
+        qInfo("main window built in %lld ms with hung probe tools", timer.elapsed());
+        QVERIFY(timer.elapsed() < 3000);
+        for (const auto& [label, sample] : valueLabels(window.get()))
+            QVERIFY2(label->text() != sample, qPrintable(label->objectName()));
+        timer.restart();
+        window.reset();
+        qInfo("window closed in %lld ms while a probe tool hung", timer.elapsed());
+    }
+
+    void liveFiguresFromFixtureTree() {
+        QTemporaryDir root;
+        const auto put = [&](const QString& relative, const QByteArray& content) {
+            QVERIFY(writeFile(root.filePath(relative), content));
+        };
+        const auto link = [&](const QString& target, const QString& relative) {
+            QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
+            QVERIFY(QFile::link(target, root.filePath(relative)));
+        };
+        for (const char* task : {"1/task/1", "22/task/22", "22/task/23", "22/task/24", "self/task/99"})
+            QVERIFY(QDir().mkpath(root.filePath("proc/") + task));
+        put("proc/loadavg", "0.10 0.20 0.30 1/57 4242\n");
+        put("proc/uptime", "3725.90 7000.00\n");
+        const QString unit = root.filePath("lib/ssh.service");
+        put("lib/ssh.service", "[Unit]\n");
+        link(unit, "etc/systemd/system/sshd.service");
+        put("etc/systemd/system/local.service", "[Unit]\n"); // a unit file, not an enabled link
+        link("/dev/null", "etc/systemd/system/masked.service");
+        link(unit, "etc/systemd/system/multi-user.target.wants/ssh.service");
+        link(unit, "etc/systemd/system/graphical.target.wants/ssh.service");
+        link(root.filePath("lib"), "etc/systemd/system/multi-user.target.wants/lib.target");
+        put("etc/cron.d/backup", "SHELL=/bin/sh\n30 2 * * * root /usr/local/bin/backup\n");
+        put("etc/cron.d/.placeholder", "0 * * * * root hidden\n");
+        put("etc/cron.daily/logrotate", "#!/bin/sh\n");
+        QVERIFY(QFile::setPermissions(root.filePath("etc/cron.daily/logrotate"),
+                                      QFile::ReadOwner | QFile::ExeOwner));
+        put("etc/cron.daily/notes", "not executable\n");
+        put("etc/crontab", "17 * * * * root cd / && run-parts --report /etc/cron.hourly\n");
+        put("var/spool/cron/crontabs/alice", "@reboot /home/alice/start\n*/5 * * * * sync-mail\n");
+        SystemPaths::setRootPrefix(root.path());
+
+        QCOMPARE(WorkerOverviewSysInfo::getProcessThreadCount(), QString("2/57"));
+        QVERIFY(QFile::remove(root.filePath("proc/loadavg")));
+        QCOMPARE(WorkerOverviewSysInfo::getProcessThreadCount(), QString("2/4"));
+        QCOMPARE(WorkerOverviewSysInfo::countEnabledServices(), 4);
+        QCOMPARE(WorkerOverviewSysInfo::countCronJobs(), 5);
+        QCOMPARE(WorkerOverviewSysInfo::getRamUsage(), QString("RAM info not available"));
+
+        // The uptime follows the kernel's clock, which also counts a suspend.
+        QCOMPARE(WorkerOverviewSysInfo::getUptime(), QString("0D 01:02:05"));
+        put("proc/uptime", "200000.50 7000.00\n");
+        QCOMPARE(WorkerOverviewSysInfo::getUptime(), QString("2D 07:33:20"));
+
+        // Without a window list or a login list the counts are unknown, not 0.
+        const StandInTools standIns({});
+        auto gate = std::make_shared<TickGate>();
+        QVERIFY(gate->tryEnter());
+        WorkerOverviewSysInfo worker;
+        worker.setTickGate(gate);
+        QSignalSpy spy(&worker, &WorkerOverviewSysInfo::updateCompleted);
+        worker.process();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(4).toInt(), -1);
+        QCOMPARE(spy.at(0).at(7).toInt(), -1);
+        QVERIFY(!gate->isBusy());
+    }
+
+    void liveFiguresOfThisMachine() {
+        const SysInfoSample sample = WorkerOverviewSysInfo::sample();
+        QFile uptimeFile("/proc/uptime");
+        QVERIFY(uptimeFile.open(QIODevice::ReadOnly));
+        const double uptime = QString::fromLatin1(uptimeFile.readAll()).section(' ', 0, 0).toDouble();
+        const QStringList parts = sample.uptime.split(QRegularExpression("[D :]+"));
+        const double shown =
+            parts[0].toInt() * 86400.0 + parts[1].toInt() * 3600 + parts[2].toInt() * 60 + parts[3].toInt();
+        QVERIFY2(qAbs(shown - uptime) < 5, qPrintable(sample.uptime));
+
+        const int processes = sample.procsThreads.section('/', 0, 0).toInt();
+        const int threads = sample.procsThreads.section('/', 1, 1).toInt();
+        QVERIFY2(qAbs(processes - runTool("ps", {"-e", "--no-headers"}).count('\n')) < 20,
+                 qPrintable(sample.procsThreads));
+        QVERIFY2(qAbs(threads - runTool("ps", {"-eL", "--no-headers"}).count('\n')) < 50,
+                 qPrintable(sample.procsThreads));
+
+        QSet<QString> users;
+        for (const QString& line : runTool("who", {}).split('\n', Qt::SkipEmptyParts))
+            users.insert(line.section(' ', 0, 0));
+        QCOMPARE(sample.activeUsers, users.size());
+    }
+
+    void panelInTheWindow() {
+        MainWindow window;
+        auto* panel = window.findChild<TabOverviewSysInfo*>();
+        QSignalSpy shown(panel, &TabOverviewSysInfo::staticInfoShown);
+        // Another title than the program's, so that tests looking for the
+        // program's window on the shared display do not find this one.
+        window.setWindowTitle("System panel under test");
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(shown.count() == 1 || shown.wait(30000));
+        Ui::MainWindow* ui = window.form();
+        QVERIFY(TestSupport::waitFor([&] { return ui->labelApplications->text().toInt() >= 1; }));
+
+        QCOMPARE(ui->labelWindowManager->text(), SysInfoParser::windowManagerName(runTool("wmctrl", {"-m"})));
+        const QString glx = SysInfoParser::glxOpenGlVersion(runTool("glxinfo", {}));
+        QVERIFY(!glx.isEmpty());
+        QCOMPARE(ui->labelGPUDriver->text(),
+                 SysInfoParser::openGlLabel(SysInfoParser::shortenDriverText(glx, "Unknown")));
+        QCOMPARE(ui->labelServices->text(), QString::number(WorkerOverviewSysInfo::countEnabledServices()));
+        QCOMPARE(ui->labelCronJobs->text(), QString::number(WorkerOverviewSysInfo::countCronJobs()));
+        const auto labels = valueLabels(&window);
+        QCOMPARE(labels.size(), 24);
+        for (const auto& [label, sample] : labels) {
+            // A count of 0 may be the real figure; no other sample text can be.
+            QVERIFY2(label->text() != sample || sample == "0", qPrintable(label->objectName()));
+            QVERIFY2(!label->text().isEmpty() || label == ui->labelBasedOn, qPrintable(label->objectName()));
+        }
+
+        const QString folder = TESSMAR_BUILD_DIR "/screenshots";
+        QDir().mkpath(folder);
+        window.resize(1000, 700);
+        QTest::qWait(300);
+        QVERIFY(window.grab().save(folder + "/overview-sysinfo.png"));
+    }
+};
+
+QTEST_MAIN(TestSysInfoPanel)
+#include "tst_sysinfopanel.moc"

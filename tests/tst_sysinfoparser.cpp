@@ -1,0 +1,117 @@
+#include "sysinfofigures.h"
+#include "sysinfoparser.h"
+#include "testsupport.h"
+
+#include <QtTest>
+
+using namespace SysInfoParser;
+using namespace SysInfoFigures;
+
+namespace {
+QString fixture(const QString& name) {
+    QFile file(TestSupport::testDataPath(QStringLiteral("sysinfo/") + name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(name));
+    return QString::fromUtf8(file.readAll());
+}
+} // namespace
+
+// The readers behind the Overview's system panel, for the cases the
+// stand-in tool runs of tst_sysinfopanel do not reach.
+class TestSysInfoParser : public QObject {
+    Q_OBJECT
+private slots:
+    void gpu_data() {
+        QTest::addColumn<QString>("lspci");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("VMware") << fixture("lspci-vmware.txt") << "VMware: SVGA II Adapter";
+        QTest::newRow("VirtualBox") << fixture("lspci-virtualbox.txt")
+                                    << "VirtualBox: VirtualBox Graphics Adapter";
+        QTest::newRow("QEMU") << "00:02.0 VGA compatible controller: QEMU Virtual Video (rev 02)\n"
+                              << "QEMU: QEMU Virtual GPU";
+        QTest::newRow("NVIDIA without a model name")
+            << "01:00.0 VGA compatible controller: NVIDIA Corporation "
+               "Device 2504 (rev a1)\n"
+            << "Nvidia: Device 2504";
+    }
+    void gpu() {
+        QFETCH(QString, lspci);
+        const GpuIdentity gpu = identifyGpu(displayControllerLines(lspci));
+        QTEST(gpu.vendor + ": " + gpu.model, "text");
+    }
+
+    void driverTexts() {
+        QCOMPARE(shortenDriverText("Intel driver not installed or in use", "Intel"), QString("Intel"));
+        QCOMPARE(shortenDriverText("Nouveau (open-source)", "Nvidia"), QString("Nouveau (open-source)"));
+        QCOMPARE(shortenDriverText("", "AMD"), QString("Driver version not available"));
+        QCOMPARE(modinfoVersion(fixture("modinfo-nouveau.txt")), QString()); // srcversion is no version
+        QCOMPARE(clinfoDriverVersion("  Platform Name: AMD\n  Driver version:  3614.0 (PAL,LC)\n"),
+                 QString("3614.0 (PAL,LC)"));
+        QCOMPARE(xorgIntelDriverVersion(
+                     "[    18.412] (II) Module intel: vendor=\"X.Org Foundation\"\n"
+                     "[    18.413] (II) intel: Driver for Intel(R) HD Graphics, version 2.99.917\n"),
+                 QString("2.99.917"));
+    }
+
+    void osRelease() {
+        const auto fields = [](const QString& file) {
+            const OsRelease release = parseOsRelease(fixture(file));
+            return QStringList({release.name, release.version, release.basedOn}).join('|');
+        };
+        QCOMPARE(fields("os-release-debian"), QString("Debian GNU/Linux|12 (bookworm)|"));
+        QCOMPARE(fields("os-release-mint"), QString("Linux Mint|21.3 (Virginia)|Ubuntu debian"));
+    }
+
+    void cpuWithoutClock() {
+        QCOMPARE(cpuModel(fixture("cpuinfo-amd")), QString("AMD Ryzen 7 5800X 8-Core Processor"));
+        QCOMPARE(cpuSpeed(fixture("cpuinfo-amd")), QString("Unknown Speed"));
+        QCOMPARE(cpuModel("processor : 0\nBogoMIPS : 48.00\n"), QString("Unknown CPU Model"));
+    }
+
+    void ramAndDisks() {
+        QCOMPARE(ramInfo(false, 4, parseDmidecodeMemory(fixture("dmidecode-mb-ddr3.txt"))),
+                 QString("4 GB DDR3 (1 Stick)"));
+        QCOMPARE(ramInfo(false, 16, {}), QString("Could not retrieve RAM information"));
+        QCOMPARE(ramInfo(true, 0, {}), QString("Could not retrieve RAM information"));
+        QCOMPARE(diskInfo(fixture("lsblk-scsi-only.txt")), QString("999 GB SSD, 2 TB HDD"));
+        QCOMPARE(diskInfo("NAME SIZE ROTA TYPE\n"), QString());
+    }
+
+    void uptimeAndMemory() {
+        QCOMPARE(formatUptime(3725.9, "D"), QString("0D 01:02:05"));
+        QCOMPARE(formatUptime(200000.5, "D"), QString("2D 07:33:20"));
+        QCOMPARE(formatUptime(31536000.0, "D"), QString("365D 00:00:00"));
+        const auto usage = [](const QString& meminfo) {
+            const MemInfo info = parseMemInfo(meminfo);
+            return formatRamUsage(info) + ' ' + formatSwapUsage(info);
+        };
+        QCOMPARE(usage(fixture("root/proc/meminfo")), QString("4.9 GB/16 GB 2.3 GB/8 GB"));
+        QCOMPARE(usage("MemTotal: 16303000 kB\nMemAvailable: 16000000 kB\n"),
+                 QString("295 MB/16 GB 0 MB/0 GB"));
+        // 15.6 is not close enough to 16 to be shown as 16.
+        QCOMPARE(usage("MemTotal: 16000000 kB\nMemAvailable: 8000000 kB\n"),
+                 QString("7.8 GB/15.6 GB 0 MB/0 GB"));
+        QCOMPARE(usage("MemTotal: 4030000 kB\nMemFree: 1000000 kB\nBuffers: 200000 kB\nCached: 1000000 kB\n"
+                       "SwapCached: 999999 kB\nbroken line\n"),
+                 QString("1.8 GB/4 GB 0 MB/0 GB"));
+    }
+
+    void counts() {
+        QCOMPARE(parseLoadavgTaskCount("0.33 0.13 0.04 7/195 11657\n").value_or(-1), 195);
+        QVERIFY(!parseLoadavgTaskCount("0.33 0.13\n"));
+        // Sticky windows (desktop -1) are left out; a title holding " -1 " is not.
+        QCOMPARE(countDesktopWindows(fixture("wmctrl-lx.txt")), 3);
+        QCOMPARE(countLoggedInUsers(fixture("who.txt")), 3);
+    }
+
+    void cronJobs() {
+        const QString mixed = "# m h dom mon dow command\n\nMAILTO=root\n@reboot /usr/local/bin/start\n"
+                              "*/5 * * * * backup\n";
+        QCOMPARE(countCronJobs(mixed, false), 2);
+        QCOMPARE(countCronJobs(mixed, true), 1); // a system crontab names the user too
+        QCOMPARE(countCronJobs("* * * * *\n@daily\n0 5 * * mon /named/day\n", false), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSysInfoParser)
+#include "tst_sysinfoparser.moc"

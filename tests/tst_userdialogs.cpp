@@ -1,0 +1,460 @@
+#include "accountchanges.h"
+#include "accountlookup.h"
+#include "avatarhelpers.h"
+#include "commandrunner.h"
+#include "dialogadduser.h"
+#include "dialogchangepassword.h"
+#include "dialogdeleteuser.h"
+#include "dialogedituser.h"
+#include "dialoggroups.h"
+#include "dialogstockavatars.h"
+#include "dialogwebcam.h"
+#include "pamauth.h"
+#include "startup.h"
+#include "systempaths.h"
+#include "tabusers.h"
+#include "testsupport.h"
+#include "ui_dialogchangepassword.h"
+#include "ui_dialogedituser.h"
+#include "ui_mainwindow.h"
+#include "usersortproxymodel.h"
+
+#include <QCameraInfo>
+#include <QComboBox>
+#include <QListView>
+#include <QMainWindow>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The user dialogs under the real X server; the account ones on throwaway
+// accounts that are removed again.
+class TestUserDialogs : public QObject {
+    Q_OBJECT
+
+    QStringList accounts;
+    QTimer dismisser;
+    QStringList titles; // of the message boxes answered
+    QTemporaryDir root;
+    QString faces;
+
+    QString fresh() {
+        const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+        accounts << name;
+        return name;
+    }
+    static QString run(const QString& program, const QStringList& arguments) {
+        return CommandRunner::run(program, arguments).outputText().trimmed();
+    }
+    static QStringList groupsOf(const QString& name) {
+        QStringList groups = run(QStringLiteral("id"), {QStringLiteral("-nG"), name}).split(QLatin1Char(' '));
+        groups.sort();
+        return groups;
+    }
+    static uint ownerOf(const QString& path) {
+        struct stat info {};
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_uid : uint(-1);
+    }
+    static void writeImage(const QString& path, QSize size, QColor colour) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        QVERIFY(image.save(path, path.endsWith(QLatin1String(".jpg")) ? "JPG" : "PNG"));
+    }
+    // Uses the fixture tree of tests/data/users (alice the only administrator)
+    // for the rest of a test function.
+    struct FixtureRoot {
+        QTemporaryDir dir;
+        FixtureRoot() {
+            for (const char* name : {"passwd", "group"}) {
+                QFile source(TestSupport::testDataPath(QStringLiteral("users/") + QLatin1String(name)));
+                source.open(QIODevice::ReadOnly);
+                QByteArray text = source.readAll();
+                text.replace("HOME", QFile::encodeName(dir.path() + QStringLiteral("/home")));
+                QDir().mkpath(dir.path() + QStringLiteral("/etc"));
+                QFile out(dir.path() + QStringLiteral("/etc/") + QLatin1String(name));
+                out.open(QIODevice::WriteOnly);
+                out.write(text);
+            }
+            previous = SystemPaths::rootPrefix();
+            SystemPaths::setRootPrefix(dir.path());
+        }
+        ~FixtureRoot() { SystemPaths::setRootPrefix(previous); }
+        QString previous;
+    };
+
+    static void shoot(QWidget* widget, const QString& name) {
+        widget->show();
+        QTest::qWait(50);
+        widget->grab().save(QStringLiteral(TESSMAR_TEST_DATA "/../../docs/") + name + QStringLiteral(".png"));
+    }
+
+private slots:
+    void initTestCase() {
+        registerSharedMetaTypes();
+        // Real accounts, but every file the program keeps for them in a temporary root.
+        QVERIFY(root.isValid());
+        for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/etc/lightdm",
+                                   "/root/.tessmar", "/usr/share/pixmaps/faces", "/home/me"})
+            QVERIFY(QDir().mkpath(root.path() + QLatin1String(folder)));
+        QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), root.path() + QStringLiteral("/etc/passwd")));
+        QVERIFY(QFile::link(QStringLiteral("/etc/group"), root.path() + QStringLiteral("/etc/group")));
+        faces = root.path() + QStringLiteral("/usr/share/pixmaps/faces/");
+        writeImage(faces + QStringLiteral("b.png"), QSize(96, 96), QColor(100, 100, 100));
+        writeImage(faces + QStringLiteral("A.png"), QSize(100, 100), Qt::red);
+        writeImage(faces + QStringLiteral("c.PNG"), QSize(200, 100), Qt::white);
+        writeImage(faces + QStringLiteral("d.gif"), QSize(100, 100), Qt::white);
+        writeImage(faces + QStringLiteral("avatar-08.jpg"), QSize(100, 100), Qt::blue);
+        SystemPaths::setRootPrefix(root.path());
+        // No account service of the machine hears about throwaway accounts.
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS",
+                QFile::encodeName(QStringLiteral("unix:path=") + root.path() + "/nobus"));
+        // Message boxes of a save are answered with their default button.
+        connect(&dismisser, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                if (titles << box->windowTitle(); QAbstractButton* button = box->defaultButton()
+                                                                                ? box->defaultButton()
+                                                                                : box->buttons().value(0))
+                    button->click();
+        });
+        dismisser.start(50);
+    }
+    void cleanupTestCase() {
+        for (const QString& name : qAsConst(accounts))
+            if (lookupAccount(name).found)
+                CommandRunner::run(QStringLiteral("userdel"),
+                                   {QStringLiteral("-r"), QStringLiteral("-f"), name});
+        SystemPaths::setRootPrefix(QString());
+    }
+
+    // OK follows both fields on every change: an emptied field never lets an
+    // unconfirmed text through.
+    void changePasswordGatesOk() {
+        DialogChangePassword dialog(QStringLiteral("someone"));
+        auto* first = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditNewPassword"));
+        auto* second = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRepeatPassword"));
+        auto* ok = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonOK"));
+        first->setText(QStringLiteral("abc"));
+        second->setText(QStringLiteral("abc"));
+        QVERIFY(ok->isEnabled());
+        second->clear();
+        QVERIFY(!ok->isEnabled());
+        first->setText(QStringLiteral("abd"));
+        second->setText(QStringLiteral("abc"));
+        QVERIFY(!ok->isEnabled());
+        second->setText(QStringLiteral("abd"));
+        QSignalSpy spy(&dialog, &DialogChangePassword::passwordChanged);
+        shoot(&dialog, QStringLiteral("change-password"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(spy.first().first().toString(), QStringLiteral("abd"));
+    }
+
+    void pictureHelpers() {
+        QPixmap wide(300, 200);
+        wide.fill(Qt::red);
+        const QImage plain = composeAvatarPixmap(wide, QPixmap(), false).toImage();
+        QCOMPARE(plain.size(), QSize(190, 190));
+        QCOMPARE(plain.pixelColor(32, 32), QColor(Qt::red));
+        QCOMPARE(plain.pixelColor(31, 31).alpha(), 0);
+        QPixmap holed(126, 126);
+        holed.fill(Qt::transparent);
+        const QImage veiled = makeVeiledPixmap(holed).toImage();
+        QCOMPARE(veiled.pixelColor(5, 5).alpha(), 0);
+        // The overlay lies over the picture; the edit mark stays in its 24x24 square at (92, 74).
+        QImage overlay(190, 190, QImage::Format_ARGB32);
+        overlay.fill(Qt::transparent);
+        overlay.setPixelColor(40, 40, Qt::blue);
+        QCOMPARE(composeAvatarPixmap(wide, QPixmap::fromImage(overlay), false).toImage().pixelColor(40, 40),
+                 QColor(Qt::blue));
+        const QImage marked = composeAvatarPixmap(holed, QPixmap(), true).toImage();
+        QRect drawn;
+        for (int y = 0; y < 190; ++y)
+            for (int x = 0; x < 190; ++x)
+                if (marked.pixelColor(x, y).alpha() > 0)
+                    drawn |= QRect(x, y, 1, 1);
+        QVERIFY(!drawn.isEmpty());
+        QVERIFY2(QRect(92, 74, 24, 24).contains(drawn), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                       .arg(drawn.x())
+                                                                       .arg(drawn.y())
+                                                                       .arg(drawn.width())
+                                                                       .arg(drawn.height())));
+        QCOMPARE(cropImageToSquare(QImage(1, 1, QImage::Format_RGB32)).size(), QSize(256, 256));
+    }
+
+    void addUserGating() {
+        DialogAddUser dialog;
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditUsername"));
+        auto* password = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditPassword"));
+        auto* repeat = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRepeatPassword"));
+        auto* feedback = dialog.findChild<QLabel*>(QStringLiteral("labelFeedback"));
+        auto* ok =
+            dialog.findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Ok);
+        dialog.findChild<QRadioButton*>(QStringLiteral("radioButtonRegularUser"))->click();
+        password->setText(QStringLiteral("pw"));
+        repeat->setText(QStringLiteral("pw"));
+        const QStringList refused{"-rf", "1234", "Alice", "root"};
+        for (const QString& text : refused) {
+            name->setText(text);
+            QVERIFY2(!ok->isEnabled(), qPrintable(text));
+            QVERIFY(!feedback->isHidden());
+        }
+        name->setText(QString(33, QLatin1Char('a')));
+        QCOMPARE(name->text().size(), 32);
+        name->setText(QStringLiteral("tsm_free_name"));
+        QVERIFY(ok->isEnabled());
+        repeat->setText(QStringLiteral("px"));
+        QCOMPARE(feedback->text(), QStringLiteral("Passwords do not match."));
+        QVERIFY(!ok->isEnabled());
+        shoot(&dialog, QStringLiteral("add-user"));
+    }
+
+    // The sole administrator keeps its rights in every dialog; "Custom"
+    // brings the Groups button; a close with pending edits can be refused.
+    void soleAdministratorAndPrompts() {
+        FixtureRoot fixture;
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return false; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        const QStandardItem* regular = qobject_cast<QStandardItemModel*>(type->model())->item(1);
+        QVERIFY(!regular->isEnabled());
+        QVERIFY(regular->toolTip().startsWith(QStringLiteral("You are the only Administrator")));
+        auto* groups = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonGroups"));
+        dialog.show();
+        dialog.toggleEdit();
+        QCOMPARE(type->currentIndex(), 0);
+        type->setCurrentIndex(2);
+        QVERIFY(groups->isVisible());
+        type->setCurrentIndex(0);
+        QVERIFY(!groups->isVisible());
+
+        DialogGroups picker(QStringLiteral("alice"));
+        auto* model = qobject_cast<QStandardItemModel*>(picker.findChild<QListView*>()->model());
+        QStringList locked;
+        for (int row = 0; row < model->rowCount(); ++row)
+            if (!model->item(row)->isEnabled())
+                locked << model->item(row)->text();
+        QCOMPARE(locked, QStringList({"sudo", "alice"}));
+        QCOMPARE(picker.checkedGroups().size(), 17);
+
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"))->setText(QStringLiteral("Edited"));
+        QVERIFY(!dialog.close());
+        QVERIFY(dialog.isVisible());
+        dialog.cancelChanges();
+        QVERIFY(dialog.close());
+    }
+
+    void stockPictures() {
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(root.path() + QStringLiteral("/home/me")));
+        const QString face = root.path() + QStringLiteral("/home/me/.face");
+        QFile::remove(face);
+        {
+            DialogStockAvatars dialog;
+            auto* view = dialog.findChild<QListView*>(QStringLiteral("listViewAvatars"));
+            auto* select = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonSelectAvatar"));
+            QStringList names;
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                names << QFileInfo(view->model()->index(row, 0).data(Qt::UserRole).toString()).fileName();
+            QCOMPARE(names, QStringList({"A.png", "avatar-08.jpg", "b.png", "c.PNG"}));
+            QVERIFY(!select->isEnabled());
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                              view->visualRect(view->model()->index(3, 0)).center());
+            QVERIFY(select->isEnabled());
+            QCOMPARE(dialog.getSelectedImagePath(), faces + QStringLiteral("c.PNG"));
+            shoot(&dialog, QStringLiteral("stock-pictures"));
+        }
+        // A slightly different copy of b is recognised; one grey step more is not.
+        for (int grey : {120, 126}) {
+            writeImage(face, QSize(100, 100), QColor(grey, grey, grey));
+            DialogStockAvatars dialog;
+            QCOMPARE(dialog.getSelectedImagePath(),
+                     grey == 120 ? faces + QStringLiteral("b.png") : QString());
+        }
+        qputenv("HOME", home);
+    }
+
+    void webcamWithoutCamera() {
+        DialogWebcam dialog;
+        if (QCameraInfo::availableCameras().isEmpty()) {
+            QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("labelNoCamera")));
+            QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"))->isEnabled());
+        }
+        shoot(&dialog, QStringLiteral("webcam"));
+        QSignalSpy spy(&dialog, &DialogWebcam::imageCaptured);
+        QImage photo(640, 480, QImage::Format_RGB32);
+        photo.fill(Qt::green);
+        dialog.processCapturedImage(1, photo);
+        dialog.processCapturedImage(2, photo);
+        QCOMPARE(spy.size(), 1);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    // One account edited through the dialog, every step checked on the system;
+    // a refused password question applies nothing.
+    void editThrowawayAccount() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        const QString name = fresh();
+        QVERIFY(AccountChanges::createUser(name, QStringLiteral("first"), true, QByteArray()));
+        QFile lightdm(root.path() + QStringLiteral("/etc/lightdm/lightdm.conf"));
+        QVERIFY(lightdm.open(QIODevice::WriteOnly));
+        lightdm.write("[Seat:*]\nautologin-user=someone\n");
+        lightdm.close();
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        int asked = 0;
+        bool allow = false;
+        dialog.authenticator = [&] {
+            ++asked;
+            return allow;
+        };
+        dialog.loadUser(name);
+        auto* realName = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"));
+        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
+        auto* slider = dialog.findChild<QSlider*>(QStringLiteral("verticalSliderSecurityLevel"));
+        auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        QImage photo(320, 240, QImage::Format_RGB32);
+        photo.fill(Qt::yellow);
+
+        dialog.toggleEdit();
+        realName->setText(QStringLiteral("Never Saved"));
+        slider->setValue(0);
+        dialog.handlePasswordChange(QStringLiteral("refused pw"));
+        dialog.onImageCaptured(photo);
+        dialog.toggleEdit();
+        QCOMPARE(asked, 1);
+        QCOMPARE(slider->value(), 1);
+        allow = true;
+        dialog.toggleEdit();
+        dialog.toggleEdit();
+        QCOMPARE(authenticateUser(name.toStdString(), "refused pw"), int(AuthRefused));
+        QVERIFY(!QFileInfo::exists(AccountChanges::sudoersRulePath(name)));
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/home/%1/.face").arg(name)));
+
+        dialog.toggleEdit();
+        shoot(&dialog, QStringLiteral("edit-user-editing"));
+        realName->setText(QStringLiteral("Test Person"));
+        description->setText(QStringLiteral("Throwaway"));
+        slider->setValue(0);
+        dialog.handlePasswordChange(QStringLiteral("new pass; $x"));
+        dialog.onImageCaptured(photo);
+        dialog.toggleEdit();
+        const CommandResult entry =
+            CommandRunner::run(QStringLiteral("getent"), {QStringLiteral("passwd"), name});
+        QCOMPARE(entry.outputText().section(QLatin1Char(':'), 4, 4), QStringLiteral("Test Person"));
+        QCOMPARE(authenticateUser(name.toStdString(), "new pass; $x"), int(AuthAccepted));
+        QVERIFY(QFileInfo::exists(AccountChanges::polkitRulePath(name)));
+        QVERIFY(QFileInfo::exists(AccountChanges::sudoersRulePath(name)));
+        QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
+        QVERIFY(lightdm.open(QIODevice::ReadOnly));
+        QCOMPARE(lightdm.readAll(), QByteArray("[Seat:*]\nautologin-user=someone\n"));
+        lightdm.close();
+
+        // Custom groups and the password level back at 1.
+        dialog.toggleEdit();
+        type->setCurrentIndex(2);
+        dialog.onUpdateTempGroups({QStringLiteral("sudo"), QStringLiteral("audio"), name});
+        slider->setValue(1);
+        dialog.handlePasswordChange(QStringLiteral("third"));
+        titles.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList({"Group Update Success", "Password Changed Successfully"}));
+        QCOMPARE(groupsOf(name), QStringList({"audio", "sudo", name}));
+        QVERIFY(!QFileInfo::exists(AccountChanges::polkitRulePath(name)));
+        QVERIFY(!QFileInfo::exists(AccountChanges::sudoersRulePath(name)));
+        shoot(&dialog, QStringLiteral("edit-user"));
+
+        DialogGroups groups(name);
+        shoot(&groups, QStringLiteral("groups"));
+    }
+
+    // Add and Delete through their dialogs, with the Users tab following.
+    void addAndDeleteThroughTheDialogs() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        QMainWindow window;
+        Ui::MainWindow form;
+        form.setupUi(&window);
+        auto* tab = new TabUsers(&form, &window);
+        const auto shown = [&](const QString& name) {
+            QAbstractItemModel* model = form.listViewUsers->model();
+            for (int row = 0; row < model->rowCount(); ++row)
+                if (model->index(row, 0).data(UserSortProxyModel::UserNameRole) == name)
+                    return true;
+            return false;
+        };
+        // This machine's accounts, as the page shows them.
+        form.tabWidgetMainTabs->setCurrentWidget(form.tab_6);
+        window.resize(900, 560);
+        QVERIFY(TestSupport::waitFor([&] { return form.listViewUsers->model()->rowCount() > 0; }));
+        shoot(&window, QStringLiteral("users"));
+        const QString name = fresh();
+        DialogAddUser add(tab);
+        connect(&add, &DialogAddUser::userAdded, tab, &TabUsers::updateUsersTable);
+        add.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click();
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditUsername"))->setText(name);
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditPassword"))->setText(QStringLiteral("pw 1"));
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditRepeatPassword"))->setText(QStringLiteral("pw 1"));
+        add.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(add.result(), int(QDialog::Accepted));
+        QVERIFY(TestSupport::waitFor([&] { return shown(name); }));
+        QStringList expected = AccountChanges::groupsForNewAccount(true) << name;
+        expected.sort();
+        QCOMPARE(groupsOf(name), expected);
+        QCOMPARE(authenticateUser(name.toStdString(), "pw 1"), int(AuthAccepted));
+        QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
+        QVERIFY(AccountChanges::setSecurityLevel(name, 0));
+
+        QTemporaryDir tools;
+        QFile sudo(tools.filePath(QStringLiteral("sudo")));
+        QVERIFY(sudo.open(QIODevice::WriteOnly));
+        sudo.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
+        sudo.close();
+        QVERIFY(sudo.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::prependSearchPath(tools.path());
+        qputenv("SUDO_USER", "root");
+        DialogDeleteUser remove(name, tab);
+        QSignalSpy deleted(&remove, &DialogDeleteUser::userDeleted);
+        connect(&remove, &DialogDeleteUser::userDeleted, tab, &TabUsers::updateUsersTable);
+        shoot(&remove, QStringLiteral("delete-user"));
+        remove.findChild<QLineEdit*>(QStringLiteral("lineEditConfirm"))->setText(name);
+        remove.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!remove.isVisible());
+        QVERIFY(!lookupAccount(name).found);
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/home/") + name));
+        for (const QString& grant :
+             {AccountChanges::sudoersRulePath(name), AccountChanges::polkitRulePath(name),
+              AccountChanges::settingsPath(name)})
+            QVERIFY2(!QFileInfo::exists(grant), qPrintable(grant));
+        QCOMPARE(deleted.size(), 0);
+        QVERIFY(TestSupport::waitFor([&] { return deleted.size() == 1; }));
+        QVERIFY(TestSupport::waitFor([&] { return !shown(name); }));
+        QVERIFY(TestSupport::waitFor([&] { return QFileInfo::exists(sudo.fileName() + ".args"); }));
+        qunsetenv("SUDO_USER");
+        SystemPaths::setSearchPath(searchPath);
+        QFile args(sudo.fileName() + ".args");
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts),
+                 AccountChanges::soundCommand(
+                     QStringLiteral("root"), 0,
+                     QStringLiteral("/usr/share/sounds/Brisklow/stereo/delete-user.ogg")));
+        QTest::qWait(300);
+        QCOMPARE(deleted.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestUserDialogs)
+#include "tst_userdialogs.moc"

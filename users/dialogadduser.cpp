@@ -1,0 +1,185 @@
+#include "dialogadduser.h"
+
+#include "accountchanges.h"
+#include "accountfiles.h"
+#include "accountlookup.h"
+#include "avatarhelpers.h"
+#include "dialogstockavatars.h"
+#include "dialogwebcam.h"
+#include "systempaths.h"
+#include "ui_dialogadduser.h"
+#include "userslog.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+
+namespace {
+QString defaultPicturePath() {
+    return SystemPaths::path(QStringLiteral("/usr/share/pixmaps/faces/avatar-08.jpg"));
+}
+
+QByteArray readFileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray();
+}
+
+void toggleEcho(QLineEdit* edit, QPushButton* button) {
+    const bool hidden = edit->echoMode() == QLineEdit::Password;
+    edit->setEchoMode(hidden ? QLineEdit::Normal : QLineEdit::Password);
+    button->setIcon(QIcon(hidden ? QStringLiteral(":/icons/visible") : QStringLiteral(":/icons/hidden")));
+}
+} // namespace
+
+DialogAddUser::DialogAddUser(QWidget* parent) : QDialog(parent), ui(new Ui::DialogAddUser) {
+    avatarData = readFileBytes(defaultPicturePath());
+    defaultAvatarIcon = avatarData.isEmpty() ? QIcon(QStringLiteral(":/icons/user-system"))
+                                             : QIcon(QPixmap::fromImage(QImage::fromData(avatarData)));
+    ui->setupUi(this);
+    setAvatarPixmap(defaultAvatarIcon);
+    ui->labelFeedback->hide();
+    ui->labelUserDescription->hide();
+    ui->labelUserAvatar->setContextMenuPolicy(Qt::CustomContextMenu);
+    ui->labelUserAvatar->installEventFilter(this);
+    for (QLineEdit* edit : {ui->lineEditUsername, ui->lineEditPassword, ui->lineEditRepeatPassword})
+        connect(edit, &QLineEdit::textChanged, this, &DialogAddUser::validateInput);
+    for (QRadioButton* radio : {ui->radioButtonAdministrator, ui->radioButtonRegularUser}) {
+        connect(radio, &QRadioButton::clicked, this, &DialogAddUser::validateInput);
+        connect(radio, &QRadioButton::toggled, this, &DialogAddUser::updateTypeDescription);
+    }
+    connect(ui->pushButtonPasswordVisibility, &QPushButton::clicked, this,
+            [this] { toggleEcho(ui->lineEditPassword, ui->pushButtonPasswordVisibility); });
+    connect(ui->pushButtonRepeatPasswordVisibility, &QPushButton::clicked, this,
+            [this] { toggleEcho(ui->lineEditRepeatPassword, ui->pushButtonRepeatPasswordVisibility); });
+    ui->buttonBox->button(QDialogButtonBox::Ok)->setEnabled(false);
+}
+
+DialogAddUser::~DialogAddUser() {
+    delete ui;
+}
+
+bool DialogAddUser::isUsernameAvailable(const QString& username) {
+    return !lookupAccount(username).found;
+}
+
+void DialogAddUser::validateInput() {
+    const QString name = ui->lineEditUsername->text();
+    const QString password = ui->lineEditPassword->text();
+    const QString repeat = ui->lineEditRepeatPassword->text();
+    QString feedback;
+    if (!name.isEmpty())
+        feedback = AccountFiles::accountNameProblem(name);
+    if (feedback.isEmpty() && !name.isEmpty() && !isUsernameAvailable(name))
+        feedback = QStringLiteral("Username is already in use.");
+    if (feedback.isEmpty() &&
+        (!AccountFiles::isAcceptablePassword(password) || !AccountFiles::isAcceptablePassword(repeat)))
+        feedback = QStringLiteral("A password cannot hold a line break.");
+    if (feedback.isEmpty() && !password.isEmpty() && !repeat.isEmpty() && password != repeat)
+        feedback = QStringLiteral("Passwords do not match.");
+    ui->labelFeedback->setText(feedback);
+    ui->labelFeedback->setStyleSheet(QStringLiteral("color: red;"));
+    ui->labelFeedback->setVisible(!feedback.isEmpty());
+    const bool typeChosen =
+        ui->radioButtonAdministrator->isChecked() || ui->radioButtonRegularUser->isChecked();
+    ui->buttonBox->button(QDialogButtonBox::Ok)
+        ->setEnabled(feedback.isEmpty() && typeChosen && !name.isEmpty() && !password.isEmpty() &&
+                     !repeat.isEmpty());
+}
+
+void DialogAddUser::updateTypeDescription(bool checked) {
+    if (!checked)
+        return;
+    ui->labelUserDescription->setText(
+        ui->radioButtonAdministrator->isChecked()
+            ? tr("Administrators can install software and change system settings")
+            : tr("Regular users can use existing applications and settings"));
+    ui->labelUserDescription->show();
+}
+
+void DialogAddUser::setAvatarPixmap(const QIcon& icon) {
+    ui->labelUserAvatar->setPixmap(
+        composeAvatarPixmap(icon.pixmap(126, 126), QPixmap(QStringLiteral(":/icons/frame")), true));
+}
+
+void DialogAddUser::setPicture(const QImage& image) {
+    avatarData = encodePicture(image);
+    avatarIcon = QIcon(QPixmap::fromImage(image));
+    setAvatarPixmap(avatarIcon);
+}
+
+bool DialogAddUser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->labelUserAvatar && event->type() == QEvent::MouseButtonPress) {
+        auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton || press->button() == Qt::RightButton) {
+            showAvatarMenu(press->pos());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void DialogAddUser::showAvatarMenu(const QPoint& pos) {
+    QMenu menu(this);
+    menu.addAction(QIcon(QStringLiteral(":/icons/stock-images")), tr("Select from stock..."), this,
+                   &DialogAddUser::openDialogStockAvatars);
+    menu.addAction(QIcon(QStringLiteral(":/icons/webcam")), tr("Capture from webcam..."), this,
+                   &DialogAddUser::openDialogWebcam);
+    menu.addAction(QIcon(QStringLiteral(":/icons/browse")), tr("Browse..."), this,
+                   &DialogAddUser::onBrowseAvatar);
+    menu.exec(ui->labelUserAvatar->mapToGlobal(pos));
+}
+
+void DialogAddUser::openDialogStockAvatars() {
+    DialogStockAvatars picker(this);
+    if (picker.exec() == QDialog::Accepted) {
+        const QString path = picker.getSelectedImagePath();
+        qCDebug(lcUsers) << "Selected Image Path:" << path;
+        const QByteArray bytes = readFileBytes(path);
+        const QImage image = QImage::fromData(bytes);
+        if (!image.isNull()) {
+            avatarData = bytes;
+            avatarIcon = QIcon(QPixmap::fromImage(image));
+            setAvatarPixmap(avatarIcon);
+        }
+    }
+}
+
+int DialogAddUser::openDialogWebcam() {
+    auto* webcam = new DialogWebcam(this);
+    webcam->setAttribute(Qt::WA_DeleteOnClose);
+    connect(webcam, &DialogWebcam::imageCaptured, this, &DialogAddUser::onImageCaptured);
+    return webcam->exec();
+}
+
+void DialogAddUser::onImageCaptured(const QImage& image) {
+    if (!image.isNull())
+        setPicture(cropImageToSquare(image));
+}
+
+void DialogAddUser::onBrowseAvatar() {
+    const QImage image = openImageFromFile(this);
+    if (image.isNull()) {
+        qCDebug(lcUsers) << "No image was selected or processing failed.";
+        return;
+    }
+    setPicture(image);
+}
+
+void DialogAddUser::accept() {
+    const QString name = ui->lineEditUsername->text().trimmed();
+    const bool administrator = !ui->radioButtonRegularUser->isChecked();
+    QString error;
+    QString warning;
+    if (!AccountChanges::createUser(name, ui->lineEditPassword->text(), administrator, avatarData, &error,
+                                    &warning)) {
+        QMessageBox::critical(this, QStringLiteral("Error"),
+                              QStringLiteral("Failed to create user.\n%1").arg(error));
+        return;
+    }
+    if (!warning.isEmpty())
+        qCWarning(lcUsers).noquote() << warning;
+    emit userAdded(name);
+    QDialog::accept();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "detailsuser.h"
+
+#include <QDialog>
+#include <QIcon>
+#include <functional>
+
+namespace Ui {
+class DialogEditUser;
+}
+class WorkerUsers;
+
+// Shows one account; in edit mode changes it, after the invoking user's
+// password where the security level asks for it. Changes are applied in a
+// fixed order on save; Cancel discards everything pending.
+class DialogEditUser : public QDialog {
+    Q_OBJECT
+public:
+    explicit DialogEditUser(QWidget* parent = nullptr);
+    ~DialogEditUser() override;
+
+    void loadUser(const QString& username);
+    // The password question; replaced by tests.
+    std::function<bool()> authenticator;
+
+signals:
+    void userProfileUpdated();
+
+public slots:
+    void toggleEdit();
+    void cancelChanges();
+    void openDialogStockAvatars();
+    void openDialogChangePassword();
+    void openDialogGroups();
+    void openDialogWebcam();
+    void handlePasswordChange(const QString& newPassword);
+    void onUpdateTempGroups(const QStringList& groups);
+    void onImageCaptured(const QImage& image);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void accept() override {}
+
+private:
+    bool requestAuthentication();
+    void applySave(int level);
+    void discardPending();
+    void showPicture(const QIcon& icon);
+    void showAvatarMenu(const QPoint& pos);
+    void onBrowseAvatar();
+    void setPendingPicture(const QImage& image);
+    void markUnsavedChanges();
+    void fitTypeCombo();
+    void updateSizePolicies(QObject* root);
+    void resizeFormLabels();
+    void refitDialog();
+    void centerOnScreen();
+    void setEditorsVisible(bool editing);
+
+    Ui::DialogEditUser* ui;
+    bool hasUnsavedChanges = false;
+    bool cancelRequested = false;
+    bool isEditing = false;
+    WorkerUsers* workerUsers;
+    DetailsUser user;
+    QIcon pendingIcon;
+    QByteArray pendingPicture;
+    QString tempNewPassword;
+    QStringList tempGroups;
+    bool groupsChosen = false;
+};
