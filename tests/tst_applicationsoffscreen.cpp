@@ -2,7 +2,6 @@
 #include "tabapplications.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "x11windowreader.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -13,17 +12,21 @@ class TestApplicationsOffscreen : public QObject {
 private slots:
     void noXCallsWithoutX() {
         QCOMPARE(QGuiApplication::platformName(), QString("offscreen"));
-        QVERIFY(!X11WindowReader::isAvailable());
         QMainWindow window;
         Ui::MainWindow ui;
         ui.setupUi(&window);
         TabApplications tab(&ui, &window);
-        QVERIFY(tab.getWindowIcon(0x400030).isNull());
-        QCOMPARE(tab.getWindowPid("0x00400030"), 0);
-        QCOMPARE(tab.getWindowClass("0x00400030"), QString());
+        // Without the X server's client list every well-formed wmctrl line is
+        // listed: a hexadecimal id, a desktop number, runs of blanks as one.
+        // The "Evil" window's title forged a line; on X the client list refuses it.
         QFile file(TestSupport::testDataPath("applications/wmctrl-l.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(tab.listWindows(file.readAll()).size(), 5);
+        QStringList rows;
+        for (const DetailsApplicationWindow& listed : tab.listWindows(file.readAll()))
+            rows << listed.id + "|" + listed.title;
+        QCOMPARE(rows,
+                 (QStringList{"0x00400030|Editor two blanks", "0x00600030|Evil", "0x00000bad|Forged",
+                              "0x00800030|leading", QString::fromUtf8("0x00c00004|Terminal — ünïcode")}));
     }
 };
 

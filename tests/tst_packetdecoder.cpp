@@ -1,0 +1,244 @@
+#include "packetdecoder.h"
+
+#include <QDateTime>
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+void put16(QByteArray& b, int at, quint16 v) {
+    b[at] = char(v >> 8);
+    b[at + 1] = char(v & 0xFF);
+}
+void put32(QByteArray& b, int at, quint32 v) {
+    put16(b, at, quint16(v >> 16));
+    put16(b, at + 2, quint16(v & 0xFFFF));
+}
+
+// An Ethernet frame carrying IPv4: header length ihlWords * 4, a transport
+// header of the right size for TCP (20) or UDP (8), then payloadBytes bytes.
+QByteArray frame(quint8 protocol, int payloadBytes = 4, int ihlWords = 5) {
+    const int ipHeader = ihlWords * 4;
+    const int transportHeader = protocol == 6 ? 20 : protocol == 17 ? 8 : 8;
+    QByteArray b(14 + ipHeader + transportHeader + payloadBytes, '\0');
+    const char macs[] = "\x02\x00\x00\x00\x00\x01\x0a\x1b\x2c\x3d\x4e\x5f";
+    memcpy(b.data(), macs, 12);
+    put16(b, 12, 0x0800);
+    b[14] = char(0x40 | ihlWords);
+    put16(b, 16, quint16(ipHeader + transportHeader + payloadBytes));
+    put16(b, 18, 0x1234); // identification
+    put16(b, 20, 0x4000); // don't fragment
+    b[22] = char(64);     // TTL
+    b[23] = char(protocol);
+    put16(b, 24, 0xb1e6);     // header checksum
+    put32(b, 26, 0xC0A8010A); // 192.168.1.10
+    put32(b, 30, 0x0A000001); // 10.0.0.1
+    const int t = 14 + ipHeader;
+    put16(b, t, 40000);
+    put16(b, t + 2, 443);
+    if (protocol == 6) {
+        put32(b, t + 4, 0xDEADBEEF);
+        put32(b, t + 8, 0x01020304);
+        put16(b, t + 14, 29200);
+        put16(b, t + 16, 0x00FF);
+    } else if (protocol == 17) {
+        put16(b, t + 4, quint16(8 + payloadBytes));
+        put16(b, t + 6, 0xABCD);
+    }
+    for (int i = 0; i < payloadBytes; ++i)
+        b[t + transportHeader + i] = char('A' + i % 26);
+    return b;
+}
+
+bool decode(const QByteArray& bytes, PacketInfo& packet) {
+    return PacketDecoder::decodeEthernetFrame(reinterpret_cast<const uchar*>(bytes.constData()),
+                                              size_t(bytes.size()), packet);
+}
+
+} // namespace
+
+class TestPacketDecoder : public QObject {
+    Q_OBJECT
+private slots:
+    void decodesTcp() {
+        PacketInfo p;
+        QVERIFY(decode(frame(6, 10), p));
+        QCOMPARE(p.protocol, QString("TCP"));
+        QCOMPARE(p.sourceIP, QString("192.168.1.10"));
+        QCOMPARE(p.destinationIP, QString("10.0.0.1"));
+        QCOMPARE(int(p.sourcePort), 40000);
+        QCOMPARE(int(p.destinationPort), 443);
+        QCOMPARE(p.sequenceNumber, 0xDEADBEEFu);
+        QCOMPARE(p.acknowledgmentNumber, 0x01020304u);
+        QCOMPARE(int(p.windowSize), 29200);
+        QCOMPARE(int(p.transportChecksum), 0xFF);
+        QCOMPARE(p.sourceMAC, QString("0a:1b:2c:3d:4e:5f"));
+        QCOMPARE(p.destinationMAC, QString("02:00:00:00:00:01"));
+        QCOMPARE(int(p.etherType), 0x0800);
+        QCOMPARE(int(p.ttl), 64);
+        QCOMPARE(int(p.identification), 0x1234);
+        QCOMPARE(int(p.flags), 16384);
+        QCOMPARE(int(p.ipChecksum), 0xb1e6);
+        QCOMPARE(p.length, 50u);
+        QCOMPARE(p.payload.size(), 30);
+        QCOMPARE(p.payload.right(10), QByteArray("ABCDEFGHIJ"));
+        QCOMPARE(p.rawData.size(), 64);
+    }
+
+    void decodesUdpAndOtherProtocols() {
+        PacketInfo udp;
+        QVERIFY(decode(frame(17, 3), udp));
+        QCOMPARE(udp.protocol, QString("UDP"));
+        QCOMPARE(int(udp.transportChecksum), 0xABCD);
+        QCOMPARE(udp.sequenceNumber, 0u);
+        QCOMPARE(int(udp.windowSize), 0);
+
+        PacketInfo icmp;
+        QVERIFY(decode(frame(1, 0), icmp));
+        QCOMPARE(icmp.protocol, QString("1"));
+        QCOMPARE(int(icmp.sourcePort), 0);
+        QCOMPARE(int(icmp.destinationPort), 0);
+        QCOMPARE(int(icmp.transportChecksum), 0);
+        QCOMPARE(icmp.payload.size(), 8);
+    }
+
+    void headerOptionsMoveTheTransportHeader() {
+        PacketInfo p;
+        QVERIFY(decode(frame(6, 2, 6), p));
+        QCOMPARE(int(p.sourcePort), 40000);
+        QCOMPARE(p.sequenceNumber, 0xDEADBEEFu);
+        QCOMPARE(p.payload.size(), 22);
+    }
+
+    void ethernetPaddingIsNotPayload() {
+        QByteArray b = frame(17, 2); // 14 + 20 + 8 + 2 = 44 bytes, padded to 60 on the wire
+        b.append(QByteArray(16, '\0'));
+        PacketInfo p;
+        QVERIFY(decode(b, p));
+        QCOMPARE(p.length, 30u);
+        QCOMPARE(p.rawData.size(), 60);
+        QCOMPARE(p.payload.size(), 10);
+    }
+
+    void fragments_data() {
+        QTest::addColumn<quint16>("flagsAndOffset");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<int>("sourcePort");
+        QTest::newRow("first fragment, more follow") << quint16(0x2000) << 8192 << 40000;
+        QTest::newRow("later fragment") << quint16(0x2000 | 185) << 8192 << 0;
+        QTest::newRow("last fragment") << quint16(185) << 0 << 0;
+    }
+    void fragments() {
+        QFETCH(quint16, flagsAndOffset);
+        QFETCH(int, flags);
+        QFETCH(int, sourcePort);
+        QByteArray b = frame(17, 4);
+        put16(b, 20, flagsAndOffset);
+        PacketInfo p;
+        QVERIFY(decode(b, p));
+        QCOMPARE(int(p.flags), flags);
+        QCOMPARE(int(p.sourcePort), sourcePort);
+        QCOMPARE(p.protocol, QString("UDP"));
+        if (!sourcePort)
+            QCOMPARE(int(p.transportChecksum), 0);
+    }
+
+    // Frames whose headers do not fit in what was captured, or that lie about
+    // their lengths, are dropped rather than read past their end.
+    void dropsWhatDoesNotFit_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray b;
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("Ethernet header only") << frame(6).left(14);
+        QTest::newRow("IPv4 header cut") << frame(6).left(30);
+        QTest::newRow("TCP header cut") << frame(6, 0).left(14 + 20 + 12);
+        QTest::newRow("UDP header cut") << frame(17, 0).left(14 + 20 + 5);
+        b = frame(6);
+        b[14] = char(0x44);
+        QTest::newRow("IHL 4") << b;
+        b = frame(6, 0);
+        b[14] = char(0x4F);
+        QTest::newRow("IHL 15 beyond the frame") << b;
+        b = frame(6);
+        put16(b, 16, 12);
+        QTest::newRow("total length below header length") << b;
+        b = frame(6);
+        put16(b, 16, 30);
+        QTest::newRow("total length ends inside the TCP header") << b;
+        b = frame(6);
+        b[14] = char(0x65);
+        QTest::newRow("IP version 6 under IPv4 type") << b;
+        b = frame(6);
+        put16(b, 12, 0x86DD);
+        QTest::newRow("IPv6") << b;
+        b = frame(6);
+        put16(b, 12, 0x8100);
+        QTest::newRow("VLAN tag") << b;
+    }
+    void dropsWhatDoesNotFit() {
+        QFETCH(QByteArray, bytes);
+        PacketInfo p;
+        QVERIFY(!decode(bytes, p));
+    }
+
+    void payloadIsClampedToTheCapturedBytes() {
+        // A 20,000-byte datagram of which the capture kept 8,192 bytes.
+        QByteArray b = frame(17, 20000 - 28);
+        b.truncate(8192);
+        PacketInfo p;
+        QVERIFY(decode(b, p));
+        QCOMPARE(p.length, 20000u);
+        QCOMPARE(p.rawData.size(), 8192);
+        QCOMPARE(p.payload.size(), 8192 - 14 - 20);
+    }
+
+    // Formatted without a time-zone lookup, as Qt formats UTC.
+    void timestampsMatchQt() {
+        QCOMPARE(PacketDecoder::formatTimestamp(0, 0), QString("1970-01-01 00:00:00.000"));
+        QRandomGenerator random(7);
+        for (int i = 0; i < 20000; ++i) {
+            const qint64 seconds = qint64(random.bounded(4102444800.0));
+            const qint64 micro = random.bounded(1000000);
+            QCOMPARE(PacketDecoder::formatTimestamp(seconds, micro),
+                     QDateTime::fromMSecsSinceEpoch(seconds * 1000 + micro / 1000, Qt::UTC)
+                         .toString("yyyy-MM-dd HH:mm:ss.zzz"));
+        }
+    }
+
+    // Mutated real-looking frames, each decoded from a buffer of exactly its
+    // length, so that AddressSanitizer reports any read past the end.
+    void mutatedFramesStayInBounds() {
+        QRandomGenerator random(1234);
+        const QList<QByteArray> seeds = {frame(6, 40), frame(17, 12), frame(1, 8), frame(6, 0, 7)};
+        for (int round = 0; round < 200000; ++round) {
+            QByteArray bytes = seeds[random.bounded(seeds.size())];
+            const int mutations = 1 + random.bounded(4);
+            for (int m = 0; m < mutations; ++m)
+                bytes[random.bounded(bytes.size())] = char(random.bounded(256));
+            if (random.bounded(2))
+                bytes.truncate(random.bounded(bytes.size() + 1));
+            std::vector<uchar> exact(bytes.cbegin(), bytes.cend());
+            PacketInfo p;
+            if (PacketDecoder::decodeEthernetFrame(exact.data(), exact.size(), p)) {
+                QVERIFY(p.payload.size() + 14 <= int(exact.size()));
+                QVERIFY(p.rawData.size() == int(exact.size()));
+            }
+        }
+    }
+
+#ifdef PACKET_DECODER_FUZZER
+    void libFuzzerFindsNothing() {
+        QProcess fuzzer;
+        fuzzer.setProcessChannelMode(QProcess::MergedChannels);
+        fuzzer.start(PACKET_DECODER_FUZZER, {"-max_total_time=20", "-seed=1", "-max_len=9000"});
+        QVERIFY(fuzzer.waitForFinished(120000));
+        const QByteArray output = fuzzer.readAll();
+        QVERIFY2(fuzzer.exitStatus() == QProcess::NormalExit && fuzzer.exitCode() == 0,
+                 output.right(3000).constData());
+        QVERIFY(output.contains("Done"));
+    }
+#endif
+};
+
+QTEST_GUILESS_MAIN(TestPacketDecoder)
+#include "tst_packetdecoder.moc"

@@ -1,0 +1,549 @@
+#include "captureformats.h"
+#include "customplaintextedit.h"
+#include "custompushbutton.h"
+#include "mainwindow.h"
+#include "startup.h"
+#include "tabnetworkingpacketsniffer.h"
+#include "testsupport.h"
+#include "themecolors.h"
+#include "ui_mainwindow.h"
+#include "workernetworkingpacketsniffer.h"
+
+#include <QButtonGroup>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+#include <ctime>
+#include <pwd.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+PacketInfo makePacket(const QString& application, const QString& protocol, const QString& direction,
+                      quint16 sourcePort = 40000,
+                      const QByteArray& payload = QByteArray("\x41\x0a\x7f\xff", 4)) {
+    static int sequence = 0;
+    ++sequence;
+    PacketInfo p;
+    p.application = application;
+    p.timestamp = QStringLiteral("2024-06-12 12:00:%1.123").arg(sequence % 60, 2, 10, QLatin1Char('0'));
+    p.sourceIP = QStringLiteral("192.168.1.10");
+    p.sourcePort = sourcePort;
+    p.destinationIP = QStringLiteral("10.0.0.%1").arg(sequence % 200 + 1);
+    p.destinationPort = 443;
+    p.protocol = protocol;
+    p.direction = direction;
+    p.sourceMAC = QStringLiteral("0a:1b:2c:3d:4e:5f");
+    p.destinationMAC = QStringLiteral("02:00:00:00:00:01");
+    p.etherType = 0x0800;
+    p.ttl = 64;
+    p.identification = 4660;
+    p.flags = 16384;
+    p.ipChecksum = 0xb1e6;
+    if (protocol == QLatin1String("TCP")) {
+        p.sequenceNumber = 3735928559u;
+        p.acknowledgmentNumber = 16909060;
+        p.windowSize = 29200;
+    }
+    p.transportChecksum = 0x00ff;
+    p.payload = payload;
+    p.length = quint32(20 + payload.size());
+    p.rawData = QByteArray(14 + 20, '\x01') + payload;
+    return p;
+}
+
+// Runs action on the next modal window of the class that opens.
+void onNextModal(const char* className, std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, action, className] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && QLatin1String(modal->metaObject()->className()) == QLatin1String(className)) {
+            poll->stop();
+            poll->deleteLater();
+            action(modal);
+        }
+    });
+    poll->start(20);
+}
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fixed packets for the golden files: TCP, UDP from a hostile process name, ICMP.
+QList<PacketInfo> goldenPackets() {
+    PacketInfo tcp = makePacket("sshd", "TCP", "Incoming", 22, QByteArray("\x00\xff\x41", 3));
+    tcp.timestamp = "2024-06-12 12:00:00.123";
+    tcp.sequenceNumber = 0xDEADBEEF;
+    PacketInfo udp = makePacket("evil\",name\nx", "UDP", "Outgoing", 5353, QByteArray("hi"));
+    udp.timestamp = "2024-06-12 12:00:01.000";
+    udp.transportChecksum = 0xABCD;
+    PacketInfo icmp = makePacket("Unknown", "1", "Broadcast", 0, QByteArray());
+    icmp.sourcePort = icmp.destinationPort = 0;
+    icmp.transportChecksum = 0;
+    icmp.timestamp = "2024-03-31 02:30:00.999";
+    for (PacketInfo* p : {&tcp, &udp, &icmp}) {
+        p->destinationIP = "10.0.0.1";
+        p->rawData = QByteArray(60, '\x02');
+    }
+    return {tcp, udp, icmp};
+}
+
+} // namespace
+
+// The Packet Sniffer page in a real main window under the X server, fed
+// records directly, and one live loopback capture started as a user would.
+class TestPacketSnifferTab : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MainWindow> window;
+    TabNetworkingPacketSniffer* tab = nullptr;
+    Ui::MainWindow* ui = nullptr;
+
+    QTreeWidget* tree() const { return ui->treeWidgetNetworkingPacketSnifferPacketListTree; }
+    QTreeWidgetItem* group(const QString& application) const {
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
+            if (tree()->topLevelItem(i)->data(0, Qt::UserRole).toString() == application)
+                return tree()->topLevelItem(i);
+        return nullptr;
+    }
+    void feed(const QList<PacketInfo>& packets) {
+        for (const PacketInfo& p : packets)
+            tab->handlePacketCaptured(p, true);
+        tab->processBatchUpdates();
+    }
+
+private slots:
+    void initTestCase() {
+        qunsetenv("SUDO_USER");
+        registerSharedMetaTypes();
+    }
+    void init() {
+        window = std::make_unique<MainWindow>();
+        window->resize(1200, 800);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        ui = window->form();
+        ui->tabWidgetMainTabs->setCurrentIndex(5);
+        ui->tabWidgetNetworkingTabs->setCurrentWidget(ui->tabWidgetNetworkingPacketSniffer);
+        tab = window->findChild<TabNetworkingPacketSniffer*>();
+        QVERIFY(tab);
+    }
+    void cleanup() {
+        qunsetenv("SUDO_USER");
+        window.reset();
+    }
+
+    void groupLabelsCountAndCapitalise() {
+        feed({makePacket("sshd", "TCP", "Incoming"), makePacket("sshd", "TCP", "Outgoing"),
+              makePacket("sshd", "UDP", "Incoming"), makePacket("Unknown", "1", "Broadcast")});
+        // Right after creation a group reads as captured.
+        QCOMPARE(group("sshd")->text(0), QString("sshd (1)"));
+        QVERIFY(ui->pushButtonNetworkingPacketSnifferClear->isEnabled());
+        QVERIFY(ui->pushButtonNetworkingPacketSnifferSave->isEnabled());
+        tab->updateParentItemDisplays();
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (3)"));
+        QCOMPARE(group("Unknown")->text(0), QString("Unknown (1)"));
+        // Rows are coloured by direction in every column.
+        const QColor colours[] = {statusColorGreen(), statusColorRed(), statusColorGreen()};
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(group("sshd")->child(i)->background(i * 4).color(), colours[i]);
+        QCOMPARE(group("Unknown")->child(0)->background(8).color(), statusColorBlue());
+    }
+
+    void filterCountsAndNewRows() {
+        feed({makePacket("sshd", "UDP", "Incoming"), makePacket("sshd", "TCP", "Incoming"),
+              makePacket("sshd", "UDP", "Outgoing"), makePacket("sshd", "TCP", "Outgoing"),
+              makePacket("sshd", "TCP", "Outgoing"), makePacket("cups", "TCP", "Outgoing")});
+        ui->lineEditNetworkingPacketSnifferFilter->setText("udp");
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (2/5)"));
+        QCOMPARE(group("cups")->text(0), QString("Cups (0/1)"));
+        QVERIFY(!group("cups")->isHidden());
+        QVERIFY(group("sshd")->child(1)->isHidden());
+
+        // Rows added while filtering are filtered as they come.
+        feed({makePacket("sshd", "UDP", "Incoming"), makePacket("sshd", "TCP", "Incoming")});
+        tab->updateParentItemDisplays();
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (3/7)"));
+        QVERIFY(!group("sshd")->child(5)->isHidden());
+        QVERIFY(group("sshd")->child(6)->isHidden());
+
+        // Any column, ignoring case: a direction word, a port, part of an address.
+        ui->lineEditNetworkingPacketSnifferFilter->setText("INCOMING");
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (4/7)"));
+        ui->lineEditNetworkingPacketSnifferFilter->setText("443");
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (7/7)"));
+
+        ui->lineEditNetworkingPacketSnifferFilter->clear();
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (7)"));
+        for (int i = 0; i < group("sshd")->childCount(); ++i)
+            QVERIFY(!group("sshd")->child(i)->isHidden());
+    }
+
+    void clearDisablesButtonsAndStartsAfresh() {
+        feed({makePacket("sshd", "TCP", "Incoming"), makePacket("sshd", "TCP", "Incoming")});
+        tab->updateParentItemDisplays();
+        ui->pushButtonNetworkingPacketSnifferClear->click();
+        QCOMPARE(tree()->topLevelItemCount(), 0);
+        QVERIFY(!ui->pushButtonNetworkingPacketSnifferClear->isEnabled());
+        QVERIFY(!ui->pushButtonNetworkingPacketSnifferSave->isEnabled());
+        feed({makePacket("sshd", "TCP", "Incoming")});
+        tab->updateParentItemDisplays();
+        QCOMPARE(group("sshd")->text(0), QString("Sshd (1)"));
+        QVERIFY(ui->pushButtonNetworkingPacketSnifferSave->isEnabled());
+    }
+
+    void newRowsFollowTheChosenColumn() {
+        feed({makePacket("a", "TCP", "Incoming", 3000), makePacket("a", "TCP", "Incoming", 1000)});
+        QCOMPARE(group("a")->child(0)->text(3), QString("3000")); // arrival (time) order
+        tree()->header()->sectionClicked(3);
+        QCOMPARE(group("a")->child(0)->text(3), QString("1000"));
+        feed({makePacket("a", "TCP", "Incoming", 2000), makePacket("a", "TCP", "Incoming", 4000)});
+        QStringList ports;
+        for (int i = 0; i < group("a")->childCount(); ++i)
+            ports << group("a")->child(i)->text(3);
+        QCOMPARE(ports, QStringList({"1000", "2000", "3000", "4000"}));
+    }
+
+    void packetLimitKeepsCountVisible() {
+        tab->setPacketLimit(10);
+        QList<PacketInfo> packets;
+        for (int i = 0; i < 15; ++i)
+            packets << makePacket("a", "TCP", "Incoming");
+        feed(packets);
+        QCOMPARE(tab->packetCount(), 10);
+        QCOMPARE(tab->packetsNotKept(), qint64(5));
+        QVERIFY2(ui->groupBox_1323->title().contains("limit of 10 packets reached, 5 not kept"),
+                 qPrintable(ui->groupBox_1323->title()));
+        ui->pushButtonNetworkingPacketSnifferClear->click();
+        QCOMPARE(ui->groupBox_1323->title(), QString("Packet List"));
+    }
+
+    void detailsPaneShowsTheSelectedPacket() {
+        feed({makePacket("a", "TCP", "Incoming"), makePacket("a", "UDP", "Incoming")});
+        QSplitter* splitter = ui->splitterPacketListAndDetails;
+        splitter->setSizes({splitter->height(), 0});
+        tree()->setCurrentItem(group("a")->child(0));
+        QCOMPARE(ui->labelNetworkingPacketSnifferEtherType->text(), QString("0X0800"));
+        QCOMPARE(ui->labelNetworkingPacketSnifferIPLayerChecksum->text(), QString("0XB1E6"));
+        QCOMPARE(ui->labelNetworkingPacketSnifferTCPUDPLayerChecksum->text(), QString("0X00FF"));
+        QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("3735928559"));
+        QCOMPARE(ui->labelNetworkingPacketSnifferWindowSize->text(), QString("29200"));
+        QCOMPARE(ui->plainTextEditNetworkingPacketSnifferHEX->toPlainText(), QString("41 0A 7F FF"));
+        QCOMPARE(ui->plainTextEditNetworkingPacketSnifferASCII->toPlainText(), QString("A..."));
+        QVERIFY(splitter->sizes().value(1) > 0);
+
+        tree()->setCurrentItem(group("a")->child(1));
+        QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("0"));
+        QCOMPARE(ui->labelNetworkingPacketSnifferWindowSize->text(), QString("0"));
+
+        tree()->setCurrentItem(group("a")); // a group row keeps what is shown
+        QCOMPARE(ui->labelNetworkingPacketSnifferWindowSize->text(), QString("0"));
+        QCOMPARE(ui->plainTextEditNetworkingPacketSnifferHEX->toPlainText(), QString("41 0A 7F FF"));
+    }
+
+    void panesStayInStep() {
+        feed({makePacket("a", "TCP", "Incoming", 1, QByteArray("ABCDEFG"))});
+        tree()->setCurrentItem(group("a")->child(0));
+        CustomPlainTextEdit* hex = ui->plainTextEditNetworkingPacketSnifferHEX;
+        CustomPlainTextEdit* ascii = ui->plainTextEditNetworkingPacketSnifferASCII;
+
+        emit hex->hexClicked(6); // the third byte
+        QCOMPARE(ascii->textCursor().selectedText(), QString("C"));
+
+        // An ASCII selection over bytes 2 to 4 takes in the space after byte 4.
+        QTextCursor cursor = ascii->textCursor();
+        cursor.setPosition(2);
+        cursor.setPosition(5, QTextCursor::KeepAnchor);
+        ascii->setTextCursor(cursor);
+        QCOMPARE(hex->textCursor().selectionStart(), 6);
+        QCOMPARE(hex->textCursor().selectionEnd(), 15);
+        // Up to the last byte it ends with that byte's second digit.
+        cursor.setPosition(5);
+        cursor.setPosition(7, QTextCursor::KeepAnchor);
+        ascii->setTextCursor(cursor);
+        QCOMPARE(hex->textCursor().selectedText(), QString("46 47"));
+
+        // A plain cursor in the ASCII pane highlights its byte in both panes.
+        cursor.setPosition(3);
+        ascii->setTextCursor(cursor);
+        QCOMPARE(ascii->extraSelections().size(), 1);
+        QCOMPARE(ascii->extraSelections().first().cursor.selectedText(), QString("D"));
+        QCOMPARE(hex->extraSelections().first().cursor.selectedText(), QString("44"));
+        QCOMPARE(hex->extraSelections().first().format.background().color(),
+                 hex->palette().color(QPalette::Highlight));
+    }
+
+    void recordWithoutInterfaceAndErrors() {
+        auto* buttons = tab->findChild<QButtonGroup*>();
+        QVERIFY(buttons);
+        buttons->setExclusive(false);
+        for (QAbstractButton* button : buttons->buttons())
+            button->setChecked(false);
+        QTest::ignoreMessage(QtWarningMsg, "No interface selected.");
+        ui->pushButtonNetworkingPacketSnifferRecordStop->click();
+        QCOMPARE(ui->pushButtonNetworkingPacketSnifferRecordStop->text(), QString("Record"));
+        QVERIFY(!tab->isCapturing());
+
+        // A capture error returns the button to Record and shows the text.
+        CustomPushButton* missing =
+            new CustomPushButton(QIcon(), "Network", "gone", "N/A", "tsmnosuchdev0",
+                                 ui->groupBoxNetworkingPacketSnifferNetworkInterfaces);
+        buttons->addButton(missing);
+        missing->setChecked(true);
+        ui->pushButtonNetworkingPacketSnifferRecordStop->click();
+        QCOMPARE(ui->pushButtonNetworkingPacketSnifferRecordStop->text(), QString("Stop"));
+        QVERIFY(!missing->isEnabled());
+        QMessageBox* box = nullptr;
+        QVERIFY(TestSupport::waitFor(
+            [&] { return (box = tab->findChild<QMessageBox*>("messageBoxCaptureError")); }));
+        QVERIFY(box->text().startsWith("Couldn't open device tsmnosuchdev0: "));
+        QCOMPARE(box->windowTitle(), QString("Capture Error"));
+        QCOMPARE(ui->pushButtonNetworkingPacketSnifferRecordStop->text(), QString("Record"));
+        QVERIFY(missing->isEnabled());
+        box->close();
+    }
+
+    void liveLoopbackCaptureFromThePage() {
+        if (::geteuid() != 0)
+            QSKIP("live captures need root");
+        CustomPushButton* loopback = nullptr;
+        for (CustomPushButton* button :
+             ui->groupBoxNetworkingPacketSnifferNetworkInterfaces->findChildren<CustomPushButton*>())
+            if (button->interfaceName() == "lo")
+                loopback = button;
+        QVERIFY(loopback);
+        QTest::mouseClick(loopback, Qt::LeftButton);
+        QVERIFY(loopback->isChecked());
+        // A connected socket, made before the capture reads the socket tables,
+        // is named after this program.
+        QUdpSocket receiver, sender;
+        QVERIFY(receiver.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        sender.connectToHost(QHostAddress::LocalHost, receiver.localPort());
+        QVERIFY(sender.waitForConnected(1000));
+        QTest::mouseClick(ui->pushButtonNetworkingPacketSnifferRecordStop, Qt::LeftButton);
+        QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
+        for (int i = 0; i < 20; ++i)
+            sender.write(QByteArray("Tessmar loopback datagram ") + QByteArray::number(i));
+        const QString port = QString::number(receiver.localPort());
+        auto seen = [&] {
+            int count = 0;
+            for (int g = 0; g < tree()->topLevelItemCount(); ++g)
+                for (int r = 0; r < tree()->topLevelItem(g)->childCount(); ++r)
+                    count += tree()->topLevelItem(g)->child(r)->text(5) == port;
+            return count;
+        };
+        QVERIFY(TestSupport::waitFor([&] { return seen() >= 20; }));
+        tree()->expandAll();
+        tree()->setCurrentItem(tree()->topLevelItem(0)->child(0));
+        QTest::qWait(300);
+        QDir().mkpath(TESSMAR_BUILD_DIR "/screenshots");
+        QVERIFY(window->grab().save(TESSMAR_BUILD_DIR "/screenshots/packet-sniffer-live.png"));
+
+        QTest::mouseClick(ui->pushButtonNetworkingPacketSnifferRecordStop, Qt::LeftButton);
+        QCOMPARE(ui->pushButtonNetworkingPacketSnifferRecordStop->text(), QString("Record"));
+        QVERIFY(TestSupport::waitFor([&] { return !tab->captureWorker()->isCapturing(); }));
+
+        // What was captured is saved as pcap and read back by tcpdump.
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Pcap, dir.filePath("live.pcap"),
+                                  false, &error));
+        QProcess tcpdump;
+        tcpdump.start("tcpdump", {"-nn", "-r", dir.filePath("live.pcap"), "udp", "port", port});
+        QVERIFY(tcpdump.waitForFinished(10000));
+        QCOMPARE(tcpdump.exitCode(), 0);
+        QCOMPARE(tcpdump.readAllStandardOutput().count('\n'), 20);
+    }
+
+    void quittingWhileCapturingJoins() {
+        if (::geteuid() != 0)
+            QSKIP("live captures need root");
+        ui->pushButtonNetworkingPacketSnifferRecordStop->click();
+        QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
+        window.reset(); // the worker's thread ends and joins its capture loop
+    }
+
+    void saveCancelResumesAndWritesNothing() {
+        feed({makePacket("a", "TCP", "Incoming")});
+        WorkerNetworkingPacketSniffer* worker = tab->captureWorker();
+        bool pausedMeanwhile = false;
+        bool filteredOffered = true;
+        onNextModal("QDialog", [&](QWidget* dialog) {
+            pausedMeanwhile = worker->isPaused();
+            auto* onlyFiltered = dialog->findChild<QCheckBox*>();
+            filteredOffered = onlyFiltered->isEnabled() || onlyFiltered->isChecked();
+            static_cast<QDialog*>(dialog)->reject();
+        });
+        ui->pushButtonNetworkingPacketSnifferSave->click();
+        QVERIFY(pausedMeanwhile);
+        QVERIFY(!filteredOffered);
+        QVERIFY(!worker->isPaused());
+    }
+
+    void saveThroughTheDialogs() {
+        feed({makePacket("a", "UDP", "Incoming")});
+        ui->lineEditNetworkingPacketSnifferFilter->setText("udp");
+        QTemporaryDir dir;
+        bool filteredOffered = false;
+        QStringList nameFilters;
+        QString messageTitle;
+        // Each step records what it saw and always closes its window, so a
+        // wrong answer fails the test instead of leaving a modal loop open.
+        onNextModal("QDialog", [&](QWidget* dialog) {
+            auto* onlyFiltered = dialog->findChild<QCheckBox*>();
+            filteredOffered = onlyFiltered->isEnabled() && onlyFiltered->isChecked();
+            dialog->findChildren<QRadioButton*>().at(1)->setChecked(true); // CSV
+            onNextModal("QFileDialog", [&](QWidget* fileDialog) {
+                auto* files = static_cast<QFileDialog*>(fileDialog);
+                nameFilters = files->nameFilters();
+                files->setDirectory(dir.path());
+                files->findChild<QLineEdit*>("fileNameEdit")->setText("capture");
+                onNextModal("QMessageBox", [&](QWidget* box) {
+                    messageTitle = box->windowTitle();
+                    static_cast<QMessageBox*>(box)->accept();
+                });
+                static_cast<QDialog*>(files)->accept();
+            });
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        ui->pushButtonNetworkingPacketSnifferSave->click();
+        QVERIFY(filteredOffered);
+        QCOMPARE(nameFilters, QStringList("CSV Files (*.csv)"));
+        QCOMPARE(messageTitle, QString("Save Complete"));
+        QVERIFY(QFile::exists(dir.filePath("capture.csv")));
+    }
+
+    void savedFilesMatchTheGoldenFiles_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("golden");
+        QTest::newRow("text") << int(TabNetworkingPacketSniffer::SaveFormat::Text) << "sniffer/capture.txt";
+        QTest::newRow("CSV") << int(TabNetworkingPacketSniffer::SaveFormat::Csv) << "sniffer/capture.csv";
+    }
+    void savedFilesMatchTheGoldenFiles() {
+        QFETCH(int, format);
+        QFETCH(QString, golden);
+        feed(goldenPackets());
+        tab->updateParentItemDisplays();
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat(format), dir.filePath("out"), false,
+                                  &error));
+        const QByteArray written = readAll(dir.filePath("out"));
+        if (written != readAll(TestSupport::testDataPath(golden)))
+            QFile::copy(dir.filePath("out"),
+                        TESSMAR_BUILD_DIR "/" + QFileInfo(golden).fileName() + ".actual");
+        QCOMPARE(QString::fromUtf8(written), QString::fromUtf8(readAll(TestSupport::testDataPath(golden))));
+        // Only the rows the filter shows; the group line stays.
+        ui->lineEditNetworkingPacketSnifferFilter->setText("udp");
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat(format), dir.filePath("filtered"),
+                                  true, &error));
+        const QString filtered = QString::fromUtf8(readAll(dir.filePath("filtered")));
+        QVERIFY(filtered.contains("Evil"));
+        QVERIFY(!filtered.contains("DEADBEEF") && !filtered.contains("3735928559"));
+    }
+
+    void pcapIsWhatLibpcapWritesInAnyTimeZone() {
+        feed(goldenPackets());
+        QTemporaryDir dir;
+        QString error;
+        const QByteArray zone = qgetenv("TZ");
+        auto restoreZone = qScopeGuard([&] {
+            zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+            tzset();
+        });
+        qputenv("TZ", "UTC");
+        tzset();
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Pcap, dir.filePath("utc.pcap"),
+                                  false, &error));
+        qputenv("TZ", "Europe/Berlin"); // the last packet's wall time falls in its spring gap
+        tzset();
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Pcap, dir.filePath("berlin.pcap"),
+                                  false, &error));
+        const QByteArray ours = readAll(dir.filePath("utc.pcap"));
+        QCOMPARE(readAll(dir.filePath("berlin.pcap")), ours);
+
+        // tcpdump reads it and, through libpcap's dumper, writes back the very same bytes.
+        QProcess tcpdump;
+        tcpdump.start("tcpdump", {"-r", dir.filePath("utc.pcap"), "-w", dir.filePath("copy.pcap")});
+        QVERIFY(tcpdump.waitForFinished(10000));
+        QCOMPARE(tcpdump.exitCode(), 0);
+        QCOMPARE(readAll(dir.filePath("copy.pcap")), ours);
+    }
+
+    void savedFileBelongsToTheInvokingUserAndIgnoresPlantedLinks() {
+        if (::geteuid() != 0)
+            QSKIP("handing files to another user needs root");
+        feed(goldenPackets());
+        const QString user = TestSupport::uniqueName("tsmsave").left(30);
+        // Primary group "users": no group is named like the account.
+        QCOMPARE(QProcess::execute("useradd", {"-M", "-N", "-g", "users", user}), 0);
+        auto removeUser = qScopeGuard([&] { QProcess::execute("userdel", {user}); });
+        qputenv("SUDO_USER", user.toUtf8());
+
+        QTemporaryDir dir;
+        QFile victim(dir.filePath("victim"));
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("keep");
+        victim.close();
+        QVERIFY(QFile::link(dir.filePath("victim"), dir.filePath("capture.txt")));
+        QString error;
+        QVERIFY2(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("capture.txt"),
+                                   false, &error),
+                 qPrintable(error));
+        QCOMPARE(readAll(dir.filePath("victim")), QByteArray("keep"));
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(dir.filePath("capture.txt")).constData(), &info), 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        const passwd* account = ::getpwnam(user.toUtf8().constData());
+        QVERIFY(account);
+        QCOMPARE(info.st_uid, account->pw_uid);
+        QCOMPARE(info.st_gid, account->pw_gid);
+        QCOMPARE(int(info.st_mode & 0777), 0644);
+    }
+
+    void fullDiskIsASaveError() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        QList<PacketInfo> packets;
+        for (int i = 0; i < 40; ++i)
+            packets << makePacket("a", "TCP", "Incoming", 1, QByteArray(4000, 'x'));
+        feed(packets);
+        QTemporaryDir dir;
+        QCOMPARE(::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0, "size=64k"), 0);
+        auto unmount = qScopeGuard([&] { ::umount(QFile::encodeName(dir.path()).constData()); });
+        QString error;
+        QVERIFY(!tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("full.txt"),
+                                   false, &error));
+        QVERIFY2(error.contains("No space left"), qPrintable(error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+    void suffixRules_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no suffix") << "/tmp/capture"
+                                   << "/tmp/capture.csv";
+        QTest::newRow("upper-case suffix kept") << "/tmp/capture.CSV"
+                                                << "/tmp/capture.CSV";
+        QTest::newRow("other suffix") << "/tmp/capture.txt"
+                                      << "/tmp/capture.txt.csv";
+    }
+    void suffixRules() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QCOMPARE(TabNetworkingPacketSniffer::withSuffix(typed, ".csv"), saved);
+    }
+};
+
+QTEST_MAIN(TestPacketSnifferTab)
+#include "tst_packetsniffertab.moc"
