@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
 
     SingleInstance instance(instanceFolder, instanceServerName);
     if (instance.anotherInstanceIsRunning(1000)) {
-        qCDebug(lcStartup) << "Another instance is already running. Exiting.";
+        qInfo("Another instance is already running. Exiting.");
         return 0;
     }
     if (!instance.listen()) {

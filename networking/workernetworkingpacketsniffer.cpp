@@ -9,6 +9,7 @@
 #include <chrono>
 #include <limits>
 #include <pcap/pcap.h>
+#include <pthread.h>
 
 Q_LOGGING_CATEGORY(lcSniffer, "tessmar.sniffer", QtWarningMsg)
 
@@ -146,6 +147,8 @@ void WorkerNetworkingPacketSniffer::stopLocked() {
 }
 
 void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle) {
+    // Named like every other worker thread, so it can be told apart and counted.
+    pthread_setname_np(pthread_self(), "workercapture");
     qCDebug(lcSniffer) << "Capture thread started.";
     const int result = pcap_loop(captureHandle, 0, &WorkerNetworkingPacketSniffer::packetHandler,
                                  reinterpret_cast<unsigned char*>(this));
