@@ -2,7 +2,9 @@
 
 #include <QAtomicInt>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -23,6 +25,21 @@ QString uniqueName(const QString& prefix) {
         .arg(prefix)
         .arg(QCoreApplication::applicationPid())
         .arg(counter.fetchAndAddRelaxed(1));
+}
+
+void removeStaleTestAccounts(const QString& prefix) {
+    QFile passwd(QStringLiteral("/etc/passwd"));
+    if (!passwd.open(QIODevice::ReadOnly))
+        return;
+    const QRegularExpression testAccount(
+        QStringLiteral("^%1(\\d+)x\\d+$").arg(QRegularExpression::escape(prefix)));
+    const QList<QByteArray> lines = passwd.readAll().split('\n');
+    for (const QByteArray& line : lines) {
+        const QString name = QString::fromUtf8(line.left(line.indexOf(':')));
+        const QRegularExpressionMatch match = testAccount.match(name);
+        if (match.hasMatch() && !QFileInfo::exists(QStringLiteral("/proc/") + match.captured(1)))
+            QProcess::execute(QStringLiteral("userdel"), {QStringLiteral("-r"), name});
+    }
 }
 
 QStringList windowIdsWithTitle(const QString& title) {

@@ -12,6 +12,11 @@ QString testDataPath(const QString& relative);
 // A unique name for throwaway accounts, files and sockets.
 QString uniqueName(const QString& prefix);
 
+// Removes the throwaway accounts (and their homes) that an earlier test run
+// made with uniqueName(prefix) and could not remove because it was killed:
+// those whose creating process no longer exists.
+void removeStaleTestAccounts(const QString& prefix);
+
 // Polls condition every 20 ms up to timeoutMs, processing events meanwhile.
 template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 10000);
 
