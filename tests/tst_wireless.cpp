@@ -99,10 +99,7 @@ private slots:
         // The gateway of this very interface, not of one whose name starts alike.
         QCOMPARE(wireless::defaultGateway(fixture("ip_route.txt"), "wlp2s0"), QString("192.168.1.1"));
         QCOMPARE(wireless::defaultGateway(fixture("ip_route.txt"), "eth0"), QString("N/A"));
-    }
-
-    // The key management value decides, not WEP fields every security section prints.
-    void encryptionFollowsKeyManagement() {
+        // The key management value decides, not WEP fields every security section prints.
         QCOMPARE(wireless::encryptionFromKeyManagement(wireless::extractValue(
                      fixture("nmcli_connection.txt"), "802-11-wireless-security.key-mgmt")),
                  QString("WPA2"));
