@@ -36,9 +36,7 @@ public:
     bool areTimersRunning() const;
     bool isCapturing() const { return capturing; }
     WorkerNetworkingPacketSniffer* captureWorker() const { return worker; }
-    int packetCount() const { return packetsInTree; }
     void setPacketLimit(int limit) { packetLimit = limit; }
-    qint64 packetsNotKept() const { return notKept; }
 
     // Writes the tree's packets (only the rows the filter shows, when asked)
     // to path in the format. On failure returns false with a reason.

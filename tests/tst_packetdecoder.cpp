@@ -19,7 +19,7 @@ void put32(QByteArray& b, int at, quint32 v) {
 // header of the right size for TCP (20) or UDP (8), then payloadBytes bytes.
 QByteArray frame(quint8 protocol, int payloadBytes = 4, int ihlWords = 5) {
     const int ipHeader = ihlWords * 4;
-    const int transportHeader = protocol == 6 ? 20 : protocol == 17 ? 8 : 8;
+    const int transportHeader = protocol == 6 ? 20 : 8;
     QByteArray b(14 + ipHeader + transportHeader + payloadBytes, '\0');
     const char macs[] = "\x02\x00\x00\x00\x00\x01\x0a\x1b\x2c\x3d\x4e\x5f";
     memcpy(b.data(), macs, 12);
@@ -71,7 +71,6 @@ private slots:
         QCOMPARE(p.sequenceNumber, 0xDEADBEEFu);
         QCOMPARE(p.acknowledgmentNumber, 0x01020304u);
         QCOMPARE(int(p.windowSize), 29200);
-        QCOMPARE(int(p.transportChecksum), 0xFF);
         QCOMPARE(p.sourceMAC, QString("0a:1b:2c:3d:4e:5f"));
         QCOMPARE(p.destinationMAC, QString("02:00:00:00:00:01"));
         QCOMPARE(int(p.etherType), 0x0800);
@@ -82,65 +81,46 @@ private slots:
         QCOMPARE(p.length, 50u);
         QCOMPARE(p.payload.size(), 30);
         QCOMPARE(p.payload.right(10), QByteArray("ABCDEFGHIJ"));
-        QCOMPARE(p.rawData.size(), 64);
     }
 
-    void decodesUdpAndOtherProtocols() {
-        PacketInfo udp;
-        QVERIFY(decode(frame(17, 3), udp));
-        QCOMPARE(udp.protocol, QString("UDP"));
-        QCOMPARE(int(udp.transportChecksum), 0xABCD);
-        QCOMPARE(udp.sequenceNumber, 0u);
-        QCOMPARE(int(udp.windowSize), 0);
-
-        PacketInfo icmp;
-        QVERIFY(decode(frame(1, 0), icmp));
-        QCOMPARE(icmp.protocol, QString("1"));
-        QCOMPARE(int(icmp.sourcePort), 0);
-        QCOMPARE(int(icmp.destinationPort), 0);
-        QCOMPARE(int(icmp.transportChecksum), 0);
-        QCOMPARE(icmp.payload.size(), 8);
-    }
-
-    void headerOptionsMoveTheTransportHeader() {
-        PacketInfo p;
-        QVERIFY(decode(frame(6, 2, 6), p));
-        QCOMPARE(int(p.sourcePort), 40000);
-        QCOMPARE(p.sequenceNumber, 0xDEADBEEFu);
-        QCOMPARE(p.payload.size(), 22);
-    }
-
-    void ethernetPaddingIsNotPayload() {
-        QByteArray b = frame(17, 2); // 14 + 20 + 8 + 2 = 44 bytes, padded to 60 on the wire
-        b.append(QByteArray(16, '\0'));
-        PacketInfo p;
-        QVERIFY(decode(b, p));
-        QCOMPARE(p.length, 30u);
-        QCOMPARE(p.rawData.size(), 60);
-        QCOMPARE(p.payload.size(), 10);
-    }
-
-    void fragments_data() {
-        QTest::addColumn<quint16>("flagsAndOffset");
-        QTest::addColumn<int>("flags");
+    // Everything but the TCP fields: other protocols, header options,
+    // Ethernet padding, a payload cut by the snapshot, and fragments.
+    void decodes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("protocol");
         QTest::addColumn<int>("sourcePort");
-        QTest::newRow("first fragment, more follow") << quint16(0x2000) << 8192 << 40000;
-        QTest::newRow("later fragment") << quint16(0x2000 | 185) << 8192 << 0;
-        QTest::newRow("last fragment") << quint16(185) << 0 << 0;
+        QTest::addColumn<int>("checksum");
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<uint>("length");
+        QTest::addColumn<int>("payload");
+        QTest::newRow("UDP") << frame(17, 3) << "UDP" << 40000 << 0xABCD << 16384 << 31u << 11;
+        QTest::newRow("ICMP") << frame(1, 0) << "1" << 0 << 0 << 16384 << 28u << 8;
+        QTest::newRow("IHL 6") << frame(6, 2, 6) << "TCP" << 40000 << 0xFF << 16384 << 46u << 22;
+        // 44 bytes padded to 60 on the wire: the padding is not payload.
+        QTest::newRow("padding") << frame(17, 2) + QByteArray(16, '\0') << "UDP" << 40000 << 0xABCD << 16384
+                                 << 30u << 10;
+        // A 20,000-byte datagram of which the capture kept 8,192 bytes.
+        QTest::newRow("clamped") << frame(17, 20000 - 28).left(8192) << "UDP" << 40000 << 0xABCD << 16384
+                                 << 20000u << 8192 - 14 - 20;
+        for (const auto& [name, field, flags, port] :
+             {std::tuple{"first fragment", 0x2000, 8192, 40000},
+              std::tuple{"later fragment", 0x2000 | 185, 8192, 0}, std::tuple{"last fragment", 185, 0, 0}}) {
+            QByteArray b = frame(17, 4);
+            put16(b, 20, quint16(field));
+            QTest::newRow(name) << b << "UDP" << port << (port ? 0xABCD : 0) << flags << 32u << 12;
+        }
     }
-    void fragments() {
-        QFETCH(quint16, flagsAndOffset);
-        QFETCH(int, flags);
-        QFETCH(int, sourcePort);
-        QByteArray b = frame(17, 4);
-        put16(b, 20, flagsAndOffset);
+    void decodes() {
+        QFETCH(QByteArray, bytes);
         PacketInfo p;
-        QVERIFY(decode(b, p));
-        QCOMPARE(int(p.flags), flags);
-        QCOMPARE(int(p.sourcePort), sourcePort);
-        QCOMPARE(p.protocol, QString("UDP"));
-        if (!sourcePort)
-            QCOMPARE(int(p.transportChecksum), 0);
+        QVERIFY(decode(bytes, p));
+        QTEST(p.protocol, "protocol");
+        QTEST(int(p.sourcePort), "sourcePort");
+        QTEST(int(p.transportChecksum), "checksum");
+        QTEST(int(p.flags), "flags");
+        QTEST(uint(p.length), "length");
+        QTEST(p.payload.size(), "payload");
+        QCOMPARE(p.rawData, bytes);
     }
 
     // Frames whose headers do not fit in what was captured, or that lie about
@@ -166,30 +146,13 @@ private slots:
         put16(b, 16, 30);
         QTest::newRow("total length ends inside the TCP header") << b;
         b = frame(6);
-        b[14] = char(0x65);
-        QTest::newRow("IP version 6 under IPv4 type") << b;
-        b = frame(6);
         put16(b, 12, 0x86DD);
         QTest::newRow("IPv6") << b;
-        b = frame(6);
-        put16(b, 12, 0x8100);
-        QTest::newRow("VLAN tag") << b;
     }
     void dropsWhatDoesNotFit() {
         QFETCH(QByteArray, bytes);
         PacketInfo p;
         QVERIFY(!decode(bytes, p));
-    }
-
-    void payloadIsClampedToTheCapturedBytes() {
-        // A 20,000-byte datagram of which the capture kept 8,192 bytes.
-        QByteArray b = frame(17, 20000 - 28);
-        b.truncate(8192);
-        PacketInfo p;
-        QVERIFY(decode(b, p));
-        QCOMPARE(p.length, 20000u);
-        QCOMPARE(p.rawData.size(), 8192);
-        QCOMPARE(p.payload.size(), 8192 - 14 - 20);
     }
 
     // Formatted without a time-zone lookup, as Qt formats UTC.
@@ -202,27 +165,6 @@ private slots:
             QCOMPARE(PacketDecoder::formatTimestamp(seconds, micro),
                      QDateTime::fromMSecsSinceEpoch(seconds * 1000 + micro / 1000, Qt::UTC)
                          .toString("yyyy-MM-dd HH:mm:ss.zzz"));
-        }
-    }
-
-    // Mutated real-looking frames, each decoded from a buffer of exactly its
-    // length, so that AddressSanitizer reports any read past the end.
-    void mutatedFramesStayInBounds() {
-        QRandomGenerator random(1234);
-        const QList<QByteArray> seeds = {frame(6, 40), frame(17, 12), frame(1, 8), frame(6, 0, 7)};
-        for (int round = 0; round < 200000; ++round) {
-            QByteArray bytes = seeds[random.bounded(seeds.size())];
-            const int mutations = 1 + random.bounded(4);
-            for (int m = 0; m < mutations; ++m)
-                bytes[random.bounded(bytes.size())] = char(random.bounded(256));
-            if (random.bounded(2))
-                bytes.truncate(random.bounded(bytes.size() + 1));
-            std::vector<uchar> exact(bytes.cbegin(), bytes.cend());
-            PacketInfo p;
-            if (PacketDecoder::decodeEthernetFrame(exact.data(), exact.size(), p)) {
-                QVERIFY(p.payload.size() + 14 <= int(exact.size()));
-                QVERIFY(p.rawData.size() == int(exact.size()));
-            }
         }
     }
 
