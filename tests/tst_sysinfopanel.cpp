@@ -22,12 +22,6 @@ QString catFixture(const QString& name) {
     return QString("cat '%1'").arg(TestSupport::testDataPath("sysinfo/" + name));
 }
 
-bool writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
 // Shell scripts standing in for every tool the panel runs, first on the
 // search path. A tool not given a script prints nothing and fails.
 class StandInTools {
@@ -47,8 +41,7 @@ public:
 
 private:
     void install(const QString& name, const QString& body) {
-        QVERIFY(writeFile(dir.filePath(name), "#!/bin/sh\n" + body.toUtf8() + '\n'));
-        QVERIFY(QFile::setPermissions(dir.filePath(name), QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(TestSupport::writeScript(dir.filePath(name), body.toUtf8() + '\n'));
     }
     QTemporaryDir dir;
     QStringList savedPath;
@@ -256,7 +249,9 @@ private slots:
     void liveFiguresFromFixtureTree() {
         QTemporaryDir root;
         const auto put = [&](const QString& relative, const QByteArray& content) {
-            QVERIFY(writeFile(root.filePath(relative), content));
+            QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
+            QFile file(root.filePath(relative));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
         };
         const auto link = [&](const QString& target, const QString& relative) {
             QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
@@ -280,8 +275,9 @@ private slots:
         QVERIFY(QFile::setPermissions(root.filePath("etc/cron.daily/logrotate"),
                                       QFile::ReadOwner | QFile::ExeOwner));
         put("etc/cron.daily/notes", "not executable\n");
-        put("etc/crontab", "17 * * * * root cd / && run-parts --report /etc/cron.hourly\n");
-        put("var/spool/cron/crontabs/alice", "@reboot /home/alice/start\n*/5 * * * * sync-mail\n");
+        // Lines without a command (a system line names the user first) are no jobs.
+        put("etc/crontab", "17 * * * * root cd / && run-parts --report /etc/cron.hourly\n0 5 * * * root\n");
+        put("var/spool/cron/crontabs/alice", "@reboot /home/alice/start\n*/5 * * * * sync-mail\n@daily\n");
         SystemPaths::setRootPrefix(root.path());
 
         QCOMPARE(WorkerOverviewSysInfo::getProcessThreadCount(), QString("2/57"));
