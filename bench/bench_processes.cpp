@@ -73,8 +73,8 @@ void BM_ScanAllProcesses(benchmark::State& state) {
 }
 BENCHMARK(BM_ScanAllProcesses)->Unit(benchmark::kMillisecond);
 
-// The floor: list /proc and read status, stat and smaps_rollup of every
-// process into a buffer, parsing nothing.
+// What a scan that read everything would cost at least: list /proc and read
+// status, stat and smaps_rollup of every process into a buffer, parsing nothing.
 void BM_BareReads(benchmark::State& state) {
     std::vector<char> buffer(16384);
     char path[320];

@@ -16,8 +16,10 @@ std::optional<double> ProcessCpuHistory::record(qint64 pid, qint64 startTime, qi
         const qint64 used = std::max<qint64>(ticks - sample.ticks, 0);
         share = std::min(double(used) / ticksInInterval * 100.0, 100.0);
     }
-    if (sample.startTime != startTime)
-        sample.memory.clear();
+    if (sample.startTime != startTime) {
+        sample.hasMemory = false;
+        sample.uid.clear();
+    }
     sample.startTime = startTime;
     sample.ticks = ticks;
     sample.scan = currentScan;
@@ -31,4 +33,28 @@ void ProcessCpuHistory::endScan() {
         else
             ++it;
     }
+}
+
+std::optional<ProcessCpuHistory::MemoryReading> ProcessCpuHistory::memory(qint64 pid) const {
+    const auto it = samples.constFind(pid);
+    if (it == samples.constEnd() || !it->hasMemory)
+        return std::nullopt;
+    return it->memory;
+}
+
+void ProcessCpuHistory::setMemory(qint64 pid, const MemoryReading& reading) {
+    Sample& sample = samples[pid];
+    sample.hasMemory = true;
+    sample.memory = reading;
+}
+
+QByteArray ProcessCpuHistory::uid(qint64 pid, uint owner) const {
+    const auto it = samples.constFind(pid);
+    return it != samples.constEnd() && it->owner == owner ? it->uid : QByteArray();
+}
+
+void ProcessCpuHistory::setUid(qint64 pid, uint owner, const QByteArray& uid) {
+    Sample& sample = samples[pid];
+    sample.owner = owner;
+    sample.uid = uid;
 }

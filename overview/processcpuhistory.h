@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
+
 #include <optional>
 
 // CPU time of every process at the previous scan, to turn the kernel's
-// running totals into a share of the time between two scans, and the memory
-// text last read for it, which a process that used no CPU since can reuse.
+// running totals into a share of the time between two scans, and the
+// private memory last read for it, from which later scans can estimate.
 //
 // Samples are keyed by process ID and start time, so a reused ID starts a
 // fresh history instead of being compared with the ticks of the process
@@ -20,11 +22,21 @@ public:
     // or nothing when there is none to compare with.
     std::optional<double> record(qint64 pid, qint64 startTime, qint64 ticks);
 
-    // The memory text read for the process at an earlier scan; empty when
-    // none was, or when the ID now names another process.
-    QString memory(qint64 pid) const { return samples.value(pid).memory; }
-    // Call after record() for the same process in the same scan.
-    void setMemory(qint64 pid, const QString& text) { samples[pid].memory = text; }
+    // Private memory as read from smaps_rollup, beside the resident
+    // anonymous memory the status file gave at the same moment.
+    struct MemoryReading {
+        qint64 privateKb = -1; // -1: could not be read
+        qint64 anonKb = -1;    // -1: not known
+    };
+    // The reading of an earlier scan; nothing when none was taken, or when
+    // the ID now names another process. Call after record() in a scan.
+    std::optional<MemoryReading> memory(qint64 pid) const;
+    void setMemory(qint64 pid, const MemoryReading& reading);
+
+    // The real user ID read for the process while its folder had the given
+    // owner; empty when none was, or when the owner has changed since.
+    QByteArray uid(qint64 pid, uint owner) const;
+    void setUid(qint64 pid, uint owner, const QByteArray& uid);
 
     // Forgets every process not recorded since beginScan.
     void endScan();
@@ -36,7 +48,10 @@ private:
         qint64 startTime = 0;
         qint64 ticks = 0;
         quint32 scan = 0;
-        QString memory;
+        bool hasMemory = false;
+        MemoryReading memory;
+        uint owner = 0;
+        QByteArray uid;
     };
     QHash<qint64, Sample> samples;
     quint32 currentScan = 0;

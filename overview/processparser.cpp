@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <cstring>
+
 namespace ProcessParser {
 
 namespace {
@@ -10,7 +13,7 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-qint64 toTicks(const char* begin, const char* end) {
+qint64 toNumber(const char* begin, const char* end) {
     qint64 value = 0;
     for (const char* p = begin; p < end; ++p) {
         if (*p < '0' || *p > '9')
@@ -38,6 +41,8 @@ StatFields parseStat(const QByteArray& stat) {
     if (close < 0 || stat.indexOf('(') < 0 || stat.indexOf('(') > close)
         return fields;
 
+    const int open = stat.indexOf('(');
+    fields.command = std::string_view(stat.constData() + open + 1, size_t(close - open - 1));
     fields.fieldCount = 2;
     const char* p = stat.constData() + close + 1;
     const char* end = stat.constData() + stat.size();
@@ -50,17 +55,23 @@ StatFields parseStat(const QByteArray& stat) {
         while (wordEnd < end && *wordEnd != ' ' && *wordEnd != '\n')
             ++wordEnd;
         switch (fields.fieldCount) {
+        case 2:
+            fields.state = *p;
+            break;
+        case 8:
+            fields.flags = toNumber(p, wordEnd);
+            break;
         case 13:
-            fields.userTicks = toTicks(p, wordEnd);
+            fields.userTicks = toNumber(p, wordEnd);
             break;
         case 14:
-            fields.systemTicks = toTicks(p, wordEnd);
+            fields.systemTicks = toNumber(p, wordEnd);
             break;
         case 18:
             fields.nice = QByteArray(p, int(wordEnd - p));
             break;
         case 21:
-            fields.startTime = toTicks(p, wordEnd);
+            fields.startTime = toNumber(p, wordEnd);
             break;
         default:
             break;
@@ -71,39 +82,87 @@ StatFields parseStat(const QByteArray& stat) {
     return fields;
 }
 
-QByteArray statusField(const QByteArray& status, const char* key) {
-    const int keyLength = int(qstrlen(key));
-    const char* p = status.constData();
-    const char* end = p + status.size();
-    while (p < end) {
-        const char* lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\n')
-            ++lineEnd;
-        if (lineEnd - p >= keyLength && qstrncmp(p, key, uint(keyLength)) == 0) {
-            const char* tab = static_cast<const char*>(memchr(p, '\t', size_t(lineEnd - p)));
-            if (tab) {
-                const char* valueBegin = tab + 1;
-                const char* valueEnd = lineEnd;
-                while (valueBegin < valueEnd && isBlank(*valueBegin))
-                    ++valueBegin;
-                while (valueEnd > valueBegin && isBlank(valueEnd[-1]))
-                    --valueEnd;
-                return QByteArray(valueBegin, int(valueEnd - valueBegin));
-            }
-        }
-        p = lineEnd < end ? lineEnd + 1 : end;
+QString processName(std::string_view command) {
+    size_t begin = 0;
+    size_t end = command.size();
+    while (begin < end && isBlank(command[begin]))
+        ++begin;
+    while (end > begin && isBlank(command[end - 1]))
+        --end;
+    command = command.substr(begin, end - begin);
+    if (command.find_first_of("\\\n") == std::string_view::npos)
+        return QString::fromUtf8(command.data(), int(command.size()));
+    QByteArray escaped;
+    escaped.reserve(int(command.size()) * 2);
+    for (const char c : command) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
     }
-    return QByteArray();
+    return QString::fromUtf8(escaped);
 }
 
-QByteArray firstWord(const QByteArray& text) {
-    int begin = 0;
-    while (begin < text.size() && isBlank(text.at(begin)))
-        ++begin;
-    int end = begin;
-    while (end < text.size() && !isBlank(text.at(end)))
-        ++end;
-    return text.mid(begin, end - begin);
+QString stateText(char letter) {
+    switch (letter) {
+    case 'R':
+        return QStringLiteral("R (running)");
+    case 'S':
+        return QStringLiteral("S (sleeping)");
+    case 'D':
+        return QStringLiteral("D (disk sleep)");
+    case 'T':
+        return QStringLiteral("T (stopped)");
+    case 't':
+        return QStringLiteral("t (tracing stop)");
+    case 'X':
+        return QStringLiteral("X (dead)");
+    case 'Z':
+        return QStringLiteral("Z (zombie)");
+    case 'P':
+        return QStringLiteral("P (parked)");
+    case 'I':
+        return QStringLiteral("I (idle)");
+    default:
+        return letter > ' ' && letter <= '~' ? QString(QLatin1Char(letter)) : QString();
+    }
+}
+
+std::string_view realUid(const QByteArray& status) {
+    const std::string_view text(status.constData(), size_t(status.size()));
+    size_t line = 0;
+    while (line < text.size()) {
+        size_t lineEnd = text.find('\n', line);
+        if (lineEnd == std::string_view::npos)
+            lineEnd = text.size();
+        if (text.compare(line, 5, "Uid:\t") == 0) {
+            size_t begin = line + 5;
+            while (begin < lineEnd && isBlank(text[begin]))
+                ++begin;
+            size_t end = begin;
+            while (end < lineEnd && !isBlank(text[end]))
+                ++end;
+            return text.substr(begin, end - begin);
+        }
+        line = lineEnd + 1;
+    }
+    return std::string_view();
+}
+
+qint64 anonymousKb(const QByteArray& statm, qint64 pageKb) {
+    // size resident shared text lib data dirty, in pages
+    const QList<QByteArray> fields = statm.trimmed().split(' ');
+    if (fields.size() < 3)
+        return -1;
+    bool residentOk = false;
+    bool sharedOk = false;
+    const qint64 resident = fields.at(1).toLongLong(&residentOk);
+    const qint64 shared = fields.at(2).toLongLong(&sharedOk);
+    if (!residentOk || !sharedOk)
+        return -1;
+    return std::max<qint64>(resident - shared, 0) * pageKb;
 }
 
 qint64 privateMemoryKb(const QByteArray& smapsRollup) {

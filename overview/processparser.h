@@ -4,12 +4,18 @@
 #include <QHash>
 #include <QString>
 
+#include <string_view>
+
 // Pure parsers for the files of one /proc/<pid> folder and the texts the
 // Processes tab shows. No I/O here: the scanner reads, these only look.
 namespace ProcessParser {
 
 // The fields of /proc/<pid>/stat that the table needs.
 struct StatFields {
+    // The command name (field 1, without its parentheses) and the state
+    // letter (field 2); the name points into the text given to parseStat.
+    std::string_view command;
+    char state = 0;
     // Number of fields counted as proc(5) lays them out (pid is field 0,
     // the command name field 1); 0 when the line has no "(name)" part.
     int fieldCount = 0;
@@ -18,21 +24,35 @@ struct StatFields {
     // Clock ticks after boot at which the process started; together with the
     // process ID it tells a reused ID from the process that had it before.
     qint64 startTime = 0;
+    // The kernel's per-process flags (field 8).
+    qint64 flags = 0;
     QByteArray nice;
 
     // The CPU times are usable only on lines with more than 15 fields.
     bool hasCpuTimes() const { return fieldCount > 15; }
+    // Kernel threads have no memory of their own.
+    bool isKernelThread() const { return fieldCount > 8 && (flags & 0x00200000) != 0; }
 };
 
 // The command name runs to the last ")" of the line, so names holding blanks
 // or ") (" cannot shift the fields after it.
 StatFields parseStat(const QByteArray& stat);
 
-// The value of the first "Key:\tvalue" line of a status text, trimmed;
-// empty when there is none. A line that starts with the key but holds no tab
-// is passed over. For "Uid:" this gives all four IDs: see firstWord.
-QByteArray statusField(const QByteArray& status, const char* key);
-QByteArray firstWord(const QByteArray& text);
+// The kernel's command name as the status file's "Name:" line shows it:
+// backslashes and line breaks escaped, blanks at either end trimmed.
+QString processName(std::string_view command);
+
+// The status file's text for a state letter of the stat file, such as
+// "S (sleeping)"; an unknown letter stands alone.
+QString stateText(char letter);
+
+// The real user ID (the first of the four on the "Uid:\t" line) of a status
+// text; a view into it, empty when there is none.
+std::string_view realUid(const QByteArray& status);
+
+// Resident anonymous memory in kB from a statm text (resident minus shared
+// pages); -1 when the text holds no such figures.
+qint64 anonymousKb(const QByteArray& statm, qint64 pageKb);
 
 // True for a state text that says sleeping or idle ("S (sleeping)", "I (idle)"):
 // only those may be shown as running when the process used CPU meanwhile.

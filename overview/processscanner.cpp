@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -21,10 +22,15 @@ enum class ReadResult { NotOpened, ReadFailed, Complete };
 // Reads a whole file into buffer, reusing its allocation. A process that
 // ends meanwhile shows as NotOpened or, for some files, ReadFailed with
 // whatever was read before.
-ReadResult readFile(const char* path, QByteArray& buffer) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+// owner, when given, receives the file's owner.
+ReadResult readFile(int folder, const char* path, QByteArray& buffer, uint* owner = nullptr) {
+    const int fd = ::openat(folder, path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)
         return ReadResult::NotOpened;
+    if (owner) {
+        struct stat info;
+        *owner = ::fstat(fd, &info) == 0 ? uint(info.st_uid) : uint(-1);
+    }
     if (buffer.size() < 4096)
         buffer.resize(4096);
     int used = 0;
@@ -48,9 +54,32 @@ ReadResult readFile(const char* path, QByteArray& buffer) {
     return ok ? ReadResult::Complete : ReadResult::ReadFailed;
 }
 
-bool readWholeFile(const char* path, QByteArray& buffer) {
-    return readFile(path, buffer) == ReadResult::Complete;
+bool readWholeFile(int folder, const char* path, QByteArray& buffer, uint* owner = nullptr) {
+    return readFile(folder, path, buffer, owner) == ReadResult::Complete;
 }
+
+// "<pid>/<file>", opened relative to /proc: one lookup of the process
+// folder per file, and no descriptor for the folder itself.
+class ProcessFilePath {
+public:
+    explicit ProcessFilePath(const char* pidName) : length(qstrlen(pidName)) {
+        if (length + 16 < sizeof(path)) {
+            memcpy(path, pidName, length);
+            path[length++] = '/';
+        } else {
+            length = 0;
+        }
+    }
+    bool isValid() const { return length > 0; }
+    const char* operator()(const char* file) {
+        qstrncpy(path + length, file, sizeof(path) - length);
+        return path;
+    }
+
+private:
+    char path[64];
+    size_t length;
+};
 
 bool isProcessFolderName(const char* name) {
     if (*name == '\0')
@@ -79,6 +108,8 @@ ProcessScanner::ProcessScanner()
       cores(QThread::idealThreadCount()) {
     if (ticksPerSecond <= 0)
         ticksPerSecond = 100;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    pageKb = pageSize > 0 ? pageSize / 1024 : 4;
 }
 
 QStringList ProcessScanner::desktopEntryFolders() {
@@ -111,7 +142,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     const double elapsed = std::chrono::duration<double>(now - lastScanTime).count();
     lastScanTime = now;
     cpuHistory.beginScan(elapsed, ticksPerSecond, cores);
-    const bool fullMemoryScan = scanCount++ % fullMemoryScanEvery == 0;
+    ++scanCount;
     reloadPasswdIfChanged();
     iconResolver.refresh();
     const QByteArray filter = uidFilter.toLatin1();
@@ -124,23 +155,13 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     }
     processes.reserve(512);
 
-    QByteArray path;
-    path.reserve(procRoot.size() + 64);
+    const int procFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
         if ((entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) || !isProcessFolderName(entry->d_name))
             continue;
-        path = procRoot;
-        path += '/';
-        path += entry->d_name;
-        path += '/';
-        const int folderLength = path.size();
-
-        path += "status";
-        if (!readWholeFile(path.constData(), statusBuffer))
-            continue;
-        path.resize(folderLength);
-        path += "stat";
-        if (!readWholeFile(path.constData(), statBuffer))
+        ProcessFilePath file(entry->d_name);
+        uint owner = uint(-1);
+        if (!file.isValid() || !readWholeFile(procFd, file("stat"), statBuffer, &owner))
             continue;
 
         const ProcessParser::StatFields stat = ProcessParser::parseStat(statBuffer);
@@ -150,16 +171,31 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
         std::optional<double> share;
         if (stat.hasCpuTimes())
             share = cpuHistory.record(pid, stat.startTime, stat.userTicks + stat.systemTicks);
+        // Each process gets a full reading every tenth scan, the processes
+        // spread over the ten by ID so that no scan reads them all.
+        const bool fullReadingDue = (quint64(pid) + scanCount - 1) % fullReadingEvery == 0;
 
-        const QByteArray uid = ProcessParser::firstWord(ProcessParser::statusField(statusBuffer, "Uid:"));
+        // The real user ID is only in the status file, which costs more than
+        // the stat file. It changes with the effective one (the owner of the
+        // process's files), so it is read again when that does, and at a
+        // full reading.
+        QByteArray uid = fullReadingDue || !stat.hasCpuTimes() ? QByteArray() : cpuHistory.uid(pid, owner);
+        if (uid.isEmpty()) {
+            if (!readWholeFile(procFd, file("status"), statusBuffer))
+                continue;
+            const std::string_view realUid = ProcessParser::realUid(statusBuffer);
+            uid = QByteArray(realUid.data(), int(realUid.size()));
+            if (stat.hasCpuTimes())
+                cpuHistory.setUid(pid, owner, uid);
+        }
         if (!filter.isEmpty() && uid != filter)
             continue;
 
         DetailsProcess process;
         process.pid = QString::fromLatin1(entry->d_name);
         process.user = userName(uid);
-        process.name = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "Name:"));
-        process.state = QString::fromUtf8(ProcessParser::statusField(statusBuffer, "State:"));
+        process.name = ProcessParser::processName(stat.command);
+        process.state = ProcessParser::stateText(stat.state);
         process.startTime = stat.startTime;
         if (!stat.hasCpuTimes())
             process.cpuUsage = QStringLiteral("N/A");
@@ -167,22 +203,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
             process.cpuUsage = QString::number(share.value_or(0.0), 'f', 1);
         if (share && *share > 0.005 && ProcessParser::isSleepingState(process.state))
             process.state = QStringLiteral("R (running)");
-
-        // Reading smaps_rollup is most of a scan's cost, and a process that
-        // used no CPU since the last scan has hardly changed its memory.
-        const bool idle = share && *share == 0.0;
-        if (idle && !fullMemoryScan)
-            process.memory = cpuHistory.memory(pid);
-        if (process.memory.isEmpty()) {
-            path.resize(folderLength);
-            path += "smaps_rollup";
-            // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
-            process.memory = readFile(path.constData(), smapsBuffer) != ReadResult::NotOpened
-                                 ? ProcessParser::formatMemoryKb(ProcessParser::privateMemoryKb(smapsBuffer))
-                                 : QStringLiteral("N/A");
-            if (stat.hasCpuTimes())
-                cpuHistory.setMemory(pid, process.memory);
-        }
+        process.memory = memoryText(procFd, entry->d_name, pid, stat, share, fullReadingDue);
         process.nice = stat.nice.isEmpty() ? QStringLiteral("0") : QString::fromLatin1(stat.nice);
         process.iconNames = iconResolver.iconNamesFor(process.name, process.user);
         processes.append(process);
@@ -192,12 +213,47 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     return processes;
 }
 
+QString ProcessScanner::memoryText(int procFd, const char* pidName, qint64 pid,
+                                   const ProcessParser::StatFields& stat, std::optional<double> share,
+                                   bool fullReadingDue) {
+    ProcessFilePath file(pidName);
+    // Kernel threads open but refuse to read smaps_rollup: no memory of their own.
+    if (stat.isKernelThread())
+        return ProcessParser::formatMemoryKb(0);
+
+    // Reading smaps_rollup walks every page the process maps, and is most of
+    // a scan's cost. Between two full readings a process that used no CPU
+    // keeps its figure, and one that ran follows its resident anonymous
+    // memory, which statm gives cheaply. The full reading catches sharing
+    // that changed meanwhile.
+    const std::optional<ProcessCpuHistory::MemoryReading> last = cpuHistory.memory(pid);
+    const bool idle = share && *share == 0.0;
+    if (last && !fullReadingDue && idle)
+        return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
+    const qint64 anonKb = readWholeFile(procFd, file("statm"), statmBuffer)
+                              ? ProcessParser::anonymousKb(statmBuffer, pageKb)
+                              : -1;
+    if (last && !fullReadingDue && anonKb >= 0 && last->anonKb >= 0) {
+        if (last->privateKb < 0)
+            return QStringLiteral("N/A");
+        return ProcessParser::formatMemoryKb(std::max<qint64>(last->privateKb + anonKb - last->anonKb, 0));
+    }
+
+    ProcessCpuHistory::MemoryReading reading;
+    reading.anonKb = anonKb;
+    if (readFile(procFd, file("smaps_rollup"), smapsBuffer) != ReadResult::NotOpened)
+        reading.privateKb = ProcessParser::privateMemoryKb(smapsBuffer);
+    if (stat.hasCpuTimes())
+        cpuHistory.setMemory(pid, reading);
+    return reading.privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(reading.privateKb);
+}
+
 std::optional<qint64> ProcessScanner::startTimeOf(qint64 pid) {
     if (pid <= 0)
         return std::nullopt;
     const QByteArray path = QFile::encodeName(SystemPaths::path(QStringLiteral("/proc/%1/stat").arg(pid)));
     QByteArray buffer;
-    if (!readWholeFile(path.constData(), buffer))
+    if (!readWholeFile(AT_FDCWD, path.constData(), buffer))
         return std::nullopt;
     const ProcessParser::StatFields stat = ProcessParser::parseStat(buffer);
     if (stat.fieldCount <= 21)

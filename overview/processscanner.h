@@ -3,6 +3,7 @@
 #include "detailsprocess.h"
 #include "processcpuhistory.h"
 #include "processiconresolver.h"
+#include "processparser.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -13,10 +14,10 @@
 #include <optional>
 
 // One walk over /proc: a DetailsProcess per process, with the CPU share
-// since the previous walk. Reads each process's status, stat and (for listed
-// processes) smaps_rollup once, with plain open/read into reused buffers.
-// A process that used no CPU since the previous walk keeps the memory figure
-// read then; every tenth walk reads smaps_rollup of every listed process.
+// since the previous walk. Reads each process's stat file, with plain
+// openat/read on its folder into reused buffers; the costlier status and
+// smaps_rollup files only when their figures may have changed, and at
+// least every tenth walk.
 // Not thread-safe: one scanner belongs to one thread.
 class ProcessScanner {
 public:
@@ -34,9 +35,11 @@ public:
 
 private:
     QString userName(const QByteArray& uid);
+    QString memoryText(int procFd, const char* pidName, qint64 pid, const ProcessParser::StatFields& stat,
+                       std::optional<double> share, bool fullReadingDue);
     void reloadPasswdIfChanged();
 
-    static constexpr unsigned fullMemoryScanEvery = 10;
+    static constexpr unsigned fullReadingEvery = 10;
 
     ProcessCpuHistory cpuHistory;
     unsigned scanCount = 0;
@@ -44,11 +47,13 @@ private:
     std::chrono::steady_clock::time_point lastScanTime;
     double ticksPerSecond;
     int cores;
+    qint64 pageKb = 4;
 
     QHash<QString, QString> userNames;
     qint64 passwdStamp = -2;
 
     QByteArray statusBuffer;
     QByteArray statBuffer;
+    QByteArray statmBuffer;
     QByteArray smapsBuffer;
 };

@@ -9,24 +9,34 @@
 #include "workerthread.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QScrollBar>
 
 #include <csignal>
+#include <vector>
 
 Q_LOGGING_CATEGORY(lcProcesses, "tessmar.processes", QtWarningMsg)
 
 namespace {
 // The start time the scan read, kept on the ID cell of each row.
 constexpr int StartTimeRole = Qt::UserRole + 1;
+// The icon candidates the name cell's icon was built from.
+constexpr int IconNamesRole = Qt::UserRole + 2;
 
 // Sorts the Priority column by the level behind its text, not by the text.
 class PriorityTableWidgetItem : public QTableWidgetItem {
 public:
     explicit PriorityTableWidgetItem(int nice)
         : QTableWidgetItem(TabProcesses::priorityLabel(nice)), level(-nice) {}
+    void setNice(int nice) {
+        if (level == -nice)
+            return;
+        level = -nice;
+        setText(TabProcesses::priorityLabel(nice));
+    }
     bool operator<(const QTableWidgetItem& other) const override {
         const auto* priority = dynamic_cast<const PriorityTableWidgetItem*>(&other);
         return priority ? level < priority->level : QTableWidgetItem::operator<(other);
@@ -35,6 +45,13 @@ public:
 private:
     int level;
 };
+
+void setTextIfChanged(QTableWidgetItem* item, const QString& text) {
+    if (item->text() != text)
+        item->setText(text);
+}
+
+constexpr int columnCount = 7;
 } // namespace
 
 TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
@@ -126,37 +143,51 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     const int currentRow = table->currentRow();
     const QTableWidgetItem* currentId = currentRow >= 0 ? table->item(currentRow, ColumnId) : nullptr;
     const QString selectedPid = currentId ? currentId->text() : QString();
+    // Neither the refill nor the selection may move the view: removing the
+    // current row scrolls to the next one.
+    QScrollBar* scrollBar = table->verticalScrollBar();
+    const int scrollValue = scrollBar->value();
 
     table->setUpdatesEnabled(false);
+    // Rows stay where they are while they are filled; one sort at the end.
     table->setSortingEnabled(false);
-    table->clearContents();
-    table->setRowCount(processDetails.size());
-    const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
-    for (int row = 0; row < processDetails.size(); ++row) {
-        const DetailsProcess& process = processDetails.at(row);
-        const int nice = process.nice.toInt();
-        const QBrush background(priorityColor(nice));
 
-        auto* name = new QTableWidgetItem(iconCache.icon(process.iconNames), process.name);
-        auto* cpu = new NumericTableWidgetItem(process.cpuUsage);
-        auto* memory = new NumericTableWidgetItem(process.memory);
-        auto* id = new NumericTableWidgetItem(process.pid);
-        id->setData(StartTimeRole, process.startTime);
-        cpu->setTextAlignment(numberAlignment);
-        memory->setTextAlignment(numberAlignment);
-        id->setTextAlignment(numberAlignment);
-        QTableWidgetItem* cells[] = {name,
-                                     new QTableWidgetItem(process.user),
-                                     cpu,
-                                     memory,
-                                     id,
-                                     new PriorityTableWidgetItem(nice),
-                                     new QTableWidgetItem(stateLabel(process.state))};
-        for (int column = 0; column < 7; ++column) {
-            cells[column]->setBackground(background);
-            table->setItem(row, column, cells[column]);
+    // A process keeps its row, so that only the cells that changed are
+    // touched; rows of processes that are gone take the new ones.
+    QHash<QString, int> rowOfPid;
+    rowOfPid.reserve(table->rowCount());
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (const QTableWidgetItem* id = table->item(row, ColumnId))
+            rowOfPid.insert(id->text(), row);
+    }
+    std::vector<bool> taken(size_t(table->rowCount()), false);
+    std::vector<int> rowOfProcess(size_t(processDetails.size()), -1);
+    for (int index = 0; index < processDetails.size(); ++index) {
+        const auto it = rowOfPid.constFind(processDetails.at(index).pid);
+        if (it != rowOfPid.constEnd() && !taken[size_t(*it)]) {
+            rowOfProcess[size_t(index)] = *it;
+            taken[size_t(*it)] = true;
         }
     }
+    std::vector<int> freeRows;
+    for (int row = 0; row < int(taken.size()); ++row) {
+        if (!taken[size_t(row)])
+            freeRows.push_back(row);
+    }
+    size_t nextFree = 0;
+    int nextNewRow = table->rowCount();
+    for (int& row : rowOfProcess) {
+        if (row < 0)
+            row = nextFree < freeRows.size() ? freeRows[nextFree++] : nextNewRow++;
+    }
+    if (nextNewRow > table->rowCount())
+        table->setRowCount(nextNewRow);
+    for (int index = 0; index < processDetails.size(); ++index)
+        fillRow(rowOfProcess[size_t(index)], processDetails.at(index));
+    // From the bottom up, so the rows still to remove keep their numbers.
+    for (size_t unused = freeRows.size(); unused > nextFree; --unused)
+        table->removeRow(freeRows[unused - 1]);
+
     table->setSortingEnabled(true);
     filterProcesses();
 
@@ -169,9 +200,6 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
             }
         }
     }
-    // Selecting must never move the view.
-    QScrollBar* scrollBar = table->verticalScrollBar();
-    const int scrollValue = scrollBar->value();
     // Through the selection model: selectRow() would follow the keyboard
     // modifiers held at the moment, and Ctrl would toggle the row off.
     QItemSelectionModel* selection = table->selectionModel();
@@ -185,6 +213,53 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     scrollBar->setValue(scrollValue);
     table->setUpdatesEnabled(true);
     emit processTableFilled();
+}
+
+void TabProcesses::fillRow(int row, const DetailsProcess& process) {
+    QTableWidget* table = ui->tableProcesses;
+    const int nice = process.nice.toInt();
+    const QBrush background(priorityColor(nice));
+    auto* name = table->item(row, ColumnName);
+    if (!name) {
+        const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        QTableWidgetItem* cells[columnCount] = {
+            new QTableWidgetItem(iconCache.icon(process.iconNames), process.name),
+            new QTableWidgetItem(process.user),
+            new NumericTableWidgetItem(process.cpuUsage),
+            new NumericTableWidgetItem(process.memory),
+            new NumericTableWidgetItem(process.pid),
+            new PriorityTableWidgetItem(nice),
+            new QTableWidgetItem(stateLabel(process.state))};
+        cells[ColumnName]->setData(IconNamesRole, process.iconNames);
+        cells[ColumnId]->setData(StartTimeRole, process.startTime);
+        for (int column = 0; column < columnCount; ++column) {
+            if (column == ColumnCpu || column == ColumnMemory || column == ColumnId)
+                cells[column]->setTextAlignment(numberAlignment);
+            cells[column]->setBackground(background);
+            table->setItem(row, column, cells[column]);
+        }
+        return;
+    }
+
+    // Setting an equal value is a no-op for the item, but the icon has no
+    // equality: it changes only with the candidates it was built from.
+    if (name->text() != process.name || name->data(IconNamesRole).toStringList() != process.iconNames) {
+        name->setText(process.name);
+        name->setIcon(iconCache.icon(process.iconNames));
+        name->setData(IconNamesRole, process.iconNames);
+    }
+    setTextIfChanged(table->item(row, ColumnUser), process.user);
+    setTextIfChanged(table->item(row, ColumnCpu), process.cpuUsage);
+    setTextIfChanged(table->item(row, ColumnMemory), process.memory);
+    QTableWidgetItem* id = table->item(row, ColumnId);
+    setTextIfChanged(id, process.pid);
+    id->setData(StartTimeRole, process.startTime);
+    static_cast<PriorityTableWidgetItem*>(table->item(row, ColumnPriority))->setNice(nice);
+    setTextIfChanged(table->item(row, ColumnState), stateLabel(process.state));
+    if (name->background() != background) {
+        for (int column = 0; column < columnCount; ++column)
+            table->item(row, column)->setBackground(background);
+    }
 }
 
 void TabProcesses::filterProcesses() {

@@ -51,6 +51,8 @@ signals:
 
 private:
     void setupTable();
+    // Fills a row with a process, creating its cells when the row is new.
+    void fillRow(int row, const DetailsProcess& process);
 
     Ui::MainWindow* ui;
     // Declared before the thread, so it outlives the worker that holds it.

@@ -70,14 +70,31 @@ private slots:
         QTEST(fields.startTime, "startTime");
     }
 
-    void statusField() {
-        const QByteArray status = "Name:\tmy ) (prog \nNameless line\nState:\tT (stopped)\n"
-                                  "Uid:  no tab here\nUid:\t1000\t1001\t1002\t1003\n";
-        QCOMPARE(ProcessParser::statusField(status, "Name:"), QByteArray("my ) (prog"));
-        QCOMPARE(ProcessParser::statusField(status, "State:"), QByteArray("T (stopped)"));
-        QCOMPARE(ProcessParser::firstWord(ProcessParser::statusField(status, "Uid:")), QByteArray("1000"));
-        QCOMPARE(ProcessParser::statusField(status, "Gid:"), QByteArray());
-        QCOMPARE(ProcessParser::statusField(QByteArray(), "Name:"), QByteArray());
+    void realUidAndStatm() {
+        const QByteArray status = "Name:\tx\nUid:  no tab here\nUid:\t1000\t1001\t1002\t1003\n";
+        QCOMPARE(QByteArray(ProcessParser::realUid(status).data(), 4), QByteArray("1000"));
+        QVERIFY(ProcessParser::realUid("Name:\tx\n").empty());
+        QCOMPARE(ProcessParser::anonymousKb("5000 1200 700 10 0 900 0\n", 4), qint64(2000));
+        QCOMPARE(ProcessParser::anonymousKb("", 4), qint64(-1));
+    }
+
+    // The name and state read from stat read as the status file shows them.
+    void nameAndState_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("plain") << QByteArray("1 (bash) S 0") << "bash"
+                               << "S (sleeping)";
+        QTest::newRow("blanks and escapes") << QByteArray("1 ( a\\b\nc ) t 0") << "a\\\\b\\nc"
+                                            << "t (tracing stop)";
+        QTest::newRow("worker") << QByteArray("1 (kworker/0:1-events) I 2") << "kworker/0:1-events"
+                                << "I (idle)";
+    }
+    void nameAndState() {
+        QFETCH(QByteArray, line);
+        const ProcessParser::StatFields stat = ProcessParser::parseStat(line);
+        QTEST(ProcessParser::processName(stat.command), "name");
+        QTEST(ProcessParser::stateText(stat.state), "state");
     }
 
     void memoryText_data() {
@@ -258,8 +275,10 @@ private slots:
         QVERIFY(byPid(listed).contains(QString::number(QCoreApplication::applicationPid())));
     }
 
-    // A stopped process that used CPU since the last scan stays stopped, and
-    // memory is re-read only for processes that ran, or at every tenth scan.
+    // A stopped process that used CPU since the last scan stays stopped.
+    // Memory is re-read at a process's full reading every tenth scan; between
+    // them an idle process keeps its figure, one that ran follows its
+    // anonymous memory in statm, or is read again without one.
     void busyStoppedProcessAndMemoryReuse() {
         QTemporaryDir root;
         QVERIFY(QProcess::execute("cp", {"-a", TestSupport::testDataPath("proc") + "/.", root.path()}) == 0);
@@ -267,8 +286,13 @@ private slots:
         const QString proc = root.path() + "/proc/";
         QVERIFY(writeFile(proc + "1600/status",
                           "Name:\tpaused\nState:\tT (stopped)\nUid:\t4242\t4242\t4242\t4242\n"));
+        QVERIFY(writeFile(proc + "1900/statm", "900 300 200 10 0 100 0\n")); // 400 kB anonymous
         ProcessScanner scanner;
         QCOMPARE(byPid(scanner.scan(QString())).value("1600").memory, QString("1.00 GB"));
+        QVERIFY(
+            writeFile(proc + "1900/stat", "1900 (fooapp) S 1 1 1 0 -1 0 0 0 0 0 50 5 0 0 20 0 1 0 80003\n"));
+        QVERIFY(writeFile(proc + "1900/statm", "900 425 200 10 0 100 0\n")); // 500 kB more
+        QVERIFY(writeFile(proc + "1900/smaps_rollup", "Private_Dirty: 7 kB\n"));
         QVERIFY(writeFile(proc + "1600/stat",
                           "1600 (paused) T 1 1 1 0 -1 0 0 0 0 0 9000 5 0 0 39 15 1 0 80000\n"));
         QVERIFY(writeFile(proc + "1600/smaps_rollup", "Private_Clean: 1 kB\nPrivate_Dirty: 1 kB\n"));
@@ -279,11 +303,13 @@ private slots:
         QCOMPARE(all.value("1600").state, QString("T (stopped)"));
         QCOMPARE(all.value("1600").memory, QString("2 KB"));   // it ran: read again
         QCOMPARE(all.value("1200").memory, QString("148 KB")); // idle: the figure read before
+        QCOMPARE(all.value("1900").memory, QString("1.5 MB")); // 1000 kB read, 500 kB grown
         for (int scan = 3; scan <= 10; ++scan)
             all = byPid(scanner.scan(QString()));
         QCOMPARE(all.value("1200").memory, QString("148 KB"));
-        all = byPid(scanner.scan(QString())); // the eleventh reads every process again
+        all = byPid(scanner.scan(QString())); // the eleventh is their full reading
         QCOMPARE(all.value("1200").memory, QString("1.0 MB"));
+        QCOMPARE(all.value("1900").memory, QString("7 KB"));
     }
 };
 
