@@ -10,15 +10,11 @@
 #include <sys/stat.h>
 
 namespace {
-// A job as one line: name|user|schedule|command|type|location.
-QString describeJob(const DetailsCronJob& job) {
-    return QStringList{job.name, job.user, job.schedule, job.command, job.type, job.location}.join('|');
-}
-
+// Each job as one line: name|user|schedule|command|type|location.
 QStringList describeJobs(const QList<DetailsCronJob>& jobs) {
     QStringList lines;
     for (const DetailsCronJob& job : jobs)
-        lines << describeJob(job);
+        lines << QStringList{job.name, job.user, job.schedule, job.command, job.type, job.location}.join('|');
     return lines;
 }
 } // namespace
@@ -44,6 +40,9 @@ private slots:
             {"0 0 22 * *", "Every 22nd of the month at 00:00"},
             {"0 0 11 * *", "Every 11th of the month at 00:00"},
             {"0 0 1 * *", "Every 1st of the month at 00:00"},
+            {"0 0 23 * *", "Every 23rd of the month at 00:00"},
+            {"0 0 12 * *", "Every 12th of the month at 00:00"},
+            {"0 0 */2 * *", "Every */2nd of the month at 00:00"},
             {"0 0 1 1 *", "Every 1st of Jan at 00:00"},
             {"0 12 * 6 *", "Every Jun at 12:00"},
             {"0 12 13 * 0", "Every Sun and 13th at 12:00"},
@@ -74,15 +73,6 @@ private slots:
         QFETCH(QString, schedule);
         QFETCH(QString, text);
         QCOMPARE(::scheduleToText(schedule), text);
-    }
-
-    void ordinalSuffix() {
-        const QStringList days = {"1", "2", "3", "4", "11", "12", "13", "21", "22", "23", "31", "*/2"};
-        QStringList suffixes;
-        for (const QString& day : days)
-            suffixes << ::ordinalSuffix(day);
-        QCOMPARE(suffixes,
-                 QStringList({"st", "nd", "rd", "th", "th", "th", "th", "st", "nd", "rd", "st", "nd"}));
     }
 
     void parsesLines_data() {
@@ -165,23 +155,17 @@ private slots:
     // waited on: the collection finishes without it.
     void spoolLinksAndFifosAreNotRead() {
         QTemporaryDir root;
-        QVERIFY(root.isValid());
-        const QString spool = root.filePath("var/spool/cron/crontabs");
-        QVERIFY(QDir().mkpath(spool) && QDir().mkpath(root.filePath("etc")));
-        QFile passwd(root.filePath("etc/passwd"));
-        QVERIFY(passwd.open(QIODevice::WriteOnly));
-        passwd.write("linked:x:1:1::/:/bin/sh\npiped:x:2:2::/:/bin/sh\nplain:x:3:3::/:/bin/sh\n");
-        passwd.close();
-        QFile secret(root.filePath("etc/secret"));
-        QVERIFY(secret.open(QIODevice::WriteOnly));
-        secret.write("0 0 * * * leaked\n");
-        secret.close();
-        QFile plain(spool + "/plain");
-        QVERIFY(plain.open(QIODevice::WriteOnly));
-        plain.write("0 0 * * * shown\n");
-        plain.close();
-        QVERIFY(QFile::link(root.filePath("etc/secret"), spool + "/linked"));
-        QCOMPARE(::mkfifo(QFile::encodeName(spool + "/piped").constData(), 0600), 0);
+        const auto put = [&](const QString& relative, const QByteArray& text) {
+            QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
+            QFile file(root.filePath(relative));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+        };
+        put("etc/passwd", "linked:x:1:1::/:/bin/sh\npiped:x:2:2::/:/bin/sh\nplain:x:3:3::/:/bin/sh\n");
+        put("etc/secret", "0 0 * * * leaked\n");
+        put("var/spool/cron/crontabs/plain", "0 0 * * * shown\n");
+        const QString spool = root.filePath("var/spool/cron/crontabs/");
+        QVERIFY(QFile::link(root.filePath("etc/secret"), spool + "linked"));
+        QCOMPARE(::mkfifo(QFile::encodeName(spool + "piped").constData(), 0600), 0);
 
         SystemPaths::setRootPrefix(root.path());
         QCOMPARE(describeJobs(WorkerCronJobs::collectCronJobs()),

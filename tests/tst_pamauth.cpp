@@ -53,24 +53,19 @@ private slots:
         if (wrapperLibrary().isEmpty())
             QSKIP("libpam-wrapper is not installed");
         QTemporaryDir dir;
-        const QString passdb = dir.filePath(QStringLiteral("passdb"));
-        QFile db(passdb);
-        QVERIFY(db.open(QIODevice::WriteOnly));
-        db.write("trixie:pa ss;$w'd:common-auth\n");
-        db.close();
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("services"))));
-        QFile service(dir.filePath(QStringLiteral("services/common-auth")));
-        QVERIFY(service.open(QIODevice::WriteOnly));
+        const QByteArray passdb = QFile::encodeName(dir.filePath(QStringLiteral("passdb")));
         const QByteArray modules =
             QFile::encodeName(QFileInfo(wrapperLibrary()).absolutePath() + "/pam_wrapper/");
-        service.write("auth required " + modules +
-                      "pam_chatty.so num_lines=2 info\n"
-                      "auth required " +
-                      modules + "pam_matrix.so passdb=" + QFile::encodeName(passdb) +
-                      "\n"
-                      "account required " +
-                      modules + "pam_matrix.so passdb=" + QFile::encodeName(passdb) + "\n");
-        service.close();
+        const QByteArray matrix = modules + "pam_matrix.so passdb=" + passdb + "\n";
+        const auto write = [](const QString& path, const QByteArray& text) {
+            QFile file(path);
+            return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
+                   file.write(text) == text.size();
+        };
+        QVERIFY(write(QFile::decodeName(passdb), "trixie:pa ss;$w'd:common-auth\n"));
+        QVERIFY(write(dir.filePath(QStringLiteral("services/common-auth")),
+                      "auth required " + modules + "pam_chatty.so num_lines=2 info\nauth required " + matrix +
+                          "account required " + matrix));
 
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

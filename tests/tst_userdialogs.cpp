@@ -14,23 +14,20 @@
 #include "systempaths.h"
 #include "tabusers.h"
 #include "testsupport.h"
-#include "ui_dialogchangepassword.h"
-#include "ui_dialogedituser.h"
 #include "ui_mainwindow.h"
 #include "usersortproxymodel.h"
 
 #include <QCameraInfo>
 #include <QComboBox>
-#include <QListView>
-#include <QMainWindow>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
-
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QListView>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -52,11 +49,11 @@ class TestUserDialogs : public QObject {
         accounts << name;
         return name;
     }
-    static QString run(const QString& program, const QStringList& arguments) {
-        return CommandRunner::run(program, arguments).outputText().trimmed();
-    }
     static QStringList groupsOf(const QString& name) {
-        QStringList groups = run(QStringLiteral("id"), {QStringLiteral("-nG"), name}).split(QLatin1Char(' '));
+        QStringList groups = CommandRunner::run(QStringLiteral("id"), {QStringLiteral("-nG"), name})
+                                 .outputText()
+                                 .trimmed()
+                                 .split(QLatin1Char(' '));
         groups.sort();
         return groups;
     }
@@ -119,11 +116,12 @@ private slots:
                 QFile::encodeName(QStringLiteral("unix:path=") + root.path() + "/nobus"));
         // Message boxes of a save are answered with their default button.
         connect(&dismisser, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                if (titles << box->windowTitle(); QAbstractButton* button = box->defaultButton()
-                                                                                ? box->defaultButton()
-                                                                                : box->buttons().value(0))
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                titles << box->windowTitle();
+                if (QAbstractButton* button =
+                        box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
                     button->click();
+            }
         });
         dismisser.start(50);
     }
@@ -181,12 +179,7 @@ private slots:
             for (int x = 0; x < 190; ++x)
                 if (marked.pixelColor(x, y).alpha() > 0)
                     drawn |= QRect(x, y, 1, 1);
-        QVERIFY(!drawn.isEmpty());
-        QVERIFY2(QRect(92, 74, 24, 24).contains(drawn), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                                       .arg(drawn.x())
-                                                                       .arg(drawn.y())
-                                                                       .arg(drawn.width())
-                                                                       .arg(drawn.height())));
+        QVERIFY(!drawn.isEmpty() && QRect(92, 74, 24, 24).contains(drawn));
         QCOMPARE(cropImageToSquare(QImage(1, 1, QImage::Format_RGB32)).size(), QSize(256, 256));
     }
 
@@ -417,12 +410,12 @@ private slots:
         QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
         QVERIFY(AccountChanges::setSecurityLevel(name, 0));
 
+        // The sound is played through sudo as the desktop user: a stand-in records how.
         QTemporaryDir tools;
-        QFile sudo(tools.filePath(QStringLiteral("sudo")));
-        QVERIFY(sudo.open(QIODevice::WriteOnly));
-        sudo.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n");
-        sudo.close();
-        QVERIFY(sudo.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QString args = tools.filePath(QStringLiteral("sudo.args"));
+        QVERIFY(
+            TestSupport::writeScript(tools.filePath(QStringLiteral("sudo")),
+                                     "printf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
         const QStringList searchPath = SystemPaths::searchPath();
         SystemPaths::prependSearchPath(tools.path());
         qputenv("SUDO_USER", "root");
@@ -442,12 +435,12 @@ private slots:
         QCOMPARE(deleted.size(), 0);
         QVERIFY(TestSupport::waitFor([&] { return deleted.size() == 1; }));
         QVERIFY(TestSupport::waitFor([&] { return !shown(name); }));
-        QVERIFY(TestSupport::waitFor([&] { return QFileInfo::exists(sudo.fileName() + ".args"); }));
+        QVERIFY(TestSupport::waitFor([&] { return QFileInfo::exists(args); }));
         qunsetenv("SUDO_USER");
         SystemPaths::setSearchPath(searchPath);
-        QFile args(sudo.fileName() + ".args");
-        QVERIFY(args.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts),
+        QFile recorded(args);
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(recorded.readAll()).split('\n', Qt::SkipEmptyParts),
                  AccountChanges::soundCommand(
                      QStringLiteral("root"), 0,
                      QStringLiteral("/usr/share/sounds/Brisklow/stereo/delete-user.ogg")));

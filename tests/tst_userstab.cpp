@@ -24,17 +24,6 @@ class TestUsersTab : public QObject {
     QStringList messages;
     QTimer dismisser;
 
-    void copyFixture(const QString& name, const QString& target) {
-        QFile source(TestSupport::testDataPath(QStringLiteral("users/") + name));
-        QVERIFY(source.open(QIODevice::ReadOnly));
-        QByteArray text = source.readAll();
-        text.replace("HOME", QFile::encodeName(root.path() + QStringLiteral("/home")));
-        QVERIFY(QDir().mkpath(QFileInfo(root.path() + target).absolutePath()));
-        QFile out(root.path() + target);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(text);
-    }
-
     QAbstractItemModel* tiles() const { return ui->listViewUsers->model(); }
 
     QStringList shownNames() const {
@@ -74,10 +63,13 @@ class TestUsersTab : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(root.isValid());
-        copyFixture(QStringLiteral("passwd"), QStringLiteral("/etc/passwd"));
-        copyFixture(QStringLiteral("group"), QStringLiteral("/etc/group"));
-        for (const char* user : {"alice", "bob"})
-            QVERIFY(QDir().mkpath(root.path() + QStringLiteral("/home/") + QLatin1String(user)));
+        QVERIFY(QDir().mkpath(root.path() + QStringLiteral("/etc")));
+        for (const char* name : {"passwd", "group"}) {
+            QFile source(TestSupport::testDataPath(QStringLiteral("users/") + QLatin1String(name)));
+            QFile out(root.path() + QStringLiteral("/etc/") + QLatin1String(name));
+            QVERIFY(source.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+            out.write(source.readAll().replace("HOME", QFile::encodeName(root.path() + "/home")));
+        }
         SystemPaths::setRootPrefix(root.path());
         connect(&dismisser, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -116,7 +108,6 @@ private slots:
         QCOMPARE(ui->listViewUsers->currentIndex().data(UserSortProxyModel::UserNameRole).toString(),
                  QStringLiteral("bob"));
         QVERIFY(ui->pushButtonDeleteUser->isEnabled());
-        QCOMPARE(ui->pushButtonEditUser->text(), QStringLiteral("Edit User"));
     }
 
     void systemAccountsAreViewOnly_data() {
