@@ -80,6 +80,7 @@ private slots:
     void initTestCase() {
         if (::geteuid() != 0)
             QSKIP("account changes need root");
+        TestSupport::removeStaleTestAccounts(QStringLiteral("tsm_"));
         QVERIFY(root.isValid());
         for (const char* folder :
              {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/etc/lightdm", "/root/.tessmar"})
