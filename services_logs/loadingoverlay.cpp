@@ -29,10 +29,6 @@ void LoadingOverlay::setProgress(int percent) {
     progressBar->setValue(percent);
 }
 
-int LoadingOverlay::progress() const {
-    return progressBar->value();
-}
-
 void LoadingOverlay::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // Covers the parent again, also when shown after the parent was resized.

@@ -13,7 +13,6 @@ public:
     ~LoadingOverlay() override;
 
     void setProgress(int percent);
-    int progress() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

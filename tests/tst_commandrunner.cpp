@@ -1,5 +1,6 @@
 #include "commandrunner.h"
 #include "systempaths.h"
+#include "testsupport.h"
 
 #include <QTemporaryDir>
 #include <QThread>
@@ -74,12 +75,7 @@ private slots:
     void programsComeFromTheSystemSearchPath() {
         QTemporaryDir userBin;
         QVERIFY(userBin.isValid());
-        const QString planted = userBin.filePath("tessmar-planted");
-        QFile script(planted);
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("#!/bin/sh\necho planted\n");
-        script.close();
-        script.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(TestSupport::writeScript(userBin.filePath("tessmar-planted"), "echo planted\n"));
         qputenv("PATH", userBin.path().toUtf8() + ":" + qgetenv("PATH"));
 
         const CommandResult hidden = CommandRunner::run("tessmar-planted", {});

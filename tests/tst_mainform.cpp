@@ -47,8 +47,6 @@ private slots:
         QVERIFY(!QIcon(path).pixmap(16, 16).isNull());
     }
 
-    void avatarFrameFitsTheTile() { QCOMPARE(QPixmap(":/icons/frame").size(), QSize(190, 190)); }
-
     // Shows every page and sub-page for real and grabs it. With
     // TESSMAR_SCREENSHOT_DIR set (scripts/screenshots) the pictures are kept.
     void everyPageRenders_data() {

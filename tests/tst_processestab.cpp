@@ -126,25 +126,6 @@ private slots:
 
     void cleanupTestCase() { window.reset(); }
 
-    void stateLabel_data() {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("sleeping") << "S (sleeping)"
-                                  << "Idle";
-        QTest::newRow("stopped") << "T (stopped)"
-                                 << "Paused";
-        QTest::newRow("traced") << "t (tracing stop)"
-                                << "Paused (debug)";
-        QTest::newRow("zombie") << "Z (zombie)"
-                                << "Zombie";
-        QTest::newRow("empty") << ""
-                               << "Unknown";
-    }
-    void stateLabel() {
-        QFETCH(QString, state);
-        QTEST(TabProcesses::stateLabel(state), "label");
-    }
-
     // Label and row colour at each boundary, in the palette in force, and
     // again after the desktop turned dark or light.
     void priorityLabelAndColour_data() {
@@ -196,16 +177,11 @@ private slots:
         ui->lineEditProcessFilter->setText("  BaSh ");
         QCOMPARE(ui->labelNumberOfProcesses->text(), QString("2"));
         QVERIFY(table()->isRowHidden(rowOf("12")));
-        // Only names are searched.
-        ui->lineEditProcessFilter->setText("alice");
-        QCOMPARE(ui->labelNumberOfProcesses->text(), QString("0"));
         // A refill keeps the filter.
         ui->lineEditProcessFilter->setText("zsh");
         tab->onProcessDataReady({record("10", "bash"), record("12", "zsh"), record("13", "zsh")});
         QCOMPARE(ui->labelNumberOfProcesses->text(), QString("2"));
         ui->lineEditProcessFilter->clear();
-        tab->onProcessDataReady({});
-        QCOMPARE(ui->labelNumberOfProcesses->text(), QString("0"));
     }
 
     void sorting_data() {
@@ -300,7 +276,6 @@ private slots:
 
         std::unique_ptr<QMenu> menu;
         QAction* pause = menuEntry(pid, 0, menu);
-        QCOMPARE(pause->text(), QString("Pause Process"));
         QVERIFY(pause->isEnabled() && !menu->actions().at(1)->isEnabled());
         QSignalSpy filled(tab, &TabProcesses::processTableFilled);
         pause->trigger();
