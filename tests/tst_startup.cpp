@@ -17,6 +17,8 @@ private slots:
         const QByteArray unset;
         QTest::newRow("plain sudo") << 0 << QByteArray("/root") << QByteArray("alice")
                                     << int(LaunchAction::RefuseSudo);
+        QTest::newRow("sudo without HOME")
+            << 0 << unset << QByteArray("alice") << int(LaunchAction::RefuseSudo);
         QTest::newRow("sudo -E") << 0 << QByteArray("/home/alice") << QByteArray("alice")
                                  << int(LaunchAction::Run);
         QTest::newRow("root login") << 0 << QByteArray("/root") << unset << int(LaunchAction::Run);
