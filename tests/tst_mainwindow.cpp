@@ -87,9 +87,7 @@ private slots:
 
         QSignalSpy applications(window.get(), &MainWindow::requestUpdateApplicationsTable);
         QSignalSpy processes(window.get(), &MainWindow::requestUpdateProcessesTable);
-        QSignalSpy stopBandwidth(window.get(), &MainWindow::requestStopTabBandwidthMonitorTimer);
         QSignalSpy stopWireless(window.get(), &MainWindow::requestStopTabWirelessTimer);
-        QSignalSpy startBandwidth(window.get(), &MainWindow::requestStartTabBandwidthMonitorTimer);
         QSignalSpy startWireless(window.get(), &MainWindow::requestStartTabWirelessTimer);
 
         ui->tabWidgetMainTabs->setCurrentIndex(index);
@@ -98,9 +96,7 @@ private slots:
         QCOMPARE(processesTimer->isActive(), processesRunning);
         QCOMPARE(applications.count(), applicationsRequests);
         QCOMPARE(processes.count(), processesRequests);
-        QCOMPARE(stopBandwidth.count(), 1);
         QCOMPARE(stopWireless.count(), 1);
-        QCOMPARE(startBandwidth.count(), networkingStarts);
         QCOMPARE(startWireless.count(), networkingStarts);
     }
 

@@ -67,25 +67,14 @@ private:
 
     QTableWidget* table() const { return ui->tableProcesses; }
 
-    int rowOf(const QString& pid) const {
-        for (int row = 0; row < table()->rowCount(); ++row) {
-            if (table()->item(row, TabProcesses::ColumnId)->text() == pid)
-                return row;
-        }
-        return -1;
-    }
-
     QStringList column(int column) const {
         QStringList texts;
         for (int row = 0; row < table()->rowCount(); ++row)
             texts << table()->item(row, column)->text();
         return texts;
     }
-
-    QString stateOf(const QString& pid) const {
-        const int row = rowOf(pid);
-        return row < 0 ? QString() : table()->item(row, TabProcesses::ColumnState)->text();
-    }
+    int rowOf(const QString& pid) const { return column(TabProcesses::ColumnId).indexOf(pid); }
+    QString stateOf(const QString& pid) const { return column(TabProcesses::ColumnState).value(rowOf(pid)); }
 
     // One fresh list from the scanner, filled into the table.
     bool refresh() {

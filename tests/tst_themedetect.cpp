@@ -30,32 +30,6 @@ int runStartupChild(int argc, char** argv) {
     return 0;
 }
 
-struct ChildResult {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-ChildResult runChild(const QProcessEnvironment& environment) {
-    QProcess child;
-    child.setProcessEnvironment(environment);
-    child.start(QCoreApplication::applicationFilePath(), QStringList());
-    ChildResult result;
-    if (!child.waitForFinished(30000) || child.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = child.exitCode();
-    result.output = QString::fromUtf8(child.readAllStandardOutput());
-    result.errors = QString::fromUtf8(child.readAllStandardError());
-    return result;
-}
-
-QProcessEnvironment childEnvironment(const QString& gtkTheme) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TESSMAR_STARTUP_CHILD"), QStringLiteral("1"));
-    environment.insert(QStringLiteral("GTK_THEME"), gtkTheme);
-    return environment;
-}
-
 // An XSETTINGS daemon on the test's display: the desktop whose theme the
 // program follows.
 class DesktopSettings {
@@ -141,15 +115,23 @@ private slots:
         QFETCH(QString, gtkTheme);
         QFETCH(bool, withDisplay);
         QFETCH(bool, dark);
-        QProcessEnvironment environment = childEnvironment(gtkTheme);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESSMAR_STARTUP_CHILD"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("GTK_THEME"), gtkTheme);
         if (!withDisplay) {
             environment.remove(QStringLiteral("DISPLAY"));
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         }
-        const ChildResult child = runChild(environment);
-        QCOMPARE(child.exitCode, 0);
-        QCOMPARE(child.output, QStringLiteral("dark %1 window %1\n").arg(int(dark)));
-        QCOMPARE(child.errors.count(QLatin1String("GTK cannot open the display")), withDisplay ? 0 : 1);
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), QStringList());
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+                 QStringLiteral("dark %1 window %1\n").arg(int(dark)));
+        const QString errors = QString::fromUtf8(child.readAllStandardError());
+        QCOMPARE(errors.count(QLatin1String("GTK cannot open the display")), withDisplay ? 0 : 1);
     }
 
     void liveSwitchFollowsDesktop() {
