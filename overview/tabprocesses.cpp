@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "numerictablewidgetitem.h"
 #include "processsignaller.h"
+#include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workerprocesses.h"
@@ -263,15 +264,7 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process) {
 }
 
 void TabProcesses::filterProcesses() {
-    QTableWidget* table = ui->tableProcesses;
-    const QString filter = ui->lineEditProcessFilter->text().trimmed().toLower();
-    int shown = 0;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* name = table->item(row, ColumnName);
-        const bool visible = filter.isEmpty() || (name && name->text().toLower().contains(filter));
-        table->setRowHidden(row, !visible);
-        shown += visible ? 1 : 0;
-    }
+    const int shown = filterTableRows(ui->tableProcesses, {ColumnName}, ui->lineEditProcessFilter->text());
     ui->labelNumberOfProcesses->setText(QString::number(shown));
 }
 

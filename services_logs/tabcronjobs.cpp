@@ -2,6 +2,7 @@
 
 #include "cronschedule.h"
 #include "mainwindow.h"
+#include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workercronjobs.h"
@@ -94,17 +95,7 @@ void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJo
 }
 
 void TabCronJobs::filterCronJobsTable() {
-    QTableWidget* table = ui->tableCronJobs;
-    const QString filter = ui->lineEditCronJobsFilter->text().trimmed().toLower();
-    int shown = 0;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        bool visible = filter.isEmpty();
-        for (int column : {ColumnCommand, ColumnType}) {
-            const QTableWidgetItem* item = table->item(row, column);
-            visible = visible || (item && item->text().toLower().contains(filter));
-        }
-        table->setRowHidden(row, !visible);
-        shown += visible ? 1 : 0;
-    }
+    const int shown =
+        filterTableRows(ui->tableCronJobs, {ColumnCommand, ColumnType}, ui->lineEditCronJobsFilter->text());
     ui->labelCronJobsEntries->setText(QString::number(shown));
 }

@@ -2,6 +2,7 @@
 
 #include "dialogservicedetails.h"
 #include "mainwindow.h"
+#include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "workerservices.h"
@@ -178,15 +179,7 @@ QString TabServices::failureMessage() const {
 }
 
 void TabServices::filterServicesTable() {
-    QTableWidget* table = ui->tableServices;
-    const QString filter = ui->lineEditServicesFilter->text().trimmed().toLower();
-    int shown = 0;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* name = table->item(row, ColumnName);
-        const bool visible = filter.isEmpty() || (name && name->text().toLower().contains(filter));
-        table->setRowHidden(row, !visible);
-        shown += visible ? 1 : 0;
-    }
+    const int shown = filterTableRows(ui->tableServices, {ColumnName}, ui->lineEditServicesFilter->text());
     ui->labelNumberOfServices->setText(QString::number(shown));
 }
 

@@ -106,19 +106,27 @@ bool removeNoPasswordRules(const QString& username) {
     return ok;
 }
 
-bool writeSecurityLevel(const QString& username, int level) {
-    if (!checkName(username, nullptr) || level < 0 || level > 2)
-        return false;
+namespace {
+// Rewrites the program's settings file of an account as root, atomically.
+template <typename Rewrite> bool rewriteSettings(const QString& username, Rewrite rewrite) {
     const QString path = settingsPath(username);
     if (!WorkerUsers::ensureDirectoryExists(QFileInfo(path).absolutePath()))
         return false;
-    const QString text = RootFiles::readText(path);
     QString error;
-    if (!RootFiles::writeAtomically(path, AccountFiles::withSecurityLevel(text, level).toUtf8(), 0600,
-                                    &error)) {
-        qCWarning(lcUsers).noquote() << "Failed to open settings file:" << error;
+    if (!RootFiles::writeAtomically(path, rewrite(RootFiles::readText(path)).toUtf8(), 0600, &error)) {
+        qCWarning(lcUsers).noquote() << "Failed to write the settings file" << path << ":" << error;
         return false;
     }
+    return true;
+}
+} // namespace
+
+bool writeSecurityLevel(const QString& username, int level) {
+    if (!checkName(username, nullptr) || level < 0 || level > 2)
+        return false;
+    if (!rewriteSettings(
+            username, [level](const QString& text) { return AccountFiles::withSecurityLevel(text, level); }))
+        return false;
     qCDebug(lcUsers) << "Security level updated successfully for user:" << username;
     return true;
 }
@@ -141,19 +149,9 @@ bool setSecurityLevel(const QString& username, int level, QString* error) {
 }
 
 bool updateDescription(const QString& username, const QString& description) {
-    if (!checkName(username, nullptr))
-        return false;
-    const QString path = settingsPath(username);
-    if (!WorkerUsers::ensureDirectoryExists(QFileInfo(path).absolutePath()))
-        return false;
-    const QString text = RootFiles::readText(path);
-    QString error;
-    if (!RootFiles::writeAtomically(path, AccountFiles::withDescription(text, description).toUtf8(), 0600,
-                                    &error)) {
-        qCWarning(lcUsers).noquote() << "Failed to open the file for writing." << error;
-        return false;
-    }
-    return true;
+    return checkName(username, nullptr) && rewriteSettings(username, [&description](const QString& text) {
+               return AccountFiles::withDescription(text, description);
+           });
 }
 
 bool setAutoLogin(const QString& username, bool enable) {
