@@ -1,5 +1,7 @@
 #include "overviewparser.h"
 
+#include "interfacetraffic.h"
+
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
@@ -117,27 +119,13 @@ std::optional<double> parseDiskTotal(const QString& iostatOutput) {
 }
 
 std::optional<quint64> parseNetDevTotal(const QByteArray& netDev) {
-    quint64 total = 0;
-    bool anyInterface = false;
-    for (const QByteArray& line : netDev.split('\n')) {
-        const int colon = line.indexOf(':');
-        if (colon < 0)
-            continue;
-        // "eth0:123" has no blank after the colon once counters grow wide.
-        const QList<QByteArray> parts = fields(line.mid(colon + 1));
-        if (parts.size() < 9)
-            continue;
-        bool receivedOk = false;
-        bool sentOk = false;
-        const quint64 received = parts.at(0).toULongLong(&receivedOk);
-        const quint64 sent = parts.at(8).toULongLong(&sentOk);
-        if (!receivedOk || !sentOk)
-            continue;
-        total += received + sent;
-        anyInterface = true;
-    }
-    if (!anyInterface)
+    const QVector<traffic::InterfaceCounters> interfaces =
+        traffic::parseProcNetDev(QString::fromLatin1(netDev));
+    if (interfaces.isEmpty())
         return std::nullopt;
+    quint64 total = 0;
+    for (const traffic::InterfaceCounters& counters : interfaces)
+        total += counters.rxBytes + counters.txBytes;
     return total;
 }
 
