@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 
 #include <atomic>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 std::atomic<bool> abortRequested{false};
@@ -35,6 +37,21 @@ bool waitUnlessAborted(QProcess& process, const QDeadlineTimer& deadline, bool* 
     }
     return false;
 }
+// Each child leads a process group of its own, so that ending it on a
+// time-out or at quit also ends whatever it started (a shell's children, a
+// tool's helpers): nothing it began outlives the run.
+class GroupLeaderProcess : public QProcess {
+protected:
+    void setupChildProcess() override { ::setpgid(0, 0); }
+};
+
+void killProcessGroup(QProcess& process) {
+    const qint64 pid = process.processId();
+    if (pid > 0)
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    process.kill();
+}
+
 // Logs a failure unless it repeats the last one logged for the program: a
 // tool run on a timer that is missing or keeps failing is reported once, not
 // on every tick, and again after it has worked in between.
@@ -105,7 +122,7 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
         return result;
     }
 
-    QProcess process;
+    GroupLeaderProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PATH"), SystemPaths::searchPath().join(QLatin1Char(':')));
     if (options.cLocale) {
@@ -133,13 +150,15 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
 
     if (!waitUnlessAborted(process, deadline, &result.aborted)) {
         result.timedOut = !result.aborted;
-        process.kill();
+        killProcessGroup(process);
         process.waitForFinished(1000);
     }
     result.standardOutput = process.readAllStandardOutput();
     result.standardError = process.readAllStandardError();
     result.crashed = !result.timedOut && !result.aborted && process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitCode();
+    // A crashed tool's status is the signal's number; never let it pass for
+    // an exit status a caller reads as an answer.
+    result.exitCode = result.crashed || result.timedOut || result.aborted ? -1 : process.exitCode();
     result.errorString = process.errorString();
     const bool answered = options.exitStatusIsAnswer && !result.timedOut && !result.crashed;
     if (result.succeeded() || answered)

@@ -60,9 +60,10 @@ CommandResult SystemInfoProbes::runTool(const QString& program, const QStringLis
 
 // A tool's standard output, whatever its exit status: several of them
 // report a negative answer ("none", no match) through the status alone.
+// What a tool printed before it crashed or was cut off is no answer.
 QString SystemInfoProbes::toolOutput(const QString& program, const QStringList& arguments) {
     const CommandResult result = runTool(program, arguments);
-    return result.timedOut ? QString() : result.outputText();
+    return result.timedOut || result.crashed || result.aborted ? QString() : result.outputText();
 }
 
 QString SystemInfoProbes::virtualization() {

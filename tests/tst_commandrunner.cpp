@@ -10,6 +10,15 @@ namespace {
 int warnings = 0;
 QtMessageHandler previousHandler = nullptr;
 
+char readStateOf(const QString& statPath) {
+    QFile file(statPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = file.readAll();
+    const int close = line.lastIndexOf(')');
+    return close >= 0 && close + 2 < line.size() ? line.at(close + 2) : 0;
+}
+
 void countWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type == QtWarningMsg)
         ++warnings;
@@ -26,28 +35,54 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("started");
         QTest::addColumn<bool>("succeeded");
+        QTest::addColumn<bool>("crashed");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("success") << "true" << QStringList() << true << true << 0;
-        QTest::newRow("non-zero exit") << "sh" << QStringList{"-c", "exit 3"} << true << false << 3;
-        QTest::newRow("missing program") << "/nonexistent/tool" << QStringList() << false << false << -1;
-        QTest::newRow("timed out") << "sleep" << QStringList{"5"} << true << false << -1;
+        QTest::newRow("success") << "true" << QStringList() << true << true << false << 0;
+        QTest::newRow("non-zero exit") << "sh" << QStringList{"-c", "exit 3"} << true << false << false << 3;
+        QTest::newRow("missing program")
+            << "/nonexistent/tool" << QStringList() << false << false << false << -1;
+        QTest::newRow("timed out") << "sleep" << QStringList{"5"} << true << false << false << -1;
+        // Its answer is cut short, and SIGHUP's number would read as exit status 1.
+        QTest::newRow("crashed after printing")
+            << "sh" << QStringList{"-c", "echo answer; kill -HUP $$"} << true << false << true << -1;
     }
     void reportsOutcome() {
         QFETCH(QString, program);
         QFETCH(QStringList, arguments);
         QFETCH(bool, started);
         QFETCH(bool, succeeded);
+        QFETCH(bool, crashed);
         QFETCH(int, exitCode);
-        CommandOptions options;
-        options.timeoutMs = 1000;
-        const CommandResult result = CommandRunner::run(program, arguments, options);
-        QCOMPARE(result.started, started);
-        QCOMPARE(result.succeeded(), succeeded);
-        QCOMPARE(result.timedOut, program == "sleep");
-        if (started && !result.timedOut)
+        for (const bool statusIsAnswer : {false, true}) {
+            CommandOptions options;
+            options.timeoutMs = 1000;
+            options.exitStatusIsAnswer = statusIsAnswer;
+            const CommandResult result = CommandRunner::run(program, arguments, options);
+            QCOMPARE(result.started, started);
+            QCOMPARE(result.succeeded(), succeeded);
+            QCOMPARE(result.timedOut, program == "sleep");
+            QCOMPARE(result.crashed, crashed);
             QCOMPARE(result.exitCode, exitCode);
-        if (!succeeded)
-            QVERIFY(!result.describeFailure(program).isEmpty());
+            if (!succeeded)
+                QVERIFY(!result.describeFailure(program).isEmpty());
+        }
+    }
+
+    // After a time-out nothing the tool started is left running, not even a
+    // child of it that ignores SIGTERM.
+    void timedOutRunLeavesNothingBehind() {
+        CommandOptions options;
+        options.timeoutMs = 500;
+        const CommandResult result =
+            CommandRunner::run("sh", {"-c", "trap '' TERM; sleep 30 & echo $$ $!; wait"}, options);
+        QVERIFY(result.timedOut);
+        const QStringList pids = result.outputText().split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(pids.size(), 2);
+        for (const QString& pid : pids) {
+            const QString stat = "/proc/" + pid.trimmed() + "/stat";
+            // Gone, or a zombie waiting for its new parent to reap it.
+            QTRY_VERIFY2(!QFileInfo::exists(stat) || readStateOf(stat) == 'Z', qPrintable(pid));
+        }
     }
 
     void argumentsAreNotSplitByAShell() {

@@ -1,9 +1,55 @@
 #include "commandrunner.h"
+#include "singleinstance.h"
 #include "startup.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+constexpr uid_t nobody = 65534;
+
+mode_t modeOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+}
+
+// A process of another user listening on path, as a local user could
+// where the socket's folder lets them.
+class ForeignListener {
+public:
+    explicit ForeignListener(const QString& path) {
+        const QByteArray name = QFile::encodeName(path);
+        pid = ::fork();
+        if (pid == 0) {
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, name.constData(), sizeof(address.sun_path) - 1);
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            if (::setgid(nobody) != 0 || ::setuid(nobody) != 0 || fd < 0 ||
+                ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+                ::listen(fd, 4) != 0)
+                ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+    }
+    ~ForeignListener() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    pid_t pid = -1;
+};
+} // namespace
 
 // The launch decisions and start-up settings, without starting Qt's GUI.
 class TestStartup : public QObject {
@@ -72,6 +118,62 @@ private slots:
         const CommandResult child = CommandRunner::run("sh", {"-c", "echo ${QT_XCB_GL_INTEGRATION-unset}"});
         qunsetenv("QT_XCB_GL_INTEGRATION");
         QCOMPARE(child.outputText(), childSees);
+    }
+
+    // The socket's folder must be root's alone: another user's folder is not
+    // used, a loose one is tightened, and the socket is owner-only.
+    void instanceFolderIsPrivate_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("listens");
+        QTest::newRow("missing: made 0700") << "missing" << true;
+        QTest::newRow("0755 of ours: tightened") << "loose" << true;
+        QTest::newRow("another user's: refused") << "foreign" << false;
+        QTest::newRow("symbolic link: refused") << "link" << false;
+    }
+    void instanceFolderIsPrivate() {
+        QFETCH(QString, kind);
+        QFETCH(bool, listens);
+        QTemporaryDir parent;
+        const QString folder = parent.filePath("tessmar");
+        const QByteArray path = QFile::encodeName(folder);
+        if (kind == "loose" || kind == "foreign")
+            QVERIFY(::mkdir(path.constData(), 0755) == 0);
+        if (kind == "foreign")
+            QVERIFY(::chown(path.constData(), nobody, nobody) == 0);
+        if (kind == "link") {
+            QVERIFY(QDir(parent.path()).mkdir("elsewhere"));
+            QVERIFY(QFile::link(parent.filePath("elsewhere"), folder));
+        }
+
+        SingleInstance instance(folder, "TessmarInstance");
+        QCOMPARE(instance.listen(), listens);
+        if (!listens) {
+            QVERIFY(!QFileInfo::exists(instance.socketPath()));
+            QVERIFY(!QFileInfo::exists(parent.filePath("elsewhere/TessmarInstance")));
+            return;
+        }
+        QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
+        const mode_t socket = modeOf(instance.socketPath());
+        QVERIFY(S_ISSOCK(socket));
+        QCOMPARE(socket & 077, mode_t(0));
+    }
+
+    // Only a peer running as root is another instance: a socket another user
+    // managed to hold does not make the program exit, and is replaced.
+    void anotherUsersSocketIsNoInstance() {
+        QTemporaryDir parent;
+        QVERIFY(::chmod(QFile::encodeName(parent.path()).constData(), 0711) == 0);
+        const QString folder = parent.filePath("tessmar");
+        QVERIFY(::mkdir(QFile::encodeName(folder).constData(), 0777) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
+        SingleInstance instance(folder, "TessmarInstance");
+        ForeignListener foreign(instance.socketPath());
+        QTRY_VERIFY(S_ISSOCK(modeOf(instance.socketPath())));
+        QVERIFY(!instance.anotherInstanceIsRunning(1000));
+
+        QVERIFY(instance.listen());
+        SingleInstance second(folder, "TessmarInstance");
+        QVERIFY(second.anotherInstanceIsRunning(1000));
     }
 
     void programCatalogueFromProgramFolder() {

@@ -205,6 +205,13 @@ private slots:
         }
     }
 
+    // What a tool printed before it crashed is not taken as its answer.
+    void crashedToolGivesNoAnswer() {
+        const StandInTools standIns({{"lspci", catFixture("lspci-intel.txt") + "; kill -SEGV $$"}});
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("sysinfo/root"));
+        QCOMPARE(SystemInfoProbes().gather().gpu, QString("Unknown GPU (Unknown)"));
+    }
+
     void pulseAudioFromRuntimeFolder() {
         QTemporaryDir runtime;
         QVERIFY(QDir(runtime.path()).mkdir("pulse"));
