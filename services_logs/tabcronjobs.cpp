@@ -1,6 +1,7 @@
 #include "tabcronjobs.h"
 
 #include "cronschedule.h"
+#include "displaytext.h"
 #include "mainwindow.h"
 #include "tablefilter.h"
 #include "themecolors.h"
@@ -11,8 +12,17 @@
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QScrollBar>
+#include <QTextDocument>
 
 Q_LOGGING_CATEGORY(lcCronTab, "tessmar.cron.tab", QtWarningMsg)
+
+namespace {
+// A tooltip that shows the text as it is: tooltips render anything that
+// looks like markup, and a crontab line could name a picture to load.
+QString plainToolTip(const QString& text) {
+    return Qt::convertFromPlainText(displaySafeText(text), Qt::WhiteSpaceNormal);
+}
+} // namespace
 
 TabCronJobs::TabCronJobs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcCronTab) << "Here in tab Cron Jobs!";
@@ -69,10 +79,19 @@ void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJo
     table->setRowCount(detailsCronJob.size());
     for (int row = 0; row < detailsCronJob.size(); ++row) {
         const DetailsCronJob& job = detailsCronJob.at(row);
-        const QString cells[] = {job.name,  scheduleToText(job.schedule), job.command, job.type, job.location,
-                                 job.status};
-        for (int column = 0; column < 6; ++column)
-            table->setItem(row, column, new QTableWidgetItem(cells[column]));
+        // A personal crontab is its owner's text, file name included.
+        const QString cells[] = {displaySafeText(job.name),     jobScheduleText(job),
+                                 displaySafeText(job.command),  job.type,
+                                 displaySafeText(job.location), job.status};
+        for (int column = 0; column < 6; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            // The narrow columns cut long texts; the tooltip shows them whole.
+            if (column == ColumnSchedule)
+                item->setToolTip(plainToolTip(jobScheduleToolTip(job)));
+            else if (column == ColumnName || column == ColumnCommand)
+                item->setToolTip(plainToolTip(cells[column]));
+            table->setItem(row, column, item);
+        }
     }
     table->setSortingEnabled(true);
     filterCronJobsTable();

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -21,6 +22,12 @@ constexpr int RawTextRole = Qt::UserRole;
 // The desktop theme's icon where it has one, else the program's own.
 QIcon serviceIcon() {
     return QIcon::fromTheme(QStringLiteral("system_section"), QIcon(QStringLiteral(":/icons/service")));
+}
+
+// The whole text of a cell the column may cut, shown as text: tooltips
+// render anything that looks like markup.
+QString plainToolTip(const QString& text) {
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 } // namespace
 
@@ -128,10 +135,12 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
 
         auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : unitIcon, name);
         nameItem->setData(RawTextRole, service.unitName);
-        nameItem->setToolTip(service.unitName); // long names are elided in the column
+        nameItem->setToolTip(plainToolTip(service.unitName));
         auto* stateItem = new QTableWidgetItem(state);
         stateItem->setData(RawTextRole, service.unitFileState);
-        QTableWidgetItem* cells[] = {nameItem, stateItem, new QTableWidgetItem(service.description)};
+        auto* descriptionItem = new QTableWidgetItem(service.description);
+        descriptionItem->setToolTip(plainToolTip(service.description));
+        QTableWidgetItem* cells[] = {nameItem, stateItem, descriptionItem};
         for (int column = 0; column < 3; ++column) {
             cells[column]->setBackground(background);
             cells[column]->setForeground(foreground);
