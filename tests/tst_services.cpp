@@ -138,6 +138,7 @@ private slots:
         SystemPaths::setRootPrefix(root.path());
         SystemPaths::prependSearchPath(bin.path());
 
+        qRegisterMetaType<QList<DetailsService>>();
         auto* worker = new WorkerServices;
         WorkerThread thread(worker, "hostileunits");
         QList<DetailsService> listed;
