@@ -3,6 +3,7 @@
 #include "cronschedule.h"
 #include "displaytext.h"
 #include "mainwindow.h"
+#include "plaintooltip.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -12,17 +13,8 @@
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QScrollBar>
-#include <QTextDocument>
 
 Q_LOGGING_CATEGORY(lcCronTab, "tessmar.cron.tab", QtWarningMsg)
-
-namespace {
-// A tooltip that shows the text as it is: tooltips render anything that
-// looks like markup, and a crontab line could name a picture to load.
-QString plainToolTip(const QString& text) {
-    return Qt::convertFromPlainText(displaySafeText(text), Qt::WhiteSpaceNormal);
-}
-} // namespace
 
 TabCronJobs::TabCronJobs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcCronTab) << "Here in tab Cron Jobs!";
@@ -87,9 +79,9 @@ void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJo
             auto* item = new QTableWidgetItem(cells[column]);
             // The narrow columns cut long texts; the tooltip shows them whole.
             if (column == ColumnSchedule)
-                item->setToolTip(plainToolTip(jobScheduleToolTip(job)));
+                item->setToolTip(plainTextToolTip(jobScheduleToolTip(job)));
             else if (column == ColumnName || column == ColumnCommand)
-                item->setToolTip(plainToolTip(cells[column]));
+                item->setToolTip(plainTextToolTip(cells[column]));
             table->setItem(row, column, item);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "dialogservicedetails.h"
 #include "mainwindow.h"
+#include "plaintooltip.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -12,7 +13,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,12 +22,6 @@ constexpr int RawTextRole = Qt::UserRole;
 // The desktop theme's icon where it has one, else the program's own.
 QIcon serviceIcon() {
     return QIcon::fromTheme(QStringLiteral("system_section"), QIcon(QStringLiteral(":/icons/service")));
-}
-
-// The whole text of a cell the column may cut, shown as text: tooltips
-// render anything that looks like markup.
-QString plainToolTip(const QString& text) {
-    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 } // namespace
 
@@ -135,11 +129,12 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
 
         auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : unitIcon, name);
         nameItem->setData(RawTextRole, service.unitName);
-        nameItem->setToolTip(plainToolTip(service.unitName));
+        nameItem->setToolTip(plainTextToolTip(service.unitName));
         auto* stateItem = new QTableWidgetItem(state);
         stateItem->setData(RawTextRole, service.unitFileState);
+        stateItem->setToolTip(plainTextToolTip(state));
         auto* descriptionItem = new QTableWidgetItem(service.description);
-        descriptionItem->setToolTip(plainToolTip(service.description));
+        descriptionItem->setToolTip(plainTextToolTip(service.description));
         QTableWidgetItem* cells[] = {nameItem, stateItem, descriptionItem};
         for (int column = 0; column < 3; ++column) {
             cells[column]->setBackground(background);

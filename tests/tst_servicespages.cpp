@@ -9,10 +9,12 @@
 #include "workercronjobs.h"
 
 #include <QMainWindow>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -130,6 +132,7 @@ private slots:
         // Cut-off names and descriptions show whole, as text, in the tooltip.
         QCOMPARE(shownToolTip(ui.tableServices->item(0, 0)), QString("getty@.service"));
         QCOMPARE(shownToolTip(ui.tableServices->item(0, 2)), longDescription);
+        QCOMPARE(shownToolTip(ui.tableServices->item(0, 1)), QString("Static"));
         QCOMPARE(shownColumn(ui.tableServices, 1), QStringList({"Static", "Enabled", "Masked", ""}));
         ui.lineEditServicesFilter->setText("  NGINX ");
         QCOMPARE(ui.labelNumberOfServices->text(), QString("2"));
@@ -265,8 +268,8 @@ private slots:
         passwd.close();
         QFile crontab(root.filePath("var/spool/cron/crontabs/mal" + rlo + "lory"));
         QVERIFY(crontab.open(QIODevice::WriteOnly));
-        crontab.write(
-            QString("*/5 9-17 * * mon-fri /home/m/" + rlo + "gnp.exe <img src=\"/root/x.png\">\n").toUtf8());
+        crontab.write(QString("*/5 9-17 * * mon-fri /home/m/" + rlo + "gnp.exe   <img src=\"/root/x.png\">\n")
+                          .toUtf8());
         crontab.close();
         SystemPaths::setRootPrefix(root.path());
         const QList<DetailsCronJob> jobs = WorkerCronJobs::collectCronJobs();
@@ -274,7 +277,7 @@ private slots:
         QCOMPARE(jobs.size(), 1);
         cron->onCronJobsDataReady(jobs);
 
-        const QString command = "/home/m/<U+202E>gnp.exe <img src=\"/root/x.png\">";
+        const QString command = "/home/m/<U+202E>gnp.exe   <img src=\"/root/x.png\">";
         QCOMPARE(ui.tableCronJobs->item(0, TabCronJobs::ColumnName)->text(), QString("mal<U+202E>lory"));
         QCOMPARE(ui.tableCronJobs->item(0, TabCronJobs::ColumnCommand)->text(), command);
         QCOMPARE(shownToolTip(ui.tableCronJobs->item(0, TabCronJobs::ColumnCommand)), command);
@@ -332,6 +335,20 @@ private slots:
         SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
         ui.tabWidgetMainTabs->setCurrentIndex(4);
         QVERIFY(window.grab().save(screenshotFolder() + "/cronjobs.png"));
+        // The tooltip of a cut schedule, as the pointer over it shows it.
+        QTableWidget* table = ui.tableCronJobs;
+        const int sysstat = shownColumn(table, 0).indexOf("sysstat");
+        const QRect cell = table->visualItemRect(table->item(sysstat, TabCronJobs::ColumnSchedule));
+        QHelpEvent hover(QEvent::ToolTip, cell.center(), table->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(table->viewport(), &hover);
+        QVERIFY(TestSupport::waitFor([] { return QToolTip::isVisible(); }));
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QTipLabel"))
+                QVERIFY(QTest::qWaitForWindowExposed(widget));
+        }
+        window.repaint();
+        QVERIFY(window.screen()->grabWindow(0).save(screenshotFolder() + "/cronjobs-tooltip.png"));
+        QToolTip::hideText();
         DialogServiceDetails* dialog = services->detailsDialog();
         dialog->setService(services->serviceAt(0));
         dialog->show();
