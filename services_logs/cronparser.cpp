@@ -109,7 +109,6 @@ DetailsCronJob newJob(const QString& location) {
     job.name = location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
     job.location = location;
     job.status = QStringLiteral("Active");
-    job.icon = QIcon(QStringLiteral(":/icons/cron.png"));
     return job;
 }
 
