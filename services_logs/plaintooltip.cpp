@@ -10,19 +10,13 @@ constexpr int unwrappedLength = 100;
 } // namespace
 
 QString plainTextToolTip(const QString& text) {
-    QStringList lines;
-    const QStringList plainLines = displaySafeText(text).split(QLatin1Char('\n'));
-    for (const QString& plain : plainLines) {
-        QString line = plain.toHtmlEscaped();
-        if (plain.size() > unwrappedLength) {
-            lines << line;
-            continue;
-        }
-        // Markup folds runs of blanks into one.
-        line.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        line.replace(QStringLiteral("  "), QStringLiteral(" &nbsp;"));
-        line.replace(QStringLiteral("&nbsp; "), QStringLiteral("&nbsp;&nbsp;"));
-        lines << QStringLiteral("<nobr>") + line + QStringLiteral("</nobr>");
+    QString html;
+    const QStringList lines = displaySafeText(text).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        // One paragraph a line; short ones keep their blanks and never wrap.
+        html += line.size() > unwrappedLength ? QStringLiteral("<p style=\"margin:0\">")
+                                              : QStringLiteral("<p style=\"margin:0; white-space:pre\">");
+        html += line.toHtmlEscaped() + QStringLiteral("</p>");
     }
-    return QStringLiteral("<p>") + lines.join(QStringLiteral("<br>")) + QStringLiteral("</p>");
+    return html;
 }
