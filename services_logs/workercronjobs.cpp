@@ -62,6 +62,7 @@ QStringList runPartsEntries(const QString& folder, QDir::Filters filters) {
                 names.end());
     return names;
 }
+
 // Whether a program is installed at an absolute path of the system.
 bool isInstalledProgram(const QString& path) {
     if (!path.startsWith(QLatin1Char('/')))
@@ -71,7 +72,7 @@ bool isInstalledProgram(const QString& path) {
 }
 
 // The job lines of anacron's table, when anacron is there to run them.
-QList<CronParser::AnacronLine> anacronLines() {
+QList<CronParser::AnacronLine> readAnacrontab() {
     if (!isInstalledProgram(CronParser::anacronProgram))
         return {};
     const std::optional<QByteArray> text = readCrontabText(anacrontabPath, true);
@@ -98,6 +99,7 @@ void WorkerCronJobs::scanCrontabDirectory(const QString& folder, QList<DetailsCr
 }
 
 void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
+                                         const QList<CronParser::AnacronLine>& anacronLines,
                                          QList<DetailsCronJob>& jobs) {
     const QStringList names = runPartsEntries(folder, QDir::Files | QDir::Executable);
     if (names.isEmpty())
@@ -105,7 +107,7 @@ void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QList<Deta
     QString folderPath = folder;
     folderPath.chop(1);
     const CronParser::FolderRunner runner =
-        CronParser::folderRunner(folderPath, systemJobs, anacronLines(), anacrontabPath, isInstalledProgram);
+        CronParser::folderRunner(folderPath, systemJobs, anacronLines, anacrontabPath, isInstalledProgram);
     for (const QString& name : names)
         jobs.append(CronParser::scriptJob(folder, name, runner));
 }
@@ -115,8 +117,11 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
     readCrontab(QStringLiteral("/etc/crontab"), QStringLiteral("system"), jobs, true);
     scanCrontabDirectory(QStringLiteral("/etc/cron.d/"), jobs);
     const QList<DetailsCronJob> systemJobs = jobs;
-    for (const char* period : {"hourly", "daily", "weekly", "monthly"})
-        scanScriptDirectory(QStringLiteral("/etc/cron.%1/").arg(QLatin1String(period)), systemJobs, jobs);
+    const QList<CronParser::AnacronLine> anacronLines = readAnacrontab();
+    for (const char* period : {"hourly", "daily", "weekly", "monthly"}) {
+        scanScriptDirectory(QStringLiteral("/etc/cron.%1/").arg(QLatin1String(period)), systemJobs,
+                            anacronLines, jobs);
+    }
 
     const BoundedFileRead passwd =
         readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/passwd")), 64 * 1024 * 1024, true);

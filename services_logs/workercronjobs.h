@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cronparser.h"
 #include "detailscronjob.h"
 
 #include <QObject>
@@ -33,5 +34,6 @@ private:
     static void scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs);
     // The scripts of a periodic folder, each timed by what runs the folder.
     static void scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
+                                    const QList<CronParser::AnacronLine>& anacronLines,
                                     QList<DetailsCronJob>& jobs);
 };
