@@ -170,6 +170,8 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
                 result.problem = QStringLiteral("%1 has no step it can read").arg(text);
                 return result;
             }
+            // A step past the field's end reaches no second value.
+            element.step = qMin(element.step, kind.high + 1);
         }
         const QString elementText = text.mid(elementStart, pos - elementStart);
         if (element.first > element.last) {
@@ -223,6 +225,7 @@ template <typename Name> QString listText(const Field& field, Name name) {
             parts << values.join(QStringLiteral(", "));
         }
     }
+    parts.removeDuplicates(); // "0,7" is Sunday twice
     return parts.join(QStringLiteral(", "));
 }
 

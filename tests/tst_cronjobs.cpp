@@ -118,6 +118,8 @@ private slots:
             {"0 0 * * monday", "Invalid", "monday is not a day of the week"},
             {"0 0 * * 99999999999", "Invalid", "out of the day of the week range 0-7"},
             {"*/0 * * * *", "Invalid", "*/0 has no step"},
+            {"5-59/2147483647 * * * *", "Every hour at minute 05", ""},
+            {"0 0 * * 0,7", "Every Sun at 00:00", ""},
             {"5/10 * * * *", "Every hour at minute 05", "cron reads only 5 of the minute field 5/10"},
             {"30-10 * * * *", "Never", "30-10 is an empty range"},
             {"0 0 * * fri-sun", "Never", "fri-sun is an empty range"},
