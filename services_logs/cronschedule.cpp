@@ -1,30 +1,334 @@
 #include "cronschedule.h"
 
 #include <QRegularExpression>
-#include <QStringList>
+#include <QVector>
+
+#include <optional>
+
+// The fields are read the way Debian's cron reads them: each is a comma list
+// of '*', a number or a range, where '*' and ranges may take a "/step";
+// months and days of the week may be given by their first three letters in
+// any case. A value out of range, or a word cron does not know, makes cron
+// skip the whole line. A single number followed by "/step" stands for that
+// number alone, and cron ignores whatever follows a complete element up to
+// the next blank. The day is the one rule with a twist: when both day
+// fields are restricted (neither begins with '*'), either one matching is
+// enough.
 
 namespace {
 
-QString padded(const QString& field) {
-    return field == QLatin1String("*") ? field : field.rightJustified(2, QLatin1Char('0'));
+const char* const dayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+struct FieldKind {
+    const char* what; // for notes: "minute", "month" ...
+    int low;
+    int high;
+    const char* const* names; // three-letter names of low, low + 1, ...; or none
+    int nameCount;
+};
+
+const FieldKind minuteKind{"minute", 0, 59, nullptr, 0};
+const FieldKind hourKind{"hour", 0, 23, nullptr, 0};
+const FieldKind dayOfMonthKind{"day of the month", 1, 31, nullptr, 0};
+const FieldKind monthKind{"month", 1, 12, monthNames, 12};
+const FieldKind dayOfWeekKind{"day of the week", 0, 7, dayNames, 8};
+
+// One element of a list: a single value (first == last) or a range with a step.
+struct Element {
+    int first = 0;
+    int last = 0;
+    int step = 1;
+
+    int lastValue() const { return first + (last - first) / step * step; }
+    int count() const { return (last - first) / step + 1; }
+    // A stepped element that fires evenly round the clock ("*/15" of the
+    // minutes, "*/6" of the hours): its runs in one period join those of the next.
+    bool evenOver(int period) const { return step > 1 && first == 0 && period - lastValue() == step; }
+};
+
+struct Field {
+    QList<Element> elements; // empty ranges left out
+    QVector<bool> hits;      // by value, low .. high
+    bool startsWithStar = false;
+    bool full = false;  // every value of the field
+    bool empty = false; // no value at all
+    QList<int> values() const {
+        QList<int> list;
+        for (int i = 0; i < hits.size(); ++i) {
+            if (hits.at(i))
+                list << i;
+        }
+        return list;
+    }
+};
+
+struct FieldResult {
+    std::optional<Field> field;
+    QString problem; // why cron skips the line
+    QStringList notes;
+};
+
+QString pad2(int value) {
+    return QString::number(value).rightJustified(2, QLatin1Char('0'));
 }
 
-// Each plain number of a comma list mapped to a name; ranges, steps, names
-// and numbers without a name are left out.
-QString nameList(const QString& field, const char* const names[], int count, int first, bool wrap) {
-    QStringList shown;
-    const QStringList pieces = field.split(QLatin1Char(','));
-    for (const QString& piece : pieces) {
-        bool ok = false;
-        const int number = piece.toInt(&ok, 10);
-        if (!ok || number < 0)
-            continue;
-        const int index = wrap ? number % count : number - first;
-        if (index < 0 || index >= count)
-            continue;
-        shown << QString::fromLatin1(names[index]);
+QString dayName(int value) {
+    return QString::fromLatin1(dayNames[value % 7]);
+}
+
+QString monthName(int value) {
+    return QString::fromLatin1(monthNames[value - 1]);
+}
+
+QString ordinal(int value) {
+    const QString number = QString::number(value);
+    return number + ordinalSuffix(number);
+}
+
+// A number, or a name where the field has names, read from pos on: cron
+// takes the whole run of letters and digits as one word, so "5x" is no
+// number. Numbers too long for an int come back as -1, out of every range.
+std::optional<int> readValue(const QString& text, int& pos, const FieldKind& kind) {
+    const int start = pos;
+    while (pos < text.size() && text.at(pos).unicode() < 0x80 && text.at(pos).isLetterOrNumber())
+        ++pos;
+    const QString word = text.mid(start, pos - start);
+    if (word.isEmpty())
+        return std::nullopt;
+    for (int i = 0; i < kind.nameCount; ++i) {
+        if (word.compare(QLatin1String(kind.names[i]), Qt::CaseInsensitive) == 0)
+            return kind.low + i;
     }
-    return shown.join(QStringLiteral(", "));
+    for (const QChar c : word) {
+        if (!c.isDigit())
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int number = word.toInt(&ok, 10);
+    return ok ? number : -1;
+}
+
+QString unreadable(const FieldKind& kind, const QString& text) {
+    return QStringLiteral("%1 is not a %2 it can read").arg(text, QLatin1String(kind.what));
+}
+
+FieldResult parseField(const QString& text, const FieldKind& kind) {
+    FieldResult result;
+    Field field;
+    field.hits = QVector<bool>(kind.high + 1, false);
+    field.startsWithStar = text.startsWith(QLatin1Char('*'));
+    const auto outOfRange = [&](const QString& element) {
+        return QStringLiteral("%1 is out of the %2 range %3-%4")
+            .arg(element, QLatin1String(kind.what))
+            .arg(kind.low)
+            .arg(kind.high);
+    };
+
+    int pos = 0;
+    while (true) {
+        const int elementStart = pos;
+        Element element;
+        bool single = false;
+        if (pos < text.size() && text.at(pos) == QLatin1Char('*')) {
+            ++pos;
+            element.first = kind.low;
+            element.last = kind.high;
+        } else {
+            const std::optional<int> first = readValue(text, pos, kind);
+            if (!first) {
+                result.problem = unreadable(kind, text);
+                return result;
+            }
+            element.first = element.last = *first;
+            if (pos < text.size() && text.at(pos) == QLatin1Char('-')) {
+                ++pos;
+                const std::optional<int> last = readValue(text, pos, kind);
+                if (!last) {
+                    result.problem = unreadable(kind, text);
+                    return result;
+                }
+                element.last = *last;
+            } else {
+                single = true;
+            }
+        }
+        if (element.first < kind.low || element.first > kind.high || element.last < kind.low ||
+            element.last > kind.high) {
+            result.problem = outOfRange(text.mid(elementStart, pos - elementStart));
+            return result;
+        }
+        if (!single && pos < text.size() && text.at(pos) == QLatin1Char('/')) {
+            ++pos;
+            const int stepStart = pos;
+            while (pos < text.size() && text.at(pos).unicode() < 0x80 && text.at(pos).isLetterOrNumber())
+                ++pos;
+            bool ok = false;
+            element.step = text.mid(stepStart, pos - stepStart).toInt(&ok, 10);
+            if (!ok || element.step <= 0) {
+                result.problem = QStringLiteral("%1 has no step it can read").arg(text);
+                return result;
+            }
+            // A step past the field's end reaches no second value.
+            element.step = qMin(element.step, kind.high + 1);
+        }
+        const QString elementText = text.mid(elementStart, pos - elementStart);
+        if (element.first > element.last) {
+            result.notes << QStringLiteral("%1 is an empty range: cron adds no %2 for it")
+                                .arg(elementText, QLatin1String(kind.what));
+        } else {
+            for (int value = element.first; value <= element.last; value += element.step)
+                field.hits[value] = true;
+            field.elements << element;
+        }
+        if (pos < text.size() && text.at(pos) == QLatin1Char(',')) {
+            ++pos;
+            continue;
+        }
+        if (pos < text.size()) {
+            result.notes << QStringLiteral("cron reads only %1 of the %2 field %3")
+                                .arg(text.left(pos), QLatin1String(kind.what), text);
+        }
+        break;
+    }
+
+    // Sunday is both 0 and 7.
+    if (kind.high == 7 && (field.hits[0] || field.hits[7]))
+        field.hits[0] = field.hits[7] = true;
+    field.full = true;
+    field.empty = true;
+    for (int value = kind.low; value <= kind.high; ++value) {
+        field.full = field.full && field.hits.at(value);
+        field.empty = field.empty && !field.hits.at(value);
+    }
+    result.field = field;
+    return result;
+}
+
+// The elements of a field, e.g. "Mon-Fri", "1st, 15th", "00, 15, 30, 45".
+// A stepped element lists its values, cut in the middle when long.
+template <typename Name> QString listText(const Field& field, Name name) {
+    QStringList parts;
+    for (const Element& element : field.elements) {
+        if (element.first == element.last || element.count() == 1) {
+            parts << name(element.first);
+        } else if (element.step == 1) {
+            parts << name(element.first) + QLatin1Char('-') + name(element.last);
+        } else {
+            QStringList values;
+            for (int value = element.first; value <= element.last; value += element.step)
+                values << name(value);
+            if (values.size() > 6)
+                values = QStringList{values.at(0), values.at(1), values.at(2), QStringLiteral("\u2026"),
+                                     values.last()};
+            parts << values.join(QStringLiteral(", "));
+        }
+    }
+    parts.removeDuplicates(); // "0,7" is Sunday twice
+    return parts.join(QStringLiteral(", "));
+}
+
+bool allSingle(const Field& field) {
+    for (const Element& element : field.elements) {
+        if (element.count() != 1)
+            return false;
+    }
+    return true;
+}
+
+// The step of a minute field that fires evenly all hour long ("*", "*/5",
+// "5-55/10"), so the runs in consecutive hours join up.
+std::optional<int> evenMinuteStep(const Field& minutes) {
+    if (minutes.full)
+        return 1;
+    if (minutes.elements.size() != 1)
+        return std::nullopt;
+    const Element& element = minutes.elements.first();
+    if (element.step > 1 && 60 - element.lastValue() + element.first == element.step)
+        return element.step;
+    return std::nullopt;
+}
+
+struct TimeText {
+    QString text;
+    bool fixed = false; // "at 09:00": goes after "Every <days>"
+};
+
+TimeText describeTime(const Field& minutes, const Field& hours) {
+    const QList<int> minuteValues = minutes.values();
+    const QList<int> hourValues = hours.values();
+    if (minutes.full && hours.full)
+        return {QStringLiteral("Every minute")};
+
+    if (hours.full) {
+        if (minuteValues.size() == 1)
+            return {QStringLiteral("Every hour at minute ") + pad2(minuteValues.first())};
+        if (minutes.elements.size() == 1) {
+            const Element& element = minutes.elements.first();
+            const QString span =
+                QStringLiteral(" from minute %1 to %2").arg(pad2(element.first), pad2(element.lastValue()));
+            if (element.step == 1)
+                return {QStringLiteral("Every minute") + span};
+            if (element.evenOver(60))
+                return {QStringLiteral("Every %1 minutes").arg(element.step)};
+            return {QStringLiteral("Every %1 minutes").arg(element.step) + span};
+        }
+        return {QStringLiteral("Every hour at minutes ") + listText(minutes, pad2)};
+    }
+
+    const bool singleHours = allSingle(hours);
+    if (minuteValues.size() == 1 && singleHours) {
+        QStringList times;
+        for (int hour : hourValues)
+            times << pad2(hour) + QLatin1Char(':') + pad2(minuteValues.first());
+        return {QStringLiteral("at ") + times.join(QStringLiteral(", ")), true};
+    }
+    if (minutes.full && hourValues.size() == 1)
+        return {QStringLiteral("at ") + pad2(hourValues.first()) + QStringLiteral(":*"), true};
+    if (allSingle(minutes) && singleHours && minuteValues.size() * hourValues.size() <= 6) {
+        QStringList times;
+        for (int hour : hourValues) {
+            for (int minute : minuteValues)
+                times << pad2(hour) + QLatin1Char(':') + pad2(minute);
+        }
+        return {QStringLiteral("at ") + times.join(QStringLiteral(", ")), true};
+    }
+
+    if (minuteValues.size() == 1) {
+        const QString minute = pad2(minuteValues.first());
+        if (hours.elements.size() == 1) {
+            const Element& element = hours.elements.first();
+            if (element.evenOver(24))
+                return {QStringLiteral("Every %1 hours at minute %2").arg(element.step).arg(minute)};
+            const QString span = QStringLiteral(" from %1:%3 to %2:%3")
+                                     .arg(pad2(element.first), pad2(element.lastValue()), minute);
+            if (element.step == 1)
+                return {QStringLiteral("Every hour") + span};
+            return {QStringLiteral("Every %1 hours").arg(element.step) + span};
+        }
+        return {QStringLiteral("At minute %1 of hours %2").arg(minute, listText(hours, pad2))};
+    }
+
+    const std::optional<int> step = evenMinuteStep(minutes);
+    if (step) {
+        const QString every =
+            *step == 1 ? QStringLiteral("Every minute") : QStringLiteral("Every %1 minutes").arg(*step);
+        bool plainHours = true;
+        for (const Element& element : hours.elements)
+            plainHours = plainHours && (element.step == 1 || element.count() == 1);
+        if (!plainHours)
+            return {every + QStringLiteral(" during hours ") + listText(hours, pad2)};
+        const int firstMinute = minuteValues.first();
+        const int lastMinute = minuteValues.last();
+        QStringList windows;
+        for (const Element& element : hours.elements) {
+            windows << pad2(element.first) + QLatin1Char(':') + pad2(firstMinute) + QLatin1Char('-') +
+                           pad2(element.lastValue()) + QLatin1Char(':') + pad2(lastMinute);
+        }
+        return {every + QStringLiteral(", ") + windows.join(QStringLiteral(", "))};
+    }
+    return {QStringLiteral("At minutes %1 of hours %2").arg(listText(minutes, pad2), listText(hours, pad2))};
 }
 
 QString keywordText(const QString& keyword) {
@@ -32,16 +336,22 @@ QString keywordText(const QString& keyword) {
         {"@reboot", "At system startup"},
         {"@yearly", "Every January 1st at 00:00"},
         {"@annually", "Every January 1st at 00:00"},
-        {"@monthly", "Every 1st of the month at 06:52"},
-        {"@weekly", "Every Sun at 06:47"},
-        {"@daily", "Every day at 06:25"},
-        {"@midnight", "Every day at 06:25"},
+        {"@monthly", "Every 1st of the month at 00:00"},
+        {"@weekly", "Every Sun at 00:00"},
+        {"@daily", "Every day at 00:00"},
+        {"@midnight", "Every day at 00:00"},
         {"@hourly", "Every hour at minute 00"}};
     for (const auto& [word, text] : keywords) {
         if (keyword == QLatin1String(word))
             return QString::fromLatin1(text);
     }
-    return QStringLiteral("Custom schedule");
+    return QString();
+}
+
+const QString invalid = QStringLiteral("Invalid");
+
+ScheduleReading skipped(const QString& why) {
+    return {invalid, {QStringLiteral("cron skips this line: ") + why}, false};
 }
 
 } // namespace
@@ -56,55 +366,158 @@ QString ordinalSuffix(const QString& day) {
     return QStringLiteral("th");
 }
 
-QString scheduleToText(const QString& schedule) {
+ScheduleReading readSchedule(const QString& schedule) {
     const QString trimmed = schedule.trimmed();
-    if (trimmed.startsWith(QLatin1Char('@')))
-        return keywordText(trimmed);
+    if (trimmed.startsWith(QLatin1Char('@'))) {
+        const QString text = keywordText(trimmed);
+        if (text.isEmpty())
+            return skipped(QStringLiteral("it knows only @reboot, @yearly, @annually, @monthly, @weekly, "
+                                          "@daily, @midnight and @hourly, in lower case"));
+        return {text, {}};
+    }
 
     static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    const QStringList fields = trimmed.split(whitespace, Qt::SkipEmptyParts);
-    if (fields.size() != 5)
-        return QStringLiteral("Invalid");
-    const QString& m = fields[0];
-    const QString& h = fields[1];
-    const QString& dom = fields[2];
-    const QString& mon = fields[3];
-    const QString& dow = fields[4];
-    const auto isSet = [](const QString& field) { return field != QLatin1String("*"); };
+    const QStringList texts = trimmed.split(whitespace, Qt::SkipEmptyParts);
+    if (texts.size() != 5)
+        return skipped(QStringLiteral("a schedule has five time fields"));
 
-    static const char* const dayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* const monthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                             "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const QString time = padded(h) + QLatin1Char(':') + padded(m);
-    const QString days = nameList(dow, dayNames, 7, 0, true);
-    const QString months = nameList(mon, monthNames, 12, 1, false);
-    const QString dayOfMonth = dom + ordinalSuffix(dom);
-
-    if (!isSet(m) && !isSet(h) && !isSet(dom) && !isSet(mon) && !isSet(dow))
-        return QStringLiteral("Every minute");
-    if (!isSet(h) && !isSet(dom) && !isSet(mon) && !isSet(dow))
-        return QStringLiteral("Every hour at minute ") + padded(m);
-    if (!isSet(dom) && !isSet(mon) && !isSet(dow))
-        return QStringLiteral("Every day at ") + time;
-    if (!isSet(dom) && !isSet(mon))
-        return QStringLiteral("Every ") + days + QStringLiteral(" at ") + time;
-    if (!isSet(mon) && !isSet(dow))
-        return QStringLiteral("Every ") + dayOfMonth + QStringLiteral(" of the month at ") + time;
-    if (isSet(dom) && isSet(mon) && !isSet(dow))
-        return QStringLiteral("Every ") + dayOfMonth + QStringLiteral(" of ") + months +
-               QStringLiteral(" at ") + time;
-
-    QString text = QStringLiteral("Every ");
-    bool appended = false;
-    if (isSet(dow)) {
-        text += days;
-        appended = true;
+    const FieldKind* const kinds[] = {&minuteKind, &hourKind, &dayOfMonthKind, &monthKind, &dayOfWeekKind};
+    Field fields[5];
+    QStringList notes;
+    for (int i = 0; i < 5; ++i) {
+        const FieldResult result = parseField(texts.at(i), *kinds[i]);
+        if (!result.field)
+            return skipped(result.problem);
+        fields[i] = *result.field;
+        notes += result.notes;
     }
-    if (isSet(dom)) {
-        text += (appended ? QStringLiteral(" and ") : QString()) + dayOfMonth;
-        appended = true;
+    const Field& minutes = fields[0];
+    const Field& hours = fields[1];
+    const Field& daysOfMonth = fields[2];
+    const Field& months = fields[3];
+    const Field& daysOfWeek = fields[4];
+
+    // Which of the day fields restrict the day, and how the two combine.
+    const bool eitherDay = !daysOfMonth.startsWithStar && !daysOfWeek.startsWithStar;
+    bool byDayOfMonth = !daysOfMonth.full;
+    bool byDayOfWeek = !daysOfWeek.full;
+    bool noDay = false;
+    if (eitherDay) {
+        if (daysOfMonth.full || daysOfWeek.full) {
+            byDayOfMonth = byDayOfWeek = false;
+        } else {
+            // An empty range leaves the other field to decide alone.
+            noDay = daysOfMonth.empty && daysOfWeek.empty;
+            byDayOfMonth = !daysOfMonth.empty;
+            byDayOfWeek = !daysOfWeek.empty;
+        }
+    } else {
+        noDay = daysOfMonth.empty || daysOfWeek.empty;
     }
-    if (isSet(mon))
-        text += (appended ? QStringLiteral(" of ") : QString()) + months;
-    return text + QStringLiteral(" at ") + time;
+    if (minutes.empty || hours.empty || months.empty || noDay)
+        return {QStringLiteral("Never"), notes, false};
+
+    const bool byMonth = !months.full;
+    const QString monthList = listText(months, monthName);
+    const QString dayList = listText(daysOfWeek, dayName);
+    const QString dateList = listText(daysOfMonth, ordinal);
+    const QString ofMonths = QStringLiteral(" of ") + (byMonth ? monthList : QStringLiteral("the month"));
+
+    const TimeText time = describeTime(minutes, hours);
+    QString days;
+    if (time.fixed) {
+        // "Every <days> at <time>"
+        if (byDayOfWeek && byDayOfMonth && eitherDay)
+            days = dayList + QStringLiteral(" and ") + dateList +
+                   (byMonth ? QStringLiteral(" of ") + monthList : QString());
+        else if (byDayOfWeek && byDayOfMonth)
+            days = dayList + QStringLiteral(" that is the ") + dateList + ofMonths;
+        else if (byDayOfWeek)
+            days = dayList + (byMonth ? QStringLiteral(" of ") + monthList : QString());
+        else if (byDayOfMonth)
+            days = dateList + ofMonths;
+        else
+            days = byMonth ? QStringLiteral("day in ") + monthList : QStringLiteral("day");
+        return {QStringLiteral("Every ") + days + QLatin1Char(' ') + time.text, notes};
+    }
+
+    // "<how often>, <on which days>"
+    if (byDayOfWeek && byDayOfMonth && eitherDay)
+        days = dayList + QStringLiteral(" and the ") + dateList + ofMonths;
+    else if (byDayOfWeek && byDayOfMonth)
+        days = dayList + QStringLiteral(" that is the ") + dateList + ofMonths;
+    else if (byDayOfWeek)
+        days = dayList + (byMonth ? QStringLiteral(" in ") + monthList : QString());
+    else if (byDayOfMonth)
+        days = QStringLiteral("on the ") + dateList + ofMonths;
+    else if (byMonth)
+        days = QStringLiteral("in ") + monthList;
+    return {days.isEmpty() ? time.text : time.text + QStringLiteral(", ") + days, notes};
+}
+
+QString scheduleToText(const QString& schedule) {
+    return readSchedule(schedule).sentence;
+}
+
+namespace {
+
+QString scriptFolder(const DetailsCronJob& job) {
+    return job.location.left(job.location.lastIndexOf(QLatin1Char('/')));
+}
+
+// anacron's period: a number of days, or "@monthly".
+QString anacronPeriodText(const QString& period) {
+    if (period == QLatin1String("@monthly"))
+        return QStringLiteral("Once a month, by anacron");
+    bool ok = false;
+    const int days = period.toInt(&ok, 10);
+    if (!ok || days < 1)
+        return QString();
+    if (days == 1)
+        return QStringLiteral("Once a day, by anacron");
+    if (days == 7)
+        return QStringLiteral("Once a week, by anacron");
+    return QStringLiteral("Every %1 days, by anacron").arg(days);
+}
+
+QString notRunText(const DetailsCronJob& job) {
+    return QStringLiteral("Not run: no crontab line runs ") + scriptFolder(job);
+}
+
+} // namespace
+
+QString jobScheduleText(const DetailsCronJob& job) {
+    switch (job.origin) {
+    case DetailsCronJob::Origin::CrontabLine:
+    case DetailsCronJob::Origin::ScriptRunByCron:
+        return scheduleToText(job.schedule);
+    case DetailsCronJob::Origin::ScriptRunByAnacron: {
+        const QString text = anacronPeriodText(job.schedule);
+        return text.isEmpty() ? notRunText(job) : text;
+    }
+    case DetailsCronJob::Origin::ScriptNotRun:
+        break;
+    }
+    return notRunText(job);
+}
+
+QString jobScheduleToolTip(const DetailsCronJob& job) {
+    const QString sentence = jobScheduleText(job);
+    switch (job.origin) {
+    case DetailsCronJob::Origin::CrontabLine: {
+        const ScheduleReading reading = readSchedule(job.schedule);
+        return QStringList{sentence, QStringLiteral("Schedule: ") + job.schedule}.join(QLatin1Char('\n')) +
+               (reading.notes.isEmpty() ? QString()
+                                        : QLatin1Char('\n') + reading.notes.join(QLatin1Char('\n')));
+    }
+    case DetailsCronJob::Origin::ScriptRunByCron:
+        return sentence + QStringLiteral("\nSchedule: %1, the line of %2 that runs %3")
+                              .arg(job.schedule, job.runBy, scriptFolder(job));
+    case DetailsCronJob::Origin::ScriptRunByAnacron:
+        return sentence + QStringLiteral("\nPeriod: %1, the line of %2 that runs %3")
+                              .arg(job.schedule, job.runBy, scriptFolder(job));
+    case DetailsCronJob::Origin::ScriptNotRun:
+        break;
+    }
+    return sentence;
 }

@@ -1,10 +1,30 @@
 #pragma once
 
+#include "detailscronjob.h"
+
 #include <QString>
+#include <QStringList>
 
 // A crontab schedule ("@daily", or five time fields) as an English sentence,
-// e.g. "30 2 * * *" -> "Every day at 02:30". Fixed English, not translated.
+// read the way cron reads it: "30 2 * * *" -> "Every day at 02:30",
+// "*/5 9-17 * * mon-fri" -> "Every 5 minutes, 09:00-17:55, Mon-Fri".
+// Fixed English, not translated.
 QString scheduleToText(const QString& schedule);
+
+// The sentence with what cron makes of the schedule's details: why it skips
+// a line it cannot read, or parts of a field that it ignores.
+struct ScheduleReading {
+    QString sentence;
+    QStringList notes;
+    bool runs = true; // false when cron skips the line or it can never match
+};
+ScheduleReading readSchedule(const QString& schedule);
 
 // "st", "nd", "rd" or "th" for a day-of-month text: "1" -> "st", "11" -> "th".
 QString ordinalSuffix(const QString& day);
+
+// What the Schedule column shows for a job, and the tooltip with the whole
+// sentence, the raw schedule and, for a periodic script, the line that runs
+// its folder.
+QString jobScheduleText(const DetailsCronJob& job);
+QString jobScheduleToolTip(const DetailsCronJob& job);

@@ -1,7 +1,9 @@
 #include "tabcronjobs.h"
 
 #include "cronschedule.h"
+#include "displaytext.h"
 #include "mainwindow.h"
+#include "plaintooltip.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -69,10 +71,19 @@ void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJo
     table->setRowCount(detailsCronJob.size());
     for (int row = 0; row < detailsCronJob.size(); ++row) {
         const DetailsCronJob& job = detailsCronJob.at(row);
-        const QString cells[] = {job.name,  scheduleToText(job.schedule), job.command, job.type, job.location,
-                                 job.status};
-        for (int column = 0; column < 6; ++column)
-            table->setItem(row, column, new QTableWidgetItem(cells[column]));
+        // A personal crontab is its owner's text, file name included.
+        const QString cells[] = {displaySafeText(job.name),     jobScheduleText(job),
+                                 displaySafeText(job.command),  job.type,
+                                 displaySafeText(job.location), job.status};
+        for (int column = 0; column < 6; ++column) {
+            auto* item = new QTableWidgetItem(cells[column]);
+            // The narrow columns cut long texts; the tooltip shows them whole.
+            if (column == ColumnSchedule)
+                item->setToolTip(plainTextToolTip(jobScheduleToolTip(job)));
+            else if (column == ColumnName || column == ColumnCommand)
+                item->setToolTip(plainTextToolTip(cells[column]));
+            table->setItem(row, column, item);
+        }
     }
     table->setSortingEnabled(true);
     filterCronJobsTable();

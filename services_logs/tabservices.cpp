@@ -2,6 +2,7 @@
 
 #include "dialogservicedetails.h"
 #include "mainwindow.h"
+#include "plaintooltip.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -128,10 +129,13 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
 
         auto* nameItem = new QTableWidgetItem(notFound ? warningIcon : unitIcon, name);
         nameItem->setData(RawTextRole, service.unitName);
-        nameItem->setToolTip(service.unitName); // long names are elided in the column
+        nameItem->setToolTip(plainTextToolTip(service.unitName));
         auto* stateItem = new QTableWidgetItem(state);
         stateItem->setData(RawTextRole, service.unitFileState);
-        QTableWidgetItem* cells[] = {nameItem, stateItem, new QTableWidgetItem(service.description)};
+        stateItem->setToolTip(plainTextToolTip(state));
+        auto* descriptionItem = new QTableWidgetItem(service.description);
+        descriptionItem->setToolTip(plainTextToolTip(service.description));
+        QTableWidgetItem* cells[] = {nameItem, stateItem, descriptionItem};
         for (int column = 0; column < 3; ++column) {
             cells[column]->setBackground(background);
             cells[column]->setForeground(foreground);

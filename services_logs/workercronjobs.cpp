@@ -6,6 +6,7 @@
 #include "systempaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <algorithm>
@@ -16,6 +17,7 @@ Q_LOGGING_CATEGORY(lcCron, "tessmar.cron", QtWarningMsg)
 
 namespace {
 const QString spoolFolder = QStringLiteral("/var/spool/cron/crontabs/");
+const QString anacrontabPath = QStringLiteral("/etc/anacrontab");
 
 // The contents of a crontab, or nothing when it is missing or unreadable.
 // Personal crontabs sit in a folder the crontab group can write to, so a
@@ -60,6 +62,22 @@ QStringList runPartsEntries(const QString& folder, QDir::Filters filters) {
                 names.end());
     return names;
 }
+
+// Whether a program is installed at an absolute path of the system.
+bool isInstalledProgram(const QString& path) {
+    if (!path.startsWith(QLatin1Char('/')))
+        return false;
+    const QFileInfo info(SystemPaths::path(path));
+    return info.isFile() && info.isExecutable();
+}
+
+// The job lines of anacron's table, when anacron is there to run them.
+QList<CronParser::AnacronLine> readAnacrontab() {
+    if (!isInstalledProgram(CronParser::anacronProgram))
+        return {};
+    const std::optional<QByteArray> text = readCrontabText(anacrontabPath, true);
+    return text ? CronParser::parseAnacrontab(*text) : QList<CronParser::AnacronLine>();
+}
 } // namespace
 
 WorkerCronJobs::WorkerCronJobs(QObject* parent) : QObject(parent) {}
@@ -80,20 +98,29 @@ void WorkerCronJobs::scanCrontabDirectory(const QString& folder, QList<DetailsCr
         readCrontab(folder + name, QStringLiteral("system"), jobs, true);
 }
 
-void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QString& period,
+void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
+                                         const QList<CronParser::AnacronLine>& anacronLines,
                                          QList<DetailsCronJob>& jobs) {
     const QStringList names = runPartsEntries(folder, QDir::Files | QDir::Executable);
+    if (names.isEmpty())
+        return;
+    QString folderPath = folder;
+    folderPath.chop(1);
+    const CronParser::FolderRunner runner =
+        CronParser::folderRunner(folderPath, systemJobs, anacronLines, anacrontabPath, isInstalledProgram);
     for (const QString& name : names)
-        jobs.append(CronParser::scriptJob(folder, name, period));
+        jobs.append(CronParser::scriptJob(folder, name, runner));
 }
 
 QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
     QList<DetailsCronJob> jobs;
     readCrontab(QStringLiteral("/etc/crontab"), QStringLiteral("system"), jobs, true);
     scanCrontabDirectory(QStringLiteral("/etc/cron.d/"), jobs);
+    const QList<DetailsCronJob> systemJobs = jobs;
+    const QList<CronParser::AnacronLine> anacronLines = readAnacrontab();
     for (const char* period : {"hourly", "daily", "weekly", "monthly"}) {
-        const QString name = QString::fromLatin1(period);
-        scanScriptDirectory(QStringLiteral("/etc/cron.") + name + QLatin1Char('/'), name, jobs);
+        scanScriptDirectory(QStringLiteral("/etc/cron.%1/").arg(QLatin1String(period)), systemJobs,
+                            anacronLines, jobs);
     }
 
     const BoundedFileRead passwd =
@@ -107,6 +134,10 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
             break;
         readCrontab(spoolFolder + account, account, jobs, false);
     }
+    // One icon shared by every job: it is drawn from a picture, once.
+    const QIcon icon(QStringLiteral(":/icons/cron.png"));
+    for (DetailsCronJob& job : jobs)
+        job.icon = icon;
     return jobs;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cronparser.h"
 #include "detailscronjob.h"
 
 #include <QObject>
@@ -7,13 +8,15 @@
 // Collects the machine's scheduled jobs on its own thread: the system
 // crontab, /etc/cron.d, the periodic script folders and every account's
 // personal crontab, read straight from the files (the program is root).
+// The scripts of the periodic folders take their time from the line of the
+// system crontab (or of anacron's table) that runs their folder.
 class WorkerCronJobs : public QObject {
     Q_OBJECT
 public:
     explicit WorkerCronJobs(QObject* parent = nullptr);
     ~WorkerCronJobs() override;
 
-    // All jobs, in the order the page receives them.
+    // All jobs, in the order the page receives them: one per row it shows.
     static QList<DetailsCronJob> collectCronJobs();
 
     // Largest crontab read; the rest of a bigger file is left out.
@@ -29,6 +32,8 @@ private:
     static void readCrontab(const QString& path, const QString& user, QList<DetailsCronJob>& jobs,
                             bool systemFormat);
     static void scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs);
-    static void scanScriptDirectory(const QString& folder, const QString& period,
+    // The scripts of a periodic folder, each timed by what runs the folder.
+    static void scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
+                                    const QList<CronParser::AnacronLine>& anacronLines,
                                     QList<DetailsCronJob>& jobs);
 };

@@ -17,6 +17,27 @@ QStringList describeJobs(const QList<DetailsCronJob>& jobs) {
         lines << QStringList{job.name, job.user, job.schedule, job.command, job.type, job.location}.join('|');
     return lines;
 }
+
+bool writeFile(const QTemporaryDir& root, const QString& relative, const QByteArray& text,
+               bool executable = false) {
+    QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
+    QFile file(root.filePath(relative));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        return false;
+    return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+}
+
+const QByteArray stockCrontab =
+    "SHELL=/bin/sh\n"
+    "17 *\t* * *\troot\tcd / && run-parts --report /etc/cron.hourly\n"
+    "25 6\t* * *\troot\ttest -x /usr/sbin/anacron || { cd / && run-parts --report /etc/cron.daily; }\n"
+    "47 6\t* * 7\troot\t[ -x /usr/sbin/anacron ] || { cd / && run-parts --report /etc/cron.weekly; }\n"
+    "52 6\t1 * *\troot\ttest -x /usr/sbin/anacron || { cd / && run-parts --report /etc/cron.monthly; }\n";
+const QByteArray stockAnacrontab = "SHELL=/bin/sh\n"
+                                   "# These replace cron's entries\n"
+                                   "1\t5\tcron.daily\trun-parts --report /etc/cron.daily\n"
+                                   "7\t10\tcron.weekly\trun-parts --report /etc/cron.weekly\n"
+                                   "@monthly\t15\tcron.monthly\trun-parts --report /etc/cron.monthly\n";
 } // namespace
 
 // Scheduled jobs: the English schedule sentences, crontab lines written by
@@ -26,46 +47,98 @@ class TestCronJobs : public QObject {
 private slots:
     void cleanup() { SystemPaths::setRootPrefix(QString()); }
 
+    // Each schedule as cron reads it. The notes column is a piece of what the
+    // tooltip adds (why cron skips the line, what it ignores), or empty.
     void scheduleToText_data() {
         QTest::addColumn<QString>("schedule");
         QTest::addColumn<QString>("text");
-        const char* const rows[][2] = {
-            {"* * * * *", "Every minute"},
-            {"5 * * * *", "Every hour at minute 05"},
-            {"*/15 * * * *", "Every hour at minute */15"},
-            {"30 2 * * *", "Every day at 02:30"},
-            {"* 5 * * *", "Every day at 05:*"},
-            {"0 9 * * 1,5", "Every Mon, Fri at 09:00"},
-            {"0 0 * * 7", "Every Sun at 00:00"},
-            {"0 0 22 * *", "Every 22nd of the month at 00:00"},
-            {"0 0 11 * *", "Every 11th of the month at 00:00"},
-            {"0 0 1 * *", "Every 1st of the month at 00:00"},
-            {"0 0 23 * *", "Every 23rd of the month at 00:00"},
-            {"0 0 12 * *", "Every 12th of the month at 00:00"},
-            {"0 0 */2 * *", "Every */2nd of the month at 00:00"},
-            {"0 0 1 1 *", "Every 1st of Jan at 00:00"},
-            {"0 12 * 6 *", "Every Jun at 12:00"},
-            {"0 12 13 * 0", "Every Sun and 13th at 12:00"},
-            {"0 12 1 6 2", "Every Tue and 1st of Jun at 12:00"},
-            {"0 8 * * 1-5", "Every  at 08:00"},
-            {"0 0 * 13 *", "Every  at 00:00"},
-            {"0 0 * *", "Invalid"},
-            {"0 0 * * * *", "Invalid"},
-            {"  30   2 * *\t* ", "Every day at 02:30"},
-            {"0 0 * * -1", "Every  at 00:00"},
-            {"0 0 * * -1,3", "Every Wed at 00:00"},
-            {"0 0 * * 99999999999", "Every  at 00:00"},
-            {"@reboot", "At system startup"},
-            {"@daily", "Every day at 06:25"},
-            {"@Daily", "Custom schedule"},
+        QTest::addColumn<QString>("note");
+        const char* const rows[][3] = {
+            {"* * * * *", "Every minute", ""},
+            {"5 * * * *", "Every hour at minute 05", ""},
+            {"30 2 * * *", "Every day at 02:30", ""},
+            {"  30   2 * *\t* ", "Every day at 02:30", ""},
+            {"* 5 * * *", "Every day at 05:*", ""},
+            {"0 9 * * 1,5", "Every Mon, Fri at 09:00", ""},
+            {"0 0 * * 7", "Every Sun at 00:00", ""},
+            {"0 0 22 * *", "Every 22nd of the month at 00:00", ""},
+            {"0 0 11 * *", "Every 11th of the month at 00:00", ""},
+            {"0 0 23 * *", "Every 23rd of the month at 00:00", ""},
+            {"0 0 1 1 *", "Every 1st of Jan at 00:00", ""},
+            {"0 12 13 * 0", "Every Sun and 13th at 12:00", ""},
+            {"0 12 1 6 2", "Every Tue and 1st of Jun at 12:00", ""},
+            {"@reboot", "At system startup", ""},
+            {"@yearly", "Every January 1st at 00:00", ""},
+            {"@hourly", "Every hour at minute 00", ""},
+            // Keywords in a crontab line mean what cron makes of them.
+            {"@daily", "Every day at 00:00", ""},
+            {"@midnight", "Every day at 00:00", ""},
+            {"@weekly", "Every Sun at 00:00", ""},
+            {"@monthly", "Every 1st of the month at 00:00", ""},
+            {"@Daily", "Invalid", "cron skips this line: it knows only @reboot"},
+            {"0 0 * *", "Invalid", "five time fields"},
+            {"0 0 * * * *", "Invalid", "five time fields"},
+            // Steps in the minutes run several times an hour.
+            {"*/15 * * * *", "Every 15 minutes", ""},
+            {"5-55/10 * * * *", "Every 10 minutes from minute 05 to 55", ""},
+            {"0-29/15 * * * *", "Every 15 minutes from minute 00 to 15", ""},
+            {"*/7 * * * *", "Every 7 minutes from minute 00 to 56", ""},
+            {"09,39 * * * *", "Every hour at minutes 09, 39", ""},
+            {"0-29 * * * *", "Every minute from minute 00 to 29", ""},
+            // Ranges, lists and names of any case, as cron reads them.
+            {"0 8 * * 1-5", "Every Mon-Fri at 08:00", ""},
+            {"0 8 * * mon-FRI", "Every Mon-Fri at 08:00", ""},
+            {"0 0 * * SAT,sun", "Every Sat, Sun at 00:00", ""},
+            {"0 0 * * */2", "Every Sun, Tue, Thu, Sat at 00:00", ""},
+            {"0 0 * * 0-7", "Every day at 00:00", ""},
+            {"0 0 * jan,jul sun", "Every Sun of Jan, Jul at 00:00", ""},
+            {"0 12 * 6 *", "Every day in Jun at 12:00", ""},
+            {"0 0 * FEB-apr *", "Every day in Feb-Apr at 00:00", ""},
+            {"0 0 1 */3 *", "Every 1st of Jan, Apr, Jul, Oct at 00:00", ""},
+            {"0 0 */2 * *", "Every 1st, 3rd, 5th, \u2026, 31st of the month at 00:00", ""},
+            {"*/5 9-17 * * mon-fri", "Every 5 minutes, 09:00-17:55, Mon-Fri", ""},
+            {"* 5,6 * * *", "Every minute, 05:00-05:59, 06:00-06:59", ""},
+            {"0-29 9-17 * * *", "At minutes 00-29 of hours 09-17", ""},
+            {"*/5 */6 * * *", "Every 5 minutes during hours 00, 06, 12, 18", ""},
+            {"* * * * 1-5", "Every minute, Mon-Fri", ""},
+            {"0 9-17 * * *", "Every hour from 09:00 to 17:00", ""},
+            {"0 */2 * * *", "Every 2 hours at minute 00", ""},
+            {"0 0-11/2 * * *", "Every 2 hours from 00:00 to 10:00", ""},
+            {"0 8,12-14 * * *", "At minute 00 of hours 08, 12-14", ""},
+            {"0,30 9 * * *", "Every day at 09:00, 09:30", ""},
+            // Both day fields restricted: either may match. A '*' at the
+            // start of one of them makes both have to.
+            {"0 0 1,15 * 5", "Every Fri and 1st, 15th at 00:00", ""},
+            {"0 0 1-31 * 1", "Every day at 00:00", ""},
+            {"0 0 */2 * 1", "Every Mon that is the 1st, 3rd, 5th, \u2026, 31st of the month at 00:00", ""},
+            // What cron skips, ignores or can never match.
+            {"0 0 * 13 *", "Invalid", "13 is out of the month range 1-12"},
+            {"0 0 0 * *", "Invalid", "0 is out of the day of the month range 1-31"},
+            {"0 0 * * -1", "Invalid", "-1 is not a day of the week it can read"},
+            {"0 0 * * monday", "Invalid", "monday is not a day of the week"},
+            {"0 0 * * 99999999999", "Invalid", "out of the day of the week range 0-7"},
+            {"*/0 * * * *", "Invalid", "*/0 has no step"},
+            {"5-59/2147483647 * * * *", "Every hour at minute 05", ""},
+            {"0 0 * * 0,7", "Every Sun at 00:00", ""},
+            {"5/10 * * * *", "Every hour at minute 05", "cron reads only 5 of the minute field 5/10"},
+            {"30-10 * * * *", "Never", "30-10 is an empty range"},
+            {"0 0 * * fri-sun", "Never", "fri-sun is an empty range"},
+            {"0 0 31-1 * 1", "Every Mon at 00:00", "31-1 is an empty range"},
         };
-        for (const auto& [schedule, text] : rows)
-            QTest::newRow(schedule) << QString(schedule) << QString(text);
+        for (const auto& [schedule, text, note] : rows)
+            QTest::newRow(schedule) << QString(schedule) << QString(text) << QString(note);
     }
     void scheduleToText() {
         QFETCH(QString, schedule);
         QFETCH(QString, text);
+        QFETCH(QString, note);
         QCOMPARE(::scheduleToText(schedule), text);
+        DetailsCronJob job;
+        job.schedule = schedule;
+        const QString toolTip = jobScheduleToolTip(job);
+        QVERIFY2(toolTip.startsWith(text + "\nSchedule: " + schedule), qPrintable(toolTip));
+        QCOMPARE(toolTip.count('\n') > 1, !note.isEmpty());
+        QVERIFY2(toolTip.contains(note), qPrintable(toolTip));
     }
 
     void parsesLines_data() {
@@ -130,9 +203,9 @@ private slots:
             "php|root|@reboot|/usr/lib/php/sessionclean --all|System|/etc/cron.d/php",
             "sysstat|root|5-55/10 * * * *|" + sa1 + "1 1|System|/etc/cron.d/sysstat",
             "sysstat|root|59 23 * * *|" + sa1 + "60 2|System|/etc/cron.d/sysstat",
-            "apt-compat|root|@daily|Custom script file|System|/etc/cron.daily/apt-compat",
-            "dpkg|root|@daily|Custom script file|System|/etc/cron.daily/dpkg",
-            "man-db|root|@weekly|Custom script file|System|/etc/cron.weekly/man-db",
+            "apt-compat|root|25 6 * * *|Custom script file|System|/etc/cron.daily/apt-compat",
+            "dpkg|root|25 6 * * *|Custom script file|System|/etc/cron.daily/dpkg",
+            "man-db|root|47 6 * * 7|Custom script file|System|/etc/cron.weekly/man-db",
             "root|root|30 2 * * *|/usr/local/sbin/backup --full|User|/var/spool/cron/crontabs/root",
             "alice|alice|*/15 * * * *|/home/alice/bin/sync-notes.sh > /dev/null 2>&1   # keep notes in "
             "step|User|/var/spool/cron/crontabs/alice",
@@ -141,21 +214,78 @@ private slots:
             "alice|alice|0 0 * * -1|/home/alice/bin/never-valid|User|/var/spool/cron/crontabs/alice",
             "alice|alice|0 9 * * 1,5|echo \"standup\" | wall|User|/var/spool/cron/crontabs/alice",
         };
-        QCOMPARE(describeJobs(WorkerCronJobs::collectCronJobs()), expected);
+        const QList<DetailsCronJob> jobs = WorkerCronJobs::collectCronJobs();
+        QCOMPARE(describeJobs(jobs), expected);
+        QCOMPARE(jobScheduleToolTip(jobs.at(11)),
+                 QString("Every day at 06:25\nSchedule: 25 6 * * *, the line of /etc/crontab that runs "
+                         "/etc/cron.daily"));
+    }
+
+    // The scripts of the periodic folders run when the line that runs their
+    // folder says; one sentence per folder: hourly, daily, weekly, monthly.
+    void periodicFolders_data() {
+        QTest::addColumn<QByteArray>("crontab");
+        QTest::addColumn<QByteArray>("cronD");
+        QTest::addColumn<bool>("anacron");
+        QTest::addColumn<QByteArray>("anacrontab");
+        QTest::addColumn<QStringList>("sentences");
+        const auto notRun = [](const char* period) {
+            return QStringLiteral("Not run: no crontab line runs /etc/cron.") + period;
+        };
+        QTest::newRow("stock, without anacron")
+            << stockCrontab << QByteArray() << false << stockAnacrontab
+            << QStringList{"Every hour at minute 17", "Every day at 06:25", "Every Sun at 06:47",
+                           "Every 1st of the month at 06:52"};
+        QTest::newRow("stock, with anacron")
+            << stockCrontab << QByteArray() << true << stockAnacrontab
+            << QStringList{"Every hour at minute 17", "Once a day, by anacron", "Once a week, by anacron",
+                           "Once a month, by anacron"};
+        QTest::newRow("anacron without its table")
+            << stockCrontab << QByteArray() << true << QByteArray()
+            << QStringList{"Every hour at minute 17", notRun("daily"), notRun("weekly"), notRun("monthly")};
+        QTest::newRow("no line") << QByteArray("SHELL=/bin/sh\n") << QByteArray() << false << QByteArray()
+                                 << QStringList{notRun("hourly"), notRun("daily"), notRun("weekly"),
+                                                notRun("monthly")};
+        QTest::newRow("keyword, cron.d, options; skipped and non-running lines")
+            << QByteArray("@daily root run-parts /etc/cron.daily/\n"
+                          "5 * * * * root echo run-parts /etc/cron.hourly\n"
+                          "0 1 1 13 * root run-parts /etc/cron.monthly\n")
+            << QByteArray("0 3 * * 0 root /bin/run-parts -v --umask 022 -- '/etc/cron.weekly'\n") << false
+            << QByteArray()
+            << QStringList{notRun("hourly"), "Every day at 00:00", "Every Sun at 03:00", notRun("monthly")};
+    }
+    void periodicFolders() {
+        QFETCH(QByteArray, crontab);
+        QFETCH(QByteArray, cronD);
+        QFETCH(bool, anacron);
+        QFETCH(QByteArray, anacrontab);
+        QFETCH(QStringList, sentences);
+        QTemporaryDir root;
+        QVERIFY(writeFile(root, "etc/passwd", "root:x:0:0::/root:/bin/sh\n"));
+        QVERIFY(writeFile(root, "etc/crontab", crontab));
+        QVERIFY(cronD.isEmpty() || writeFile(root, "etc/cron.d/local", cronD));
+        for (const char* period : {"hourly", "daily", "weekly", "monthly"})
+            QVERIFY(writeFile(root, QString("etc/cron.%1/job").arg(period), "#!/bin/sh\n", true));
+        QVERIFY(!anacron || writeFile(root, "usr/sbin/anacron", "#!/bin/sh\n", true));
+        QVERIFY(anacrontab.isEmpty() || writeFile(root, "etc/anacrontab", anacrontab));
+
+        SystemPaths::setRootPrefix(root.path());
+        QStringList shown;
+        for (const DetailsCronJob& job : WorkerCronJobs::collectCronJobs()) {
+            if (job.origin != DetailsCronJob::Origin::CrontabLine)
+                shown << jobScheduleText(job);
+        }
+        QCOMPARE(shown, sentences);
     }
 
     // A personal crontab that is a link or a FIFO is neither followed nor
     // waited on: the collection finishes without it.
     void spoolLinksAndFifosAreNotRead() {
         QTemporaryDir root;
-        const auto put = [&](const QString& relative, const QByteArray& text) {
-            QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
-            QFile file(root.filePath(relative));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-        };
-        put("etc/passwd", "linked:x:1:1::/:/bin/sh\npiped:x:2:2::/:/bin/sh\nplain:x:3:3::/:/bin/sh\n");
-        put("etc/secret", "0 0 * * * leaked\n");
-        put("var/spool/cron/crontabs/plain", "0 0 * * * shown\n");
+        QVERIFY(writeFile(root, "etc/passwd",
+                          "linked:x:1:1::/:/bin/sh\npiped:x:2:2::/:/bin/sh\nplain:x:3:3::/:/bin/sh\n"));
+        QVERIFY(writeFile(root, "etc/secret", "0 0 * * * leaked\n"));
+        QVERIFY(writeFile(root, "var/spool/cron/crontabs/plain", "0 0 * * * shown\n"));
         const QString spool = root.filePath("var/spool/cron/crontabs/");
         QVERIFY(QFile::link(root.filePath("etc/secret"), spool + "linked"));
         QCOMPARE(::mkfifo(QFile::encodeName(spool + "piped").constData(), 0600), 0);

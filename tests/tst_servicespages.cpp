@@ -1,6 +1,5 @@
 #include "apppalette.h"
 #include "dialogservicedetails.h"
-#include "mainwindow.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "tabcronjobs.h"
@@ -10,9 +9,12 @@
 #include "workercronjobs.h"
 
 #include <QMainWindow>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -27,6 +29,11 @@ QStringList shownColumn(const QTableWidget* table, int column) {
             texts << table->item(row, column)->text();
     }
     return texts;
+}
+
+// A cell's tooltip as the user reads it.
+QString shownToolTip(const QTableWidgetItem* item) {
+    return QTextDocumentFragment::fromHtml(item->toolTip()).toPlainText();
 }
 
 QString currentName(const QTableWidget* table) {
@@ -118,9 +125,14 @@ private slots:
     }
 
     void serviceNamesAndFilter() {
-        fill({record("nginx.service", "enabled"), record("getty@.service", "static"), record("plain", ""),
-              record("nginx-debug.service", "masked")});
+        const QString longDescription = "Network <b>Time</b> Synchronization & a description too long to fit";
+        fill({record("nginx.service", "enabled"), record("getty@.service", "static", longDescription),
+              record("plain", ""), record("nginx-debug.service", "masked")});
         QCOMPARE(shownColumn(ui.tableServices, 0), QStringList({"getty@", "nginx", "nginx-debug", "plain"}));
+        // Cut-off names and descriptions show whole, as text, in the tooltip.
+        QCOMPARE(shownToolTip(ui.tableServices->item(0, 0)), QString("getty@.service"));
+        QCOMPARE(shownToolTip(ui.tableServices->item(0, 2)), longDescription);
+        QCOMPARE(shownToolTip(ui.tableServices->item(0, 1)), QString("Static"));
         QCOMPARE(shownColumn(ui.tableServices, 1), QStringList({"Static", "Enabled", "Masked", ""}));
         ui.lineEditServicesFilter->setText("  NGINX ");
         QCOMPARE(ui.labelNumberOfServices->text(), QString("2"));
@@ -242,6 +254,45 @@ private slots:
         ui.lineEditCronJobsFilter->clear();
     }
 
+    // A personal crontab is its owner's text: on screen its bidirectional
+    // controls show as visible codes and markup stays text, in the cells
+    // and in the tooltips that show the whole of them.
+    void cronTextOnScreen() {
+        const QString rlo = QString(QChar(0x202E));
+        QTemporaryDir root;
+        QDir().mkpath(root.filePath("etc"));
+        QDir().mkpath(root.filePath("var/spool/cron/crontabs"));
+        QFile passwd(root.filePath("etc/passwd"));
+        QVERIFY(passwd.open(QIODevice::WriteOnly));
+        passwd.write(QString("mal" + rlo + "lory:x:1001:1001::/home/m:/bin/sh\n").toUtf8());
+        passwd.close();
+        QFile crontab(root.filePath("var/spool/cron/crontabs/mal" + rlo + "lory"));
+        QVERIFY(crontab.open(QIODevice::WriteOnly));
+        crontab.write(QString("*/5 9-17 * * mon-fri /home/m/" + rlo + "gnp.exe   <img src=\"/root/x.png\">\n")
+                          .toUtf8());
+        crontab.close();
+        SystemPaths::setRootPrefix(root.path());
+        const QList<DetailsCronJob> jobs = WorkerCronJobs::collectCronJobs();
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
+        QCOMPARE(jobs.size(), 1);
+        cron->onCronJobsDataReady(jobs);
+
+        const QString command = "/home/m/<U+202E>gnp.exe   <img src=\"/root/x.png\">";
+        QCOMPARE(ui.tableCronJobs->item(0, TabCronJobs::ColumnName)->text(), QString("mal<U+202E>lory"));
+        QCOMPARE(ui.tableCronJobs->item(0, TabCronJobs::ColumnCommand)->text(), command);
+        QCOMPARE(shownToolTip(ui.tableCronJobs->item(0, TabCronJobs::ColumnCommand)), command);
+        QCOMPARE(shownToolTip(ui.tableCronJobs->item(0, TabCronJobs::ColumnName)),
+                 QString("mal<U+202E>lory"));
+        QTableWidgetItem* schedule = ui.tableCronJobs->item(0, TabCronJobs::ColumnSchedule);
+        QCOMPARE(schedule->text(), QString("Every 5 minutes, 09:00-17:55, Mon-Fri"));
+        QCOMPARE(shownToolTip(schedule),
+                 QString("Every 5 minutes, 09:00-17:55, Mon-Fri\nSchedule: */5 9-17 * * mon-fri"));
+        for (int column = 0; column < ui.tableCronJobs->columnCount(); ++column) {
+            QVERIFY(!ui.tableCronJobs->item(0, column)->text().contains(rlo));
+            QVERIFY(!ui.tableCronJobs->item(0, column)->toolTip().contains(rlo));
+        }
+    }
+
     void cronSelectionKeptAndThemeLabel() {
         ui.tabWidgetMainTabs->setCurrentIndex(4);
         SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
@@ -269,29 +320,41 @@ private slots:
         QCOMPARE(ui.labelCronJobsEntries->text(), QString("0"));
     }
 
-    // With TESSMAR_SCREENSHOT_DIR set: the program's window on this machine's
-    // real services and cron jobs, and one service's details.
-    void realDataPictures() {
+    // With TESSMAR_SCREENSHOT_DIR set: the two pages over the fixtures, every
+    // state shown, and one service's details.
+    void pictures() {
         if (screenshotFolder().isEmpty())
             QSKIP("TESSMAR_SCREENSHOT_DIR is not set");
-        cleanupTestCase();
-        MainWindow real;
-        real.resize(1000, 720);
-        real.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&real));
-        Ui::MainWindow* form = real.form();
-        form->tabWidgetMainTabs->setCurrentIndex(3);
-        form->checkBoxShowFailedServices->setChecked(true);
-        QVERIFY(TestSupport::waitFor([&] { return form->labelNumberOfServices->text().toInt() > 20; }));
-        QVERIFY(real.grab().save(screenshotFolder() + "/services.png"));
-        form->tabWidgetMainTabs->setCurrentIndex(4);
-        QVERIFY(TestSupport::waitFor([&] { return form->tableCronJobs->rowCount() > 0; }));
-        QVERIFY(real.grab().save(screenshotFolder() + "/cronjobs.png"));
-        auto* dialog = real.findChild<DialogServiceDetails*>();
-        dialog->setService(real.findChild<TabServices*>()->serviceAt(0));
+        QSignalSpy servicesFilled(services, &TabServices::servicesTableFilled);
+        ui.checkBoxShowFailedServices->setChecked(true);
+        QVERIFY(servicesFilled.wait(10000));
+        ui.tabWidgetMainTabs->setCurrentIndex(3);
+        QVERIFY(window.grab().save(screenshotFolder() + "/services.png"));
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
+        cron->onCronJobsDataReady(WorkerCronJobs::collectCronJobs());
+        SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
+        ui.tabWidgetMainTabs->setCurrentIndex(4);
+        QVERIFY(window.grab().save(screenshotFolder() + "/cronjobs.png"));
+        // The tooltip of a cut schedule, as the pointer over it shows it.
+        QTableWidget* table = ui.tableCronJobs;
+        const int sysstat = shownColumn(table, 0).indexOf("sysstat");
+        const QRect cell = table->visualItemRect(table->item(sysstat, TabCronJobs::ColumnSchedule));
+        QHelpEvent hover(QEvent::ToolTip, cell.center(), table->viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(table->viewport(), &hover);
+        QVERIFY(TestSupport::waitFor([] { return QToolTip::isVisible(); }));
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QTipLabel"))
+                QVERIFY(QTest::qWaitForWindowExposed(widget));
+        }
+        window.repaint();
+        QVERIFY(window.screen()->grabWindow(0).save(screenshotFolder() + "/cronjobs-tooltip.png"));
+        QToolTip::hideText();
+        DialogServiceDetails* dialog = services->detailsDialog();
+        dialog->setService(services->serviceAt(0));
         dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
         QVERIFY(dialog->grab().save(screenshotFolder() + "/service-details.png"));
+        dialog->hide();
     }
 };
 
