@@ -18,6 +18,10 @@
 
 namespace {
 
+// Before main starts: this test, its threads and the programs it runs work in
+// a network namespace of their own.
+const bool ownNetwork = TestSupport::isolateNetwork();
+
 bool runIp(const QStringList& arguments) {
     return QProcess::execute(QStringLiteral("ip"), arguments) == 0;
 }
@@ -75,6 +79,7 @@ private slots:
     void initTestCase() {
         if (::geteuid() != 0)
             QSKIP("live captures need root");
+        QVERIFY(ownNetwork);
     }
 
     // A small datagram with its fields, then a 20,000-byte one cut to the snapshot.

@@ -27,6 +27,10 @@
 
 namespace {
 
+// Before main starts: this test, its threads and the programs it runs work in
+// a network namespace of their own.
+const bool ownNetwork = TestSupport::isolateNetwork();
+
 PacketInfo makePacket(const QString& application, const QString& protocol, const QString& direction,
                       quint16 sourcePort = 40000,
                       const QByteArray& payload = QByteArray("\x41\x0a\x7f\xff", 4)) {
@@ -117,6 +121,7 @@ class TestPacketSnifferTab : public QObject {
 
 private slots:
     void initTestCase() {
+        QVERIFY(ownNetwork || ::geteuid() != 0);
         qunsetenv("SUDO_USER");
         registerSharedMetaTypes();
     }
