@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <sys/mman.h>
+#include <unistd.h>
 
 std::shared_ptr<FrameBlock> FrameBlock::create() {
     void* memory = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -24,13 +25,22 @@ const uchar* FrameBlock::append(const uchar* data, size_t length) {
 }
 
 FrameRing::FrameRing(size_t size) : capacity(size) {
-    void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    buffer = memory == MAP_FAILED ? nullptr : static_cast<uchar*>(memory);
+    // The buffer ends where an inaccessible page begins: a record written
+    // past the end faults at once instead of overwriting anything.
+    const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+    const size_t pages = (size + page - 1) / page * page;
+    mappedLength = pages + page;
+    void* memory = ::mmap(nullptr, mappedLength, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        return;
+    mapping = static_cast<uchar*>(memory);
+    ::mprotect(mapping + pages, page, PROT_NONE);
+    buffer = mapping + pages - size;
 }
 
 FrameRing::~FrameRing() {
-    if (buffer)
-        ::munmap(buffer, capacity);
+    if (mapping)
+        ::munmap(mapping, mappedLength);
 }
 
 bool FrameRing::push(qint64 timeMicroseconds, const uchar* data, quint32 length) {

@@ -63,6 +63,8 @@ private:
     static constexpr quint32 SkipToStart = 0xFFFFFFFFu;
     static size_t recordSize(quint32 length) { return sizeof(Header) + ((length + 7) & ~size_t(7)); }
 
+    uchar* mapping = nullptr;
+    size_t mappedLength = 0;
     uchar* buffer = nullptr;
     size_t capacity = 0;
     alignas(64) std::atomic<size_t> head{0}; // written by the producer

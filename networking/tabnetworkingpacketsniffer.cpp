@@ -143,6 +143,10 @@ void TabNetworkingPacketSniffer::setPacketLimit(int limit) {
         worker->setKeepLimit(limit);
 }
 
+qint64 TabNetworkingPacketSniffer::packetsNotKept() const {
+    return notKept + qint64(worker ? worker->notKept() : 0);
+}
+
 bool TabNetworkingPacketSniffer::areTimersRunning() const {
     return batchTimer->isActive() && labelTimer->isActive();
 }
@@ -372,7 +376,7 @@ void TabNetworkingPacketSniffer::updateStatusTitle() {
         notes << tr("%L1 dropped by the kernel").arg(kernelDrops);
     if (queueDrops)
         notes << tr("%L1 dropped while the page was busy").arg(queueDrops);
-    const qint64 notKeptTotal = notKept + qint64(worker ? worker->notKept() : 0);
+    const qint64 notKeptTotal = packetsNotKept();
     if (notKeptTotal && packetsInTree >= packetLimit)
         notes << tr("limit of %L1 packets reached, %L2 not kept").arg(packetLimit).arg(notKeptTotal);
     else if (notKeptTotal)

@@ -39,8 +39,9 @@ public:
     bool isCapturing() const { return capturing; }
     WorkerNetworkingPacketSniffer* captureWorker() const { return worker; }
     void setPacketLimit(int limit);
-    // Packets in the tree now.
+    // Packets in the tree now, and those seen past the limits since Clear.
     int packetCount() const { return packetsInTree; }
+    qint64 packetsNotKept() const;
 
     // Writes the tree's packets (only the rows the filter shows, when asked)
     // to path in the format. On failure returns false with a reason.
