@@ -62,6 +62,29 @@ quint8 protocolNumber(const QString& text) {
 // IPv4-mapped IPv6 address of a dual-stack socket. "::" and "0.0.0.0" read
 // as 0 with wildcard set; any other IPv6 address is not IPv4.
 bool ipv4Of(const QString& text, quint32& address, bool& wildcard) {
+    // Dotted IPv4, by far the most common, without QHostAddress.
+    quint32 value = 0, part = 0;
+    int dots = 0, digits = 0;
+    bool plain = !text.isEmpty();
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && digits < 3) {
+            part = part * 10 + quint32(c.unicode() - '0');
+            ++digits;
+        } else if (c == QLatin1Char('.') && digits && dots < 3) {
+            value = (value << 8) | part;
+            part = 0;
+            digits = 0;
+            ++dots;
+        } else {
+            plain = false;
+            break;
+        }
+    }
+    if (plain && dots == 3 && digits && part < 256) {
+        address = (value << 8) | part;
+        wildcard = address == 0;
+        return true;
+    }
     const QHostAddress host(text);
     bool ok = false;
     address = host.toIPv4Address(&ok);
@@ -238,14 +261,16 @@ QList<ConnectionInfo> ConnectionMapper::parseProcNetTable(const QByteArray& text
         entry.remotePort = hexToPort(QString::fromLatin1(remote[1]));
         entry.inode = ok ? inode : 0;
         // A dual-stack socket of an IPv4 connection is that IPv4 socket.
-        const QHostAddress localHost(entry.localAddress), remoteHost(entry.remoteAddress);
-        bool localIs4 = false, remoteIs4 = false;
-        const quint32 local4 = localHost.toIPv4Address(&localIs4);
-        const quint32 remote4 = remoteHost.toIPv4Address(&remoteIs4);
-        if (protocol.endsWith(QLatin1Char('6')) && localIs4 && remoteIs4) {
-            entry.protocol = protocol.chopped(1);
-            entry.localAddress = QHostAddress(local4).toString();
-            entry.remoteAddress = QHostAddress(remote4).toString();
+        if (protocol.endsWith(QLatin1Char('6'))) {
+            const QHostAddress localHost(entry.localAddress), remoteHost(entry.remoteAddress);
+            bool localIs4 = false, remoteIs4 = false;
+            const quint32 local4 = localHost.toIPv4Address(&localIs4);
+            const quint32 remote4 = remoteHost.toIPv4Address(&remoteIs4);
+            if (localIs4 && remoteIs4) {
+                entry.protocol = protocol.chopped(1);
+                entry.localAddress = QHostAddress(local4).toString();
+                entry.remoteAddress = QHostAddress(remote4).toString();
+            }
         }
         entries.append(entry);
     }
