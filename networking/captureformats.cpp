@@ -77,6 +77,11 @@ QByteArray csvHeader() {
 
 QString csvField(const QString& value) {
     QString escaped = value;
+    // Spreadsheets run a cell that starts with one of these as a formula
+    // (a process called "=cmd|' /C calc'!A0" would); a leading quote makes
+    // it text.
+    if (!escaped.isEmpty() && QStringLiteral("=+-@\t\r").contains(escaped.at(0)))
+        escaped.prepend(QLatin1Char('\''));
     escaped.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
 }

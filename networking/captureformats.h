@@ -18,7 +18,9 @@ QByteArray textGroupEnd();
 QByteArray csvHeader();
 QByteArray csvLine(const QString& application, const PacketInfo& packet);
 // A value in double quotes, inner quotes doubled, so commas, quotes and line
-// breaks in a process name cannot break the row.
+// breaks in a process name cannot break the row; one that a spreadsheet
+// would take for a formula (a leading =, +, -, @, tab or carriage return)
+// gets a leading ' so that it stays text.
 QString csvField(const QString& value);
 
 QByteArray pcapFileHeader();

@@ -16,13 +16,108 @@
 
 Q_LOGGING_CATEGORY(lcConnections, "tessmar.connections", QtWarningMsg)
 
+namespace {
+
+constexpr quint8 ProtocolTcp = 6;
+constexpr quint8 ProtocolUdp = 17;
+
+// One end of a socket or packet: an IPv4 address and a port, host order.
+quint64 endpoint(quint32 address, quint16 port) {
+    return (quint64(address) << 16) | port;
+}
+
+// A socket's or packet's two ends, in either order, and its protocol.
+struct FlowKey {
+    quint64 low = 0;
+    quint64 high = 0;
+    quint8 protocol = 0;
+    bool operator==(const FlowKey& other) const {
+        return low == other.low && high == other.high && protocol == other.protocol;
+    }
+};
+
+FlowKey flowKey(quint8 protocol, quint64 a, quint64 b) {
+    return a <= b ? FlowKey{a, b, protocol} : FlowKey{b, a, protocol};
+}
+
+uint qHash(const FlowKey& key, uint seed = 0) {
+    return ::qHash(key.low ^ (key.high * 0x9E3779B97F4A7C15ull) ^ (quint64(key.protocol) << 56), seed);
+}
+
+// A listening (or unconnected) socket's protocol and local end; address 0
+// listens on every address.
+quint64 listenKey(quint8 protocol, quint32 address, quint16 port) {
+    return (quint64(protocol) << 48) | endpoint(address, port);
+}
+
+quint8 protocolNumber(const QString& text) {
+    if (text.startsWith(QLatin1String("TCP"), Qt::CaseInsensitive))
+        return ProtocolTcp;
+    if (text.startsWith(QLatin1String("UDP"), Qt::CaseInsensitive))
+        return ProtocolUdp;
+    return quint8(text.toUInt());
+}
+
+// The IPv4 address of a socket table address text: dotted IPv4, or an
+// IPv4-mapped IPv6 address of a dual-stack socket. "::" and "0.0.0.0" read
+// as 0 with wildcard set; any other IPv6 address is not IPv4.
+bool ipv4Of(const QString& text, quint32& address, bool& wildcard) {
+    // Dotted IPv4, by far the most common, without QHostAddress.
+    quint32 value = 0, part = 0;
+    int dots = 0, digits = 0;
+    bool plain = !text.isEmpty();
+    for (const QChar c : text) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9') && digits < 3) {
+            part = part * 10 + quint32(c.unicode() - '0');
+            ++digits;
+        } else if (c == QLatin1Char('.') && digits && dots < 3) {
+            value = (value << 8) | part;
+            part = 0;
+            digits = 0;
+            ++dots;
+        } else {
+            plain = false;
+            break;
+        }
+    }
+    if (plain && dots == 3 && digits && part < 256) {
+        address = (value << 8) | part;
+        wildcard = address == 0;
+        return true;
+    }
+    const QHostAddress host(text);
+    bool ok = false;
+    address = host.toIPv4Address(&ok);
+    wildcard = (ok && address == 0) || host == QHostAddress(QHostAddress::AnyIPv6);
+    if (wildcard)
+        address = 0;
+    return ok || wildcard;
+}
+
+} // namespace
+
+class ConnectionMapper::Snapshot {
+public:
+    struct Owner {
+        QString name;
+        quint64 localEnd; // the named socket's own end
+    };
+    QList<ConnectionInfo> connections;
+    QMap<quint64, QString> inodeToPid;
+    QHash<FlowKey, Owner> byEndpoints;
+    QHash<quint64, QString> listeners;
+};
+
 ConnectionMapper::ConnectionMapper(QObject* parent)
     : QObject(parent), snapshot(std::make_shared<Snapshot>()) {
     qRegisterMetaType<ConnectionInfo>("ConnectionInfo");
     processNameCache.setMaxCost(1000);
     refreshTimer = new QTimer(this);
-    refreshTimer->setInterval(5000);
+    refreshTimer->setInterval(RefreshInterval);
     connect(refreshTimer, &QTimer::timeout, this, &ConnectionMapper::refreshConnections);
+    dueTimer = new QTimer(this);
+    dueTimer->setSingleShot(true);
+    connect(dueTimer, &QTimer::timeout, this, &ConnectionMapper::refreshConnections);
     initializeWellKnownServices();
 }
 
@@ -38,6 +133,12 @@ void ConnectionMapper::initializeWellKnownServices() {
         {QStringLiteral("SSDP - Service Discovery"), QStringLiteral("UDP"), 1900, QStringLiteral("*"),
          QStringLiteral("server")},
     };
+    for (const WellKnownService& service : qAsConst(wellKnownServices)) {
+        const bool anyAddress = service.address == QLatin1String("*");
+        wellKnownRules.append({protocolNumber(service.protocol), service.port,
+                               anyAddress ? 0 : QHostAddress(service.address).toIPv4Address(),
+                               service.role == QLatin1String("both")});
+    }
 }
 
 void ConnectionMapper::startRefreshing() {
@@ -47,6 +148,29 @@ void ConnectionMapper::startRefreshing() {
 
 void ConnectionMapper::stopRefreshing() {
     refreshTimer->stop();
+    dueTimer->stop();
+}
+
+void ConnectionMapper::requestRefresh() {
+    if (refreshRequested.exchange(true))
+        return; // one is on its way
+    QMetaObject::invokeMethod(
+        this, [this] { refreshWhenDue(); }, Qt::QueuedConnection);
+}
+
+void ConnectionMapper::refreshWhenDue() {
+    if (!refreshTimer->isActive())
+        return; // no capture needs the tables
+    const qint64 since = sinceRefresh.isValid() ? sinceRefresh.elapsed() : MinimumRefreshInterval;
+    if (since >= MinimumRefreshInterval)
+        refreshConnections();
+    else if (!dueTimer->isActive())
+        dueTimer->start(int(MinimumRefreshInterval - since));
+}
+
+std::shared_ptr<const ConnectionMapper::Snapshot> ConnectionMapper::currentSnapshot() const {
+    QMutexLocker lock(&mutex);
+    return snapshot;
 }
 
 QString ConnectionMapper::hexToIpAddress(const QString& hex) {
@@ -136,6 +260,18 @@ QList<ConnectionInfo> ConnectionMapper::parseProcNetTable(const QByteArray& text
         entry.remoteAddress = QHostAddress(hexToIpAddress(QString::fromLatin1(remote[0]))).toString();
         entry.remotePort = hexToPort(QString::fromLatin1(remote[1]));
         entry.inode = ok ? inode : 0;
+        // A dual-stack socket of an IPv4 connection is that IPv4 socket.
+        if (protocol.endsWith(QLatin1Char('6'))) {
+            const QHostAddress localHost(entry.localAddress), remoteHost(entry.remoteAddress);
+            bool localIs4 = false, remoteIs4 = false;
+            const quint32 local4 = localHost.toIPv4Address(&localIs4);
+            const quint32 remote4 = remoteHost.toIPv4Address(&remoteIs4);
+            if (localIs4 && remoteIs4) {
+                entry.protocol = protocol.chopped(1);
+                entry.localAddress = QHostAddress(local4).toString();
+                entry.remoteAddress = QHostAddress(remote4).toString();
+            }
+        }
         entries.append(entry);
     }
     return entries;
@@ -211,23 +347,10 @@ QString ConnectionMapper::getProcessName(const QString& pid) {
     return name;
 }
 
-QString ConnectionMapper::endpointsKey(const QString& protocol, const QString& addressA, quint16 portA,
-                                       const QString& addressB, quint16 portB) {
-    QString a = addressA + QLatin1Char(':') + QString::number(portA);
-    QString b = addressB + QLatin1Char(':') + QString::number(portB);
-    if (b < a)
-        std::swap(a, b);
-    return protocol + QLatin1Char('|') + a + QLatin1Char('|') + b;
-}
-
-QString ConnectionMapper::addressesKey(const QString& protocol, const QString& addressA,
-                                       const QString& addressB) {
-    return addressA <= addressB ? protocol + QLatin1Char('|') + addressA + QLatin1Char('|') + addressB
-                                : protocol + QLatin1Char('|') + addressB + QLatin1Char('|') + addressA;
-}
-
 void ConnectionMapper::refreshConnections() {
     QMutexLocker refreshLock(&refreshMutex);
+    refreshRequested = false; // a miss from now on asks again
+    sinceRefresh.start();
     auto next = std::make_shared<Snapshot>();
     next->connections = parseProcNetFile(QStringLiteral("/proc/net/tcp"), QStringLiteral("TCP"));
     next->connections += parseProcNetFile(QStringLiteral("/proc/net/udp"), QStringLiteral("UDP"));
@@ -238,60 +361,90 @@ void ConnectionMapper::refreshConnections() {
         const auto pid = next->inodeToPid.constFind(entry.inode);
         if (pid == next->inodeToPid.cend())
             continue; // a socket without a known process is passed over
+        quint32 local = 0, remote = 0;
+        bool localWildcard = false, remoteWildcard = false;
+        if (!ipv4Of(entry.localAddress, local, localWildcard) ||
+            !ipv4Of(entry.remoteAddress, remote, remoteWildcard))
+            continue; // IPv6 proper: no IPv4 packet belongs to it
+        const quint8 protocol = protocolNumber(entry.protocol);
         const QString name = getProcessName(*pid);
         // The first socket listed keeps a key.
-        const QString endpoints = endpointsKey(entry.protocol, entry.localAddress, entry.localPort,
-                                               entry.remoteAddress, entry.remotePort);
-        if (!next->byEndpoints.contains(endpoints))
-            next->byEndpoints.insert(endpoints, name);
-        const QString addresses = addressesKey(entry.protocol, entry.localAddress, entry.remoteAddress);
-        if (!next->byAddresses.contains(addresses))
-            next->byAddresses.insert(addresses, name);
+        if (remoteWildcard && entry.remotePort == 0) {
+            const quint64 key = listenKey(protocol, local, entry.localPort);
+            if (!next->listeners.contains(key))
+                next->listeners.insert(key, name);
+        } else if (!localWildcard) {
+            const quint64 localEnd = endpoint(local, entry.localPort);
+            const FlowKey key = flowKey(protocol, localEnd, endpoint(remote, entry.remotePort));
+            if (!next->byEndpoints.contains(key))
+                next->byEndpoints.insert(key, {name, localEnd});
+        }
     }
     qCDebug(lcConnections) << "Connection table refreshed:" << next->connections.size() << "sockets";
     std::shared_ptr<const Snapshot> previous = std::move(next);
     {
         QMutexLocker lock(&mutex);
         snapshot.swap(previous);
+        snapshotGeneration.fetch_add(1, std::memory_order_release);
     }
-    // The replaced tables are kept until the next refresh, so that a lookup
-    // still holding them is never the one that frees them on the capture
-    // thread; the tables of two refreshes ago are freed here, outside the lock.
-    retired = std::move(previous);
+    // The replaced tables are freed here, outside the lock, unless a lookup
+    // still holds them.
+}
+
+const QString* ConnectionMapper::wellKnownName(const Query& query) const {
+    for (int i = 0; i < wellKnownRules.size(); ++i) {
+        const WellKnownRule& rule = wellKnownRules.at(i);
+        if (rule.protocol != query.protocol)
+            continue;
+        const bool matches = rule.eitherSide
+                                 ? (rule.port == query.destinationPort || rule.port == query.sourcePort) &&
+                                       (!rule.address || rule.address == query.destinationAddress ||
+                                        rule.address == query.sourceAddress)
+                                 : rule.port == query.destinationPort &&
+                                       (!rule.address || rule.address == query.destinationAddress);
+        if (matches)
+            return &wellKnownServices.at(i).name;
+    }
+    return nullptr;
+}
+
+ConnectionMapper::Answer ConnectionMapper::lookup(const Query& query, const Snapshot& tables) const {
+    if (const QString* name = wellKnownName(query))
+        return {*name, Owner::Unknown, true};
+    if (query.protocol == ProtocolTcp || query.protocol == ProtocolUdp) {
+        const quint64 source = endpoint(query.sourceAddress, query.sourcePort);
+        const quint64 destination = endpoint(query.destinationAddress, query.destinationPort);
+        const auto socket = tables.byEndpoints.constFind(flowKey(query.protocol, source, destination));
+        if (socket != tables.byEndpoints.cend())
+            return {socket->name, socket->localEnd == source ? Owner::Source : Owner::Destination, true};
+        auto listener = [&](quint32 address, quint16 port) -> const QString* {
+            auto found = tables.listeners.constFind(listenKey(query.protocol, address, port));
+            if (found == tables.listeners.cend())
+                found = tables.listeners.constFind(listenKey(query.protocol, 0, port));
+            return found == tables.listeners.cend() ? nullptr : &*found;
+        };
+        // The server's end: the packet came to it, or it answers from it.
+        if (query.destinationIsLocal && query.destinationPort)
+            if (const QString* name = listener(query.destinationAddress, query.destinationPort))
+                return {*name, Owner::Destination, true};
+        if (query.sourceIsLocal && query.sourcePort)
+            if (const QString* name = listener(query.sourceAddress, query.sourcePort))
+                return {*name, Owner::Source, true};
+    }
+    return {QStringLiteral("Unknown"), Owner::Unknown};
 }
 
 QString ConnectionMapper::getApplicationName(const ConnectionInfo& info) const {
-    for (const WellKnownService& service : wellKnownServices) {
-        if (service.protocol.compare(info.protocol, Qt::CaseInsensitive) != 0)
-            continue;
-        const bool anyAddress = service.address == QLatin1String("*");
-        bool matches;
-        if (service.role == QLatin1String("client") || service.role == QLatin1String("server")) {
-            matches =
-                service.port == info.remotePort && (anyAddress || service.address == info.remoteAddress);
-        } else if (service.role == QLatin1String("both")) {
-            matches =
-                (service.port == info.remotePort || service.port == info.localPort) &&
-                (anyAddress || service.address == info.remoteAddress || service.address == info.localAddress);
-        } else {
-            matches = true;
-        }
-        if (matches)
-            return service.name;
-    }
-
-    std::shared_ptr<const Snapshot> current;
-    {
-        QMutexLocker lock(&mutex);
-        current = snapshot;
-    }
-    auto found = current->byEndpoints.constFind(
-        endpointsKey(info.protocol, info.localAddress, info.localPort, info.remoteAddress, info.remotePort));
-    if (found != current->byEndpoints.cend())
-        return *found;
-    found =
-        current->byAddresses.constFind(addressesKey(info.protocol, info.localAddress, info.remoteAddress));
-    if (found != current->byAddresses.cend())
-        return *found;
-    return QStringLiteral("Unknown");
+    Query query;
+    query.protocol = protocolNumber(info.protocol);
+    query.sourceAddress = QHostAddress(info.localAddress).toIPv4Address();
+    query.sourcePort = info.localPort;
+    query.destinationAddress = QHostAddress(info.remoteAddress).toIPv4Address();
+    query.destinationPort = info.remotePort;
+    // The direction, when given, tells which end is this machine's.
+    if (info.direction == QLatin1String("Outgoing"))
+        query.destinationIsLocal = false;
+    else if (info.direction == QLatin1String("Incoming"))
+        query.sourceIsLocal = false;
+    return lookup(query, *currentSnapshot()).name;
 }

@@ -2,13 +2,16 @@
 
 #include "connectioninfo.h"
 
+#include <QAtomicInteger>
 #include <QCache>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QMap>
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 class QTimer;
@@ -24,18 +27,65 @@ struct WellKnownService {
 
 // Names the program behind a packet from the kernel's socket tables
 // (/proc/net/tcp, udp, tcp6, udp6) and the socket links under /proc/<pid>/fd.
-// The snapshot is rebuilt every 5 s while refreshing is switched on; the new
-// one is built without the lock and swapped in, so a lookup from the capture
-// thread only ever waits for a pointer copy.
+//
+// A packet is named after the socket whose two endpoints (addresses and
+// ports) are the packet's, or else after a socket listening on the packet's
+// port on this machine; never after addresses alone, which would hand the
+// packets of one server to another program talking to the same host. A
+// dual-stack socket ("::ffff:a.b.c.d" in tcp6 and udp6) counts as the IPv4
+// socket it is, and one listening on "::" listens on IPv4 too.
+//
+// The snapshot is rebuilt every 5 s while refreshing is switched on, and
+// soon after a lookup missed (requestRefresh, at most every 200 ms) so that
+// a new connection is named within a fraction of a second. Each snapshot is
+// built without the lock and swapped in whole; a lookup works on a snapshot
+// it holds, so it never waits for a refresh.
 class ConnectionMapper : public QObject {
     Q_OBJECT
 public:
+    static constexpr int RefreshInterval = 5000;
+    static constexpr int MinimumRefreshInterval = 200;
+
+    // A packet's endpoints, in host order. The two flags say whether the
+    // address may be this machine's; only then may a listening socket on
+    // that side name the packet.
+    struct Query {
+        quint8 protocol = 0; // IP protocol number
+        quint32 sourceAddress = 0;
+        quint16 sourcePort = 0;
+        quint32 destinationAddress = 0;
+        quint16 destinationPort = 0;
+        bool sourceIsLocal = true;
+        bool destinationIsLocal = true;
+    };
+    // Which end of the packet the named program's socket is.
+    enum class Owner { Unknown, Source, Destination };
+    struct Answer {
+        QString name;
+        Owner owner = Owner::Unknown;
+        bool found = false; // false: "Unknown"
+    };
+
+    class Snapshot;
+
     explicit ConnectionMapper(QObject* parent = nullptr);
     ~ConnectionMapper() override;
 
     // A well-known service name, the owning process's name, or "Unknown".
-    // Callable from any thread.
+    // Callable from any thread. The protocol is "TCP", "UDP" or a number.
     QString getApplicationName(const ConnectionInfo& info) const;
+
+    // The capture's lookup: the snapshot is one the caller holds (see
+    // currentSnapshot), so many lookups take no lock at all.
+    Answer lookup(const Query& query, const Snapshot& tables) const;
+    std::shared_ptr<const Snapshot> currentSnapshot() const;
+    // Grows by one with every refresh; a holder of an older snapshot fetches
+    // the current one when this moves. Any thread.
+    quint64 generation() const { return snapshotGeneration.load(std::memory_order_acquire); }
+
+    // Any thread: a packet matched nothing, the tables may be stale. The
+    // refresh runs on the mapper's thread, at most every 200 ms.
+    void requestRefresh();
 
     // Periodic refreshes run only while a capture needs them.
     void startRefreshing();
@@ -53,32 +103,31 @@ public slots:
     void refreshConnections();
 
 private:
-    struct Snapshot {
-        QList<ConnectionInfo> connections;
-        QMap<quint64, QString> inodeToPid;
-        // Process names by protocol and address pair (in either order), with
-        // and without the two ports: a packet whose ports match a socket is
-        // named after that socket, any other after the first socket between
-        // the same two addresses.
-        QHash<QString, QString> byEndpoints;
-        QHash<QString, QString> byAddresses;
+    struct WellKnownRule {
+        quint8 protocol;
+        quint16 port;
+        quint32 address; // 0: any
+        bool eitherSide; // "both": the port and address may be on either end
     };
 
     void initializeWellKnownServices();
+    void refreshWhenDue();
     QList<ConnectionInfo> parseProcNetFile(const QString& path, const QString& protocol) const;
     QMap<quint64, QString> buildInodeToPidMap() const;
     QString getProcessName(const QString& pid);
-    static QString endpointsKey(const QString& protocol, const QString& addressA, quint16 portA,
-                                const QString& addressB, quint16 portB);
-    static QString addressesKey(const QString& protocol, const QString& addressA, const QString& addressB);
+    const QString* wellKnownName(const Query& query) const;
 
     QList<WellKnownService> wellKnownServices;
+    QVector<WellKnownRule> wellKnownRules; // the same table, as numbers
     // Used by the refresh only (one thread at a time, under refreshMutex).
     QCache<QString, QString> processNameCache;
     QMutex refreshMutex;
     // Guards only the swap and the copy of the snapshot pointer.
     mutable QMutex mutex;
     std::shared_ptr<const Snapshot> snapshot;
-    std::shared_ptr<const Snapshot> retired; // refresh thread only
+    std::atomic<quint64> snapshotGeneration{0};
+    std::atomic<bool> refreshRequested{false};
+    QElapsedTimer sinceRefresh; // the mapper's thread
     QTimer* refreshTimer;
+    QTimer* dueTimer;
 };

@@ -113,7 +113,7 @@ int ipProtocolOf(const uchar* frame, size_t capturedLength) {
     return frame[EthernetHeaderLength + 9];
 }
 
-bool decodeEthernetFrame(const uchar* frame, size_t capturedLength, PacketInfo& packet) {
+bool summarizeFrame(const uchar* frame, size_t capturedLength, FrameSummary& summary) {
     if (!frame || capturedLength < size_t(EthernetHeaderLength + IPv4MinimumHeader))
         return false;
     if (read16(frame + 12) != EtherTypeIPv4)
@@ -130,58 +130,81 @@ bool decodeEthernetFrame(const uchar* frame, size_t capturedLength, PacketInfo& 
     if (totalLength < headerLength)
         return false;
 
-    const quint16 flagsAndOffset = read16(ip + 6);
-    const bool firstFragment = (flagsAndOffset & 0x1FFF) == 0;
+    const bool firstFragment = (read16(ip + 6) & 0x1FFF) == 0;
     const quint8 protocol = ip[9];
-
     const uchar* transport = ip + headerLength;
     // The transport bytes that belong to this datagram and were captured.
     const size_t transportAvailable = qMin(size_t(totalLength), ipCaptured) - headerLength;
 
-    packet.sourcePort = 0;
-    packet.destinationPort = 0;
+    summary.sourcePort = 0;
+    summary.destinationPort = 0;
+    if ((protocol == ProtocolTcp || protocol == ProtocolUdp) && firstFragment) {
+        if (transportAvailable < size_t(protocol == ProtocolTcp ? TcpMinimumHeader : UdpHeader))
+            return false;
+        summary.sourcePort = read16(transport);
+        summary.destinationPort = read16(transport + 2);
+    }
+    summary.protocol = protocol;
+    summary.totalLength = totalLength;
+    summary.sourceAddress = read32(ip + 12);
+    summary.destinationAddress = read32(ip + 16);
+    summary.groupDestination = frame[0] & 1;
+    summary.transportOffset = int(EthernetHeaderLength + headerLength);
+    summary.transportLength = int(transportAvailable);
+    return true;
+}
+
+bool decodeEthernetFrame(const uchar* frame, size_t capturedLength, PacketInfo& packet) {
+    FrameSummary summary;
+    if (!summarizeFrame(frame, capturedLength, summary))
+        return false;
+    const uchar* ip = frame + EthernetHeaderLength;
+    const uchar* transport = frame + summary.transportOffset;
+    const bool firstFragment = (read16(ip + 6) & 0x1FFF) == 0;
+
+    packet.sourcePort = summary.sourcePort;
+    packet.destinationPort = summary.destinationPort;
     packet.sequenceNumber = 0;
     packet.acknowledgmentNumber = 0;
     packet.windowSize = 0;
     packet.transportChecksum = 0;
-    if (protocol == ProtocolTcp) {
+    if (summary.protocol == ProtocolTcp) {
         packet.protocol = QStringLiteral("TCP");
         if (firstFragment) {
-            if (transportAvailable < size_t(TcpMinimumHeader))
-                return false;
-            packet.sourcePort = read16(transport);
-            packet.destinationPort = read16(transport + 2);
             packet.sequenceNumber = read32(transport + 4);
             packet.acknowledgmentNumber = read32(transport + 8);
             packet.windowSize = read16(transport + 14);
             packet.transportChecksum = read16(transport + 16);
         }
-    } else if (protocol == ProtocolUdp) {
+    } else if (summary.protocol == ProtocolUdp) {
         packet.protocol = QStringLiteral("UDP");
-        if (firstFragment) {
-            if (transportAvailable < size_t(UdpHeader))
-                return false;
-            packet.sourcePort = read16(transport);
-            packet.destinationPort = read16(transport + 2);
+        if (firstFragment)
             packet.transportChecksum = read16(transport + 6);
-        }
     } else {
-        packet.protocol = QString::number(protocol);
+        packet.protocol = protocolText(summary.protocol);
     }
 
     packet.destinationMAC = macText(frame);
     packet.sourceMAC = macText(frame + 6);
     packet.etherType = EtherTypeIPv4;
-    packet.length = totalLength;
+    packet.length = summary.totalLength;
     packet.identification = read16(ip + 4);
-    packet.flags = flagsAndOffset & 0xE000;
+    packet.flags = read16(ip + 6) & 0xE000;
     packet.ttl = ip[8];
     packet.ipChecksum = read16(ip + 10);
-    packet.sourceIP = ipv4Text(read32(ip + 12));
-    packet.destinationIP = ipv4Text(read32(ip + 16));
+    packet.sourceIP = ipv4Text(summary.sourceAddress);
+    packet.destinationIP = ipv4Text(summary.destinationAddress);
     packet.rawData = QByteArray(reinterpret_cast<const char*>(frame), int(capturedLength));
-    packet.payload = QByteArray(reinterpret_cast<const char*>(transport), int(transportAvailable));
+    packet.payload = QByteArray(reinterpret_cast<const char*>(transport), summary.transportLength);
     return true;
+}
+
+QString protocolText(quint8 protocol) {
+    if (protocol == ProtocolTcp)
+        return QStringLiteral("TCP");
+    if (protocol == ProtocolUdp)
+        return QStringLiteral("UDP");
+    return QString::number(protocol);
 }
 
 } // namespace PacketDecoder

@@ -3,6 +3,7 @@
 #include "captureformats.h"
 #include "customplaintextedit.h"
 #include "custompushbutton.h"
+#include "displaytext.h"
 #include "packettreeitem.h"
 #include "safefilewriter.h"
 #include "themecolors.h"
@@ -29,6 +30,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 Q_LOGGING_CATEGORY(lcSnifferTab, "tessmar.sniffer.tab", QtWarningMsg)
 
@@ -47,8 +51,8 @@ enum Column {
     ColumnCount
 };
 
-// Packets taken from the worker and fed directly wait here at most this long.
-constexpr int MaxPending = WorkerNetworkingPacketSniffer::QueueCapacity;
+// Records fed to handlePacketCaptured wait for the next batch; at most this many.
+constexpr int MaxPending = 100000;
 
 PacketInfo packetOf(const QTreeWidgetItem* row) {
     if (row->type() == QTreeWidgetItem::UserType)
@@ -133,6 +137,16 @@ TabNetworkingPacketSniffer::~TabNetworkingPacketSniffer() {
     workerThread.reset();
 }
 
+void TabNetworkingPacketSniffer::setPacketLimit(int limit) {
+    packetLimit = limit;
+    if (worker)
+        worker->setKeepLimit(limit);
+}
+
+qint64 TabNetworkingPacketSniffer::packetsNotKept() const {
+    return notKept + qint64(worker ? worker->notKept() : 0);
+}
+
 bool TabNetworkingPacketSniffer::areTimersRunning() const {
     return batchTimer->isActive() && labelTimer->isActive();
 }
@@ -215,14 +229,19 @@ void TabNetworkingPacketSniffer::handlePacketCaptured(const PacketInfo& packet, 
 }
 
 void TabNetworkingPacketSniffer::processBatchUpdates() {
-    QVector<QPair<PacketInfo, bool>> batch;
+    QVector<QPair<PacketInfo, bool>> records;
     {
         QMutexLocker lock(&pendingMutex);
-        batch.swap(pendingPackets);
+        records.swap(pendingPackets);
     }
-    if (worker)
-        batch += worker->takePackets();
-    addPacketsToTree(batch);
+    const QVector<CapturedPacket> captured = worker ? worker->takePackets() : QVector<CapturedPacket>();
+    QVector<NewRow> rows;
+    rows.reserve(records.size() + captured.size());
+    for (const auto& record : qAsConst(records))
+        rows.append({record.first.application, record.second, record.first, nullptr});
+    for (const CapturedPacket& packet : captured)
+        rows.append({packet.application, packet.matchesFilter, PacketInfo(), &packet});
+    addPacketsToTree(rows);
     updateStatusTitle();
 }
 
@@ -256,7 +275,7 @@ void TabNetworkingPacketSniffer::placeInGroup(QTreeWidgetItem* group, const QLis
     }
 }
 
-void TabNetworkingPacketSniffer::addPacketsToTree(const QVector<QPair<PacketInfo, bool>>& packets) {
+void TabNetworkingPacketSniffer::addPacketsToTree(const QVector<NewRow>& packets) {
     if (packets.isEmpty())
         return;
     QTreeWidget* tree = ui->treeWidgetNetworkingPacketSnifferPacketListTree;
@@ -270,25 +289,25 @@ void TabNetworkingPacketSniffer::addPacketsToTree(const QVector<QPair<PacketInfo
             ++notKept;
             continue;
         }
-        const PacketInfo& packet = entry.first;
         if (tree->topLevelItemCount() == 0 && touchedGroups.isEmpty()) {
             ui->pushButtonNetworkingPacketSnifferClear->setEnabled(true);
             ui->pushButtonNetworkingPacketSnifferSave->setEnabled(true);
         }
-        const QString& application = packet.application;
+        const QString& application = entry.application;
         QTreeWidgetItem* group = groupItems.value(application);
         if (!group) {
             group = new QTreeWidgetItem;
-            group->setText(ColumnApplication, QStringLiteral("%1 (1)").arg(application));
+            // A process name is whatever its owner chose: shown display-safe.
+            group->setText(ColumnApplication, QStringLiteral("%1 (1)").arg(displaySafeText(application)));
             group->setData(ColumnApplication, Qt::UserRole, application);
             tree->addTopLevelItem(group);
             groupItems.insert(application, group);
             totalCounts[application] = 0;
             visibleCounts[application] = 0;
         }
-        auto* row = new PacketTreeItem(packet);
+        auto* row = entry.captured ? new PacketTreeItem(*entry.captured) : new PacketTreeItem(entry.record);
         ++totalCounts[application];
-        const bool visible = filtering ? rowMatches(row) : entry.second;
+        const bool visible = filtering ? rowMatches(row) : entry.matchesFilter;
         if (visible)
             ++visibleCounts[application];
         else if (filtering)
@@ -343,7 +362,7 @@ void TabNetworkingPacketSniffer::updateParentItemDisplays() {
         const QString label = unfiltered
                                   ? QStringLiteral("%1 (%2)").arg(application).arg(total)
                                   : QStringLiteral("%1 (%2/%3)").arg(application).arg(visible).arg(total);
-        it.value()->setText(ColumnApplication, capitalizeFirstLetter(label));
+        it.value()->setText(ColumnApplication, displaySafeText(capitalizeFirstLetter(label)));
         lastLabelCounts.insert(application, counts);
         lastLabelUnfiltered.insert(application, unfiltered);
     }
@@ -357,8 +376,13 @@ void TabNetworkingPacketSniffer::updateStatusTitle() {
         notes << tr("%L1 dropped by the kernel").arg(kernelDrops);
     if (queueDrops)
         notes << tr("%L1 dropped while the page was busy").arg(queueDrops);
-    if (notKept)
-        notes << tr("limit of %L1 packets reached, %L2 not kept").arg(packetLimit).arg(notKept);
+    const qint64 notKeptTotal = packetsNotKept();
+    if (notKeptTotal && packetsInTree >= packetLimit)
+        notes << tr("limit of %L1 packets reached, %L2 not kept").arg(packetLimit).arg(notKeptTotal);
+    else if (notKeptTotal)
+        notes << tr("limit of %L1 MB of packet data reached, %L2 not kept")
+                     .arg(WorkerNetworkingPacketSniffer::KeptBytesLimit >> 20)
+                     .arg(notKeptTotal);
     const QString title =
         notes.isEmpty() ? tr("Packet List") : tr("Packet List (%1)").arg(notes.join(QStringLiteral(", ")));
     if (title != lastStatusTitle) {
@@ -397,19 +421,26 @@ void TabNetworkingPacketSniffer::on_pushButtonNetworkingPacketSnifferRecordStop_
         return;
     }
     qCDebug(lcSnifferTab) << "Starting packet capture on interface:" << button->interfaceName();
+    // Each capture has a number of its own: the stop or error of an earlier
+    // one that arrives after this Record is not about this capture.
+    ++captureId;
     QMetaObject::invokeMethod(worker, "startCapture", Qt::QueuedConnection,
-                              Q_ARG(QString, button->interfaceName()));
+                              Q_ARG(QString, button->interfaceName()), Q_ARG(quint64, captureId));
     setInterfaceButtonsEnabled(false);
     capturing = true;
     ui->pushButtonNetworkingPacketSnifferRecordStop->setText(tr("Stop"));
     ui->pushButtonNetworkingPacketSnifferRecordStop->setIcon(QIcon(QStringLiteral(":/icons/stop")));
 }
 
-void TabNetworkingPacketSniffer::handleCaptureStopped() {
+void TabNetworkingPacketSniffer::handleCaptureStopped(quint64 stoppedCapture) {
+    if (stoppedCapture != captureId)
+        return; // an earlier capture, stopped before this one started
     returnToIdle();
 }
 
-void TabNetworkingPacketSniffer::handleErrorOccurred(const QString& error) {
+void TabNetworkingPacketSniffer::handleErrorOccurred(const QString& error, quint64 failedCapture) {
+    if (failedCapture != captureId)
+        return;
     // Shown without blocking: captures and batches go on behind it.
     auto* box =
         new QMessageBox(QMessageBox::Critical, QStringLiteral("Capture Error"), error, QMessageBox::Ok, this);
@@ -423,6 +454,12 @@ void TabNetworkingPacketSniffer::handleErrorOccurred(const QString& error) {
 
 void TabNetworkingPacketSniffer::on_pushButtonNetworkingPacketSnifferClear_clicked() {
     ui->treeWidgetNetworkingPacketSnifferPacketListTree->clear();
+    {
+        QMutexLocker lock(&pendingMutex);
+        pendingPackets.clear();
+    }
+    if (worker)
+        worker->resetKept(); // what was captured before Clear is gone too
     groupItems.clear();
     totalCounts.clear();
     visibleCounts.clear();
@@ -432,7 +469,37 @@ void TabNetworkingPacketSniffer::on_pushButtonNetworkingPacketSnifferClear_click
     notKept = 0;
     ui->pushButtonNetworkingPacketSnifferClear->setEnabled(false);
     ui->pushButtonNetworkingPacketSnifferSave->setEnabled(false);
+    clearDetails();
     updateStatusTitle();
+#ifdef __GLIBC__
+    // The rows were many small pieces; hand the pages they freed back.
+    malloc_trim(0);
+#endif
+}
+
+void TabNetworkingPacketSniffer::clearDetails() {
+    loadingDetails = true;
+    for (QLabel* label : detailLabels())
+        label->setText(QStringLiteral("N/A"));
+    ui->plainTextEditNetworkingPacketSnifferHEX->clear();
+    ui->plainTextEditNetworkingPacketSnifferASCII->clear();
+    ui->plainTextEditNetworkingPacketSnifferHEX->setExtraSelections({});
+    ui->plainTextEditNetworkingPacketSnifferASCII->setExtraSelections({});
+    loadingDetails = false;
+}
+
+QList<QLabel*> TabNetworkingPacketSniffer::detailLabels() const {
+    return {ui->labelNetworkingPacketSnifferSourceMAC,
+            ui->labelNetworkingPacketSnifferDestinationMAC,
+            ui->labelNetworkingPacketSnifferEtherType,
+            ui->labelNetworkingPacketSnifferTTL,
+            ui->labelNetworkingPacketSnifferIDField,
+            ui->labelNetworkingPacketSnifferFlags,
+            ui->labelNetworkingPacketSnifferIPLayerChecksum,
+            ui->labelNetworkingPacketSnifferSequenceNumber,
+            ui->labelNetworkingPacketSnifferAcknowledgmentNumber,
+            ui->labelNetworkingPacketSnifferWindowSize,
+            ui->labelNetworkingPacketSnifferTCPUDPLayerChecksum};
 }
 
 void TabNetworkingPacketSniffer::onPacketSelected() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capturedpacket.h"
 #include "packetinfo.h"
 
 #include <QList>
@@ -14,6 +15,7 @@ namespace Ui {
 class MainWindow;
 }
 class QButtonGroup;
+class QLabel;
 class QTimer;
 class QTreeWidgetItem;
 class WorkerNetworkingPacketSniffer;
@@ -36,7 +38,10 @@ public:
     bool areTimersRunning() const;
     bool isCapturing() const { return capturing; }
     WorkerNetworkingPacketSniffer* captureWorker() const { return worker; }
-    void setPacketLimit(int limit) { packetLimit = limit; }
+    void setPacketLimit(int limit);
+    // Packets in the tree now, and those seen past the limits since Clear.
+    int packetCount() const { return packetsInTree; }
+    qint64 packetsNotKept() const;
 
     // Writes the tree's packets (only the rows the filter shows, when asked)
     // to path in the format. On failure returns false with a reason.
@@ -62,8 +67,8 @@ public slots:
     void onHexSelectionChanged();
     void onAsciiSelectionChanged();
     void handlePacketCaptured(const PacketInfo& packet, bool matchesFilter);
-    void handleCaptureStopped();
-    void handleErrorOccurred(const QString& error);
+    void handleCaptureStopped(quint64 stoppedCapture);
+    void handleErrorOccurred(const QString& error, quint64 failedCapture);
     void onPacketSelected();
     void onSplitterMoved(int pos, int index);
     void processBatchUpdates();
@@ -72,7 +77,14 @@ public slots:
 private:
     void initializeInterfaceButtons(QWidget* container);
     void initializePacketTree();
-    void addPacketsToTree(const QVector<QPair<PacketInfo, bool>>& packets);
+    // One packet for the tree: a record given whole, or a captured packet.
+    struct NewRow {
+        QString application;
+        bool matchesFilter;
+        PacketInfo record;
+        const CapturedPacket* captured;
+    };
+    void addPacketsToTree(const QVector<NewRow>& packets);
     void onFilterTextChanged();
     void onHeaderClicked(int column);
     void setInterfaceButtonsEnabled(bool enabled);
@@ -81,6 +93,8 @@ private:
     bool rowMatches(const QTreeWidgetItem* row) const;
     void placeInGroup(QTreeWidgetItem* group, const QList<QTreeWidgetItem*>& rows);
     void selectAsciiRange(int start, int end);
+    void clearDetails();
+    QList<QLabel*> detailLabels() const;
 
     Ui::MainWindow* ui;
     WorkerNetworkingPacketSniffer* worker = nullptr;
@@ -106,7 +120,8 @@ private:
     Qt::SortOrder sortOrder = Qt::AscendingOrder;
     int packetsInTree = 0;
     int packetLimit = MaxPackets;
-    qint64 notKept = 0;
+    qint64 notKept = 0; // records fed directly, past the limit
+    quint64 captureId = 0;
     QString lastStatusTitle;
     bool compactHeight = false;
     QList<int> sizesBeforeCompact;

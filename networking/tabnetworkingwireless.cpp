@@ -51,6 +51,7 @@ TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent
             &TabNetworkingWireless::on_comboBoxNetworkingWirelessSelectWifiInterface_currentIndexChanged);
 
     pollTimer = new QTimer(this);
+    pollTimer->setObjectName(QStringLiteral("pollTimer"));
     pollTimer->setInterval(kPollIntervalMs);
     connect(pollTimer, &QTimer::timeout, this, &TabNetworkingWireless::pollOnce);
 

@@ -1,9 +1,10 @@
 #include "workernetworkingpacketsniffer.h"
 
-#include "connectionmapper.h"
+#include "framestore.h"
 #include "packetdecoder.h"
 
 #include <QDebug>
+#include <QHostAddress>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <chrono>
@@ -13,11 +14,34 @@
 
 Q_LOGGING_CATEGORY(lcSniffer, "tessmar.sniffer", QtWarningMsg)
 
+namespace {
+
+constexpr quint8 ProtocolTcp = 6;
+constexpr quint8 ProtocolUdp = 17;
+
+qint64 nowMicroseconds() {
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// A flow's two ends in either order, folded into one number; a collision
+// only saves a refresh.
+quint64 flowHash(const PacketDecoder::FrameSummary& s) {
+    const quint64 a = (quint64(s.sourceAddress) << 16) | s.sourcePort;
+    const quint64 b = (quint64(s.destinationAddress) << 16) | s.destinationPort;
+    const quint64 low = qMin(a, b), high = qMax(a, b);
+    return (low * 0x9E3779B97F4A7C15ull) ^ (high + 0x632BE59BD9B4E019ull + (low << 6)) ^ s.protocol;
+}
+
+bool isGroupAddress(quint32 address) {
+    return (address >> 28) == 0xE || address == 0xFFFFFFFFu; // multicast, limited broadcast
+}
+
+} // namespace
+
 WorkerNetworkingPacketSniffer::WorkerNetworkingPacketSniffer(QObject* parent)
     : QObject(parent), connectionMapper(new ConnectionMapper(this)) {
     qCDebug(lcSniffer) << "WorkerNetworkingPacketSniffer constructed.";
-    const QStringList addresses = getLocalIPAddresses();
-    localIPs = QSet<QString>(addresses.cbegin(), addresses.cend());
 }
 
 WorkerNetworkingPacketSniffer::~WorkerNetworkingPacketSniffer() {
@@ -45,22 +69,6 @@ QStringList WorkerNetworkingPacketSniffer::getLocalIPAddresses() {
     return addresses;
 }
 
-QString WorkerNetworkingPacketSniffer::directionOf(const PacketInfo& packet,
-                                                   const QSet<QString>& localAddresses) {
-    if (localAddresses.contains(packet.sourceIP))
-        return QStringLiteral("Outgoing");
-    if (localAddresses.contains(packet.destinationIP))
-        return QStringLiteral("Incoming");
-    return QStringLiteral("Broadcast");
-}
-
-namespace {
-qint64 nowMicroseconds() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-}
-} // namespace
-
 void WorkerNetworkingPacketSniffer::pauseProcessing() {
     pausedUntil = std::numeric_limits<qint64>::max();
     pausedFrom = nowMicroseconds();
@@ -72,7 +80,7 @@ void WorkerNetworkingPacketSniffer::resumeProcessing() {
     paused = false;
 }
 
-void WorkerNetworkingPacketSniffer::startCapture(const QString& name) {
+void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 captureId) {
     QMutexLocker lock(&captureMutex);
     if (capturing) {
         qCDebug(lcSniffer) << "Already capturing. Stopping current capture.";
@@ -81,27 +89,57 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name) {
     if (captureThread.joinable())
         captureThread.join(); // a loop that ended by itself after an error
 
+    auto openError = [&](const QString& reason) {
+        emit errorOccurred(QStringLiteral("Couldn't open device %1: %2").arg(name, reason), captureId);
+    };
     char errorBuffer[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* opened = pcap_open_live(name.toUtf8().constData(), SnapshotLength, 0, 1000, errorBuffer);
+    pcap_t* opened = pcap_create(name.toUtf8().constData(), errorBuffer);
     if (!opened) {
-        emit errorOccurred(
-            QStringLiteral("Couldn't open device %1: %2").arg(name, QString::fromLocal8Bit(errorBuffer)));
+        openError(QString::fromLocal8Bit(errorBuffer));
+        return;
+    }
+    // A kernel buffer of tens of MB rides out the bursts of a busy link;
+    // libpcap's default of 2 MB holds a few milliseconds of one.
+    // The kernel hands frames over a block at a time, or when this time
+    // is up: 100 ms keeps a quiet link's packets (and the naming of a new
+    // connection) prompt, where a whole second would show them late.
+    pcap_set_snaplen(opened, SnapshotLength);
+    pcap_set_promisc(opened, 0);
+    pcap_set_timeout(opened, ReadTimeout);
+    pcap_set_buffer_size(opened, KernelBufferBytes);
+    const int status = pcap_activate(opened);
+    if (status < 0) {
+        const QString reason = QString::fromLocal8Bit(pcap_geterr(opened));
+        openError(reason.isEmpty() ? QString::fromLocal8Bit(pcap_statustostr(status)) : reason);
+        pcap_close(opened);
         return;
     }
     if (pcap_datalink(opened) != DLT_EN10MB) {
         emit errorOccurred(
-            QStringLiteral("Device %1 doesn't provide Ethernet headers - not supported").arg(name));
+            QStringLiteral("Device %1 doesn't provide Ethernet headers - not supported").arg(name),
+            captureId);
+        pcap_close(opened);
+        return;
+    }
+    auto frames = std::make_unique<FrameRing>(RingBytes);
+    if (!frames->isValid()) {
+        openError(QStringLiteral("Out of memory"));
         pcap_close(opened);
         return;
     }
 
     // Addresses may have changed since the last capture (a new link, DHCP).
-    const QStringList addresses = getLocalIPAddresses();
-    {
-        QMutexLocker addressLock(&localIPsMutex);
-        localIPs = QSet<QString>(addresses.cbegin(), addresses.cend());
+    localIPv4.clear();
+    for (const QString& text : getLocalIPAddresses()) {
+        bool isIPv4 = false;
+        const quint32 address = QHostAddress(text).toIPv4Address(&isIPv4);
+        if (isIPv4)
+            localIPv4.append(address);
     }
     connectionMapper->startRefreshing();
+    tables = connectionMapper->currentSnapshot();
+    tablesGeneration = connectionMapper->generation();
+    missedFlows.clear();
     {
         QMutexLocker queueLock(&queueMutex);
         queue.clear();
@@ -110,6 +148,8 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name) {
     kernelDropCount = 0;
     lastStatisticsSecond = 0;
 
+    ring = std::move(frames);
+    captureEnded = false;
     {
         QMutexLocker handleLock(&handleMutex);
         handle = opened;
@@ -117,7 +157,8 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name) {
     interfaceName = name;
     capturing = true;
     qCDebug(lcSniffer) << "Capture started on interface:" << name;
-    captureThread = std::thread(&WorkerNetworkingPacketSniffer::captureLoop, this, opened);
+    decodeThread = std::thread(&WorkerNetworkingPacketSniffer::decodeLoop, this);
+    captureThread = std::thread(&WorkerNetworkingPacketSniffer::captureLoop, this, opened, captureId);
 }
 
 void WorkerNetworkingPacketSniffer::stopCapture() {
@@ -146,20 +187,35 @@ void WorkerNetworkingPacketSniffer::stopLocked() {
     connectionMapper->stopRefreshing();
 }
 
-void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle) {
+void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle, quint64 captureId) {
     // Named like every other worker thread, so it can be told apart and counted.
     pthread_setname_np(pthread_self(), "workercapture");
     qCDebug(lcSniffer) << "Capture thread started.";
-    const int result = pcap_loop(captureHandle, 0, &WorkerNetworkingPacketSniffer::packetHandler,
-                                 reinterpret_cast<unsigned char*>(this));
+    int result;
+    do {
+        result = pcap_dispatch(captureHandle, -1, &WorkerNetworkingPacketSniffer::packetHandler,
+                               reinterpret_cast<unsigned char*>(this));
+        { std::lock_guard<std::mutex> lock(wakeMutex); }
+        wake.notify_one();
+    } while (result >= 0);
     if (result == PCAP_ERROR)
         emit errorOccurred(QStringLiteral("Error occurred during packet capture: %1")
-                               .arg(QString::fromLocal8Bit(pcap_geterr(captureHandle))));
+                               .arg(QString::fromLocal8Bit(pcap_geterr(captureHandle))),
+                           captureId);
     else if (result == PCAP_ERROR_BREAK)
         qCDebug(lcSniffer) << "pcap_loop exited due to pcap_breakloop.";
     else
         qCDebug(lcSniffer) << "pcap_loop exited with return code:" << result;
     readStatistics(captureHandle);
+
+    // The decoding thread takes what is left in the ring, then ends.
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex);
+        captureEnded = true;
+    }
+    wake.notify_one();
+    decodeThread.join();
+    ring.reset();
     {
         QMutexLocker handleLock(&handleMutex);
         pcap_close(captureHandle);
@@ -168,7 +224,7 @@ void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle) {
     capturing = false;
     // The refresh timer and the interface name belong to the worker's thread.
     QMetaObject::invokeMethod(this, "onCaptureLoopEnded", Qt::QueuedConnection);
-    emit captureStopped();
+    emit captureStopped(captureId);
     qCDebug(lcSniffer) << "Capture thread exiting.";
 }
 
@@ -192,10 +248,11 @@ void WorkerNetworkingPacketSniffer::packetHandler(unsigned char* user, const pca
                                                   const unsigned char* bytes) {
     auto* worker = reinterpret_cast<WorkerNetworkingPacketSniffer*>(user);
     if (worker && header && bytes)
-        worker->processFrame(header, bytes);
+        worker->takeFrame(header, bytes);
 }
 
-void WorkerNetworkingPacketSniffer::processFrame(const pcap_pkthdr* header, const unsigned char* bytes) {
+// The capture thread's whole work per frame: a copy into the ring.
+void WorkerNetworkingPacketSniffer::takeFrame(const pcap_pkthdr* header, const unsigned char* bytes) {
     if (header->ts.tv_sec != lastStatisticsSecond) {
         lastStatisticsSecond = header->ts.tv_sec;
         QMutexLocker handleLock(&handleMutex);
@@ -205,40 +262,143 @@ void WorkerNetworkingPacketSniffer::processFrame(const pcap_pkthdr* header, cons
     const qint64 stamp = qint64(header->ts.tv_sec) * 1000000 + header->ts.tv_usec;
     if (paused || (stamp >= pausedFrom && stamp <= pausedUntil))
         return;
-    PacketInfo packet;
-    if (!buildPacket(*header, bytes, packet))
-        return;
-    const bool matches = matchesFilter(packet);
-    QMutexLocker queueLock(&queueMutex);
-    if (queue.size() >= QueueCapacity) {
-        ++queueDropCount;
+    const quint32 length = qMin<quint32>(header->caplen, SnapshotLength);
+    if (keptPackets >= keepLimit || keptBytes >= KeptBytesLimit) {
+        // Past the limits nothing is decoded; IPv4 packets of the switched-on
+        // protocols are counted.
+        const int protocol = PacketDecoder::ipProtocolOf(bytes, length);
+        if (protocol >= 0 && bytes[12] == 0x08 && bytes[13] == 0x00 &&
+            !(protocol == ProtocolTcp && !captureTCP) && !(protocol == ProtocolUdp && !captureUDP))
+            ++notKeptCount;
         return;
     }
-    queue.append(CapturedPacket(std::move(packet), matches));
+    if (!ring->push(stamp, bytes, length))
+        ++queueDropCount;
 }
 
-bool WorkerNetworkingPacketSniffer::buildPacket(const pcap_pkthdr& header, const unsigned char* bytes,
-                                                PacketInfo& packet) {
-    const size_t captured = qMin<size_t>(header.caplen, SnapshotLength);
-    const int protocol = PacketDecoder::ipProtocolOf(bytes, captured);
-    if ((protocol == 6 && !captureTCP) || (protocol == 17 && !captureUDP))
-        return false;
-    if (!PacketDecoder::decodeEthernetFrame(bytes, captured, packet))
-        return false;
-    packet.timestamp = PacketDecoder::formatTimestamp(header.ts.tv_sec, header.ts.tv_usec);
-    {
-        QMutexLocker addressLock(&localIPsMutex);
-        packet.direction = directionOf(packet, localIPs);
+void WorkerNetworkingPacketSniffer::decodeLoop() {
+    pthread_setname_np(pthread_self(), "workerdecode");
+    QVector<CapturedPacket> batch;
+    for (;;) {
+        const bool ended = captureEnded;
+        const int taken = ring->drain(
+            [&](qint64 time, const uchar* data, quint32 length) {
+                CapturedPacket packet;
+                if (keepFrame(time, data, length, packet))
+                    batch.append(std::move(packet));
+            },
+            4096);
+        if (!batch.isEmpty()) {
+            QMutexLocker queueLock(&queueMutex);
+            queue += batch;
+            batch.clear();
+        }
+        if (tables && connectionMapper->generation() != tablesGeneration)
+            renameWaitingPackets();
+        if (taken)
+            continue;
+        if (ended)
+            break; // the capture thread wrote its last frame before it said so
+        std::unique_lock<std::mutex> lock(wakeMutex);
+        wake.wait_for(lock, std::chrono::milliseconds(50), [&] { return captureEnded || !ring->isEmpty(); });
     }
-    ConnectionInfo query;
-    query.protocol = packet.protocol;
-    query.localAddress = packet.sourceIP;
-    query.localPort = packet.sourcePort;
-    query.remoteAddress = packet.destinationIP;
-    query.remotePort = packet.destinationPort;
-    query.direction = packet.direction;
-    packet.application = connectionMapper->getApplicationName(query);
+    block.reset();
+    tables.reset();
+}
+
+bool WorkerNetworkingPacketSniffer::isLocal(quint32 address) const {
+    return (address >> 24) == 127 || localIPv4.contains(address);
+}
+
+bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, quint32 length,
+                                              CapturedPacket& packet) {
+    PacketDecoder::FrameSummary summary;
+    if (!PacketDecoder::summarizeFrame(data, length, summary))
+        return false;
+    if ((summary.protocol == ProtocolTcp && !captureTCP) || (summary.protocol == ProtocolUdp && !captureUDP))
+        return false;
+    if (keptPackets >= keepLimit || keptBytes + length > KeptBytesLimit) {
+        ++notKeptCount;
+        return false;
+    }
+    const uchar* kept = block ? block->append(data, length) : nullptr;
+    if (!kept) {
+        block = FrameBlock::create();
+        kept = block ? block->append(data, length) : nullptr;
+        if (!kept) {
+            ++queueDropCount;
+            return false;
+        }
+    }
+    packet.block = block;
+    packet.frame = kept;
+    packet.length = length;
+    packet.time = time;
+    if (!nameAndDirection(summary, packet)) {
+        // A connection newer than the tables: have them read again soon,
+        // once per flow, so one that never resolves costs no more refreshes.
+        const quint64 flow = flowHash(summary);
+        if (!missedFlows.contains(flow)) {
+            if (missedFlows.size() >= 4096)
+                missedFlows.clear();
+            missedFlows.insert(flow, true);
+            connectionMapper->requestRefresh();
+        }
+    }
+    packet.matchesFilter = matchesFilter(packet);
+    ++keptPackets;
+    keptBytes += length;
     return true;
+}
+
+bool WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameSummary& summary,
+                                                     CapturedPacket& packet) {
+    if (!tables) {
+        tablesGeneration = connectionMapper->generation();
+        tables = connectionMapper->currentSnapshot();
+    }
+    // Multicast and broadcast frames read "Broadcast" whoever sent them.
+    const bool group = summary.groupDestination || isGroupAddress(summary.destinationAddress);
+    const bool sourceLocal = isLocal(summary.sourceAddress);
+    const bool destinationLocal = isLocal(summary.destinationAddress);
+    ConnectionMapper::Query query;
+    query.protocol = summary.protocol;
+    query.sourceAddress = summary.sourceAddress;
+    query.sourcePort = summary.sourcePort;
+    query.destinationAddress = summary.destinationAddress;
+    query.destinationPort = summary.destinationPort;
+    query.sourceIsLocal = sourceLocal;
+    query.destinationIsLocal = destinationLocal || group; // our listener receives it too
+    const ConnectionMapper::Answer answer = connectionMapper->lookup(query, *tables);
+    packet.application = answer.name;
+    if (group)
+        packet.direction = PacketDirection::Broadcast;
+    else if (sourceLocal && destinationLocal) // between two programs of this machine
+        packet.direction = answer.owner == ConnectionMapper::Owner::Destination ? PacketDirection::Incoming
+                                                                                : PacketDirection::Outgoing;
+    else if (sourceLocal)
+        packet.direction = PacketDirection::Outgoing;
+    else if (destinationLocal)
+        packet.direction = PacketDirection::Incoming;
+    else
+        packet.direction = PacketDirection::Broadcast;
+    // Only a packet of this machine can be named by its tables.
+    return answer.found || !(sourceLocal || destinationLocal) || !summary.sourcePort;
+}
+
+// New tables: packets still waiting for the page that were not named get
+// another chance, so a connection's first packets are named like the rest.
+void WorkerNetworkingPacketSniffer::renameWaitingPackets() {
+    tablesGeneration = connectionMapper->generation();
+    tables = connectionMapper->currentSnapshot();
+    QMutexLocker queueLock(&queueMutex);
+    for (CapturedPacket& packet : queue) {
+        if (packet.application != QLatin1String("Unknown"))
+            continue;
+        PacketDecoder::FrameSummary summary;
+        if (PacketDecoder::summarizeFrame(packet.frame, packet.length, summary))
+            nameAndDirection(summary, packet);
+    }
 }
 
 QVector<CapturedPacket> WorkerNetworkingPacketSniffer::takePackets() {
@@ -248,13 +408,26 @@ QVector<CapturedPacket> WorkerNetworkingPacketSniffer::takePackets() {
     return taken;
 }
 
-bool WorkerNetworkingPacketSniffer::matchesFilter(const PacketInfo& packet) {
+void WorkerNetworkingPacketSniffer::resetKept() {
+    {
+        QMutexLocker queueLock(&queueMutex);
+        queue.clear();
+    }
+    keptPackets = 0;
+    keptBytes = 0;
+    notKeptCount = 0;
+}
+
+bool WorkerNetworkingPacketSniffer::matchesFilter(const CapturedPacket& packet) {
     if (!filterSet)
         return true;
     QMutexLocker lock(&filterMutex);
-    return filterText.isEmpty() || packet.sourceIP.contains(filterText, Qt::CaseInsensitive) ||
-           packet.destinationIP.contains(filterText, Qt::CaseInsensitive) ||
-           packet.protocol.contains(filterText, Qt::CaseInsensitive);
+    if (filterText.isEmpty())
+        return true;
+    for (int column : {2, 4, 6})
+        if (packet.columnText(column).contains(filterText, Qt::CaseInsensitive))
+            return true;
+    return false;
 }
 
 void WorkerNetworkingPacketSniffer::setFilterText(const QString& text) {

@@ -1,34 +1,42 @@
 #pragma once
 
-#include "packetinfo.h"
+#include "capturedpacket.h"
+#include "connectionmapper.h"
+#include "packetdecoder.h"
 
 #include <QMutex>
 #include <QObject>
-#include <QPair>
-#include <QSet>
 #include <QString>
 #include <QVector>
 #include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <thread>
 
-class ConnectionMapper;
+class FrameBlock;
+class FrameRing;
 struct pcap;
 struct pcap_pkthdr;
 
-// A decoded packet and whether it matched the worker's filter text.
-using CapturedPacket = QPair<PacketInfo, bool>;
-
-// Captures packets on one interface with libpcap and decodes them into
-// PacketInfo records. The slots run on the worker's own thread; the capture
-// loop runs on a thread of its own that stopCapture breaks and joins.
-// Decoded packets wait in a bounded queue that the page drains in batches, so
-// a flood of packets costs neither unbounded memory nor one event each.
+// Captures packets on one interface with libpcap and keeps them for the
+// Packet Sniffer page. The slots run on the worker's own thread. A capture
+// runs on two threads of its own: the capture thread only copies each raw
+// frame into a ring (with a kernel buffer of tens of MB behind it), so it
+// keeps up with the link; the decoding thread reads the frames out, drops
+// what is switched off, names the application and the direction, and keeps
+// the frame's bytes in large blocks. Frames past the page's limits are
+// counted, not decoded. The page takes the kept packets in batches.
 class WorkerNetworkingPacketSniffer : public QObject {
     Q_OBJECT
 public:
-    // Packets kept waiting for the page; more are counted as dropped.
-    static constexpr int QueueCapacity = 100000;
     static constexpr int SnapshotLength = 8192;
+    static constexpr int ReadTimeout = 100; // ms
+    static constexpr int KernelBufferBytes = 32 << 20;
+    static constexpr size_t RingBytes = size_t(32) << 20;
+    // Frame bytes kept until the page is cleared; with the page's packet
+    // limit this bounds what a capture can take, whatever its frames.
+    static constexpr qint64 KeptBytesLimit = qint64(150) << 20;
 
     explicit WorkerNetworkingPacketSniffer(QObject* parent = nullptr);
     ~WorkerNetworkingPacketSniffer() override;
@@ -39,30 +47,38 @@ public:
     void resumeProcessing();
     bool isPaused() const { return paused; }
 
-    // Takes every waiting packet, oldest first. Any thread.
+    // Takes every kept packet not taken yet, oldest first. Any thread.
     QVector<CapturedPacket> takePackets();
+    // How many packets are kept at most until resetKept (the page's limit).
+    void setKeepLimit(int packets) { keepLimit = packets; }
+    // The page was cleared: packets kept and not taken yet are dropped, and
+    // counting towards the limits starts again. Any thread.
+    void resetKept();
     // Frames the kernel dropped in the running or last capture (pcap_stats).
     quint64 kernelDrops() const { return kernelDropCount; }
-    // Packets dropped because the page did not take them in time.
+    // Frames lost because decoding fell behind.
     quint64 queueDrops() const { return queueDropCount; }
+    // Frames seen past the limits since the last reset, not kept.
+    quint64 notKept() const { return notKeptCount; }
     bool isCapturing() const { return capturing; }
+    ConnectionMapper* mapper() const { return connectionMapper; }
 
-    // The whole record of one captured frame: decoded fields, time, direction
-    // and owning application. False for a frame that is dropped. Any thread.
-    bool buildPacket(const pcap_pkthdr& header, const unsigned char* bytes, PacketInfo& packet);
+    // What the decoding thread does with one frame: false when it is dropped
+    // (not IPv4, switched off, or past the limits), else packet holds it.
+    // One caller at a time.
+    bool keepFrame(qint64 timeMicroseconds, const uchar* data, quint32 length, CapturedPacket& packet);
 
     // The machine's own non-loopback addresses, as text.
     static QStringList getLocalIPAddresses();
-    // "Outgoing" when the source is local, "Incoming" when the destination
-    // is, otherwise "Broadcast".
-    static QString directionOf(const PacketInfo& packet, const QSet<QString>& localAddresses);
 
 signals:
-    void captureStopped();
-    void errorOccurred(const QString& error);
+    // captureId is the one given to startCapture: a page that started a
+    // newer capture meanwhile knows the signal is not about it.
+    void captureStopped(quint64 captureId);
+    void errorOccurred(const QString& error, quint64 captureId);
 
 public slots:
-    void startCapture(const QString& interfaceName);
+    void startCapture(const QString& interfaceName, quint64 captureId = 0);
     void stopCapture();
     void setFilterText(const QString& filterText);
     void setCaptureTCP(bool enabled);
@@ -73,10 +89,16 @@ private slots:
 
 private:
     void stopLocked();
-    void captureLoop(pcap* captureHandle);
-    void processFrame(const pcap_pkthdr* header, const unsigned char* bytes);
+    void captureLoop(pcap* captureHandle, quint64 captureId);
+    void decodeLoop();
+    void takeFrame(const pcap_pkthdr* header, const unsigned char* bytes);
     void readStatistics(pcap* captureHandle);
-    bool matchesFilter(const PacketInfo& packet);
+    bool matchesFilter(const CapturedPacket& packet);
+    bool isLocal(quint32 address) const;
+    // Names the packet's program and direction; false when a packet of this
+    // machine matched no socket (the tables may be stale).
+    bool nameAndDirection(const PacketDecoder::FrameSummary& summary, CapturedPacket& packet);
+    void renameWaitingPackets();
     static void packetHandler(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes);
 
     QString interfaceName;
@@ -90,8 +112,8 @@ private:
     std::thread captureThread;
     std::atomic<bool> captureTCP{true};
     std::atomic<bool> captureUDP{true};
-    QSet<QString> localIPs;
-    QMutex localIPsMutex;
+    // The machine's IPv4 addresses, taken when a capture starts.
+    QVector<quint32> localIPv4;
     QString filterText;
     std::atomic<bool> filterSet{false};
     QMutex filterMutex;
@@ -100,8 +122,25 @@ private:
     std::atomic<qint64> pausedFrom{0};
     std::atomic<qint64> pausedUntil{0};
 
+    // Between the capture thread and the decoding thread.
+    std::unique_ptr<FrameRing> ring;
+    std::thread decodeThread;
+    std::mutex wakeMutex;
+    std::condition_variable wake;
+    std::atomic<bool> captureEnded{false};
+
+    // The decoding thread's own.
+    std::shared_ptr<FrameBlock> block;
+    std::shared_ptr<const ConnectionMapper::Snapshot> tables;
+    quint64 tablesGeneration = 0;
+    QHash<quint64, bool> missedFlows; // flows a refresh was asked for
+
     QMutex queueMutex;
     QVector<CapturedPacket> queue;
+    std::atomic<int> keepLimit{200000};
+    std::atomic<int> keptPackets{0};
+    std::atomic<qint64> keptBytes{0};
+    std::atomic<quint64> notKeptCount{0};
     std::atomic<quint64> queueDropCount{0};
     std::atomic<quint64> kernelDropCount{0};
     qint64 lastStatisticsSecond = 0;

@@ -6,8 +6,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <cstring>
+#include <net/if.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -82,6 +87,21 @@ bool isolateSystemFolders() {
         if (::mount("tessmar-test", folder, "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755") != 0)
             return false;
     return true;
+}
+
+bool isolateNetwork() {
+    if (::unshare(CLONE_NEWNET) != 0)
+        return false;
+    const int control = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (control < 0)
+        return false;
+    ifreq request{};
+    ::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    bool up = ::ioctl(control, SIOCGIFFLAGS, &request) == 0;
+    request.ifr_flags |= IFF_UP;
+    up = up && ::ioctl(control, SIOCSIFFLAGS, &request) == 0;
+    ::close(control);
+    return up;
 }
 
 bool writeScript(const QString& path, const QByteArray& body) {

@@ -34,6 +34,13 @@ QStringList windowIdsWithTitle(const QString& title);
 // or another test's. Call from the main thread before starting programs.
 bool isolateSystemFolders();
 
+// Moves the calling thread, and every thread and program started from it
+// later, into a network namespace of its own with only its loopback up:
+// captures, veth pairs, addresses and ports never meet the machine's or
+// another test's. Call before any thread starts (a static initialiser of the
+// test does). False when the namespace cannot be made (not root).
+bool isolateNetwork();
+
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);
 

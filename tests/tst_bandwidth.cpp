@@ -19,6 +19,10 @@
 #include <unistd.h>
 
 namespace {
+
+// Before main starts: this test, its threads and the programs it runs work in
+// a network namespace of their own.
+const bool ownNetwork = TestSupport::isolateNetwork();
 // A /proc/net/dev with one interface that has received rxBytes bytes.
 QString procNetDev(const QString& name, quint64 rxBytes) {
     return QString("Inter-|   Receive |  Transmit\n face |bytes packets|bytes packets\n"
@@ -46,6 +50,7 @@ class TestBandwidth : public QObject {
 
 private slots:
     void initTestCase() {
+        QVERIFY(ownNetwork || geteuid() != 0);
         loadProgramResources();
         window = std::make_unique<QMainWindow>();
         ui = std::make_unique<Ui::MainWindow>();

@@ -30,8 +30,10 @@ class TestConnectionMapper : public QObject {
             QVERIFY(QFile::link(exe, root.filePath(QStringLiteral("proc/%1/exe").arg(pid))));
     }
     static ConnectionInfo query(const QString& protocol, const QString& source, quint16 sourcePort,
-                                const QString& destination, quint16 destinationPort) {
+                                const QString& destination, quint16 destinationPort,
+                                const QString& direction = QString()) {
         ConnectionInfo info;
+        info.direction = direction;
         info.protocol = protocol;
         info.localAddress = source;
         info.localPort = sourcePort;
@@ -54,6 +56,10 @@ private slots:
         addProcess("42", "first\n", {"900"});
         addProcess("420", "second\n", {"900"});
         addProcess("1000", "other\n", {"12345"});
+        // Two servers of one host: IPv4 only on 9090, dual stack on 9091.
+        addProcess("43", "ipv4d\n", {"905", "906"});
+        addProcess("44", "dualstackd\n", {"962", "963"});
+        addProcess("45", "dualclient\n", {"964"});
         QVERIFY(QDir().mkpath(root.filePath("proc/self-not-a-pid/fd")));
         SystemPaths::setRootPrefix(root.path());
     }
@@ -83,7 +89,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Unexpected format in"));
         const QList<ConnectionInfo> entries = ConnectionMapper::parseProcNetTable(fixture.readAll(), "TCP");
         // Lines 6 (no colon) and 7 (too few fields) are skipped; a short port reads 0.
-        QCOMPARE(entries.size(), 7);
+        QCOMPARE(entries.size(), 9);
         QCOMPARE(entries[0].localAddress, QString("192.168.1.10"));
         QCOMPARE(int(entries[0].localPort), 22);
         QCOMPARE(entries[0].remoteAddress, QString("192.168.1.5"));
@@ -91,21 +97,50 @@ private slots:
         QCOMPARE(entries[0].inode, quint64(777));
         QCOMPARE(int(entries[5].localPort), 0);
         QCOMPARE(entries[6].inode, quint64(0));
+
+        // A dual-stack socket of an IPv4 connection reads as that IPv4 socket.
+        QFile tcp6(TestSupport::testDataPath("net/tcp6"));
+        QVERIFY(tcp6.open(QIODevice::ReadOnly));
+        const QList<ConnectionInfo> six = ConnectionMapper::parseProcNetTable(tcp6.readAll(), "TCP6");
+        QCOMPARE(six.size(), 5);
+        QCOMPARE(six[0].protocol, QString("TCP6"));
+        QCOMPARE(six[0].localAddress, QString("::1"));
+        QCOMPARE(six[3].protocol, QString("TCP"));
+        QCOMPARE(six[3].localAddress, QString("192.168.1.10"));
+        QCOMPARE(six[3].remoteAddress, QString("192.168.1.5"));
     }
 
     void namesPackets_data() {
         QTest::addColumn<ConnectionInfo>("info");
         QTest::addColumn<QString>("name");
-        QTest::newRow("server to client, first socket's process unknown")
-            << query("TCP", "192.168.1.10", 22, "192.168.1.5", 51234) << "sshd";
-        QTest::newRow("client to server, other ports")
-            << query("TCP", "192.168.1.5", 40000, "192.168.1.10", 22) << "sshd";
+        QTest::newRow("both ends of a connection, either way")
+            << query("TCP", "192.168.1.10", 22, "192.168.1.5", 0xC823) << "sshd";
+        QTest::newRow("reply of the same connection")
+            << query("TCP", "192.168.1.5", 0xC823, "192.168.1.10", 22) << "sshd";
+        // The socket of port 0xC822 has no known process; the one beside it
+        // between the same hosts must not lend its name.
+        QTest::newRow("same hosts, other ports: no guess")
+            << query("TCP", "192.168.1.10", 22, "192.168.1.5", 0xC822) << "Unknown";
+        QTest::newRow("client to a port nobody listens on")
+            << query("TCP", "192.168.1.5", 40000, "192.168.1.10", 22) << "Unknown";
         QTest::newRow("comm empty: exe file name")
             << query("TCP", "127.0.0.1", 8080, "127.0.0.1", 54321) << "webserverd";
-        QTest::newRow("socket shared by two processes: the first by name")
-            << query("TCP", "0.0.0.0", 80, "0.0.0.0", 0) << "first";
-        QTest::newRow("listening socket matches no packet")
-            << query("TCP", "192.168.1.10", 80, "192.168.1.99", 41000) << "Unknown";
+        QTest::newRow("dual-stack server's IPv4 connection")
+            << query("TCP", "192.168.1.5", 0xD000, "192.168.1.10", 9091) << "dualstackd";
+        QTest::newRow("dual-stack server's answer")
+            << query("TCP", "192.168.1.10", 9091, "192.168.1.5", 0xD000) << "dualstackd";
+        QTest::newRow("dual-stack client's IPv4 connection")
+            << query("TCP", "192.168.1.5", 443, "192.168.1.10", 0xB000) << "dualclient";
+        QTest::newRow("IPv4 server of the same host")
+            << query("TCP", "192.168.1.5", 0xC000, "192.168.1.10", 9090) << "ipv4d";
+        QTest::newRow("new connection to the dual-stack listener")
+            << query("TCP", "192.168.1.5", 0xE000, "192.168.1.10", 9091) << "dualstackd";
+        QTest::newRow("new connection to the IPv4 listener")
+            << query("TCP", "192.168.1.5", 0xE000, "192.168.1.10", 9090) << "ipv4d";
+        QTest::newRow("listener shared by two processes: the first by name")
+            << query("TCP", "192.168.1.99", 41000, "192.168.1.10", 80, "Incoming") << "first";
+        QTest::newRow("another host's port 80 is not our listener")
+            << query("TCP", "192.168.1.10", 41000, "192.168.1.99", 80, "Outgoing") << "Unknown";
         QTest::newRow("DNS query") << query("UDP", "192.168.1.10", 57842, "192.168.1.1", 53) << "DNS";
         QTest::newRow("DNS answer") << query("udp", "192.168.1.1", 53, "192.168.1.10", 57842) << "DNS";
         QTest::newRow("UDP off port 53 is not DNS")
@@ -123,10 +158,32 @@ private slots:
 
     void nothingIsReadUntilRefreshed() {
         ConnectionMapper mapper;
-        const ConnectionInfo ssh = query("TCP", "192.168.1.10", 22, "192.168.1.5", 51234);
+        const ConnectionInfo ssh = query("TCP", "192.168.1.10", 22, "192.168.1.5", 0xC823);
         QCOMPARE(mapper.getApplicationName(ssh), QString("Unknown"));
         mapper.startRefreshing();
         QCOMPARE(mapper.getApplicationName(ssh), QString("sshd"));
+        mapper.stopRefreshing();
+    }
+
+    // A connection opened after the last refresh: a missed lookup brings
+    // the next refresh forward, and asking twice refreshes once.
+    void missedLookupRefreshesSoon() {
+        ConnectionMapper mapper;
+        mapper.startRefreshing();
+        const ConnectionInfo late = query("UDP", "192.168.1.10", 0x1234, "192.168.1.7", 0x4321);
+        QCOMPARE(mapper.getApplicationName(late), QString("Unknown"));
+        addProcess("77", "latecomer\n", {"977"});
+        QFile udp(root.filePath("proc/net/udp"));
+        QVERIFY(udp.open(QIODevice::Append));
+        udp.write(
+            "  102: 0A01A8C0:1234 0701A8C0:4321 01 00000000:00000000 00:00000000 00000000  1000        0 "
+            "977 2 0000000000000000 0\n");
+        udp.close();
+        const quint64 before = mapper.generation();
+        mapper.requestRefresh();
+        mapper.requestRefresh();
+        QTRY_COMPARE_WITH_TIMEOUT(mapper.getApplicationName(late), QString("latecomer"), 1000);
+        QCOMPARE(mapper.generation(), before + 1);
         mapper.stopRefreshing();
     }
 };

@@ -1,3 +1,5 @@
+#include "capturedpacket.h"
+#include "framestore.h"
 #include "packetdecoder.h"
 
 #include <QDateTime>
@@ -121,6 +123,57 @@ private slots:
         QTEST(uint(p.length), "length");
         QTEST(p.payload.size(), "payload");
         QCOMPARE(p.rawData, bytes);
+
+        // A kept packet shows, column by column, what its record says.
+        CapturedPacket kept;
+        kept.frame = reinterpret_cast<const uchar*>(bytes.constData());
+        kept.length = quint32(bytes.size());
+        kept.time = 1718193600123456;
+        kept.direction = PacketDirection::Incoming;
+        const PacketInfo record = kept.info();
+        QCOMPARE(record.payload, p.payload);
+        QCOMPARE(record.timestamp, QString("2024-06-12 12:00:00.123"));
+        const QStringList columns = {record.timestamp,
+                                     record.sourceIP,
+                                     QString::number(record.sourcePort),
+                                     record.destinationIP,
+                                     QString::number(record.destinationPort),
+                                     record.protocol,
+                                     QString::number(record.length),
+                                     "Incoming"};
+        for (int column = 1; column <= 8; ++column)
+            QCOMPARE(kept.columnText(column), columns.at(column - 1));
+    }
+
+    // The capture thread's ring: frames come out whole and in order across
+    // the wrap of the buffer, and a full ring refuses a frame.
+    void ringKeepsFramesWholeAcrossTheWrap() {
+        FrameRing ring(256);
+        QVERIFY(ring.isValid());
+        QByteArray big(300, 'x');
+        QVERIFY(!ring.push(0, reinterpret_cast<const uchar*>(big.constData()), quint32(big.size())));
+        int pushed = 0, taken = 0;
+        for (int round = 0; round < 200; ++round) {
+            for (int i = 0; i < 1 + round % 4; ++i) {
+                const QByteArray frame(1 + (pushed * 37) % 90, char('a' + pushed % 26));
+                if (!ring.push(pushed, reinterpret_cast<const uchar*>(frame.constData()),
+                               quint32(frame.size())))
+                    break;
+                ++pushed;
+            }
+            ring.drain(
+                [&](qint64 time, const uchar* data, quint32 length) {
+                    QCOMPARE(time, qint64(taken));
+                    QCOMPARE(QByteArray(reinterpret_cast<const char*>(data), int(length)),
+                             QByteArray(1 + (taken * 37) % 90, char('a' + taken % 26)));
+                    ++taken;
+                },
+                1 + round % 3);
+        }
+        ring.drain([&](qint64, const uchar*, quint32) { ++taken; }, 1000);
+        QCOMPARE(taken, pushed);
+        QVERIFY(ring.isEmpty());
+        QVERIFY(pushed > 300); // many times round the buffer
     }
 
     // Frames whose headers do not fit in what was captured, or that lie about
