@@ -1,5 +1,7 @@
+#include "programsettings.h"
 #include "safefile.h"
 #include "selectionkeeper.h"
+#include "systempaths.h"
 #include "tabworker.h"
 #include "testsupport.h"
 
@@ -65,7 +67,7 @@ public slots:
 };
 
 // The seams in common/: the tab/worker contract, the kept selection of a
-// refilled view, and file I/O as root.
+// refilled view, file I/O as root and the settings path.
 class TestCommon : public QObject {
     Q_OBJECT
     QList<int> answered;
@@ -327,6 +329,26 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("folder/file")));
         QVERIFY(SafeFile::remove(dir.filePath("folder/file")));
         QVERIFY(SafeFile::remove(dir.filePath("nowhere/file")));
+    }
+
+    void settingsPath_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("file"); // empty: refused
+        QTest::newRow("plain") << "alice"
+                               << "/root/.tessmar/settings_alice";
+        QTest::newRow("machine account") << "Host_1.x-y$"
+                                         << "/root/.tessmar/settings_Host_1.x-y$";
+        for (const char* name : {"", ".", "..", "../x", "a/b", ".hidden", "-o", "a\n", "a$b"})
+            QTest::newRow(qPrintable("refused: " + QByteArray(name).toPercentEncoding()))
+                << QString(name) << "";
+    }
+    void settingsPath() {
+        QFETCH(QString, name);
+        QFETCH(QString, file);
+        SystemPaths::setRootPrefix("/tmp/prefix");
+        const QString path = ProgramSettings::filePath(name);
+        SystemPaths::setRootPrefix(QString());
+        QCOMPARE(path, file.isEmpty() ? QString() : "/tmp/prefix" + file);
     }
 };
 
