@@ -4,6 +4,7 @@
 #include "workerthread.h"
 
 #include <QList>
+#include <QLoggingCategory>
 #include <QMetaObject>
 #include <QObject>
 #include <QString>
@@ -61,13 +62,15 @@
 //   quitting never waits on a hung tool (CommandRunner ends those at quit).
 enum class RequestDelivery { Always, SkipWhileBusy };
 
+Q_DECLARE_LOGGING_CATEGORY(lcTabWorker)
+
 template <typename Worker> class TabWorker {
 public:
     // Creates the worker (with args) and moves it to a new thread called
     // threadName; start() starts that thread.
     template <typename... Args>
     explicit TabWorker(const QString& threadName, Args&&... args)
-        : worker(new Worker(std::forward<Args>(args)...)), thread(worker, threadName) {}
+        : name(threadName), worker(new Worker(std::forward<Args>(args)...)), thread(worker, threadName) {}
 
     ~TabWorker() { disconnectRequests(); }
 
@@ -86,10 +89,12 @@ public:
         Worker* target = worker;
         const std::shared_ptr<TickGate> requestGate =
             delivery == RequestDelivery::SkipWhileBusy ? gate : std::shared_ptr<TickGate>();
-        requestConnections.append(
-            QObject::connect(sender, request, sender, [target, requestGate, fetch](SignalArgs... values) {
-                if (requestGate && !requestGate->tryEnter())
+        requestConnections.append(QObject::connect(
+            sender, request, sender, [threadName = name, target, requestGate, fetch](SignalArgs... values) {
+                if (requestGate && !requestGate->tryEnter()) {
+                    qCDebug(lcTabWorker).noquote() << threadName << "is still busy; tick skipped";
                     return;
+                }
                 QMetaObject::invokeMethod(
                     target,
                     [target, requestGate, fetch,
@@ -131,6 +136,7 @@ private:
         requestConnections.clear();
     }
 
+    const QString name;
     // Shared with the queued calls, so that a thread left running after a
     // stop that timed out never touches a freed gate.
     const std::shared_ptr<TickGate> gate = std::make_shared<TickGate>();
