@@ -84,51 +84,33 @@ public slots:
     }
 
 private slots:
-    void init() {
-        answered.clear();
-        answeredOn.clear();
-    }
-
     // A tick while the previous one is queued or running is dropped, a user
     // request never is; the gate opens again on every way out of the slot;
-    // results arrive on the tab's thread.
+    // results arrive on the tab's thread; once the worker is gone, a request
+    // reaches nothing.
     void requestsAndResults() {
-        TabWorker<WorkerSample> worker(QStringLiteral("workersample"));
-        worker.connectResult(&WorkerSample::sampleUpdated, this, &TestCommon::onSampleDataReady);
-        worker.connectRequest(this, &TestCommon::requestUpdateSample, &WorkerSample::fetchSample);
-        worker.connectRequest(this, &TestCommon::requestTickSample, &WorkerSample::fetchSample,
-                              RequestDelivery::SkipWhileBusy);
-        worker.start();
+        auto worker = std::make_unique<TabWorker<WorkerSample>>(QStringLiteral("workersample"));
+        worker->connectResult(&WorkerSample::sampleUpdated, this, &TestCommon::onSampleDataReady);
+        worker->connectRequest(this, &TestCommon::requestUpdateSample, &WorkerSample::fetchSample);
+        worker->connectRequest(this, &TestCommon::requestTickSample, &WorkerSample::fetchSample,
+                               RequestDelivery::SkipWhileBusy);
+        worker->start();
         emit requestTickSample(1, "hold");
         emit requestTickSample(2, "skipped");
-        QVERIFY(worker.isBusy());
+        QVERIFY(worker->isBusy());
         emit requestUpdateSample(3, "always");
-        worker.object()->held.release();
-        QTRY_VERIFY(!worker.isBusy());
+        worker->object()->held.release();
+        QTRY_VERIFY(!worker->isBusy());
         emit requestTickSample(4, "silent");
-        QTRY_VERIFY(!worker.isBusy());
+        QTRY_VERIFY(!worker->isBusy());
         emit requestTickSample(5, "tick");
         emit requestUpdateSample(6, "last");
         QTRY_COMPARE(answered.size(), 4);
-        QTest::qWait(0);
+        worker.reset();
+        emit requestUpdateSample(7, "after");
+        QTest::qWait(50);
         QCOMPARE(answered, QList<int>({1, 3, 5, 6}));
         QCOMPARE(answeredOn.count(QThread::currentThread()), 4);
-    }
-
-    // Once the worker is gone, a request reaches nothing.
-    void requestsEndWithTheWorker() {
-        auto worker = std::make_unique<TabWorker<WorkerSample>>(QStringLiteral("workersample"));
-        QPointer<WorkerSample> object = worker->object();
-        worker->connectResult(&WorkerSample::sampleUpdated, this, &TestCommon::onSampleDataReady);
-        worker->connectRequest(this, &TestCommon::requestUpdateSample, &WorkerSample::fetchSample);
-        worker->start();
-        emit requestUpdateSample(1, "first");
-        QTRY_COMPARE(answered.size(), 1);
-        worker.reset();
-        QVERIFY(!object);
-        emit requestUpdateSample(2, "after");
-        QTest::qWait(50);
-        QCOMPARE(answered, QList<int>({1}));
     }
 
     // A refill that reuses the rows (no model reset) moves the selection to
