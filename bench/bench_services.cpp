@@ -16,7 +16,7 @@ void BM_ServiceListing(benchmark::State& state) {
     WorkerServices worker;
     int listed = 0;
     QObject::connect(&worker, &WorkerServices::serviceListUpdated,
-                     [&](const QList<DetailsService>& services) { listed = services.size(); });
+                     [&](const ServiceListing& listing) { listed = listing.services.size(); });
     for (auto _ : state)
         worker.requestSetShowFailedServices(true);
     state.counters["units"] = listed;

@@ -4,8 +4,9 @@
 
 // Lets a timer-driven request through only while the previous one is not
 // still running, so a slow worker never builds up a queue of requests.
-// The tab calls tryEnter() before it asks; the worker holds a Pass for the
-// length of its slot, which opens the gate again on every path out.
+// The requester calls tryEnter() before it asks; a Pass held for the length
+// of the work opens the gate again on every path out. TabWorker does both
+// for a tab's timer-driven requests.
 class TickGate {
 public:
     bool tryEnter() { return !m_busy.exchange(true); }

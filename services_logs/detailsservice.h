@@ -15,3 +15,11 @@ struct DetailsService {
 };
 
 Q_DECLARE_METATYPE(DetailsService)
+
+// One answer of the service worker: the listed units, or why there are none.
+struct ServiceListing {
+    QList<DetailsService> services;
+    QString failure; // empty when the listing was made
+};
+
+Q_DECLARE_METATYPE(ServiceListing)

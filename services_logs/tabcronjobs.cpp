@@ -4,31 +4,25 @@
 #include "displaytext.h"
 #include "mainwindow.h"
 #include "plaintooltip.h"
+#include "selectionkeeper.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
-#include "workercronjobs.h"
-#include "workerthread.h"
 
 #include <QHeaderView>
 #include <QLoggingCategory>
-#include <QScrollBar>
 
 Q_LOGGING_CATEGORY(lcCronTab, "tessmar.cron.tab", QtWarningMsg)
 
 TabCronJobs::TabCronJobs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcCronTab) << "Here in tab Cron Jobs!";
-    qRegisterMetaType<QList<DetailsCronJob>>();
-    auto* worker = new WorkerCronJobs;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workercronjobs"));
-    connect(worker, &WorkerCronJobs::cronJobsUpdated, this, &TabCronJobs::onCronJobsDataReady);
-    workerThread->start();
+    worker.connectResult(&WorkerCronJobs::cronJobsUpdated, this, &TabCronJobs::onCronJobsDataReady);
+    worker.connectRequest(this, &TabCronJobs::requestUpdateCronJobsTable, &WorkerCronJobs::fetchCronJobs);
+    worker.start();
 
     connect(ui->lineEditCronJobsFilter, &QLineEdit::textChanged, this, &TabCronJobs::filterCronJobsTable);
     setupTable();
 
-    connect(this, &TabCronJobs::requestUpdateCronJobsTable, worker, &WorkerCronJobs::fetchCronJobs,
-            Qt::QueuedConnection);
     emit requestUpdateCronJobsTable();
 
     if (auto* window = qobject_cast<MainWindow*>(parent))
@@ -61,9 +55,7 @@ void TabCronJobs::onThemeChanged() {
 
 void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJob) {
     QTableWidget* table = ui->tableCronJobs;
-    const int currentRow = table->currentRow();
-    const QTableWidgetItem* currentName = currentRow >= 0 ? table->item(currentRow, ColumnName) : nullptr;
-    const QString selectedName = currentName ? currentName->text() : QString();
+    const SelectionKeeper kept(table, ColumnName);
 
     table->setUpdatesEnabled(false);
     table->setSortingEnabled(false);
@@ -87,20 +79,7 @@ void TabCronJobs::onCronJobsDataReady(const QList<DetailsCronJob>& detailsCronJo
     }
     table->setSortingEnabled(true);
     filterCronJobsTable();
-
-    int selectedRow = -1;
-    for (int row = 0; !selectedName.isEmpty() && row < table->rowCount(); ++row) {
-        if (table->item(row, ColumnName)->text() == selectedName) {
-            selectedRow = row;
-            break;
-        }
-    }
-    // Selecting must not scroll the view.
-    QScrollBar* scrollBar = table->verticalScrollBar();
-    const int scrollValue = scrollBar->value();
-    if (selectedRow >= 0)
-        table->selectRow(selectedRow);
-    scrollBar->setValue(scrollValue);
+    kept.restore();
     table->setUpdatesEnabled(true);
     emit cronJobsTableFilled();
 }

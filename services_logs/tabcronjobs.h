@@ -1,14 +1,14 @@
 #pragma once
 
 #include "detailscronjob.h"
+#include "tabworker.h"
+#include "workercronjobs.h"
 
 #include <QWidget>
-#include <memory>
 
 namespace Ui {
 class MainWindow;
 }
-class WorkerThread;
 
 // The Cron Jobs tab: drives tableCronJobs and keeps the page's explanatory
 // label readable in light and dark themes.
@@ -34,5 +34,5 @@ private:
     void setupTable();
 
     Ui::MainWindow* ui;
-    std::unique_ptr<WorkerThread> workerThread;
+    TabWorker<WorkerCronJobs> worker{QStringLiteral("workercronjobs")};
 };

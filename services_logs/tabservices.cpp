@@ -3,16 +3,14 @@
 #include "dialogservicedetails.h"
 #include "mainwindow.h"
 #include "plaintooltip.h"
+#include "selectionkeeper.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
-#include "workerservices.h"
-#include "workerthread.h"
 
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
-#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -26,16 +24,11 @@ QIcon serviceIcon() {
 } // namespace
 
 TabServices::TabServices(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
-    qRegisterMetaType<QList<DetailsService>>();
-    auto* worker = new WorkerServices;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerservices"));
-    connect(worker, &WorkerServices::serviceListUpdated, this, &TabServices::onProcessDataReady);
-    connect(worker, &WorkerServices::serviceListFailed, this, &TabServices::onServiceListFailed);
-    connect(
-        ui->checkBoxShowFailedServices, &QCheckBox::stateChanged, worker,
-        [worker](int state) { worker->requestSetShowFailedServices(state != Qt::Unchecked); },
-        Qt::QueuedConnection);
-    workerThread->start();
+    worker.connectResult(&WorkerServices::serviceListUpdated, this, &TabServices::onProcessDataReady);
+    worker.connectRequest(this, &TabServices::requestUpdateServicesTable, &WorkerServices::fetchServices);
+    worker.connectRequest(ui->checkBoxShowFailedServices, &QCheckBox::toggled,
+                          &WorkerServices::requestSetShowFailedServices);
+    worker.start();
 
     connect(ui->lineEditServicesFilter, &QLineEdit::textChanged, this, &TabServices::filterServicesTable);
     setupTable();
@@ -44,8 +37,6 @@ TabServices::TabServices(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent),
     serviceDetailsDialog->setWindowIcon(serviceIcon());
     connect(ui->tableServices, &QAbstractItemView::activated, this, &TabServices::openDetails);
 
-    connect(this, &TabServices::requestUpdateServicesTable, worker, &WorkerServices::fetchServices,
-            Qt::QueuedConnection);
     emit requestUpdateServicesTable();
 
     if (auto* window = qobject_cast<MainWindow*>(parent))
@@ -97,13 +88,22 @@ void TabServices::updateServicesTable() {
     emit requestUpdateServicesTable();
 }
 
-void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService) {
+void TabServices::onProcessDataReady(const ServiceListing& listing) {
+    if (listing.failure.isEmpty()) {
+        fillTable(listing.services);
+        return;
+    }
     QTableWidget* table = ui->tableServices;
-    QScrollBar* scrollBar = table->verticalScrollBar();
-    const int scrollValue = scrollBar->value();
-    const int currentRow = table->currentRow();
-    const QTableWidgetItem* currentName = currentRow >= 0 ? table->item(currentRow, ColumnName) : nullptr;
-    const QString selectedName = currentName ? currentName->text() : QString();
+    table->clearContents();
+    table->setRowCount(0);
+    filterServicesTable();
+    showFailure(tr("The services could not be listed: %1").arg(listing.failure));
+    emit servicesTableFilled();
+}
+
+void TabServices::fillTable(const QList<DetailsService>& detailsService) {
+    QTableWidget* table = ui->tableServices;
+    const SelectionKeeper kept(table, ColumnName);
 
     showFailure(QString());
     table->setUpdatesEnabled(false);
@@ -144,32 +144,8 @@ void TabServices::onProcessDataReady(const QList<DetailsService>& detailsService
     }
     table->setSortingEnabled(true);
     filterServicesTable();
-
-    int selectedRow = -1;
-    for (int row = 0; !selectedName.isEmpty() && row < table->rowCount(); ++row) {
-        if (table->item(row, ColumnName)->text() == selectedName) {
-            selectedRow = row;
-            break;
-        }
-    }
-    if (selectedRow >= 0) {
-        table->selectRow(selectedRow);
-    } else {
-        table->clearSelection();
-        table->setCurrentIndex(QModelIndex());
-    }
-    // Restored after the selection, so the view does not jump to it.
-    scrollBar->setValue(scrollValue);
+    kept.restore();
     table->setUpdatesEnabled(true);
-    emit servicesTableFilled();
-}
-
-void TabServices::onServiceListFailed(const QString& message) {
-    QTableWidget* table = ui->tableServices;
-    table->clearContents();
-    table->setRowCount(0);
-    filterServicesTable();
-    showFailure(tr("The services could not be listed: %1").arg(message));
     emit servicesTableFilled();
 }
 

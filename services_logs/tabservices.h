@@ -1,10 +1,11 @@
 #pragma once
 
 #include "detailsservice.h"
+#include "tabworker.h"
+#include "workerservices.h"
 
 #include <QColor>
 #include <QWidget>
-#include <memory>
 
 namespace Ui {
 class MainWindow;
@@ -12,7 +13,6 @@ class MainWindow;
 class DialogServiceDetails;
 class QLabel;
 class QModelIndex;
-class WorkerThread;
 
 // The Services tab: drives tableServices with the listing of WorkerServices.
 class TabServices : public QWidget {
@@ -42,18 +42,19 @@ signals:
 public slots:
     // A theme flip fetches the whole listing again so every row is repainted.
     void onThemeChanged();
-    void onProcessDataReady(const QList<DetailsService>& detailsService);
-    void onServiceListFailed(const QString& message);
+    // Fills the table with the units, or shows why there are none.
+    void onProcessDataReady(const ServiceListing& listing);
     void updateServicesTable();
     void filterServicesTable();
 
 private:
     void setupTable();
+    void fillTable(const QList<DetailsService>& services);
     void showFailure(const QString& message);
     void openDetails(const QModelIndex& index);
 
     Ui::MainWindow* ui;
-    std::unique_ptr<WorkerThread> workerThread;
+    TabWorker<WorkerServices> worker{QStringLiteral("workerservices")};
     DialogServiceDetails* serviceDetailsDialog = nullptr;
     QLabel* failureLabel = nullptr;
 };

@@ -1,8 +1,8 @@
 #include "workercronjobs.h"
 
-#include "boundedfilereader.h"
 #include "commandrunner.h"
 #include "cronparser.h"
+#include "safefile.h"
 #include "systempaths.h"
 
 #include <QDir>
@@ -23,13 +23,15 @@ const QString anacrontabPath = QStringLiteral("/etc/anacrontab");
 // Personal crontabs sit in a folder the crontab group can write to, so a
 // link there is not followed.
 std::optional<QByteArray> readCrontabText(const QString& path, bool followSymlinks) {
-    const BoundedFileRead read =
-        readBoundedRegularFile(SystemPaths::path(path), WorkerCronJobs::maxCrontabBytes, followSymlinks);
-    if (read.status == BoundedFileRead::Missing) {
+    SafeFile::ReadRules rules;
+    rules.maxBytes = WorkerCronJobs::maxCrontabBytes;
+    rules.followSymlinks = followSymlinks;
+    const SafeFile::Read read = SafeFile::read(SystemPaths::path(path), rules);
+    if (read.status == SafeFile::Read::Missing) {
         qCDebug(lcCron).noquote() << "Crontab file does not exist:" << path;
         return std::nullopt;
     }
-    if (read.status == BoundedFileRead::Ok) {
+    if (read.ok()) {
         if (read.truncated)
             qCWarning(lcCron).noquote() << "Crontab" << path << "is larger than"
                                         << WorkerCronJobs::maxCrontabBytes << "bytes; the rest is not shown";
@@ -123,9 +125,12 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
                             anacronLines, jobs);
     }
 
-    const BoundedFileRead passwd =
-        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/passwd")), 64 * 1024 * 1024, true);
-    if (passwd.status != BoundedFileRead::Ok)
+    SafeFile::ReadRules passwdRules;
+    passwdRules.maxBytes = 64 * 1024 * 1024;
+    passwdRules.followSymlinks = true;
+    const SafeFile::Read passwd =
+        SafeFile::read(SystemPaths::path(QStringLiteral("/etc/passwd")), passwdRules);
+    if (!passwd.ok())
         qCWarning(lcCron).noquote() << "Could not read /etc/passwd:" << passwd.error;
     const QStringList accounts = CronParser::accountNames(passwd.data);
     for (const QString& account : accounts) {

@@ -1,11 +1,11 @@
 #include "workerservices.h"
 
 #include "commandrunner.h"
+#include "safefile.h"
 #include "systempaths.h"
 #include "unitfileparser.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QBuffer>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcServices, "tessmar.services", QtWarningMsg)
@@ -24,15 +24,18 @@ const QStringList& WorkerServices::unitFolders() {
 QString WorkerServices::findDescription(const QString& unitName) {
     if (UnitFileParser::isPlainUnitFileName(unitName)) {
         for (const QString& folder : unitFolders()) {
-            const QString path = SystemPaths::path(folder + unitName);
-            // Masked units are links to /dev/null, and a FIFO would block the
-            // read: only regular files are opened.
-            if (!QFileInfo(path).isFile())
+            // Enabled units are links into the vendor folders, and only root
+            // writes to these folders: links are followed. Masked units are
+            // links to /dev/null, which, like a FIFO, is not read.
+            SafeFile::ReadRules rules;
+            rules.followSymlinks = true;
+            rules.maxBytes = maxUnitFileBytes;
+            SafeFile::Read unitFile = SafeFile::read(SystemPaths::path(folder + unitName), rules);
+            if (!unitFile.ok())
                 continue;
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
-                continue;
-            if (const std::optional<QString> description = UnitFileParser::readDescription(file))
+            QBuffer text(&unitFile.data);
+            text.open(QIODevice::ReadOnly);
+            if (const std::optional<QString> description = UnitFileParser::readDescription(text))
                 return *description;
         }
     }
@@ -51,7 +54,7 @@ void WorkerServices::fetchServices() {
         const QString reason = result.describeFailure(program);
         if (!result.aborted)
             qWarning().noquote() << "Could not list the service units:" << reason;
-        emit serviceListFailed(reason);
+        emit serviceListUpdated({{}, reason});
         return;
     }
 
@@ -66,7 +69,7 @@ void WorkerServices::fetchServices() {
         service.description = findDescription(entry.unitName);
         services.append(service);
     }
-    emit serviceListUpdated(services);
+    emit serviceListUpdated({services, {}});
     qCDebug(lcServices) << "Emitting service details updated with count:" << services.size();
 }
 

@@ -18,11 +18,13 @@ public:
 
     // Time allowed for one run of systemctl.
     static constexpr int listingTimeoutMs = 5000;
+    // Largest part of a unit file searched for its description.
+    static constexpr qint64 maxUnitFileBytes = 1024 * 1024;
 
 signals:
-    void serviceListUpdated(const QList<DetailsService>& detailsService);
-    // The listing could not be made; the message says why, for the page.
-    void serviceListFailed(const QString& message);
+    // Every listing answers once: with the units, or with the reason it
+    // could not be made, for the page.
+    void serviceListUpdated(const ServiceListing& listing);
 
 public slots:
     void fetchServices();

@@ -33,7 +33,7 @@ class TestServices : public QObject {
         QSignalSpy listed(&worker, &WorkerServices::serviceListUpdated);
         worker.requestSetShowFailedServices(showAll);
         return listed.isEmpty() ? QList<DetailsService>()
-                                : listed.first().first().value<QList<DetailsService>>();
+                                : listed.first().first().value<ServiceListing>().services;
     }
 
 private slots:
@@ -138,13 +138,12 @@ private slots:
         SystemPaths::setRootPrefix(root.path());
         SystemPaths::prependSearchPath(bin.path());
 
-        qRegisterMetaType<QList<DetailsService>>();
         auto* worker = new WorkerServices;
         WorkerThread thread(worker, "hostileunits");
         QList<DetailsService> listed;
         bool answered = false;
-        connect(worker, &WorkerServices::serviceListUpdated, this, [&](const QList<DetailsService>& list) {
-            listed = list;
+        connect(worker, &WorkerServices::serviceListUpdated, this, [&](const ServiceListing& listing) {
+            listed = listing.services;
             answered = true;
         });
         thread.start();

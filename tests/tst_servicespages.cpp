@@ -59,7 +59,7 @@ class TestServicesPages : public QObject {
     void writeFixtureStandIn() {
         writeStandIn("cat '" + TestSupport::testDataPath("services/listing.txt").toUtf8() + "'");
     }
-    void fill(const QList<DetailsService>& list) { services->onProcessDataReady(list); }
+    void fill(const QList<DetailsService>& list) { services->onProcessDataReady({list, {}}); }
     QString screenshotFolder() const { return qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR"); }
 
 private slots:

@@ -1,0 +1,230 @@
+#include "safefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+QString errnoText(int errorNumber) {
+    return QString::fromLocal8Bit(std::strerror(errorNumber));
+}
+
+SafeFile::Read readFailure(int errorNumber) {
+    SafeFile::Read read;
+    read.status =
+        errorNumber == ENOENT || errorNumber == ENOTDIR ? SafeFile::Read::Missing : SafeFile::Read::Failed;
+    read.errorNumber = errorNumber;
+    read.error = errnoText(errorNumber);
+    return read;
+}
+
+SafeFile::Read ruleBroken(const QString& what) {
+    SafeFile::Read read;
+    read.error = what;
+    return read;
+}
+
+// The file's folder and its name; an empty name when path ends in '/'.
+std::pair<QString, QByteArray> splitPath(const QString& path) {
+    const QFileInfo info(path);
+    return {info.absolutePath(), QFile::encodeName(info.fileName())};
+}
+
+// The folder of a file to write or remove, opened without following a link
+// in its place; -1 with errno set when it cannot be.
+int openFolder(const QString& folder) {
+    return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+} // namespace
+
+namespace SafeFile {
+
+Read read(const QString& path, const ReadRules& rules) {
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (!rules.followSymlinks)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(QFile::encodeName(path).constData(), flags);
+    if (fd < 0)
+        return readFailure(errno);
+
+    Read result;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        result = readFailure(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        result = ruleBroken(QStringLiteral("not a regular file"));
+    } else if (rules.owner && info.st_uid != *rules.owner && info.st_uid != 0) {
+        result = ruleBroken(QStringLiteral("the file belongs to another account"));
+    } else {
+        result.status = Read::Ok;
+        // One byte over the limit tells a file that is larger from one that
+        // fits exactly; the file may grow while it is read.
+        const qint64 limit = std::max<qint64>(rules.maxBytes, 0);
+        result.data.resize(int(std::min<qint64>(limit + 1, 64 * 1024)));
+        qint64 total = 0;
+        while (total <= limit) {
+            if (total == result.data.size())
+                result.data.resize(int(std::min<qint64>(qint64(result.data.size()) * 2, limit + 1)));
+            const ssize_t got = ::read(fd, result.data.data() + total, size_t(result.data.size() - total));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                result = readFailure(errno);
+                break;
+            }
+            if (got == 0)
+                break;
+            total += got;
+        }
+        if (result.status == Read::Ok) {
+            result.truncated = total > limit;
+            result.data.truncate(int(std::min(total, limit)));
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+AtomicWriter::AtomicWriter(WriteRules rules) : rules(std::move(rules)) {}
+
+AtomicWriter::~AtomicWriter() {
+    discard();
+}
+
+bool AtomicWriter::fail(const QString& what, int errorNumber) {
+    error = what + QStringLiteral(": ") + errnoText(errorNumber);
+    discard();
+    return false;
+}
+
+bool AtomicWriter::open(const QString& path) {
+    discard();
+    error.clear();
+    std::tie(folderPath, finalName) = splitPath(path);
+    if (finalName.isEmpty())
+        return fail(QStringLiteral("Invalid file name %1").arg(path), EINVAL);
+    folderFd = openFolder(folderPath);
+    if (folderFd < 0)
+        return fail(QStringLiteral("Cannot open the folder %1").arg(folderPath), errno);
+    struct stat folder {};
+    if (::fstat(folderFd, &folder) != 0)
+        return fail(QStringLiteral("Cannot open the folder %1").arg(folderPath), errno);
+    if (folder.st_uid != 0 && folder.st_uid != rules.owner)
+        return fail(QStringLiteral("The folder %1 belongs to another account").arg(folderPath), EPERM);
+    // The name holds dots, so that folders read as drop-ins (sudoers.d)
+    // pass the unfinished file over.
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temporaryName =
+            '.' + finalName + '.' + QByteArray::number(QRandomGenerator::system()->generate(), 36) + ".tmp";
+        fd = ::openat(folderFd, temporaryName.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int openError = errno;
+        temporaryName.clear();
+        return fail(QStringLiteral("Cannot create a file in %1").arg(folderPath), openError);
+    }
+    return true;
+}
+
+bool AtomicWriter::write(const QByteArray& bytes) {
+    if (fd < 0)
+        return false;
+    const char* data = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(QStringLiteral("Cannot write to %1").arg(folderPath), errno);
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+bool AtomicWriter::commit() {
+    if (fd < 0)
+        return false;
+    const QString target = folderPath + QLatin1Char('/') + QFile::decodeName(finalName);
+    // The owner first: changing it clears set-id bits that the mode might set.
+    if (::fchown(fd, rules.owner, rules.group) != 0)
+        return fail(QStringLiteral("Cannot hand %1 to its owner").arg(target), errno);
+    if (::fchmod(fd, rules.mode) != 0)
+        return fail(QStringLiteral("Cannot set the mode of %1").arg(target), errno);
+    if (::fsync(fd) != 0)
+        return fail(QStringLiteral("Cannot write %1").arg(target), errno);
+    const int closing = fd;
+    fd = -1;
+    if (::close(closing) != 0)
+        return fail(QStringLiteral("Cannot write %1").arg(target), errno);
+    if (rules.check && !rules.check(folderPath + QLatin1Char('/') + QFile::decodeName(temporaryName))) {
+        error = QStringLiteral("The new content of %1 was refused").arg(target);
+        discard();
+        return false;
+    }
+    if (::renameat(folderFd, temporaryName.constData(), folderFd, finalName.constData()) != 0)
+        return fail(QStringLiteral("Cannot replace %1").arg(target), errno);
+    temporaryName.clear();
+    // The new name itself is durable once the folder is synced; the file is
+    // in place whatever this answers.
+    ::fsync(folderFd);
+    ::close(folderFd);
+    folderFd = -1;
+    return true;
+}
+
+void AtomicWriter::discard() {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    if (folderFd >= 0) {
+        if (!temporaryName.isEmpty())
+            ::unlinkat(folderFd, temporaryName.constData(), 0);
+        ::close(folderFd);
+        folderFd = -1;
+    }
+    temporaryName.clear();
+}
+
+bool write(const QString& path, const QByteArray& data, const WriteRules& rules, QString* error) {
+    AtomicWriter writer(rules);
+    const bool ok = writer.open(path) && writer.write(data) && writer.commit();
+    if (!ok && error)
+        *error = writer.errorString();
+    return ok;
+}
+
+bool remove(const QString& path, QString* error) {
+    const auto [folderPath, name] = splitPath(path);
+    const auto failed = [&](const QString& what) {
+        if (error)
+            *error = what + QStringLiteral(": ") + errnoText(errno);
+        return false;
+    };
+    if (name.isEmpty()) {
+        errno = EINVAL;
+        return failed(QStringLiteral("Invalid file name %1").arg(path));
+    }
+    const int folderFd = openFolder(folderPath);
+    if (folderFd < 0)
+        return errno == ENOENT || failed(QStringLiteral("Cannot open the folder %1").arg(folderPath));
+    const bool removed = ::unlinkat(folderFd, name.constData(), 0) == 0 || errno == ENOENT;
+    const int unlinkError = errno;
+    ::close(folderFd);
+    errno = unlinkError;
+    return removed || failed(QStringLiteral("Cannot remove %1").arg(path));
+}
+
+} // namespace SafeFile

@@ -1,0 +1,3 @@
+#include "tabworker.h"
+
+Q_LOGGING_CATEGORY(lcTabWorker, "tessmar.worker", QtWarningMsg)

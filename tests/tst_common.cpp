@@ -1,0 +1,338 @@
+#include "programsettings.h"
+#include "safefile.h"
+#include "selectionkeeper.h"
+#include "systempaths.h"
+#include "tabworker.h"
+#include "testsupport.h"
+
+#include <QScrollBar>
+#include <QSemaphore>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+struct Sample {
+    int request = 0;
+    QString text;
+};
+
+constexpr uid_t account = 4242;
+constexpr uid_t otherAccount = 4343;
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+}
+
+bool chownPath(const QString& path, uid_t uid) {
+    return ::lchown(QFile::encodeName(path).constData(), uid, uid) == 0;
+}
+} // namespace
+
+Q_DECLARE_METATYPE(Sample)
+
+// Answers each request with its number and text; "hold" waits for the test
+// to let it go, "silent" leaves without answering.
+class WorkerSample : public QObject {
+    Q_OBJECT
+public:
+    QSemaphore held;
+
+signals:
+    void sampleUpdated(const Sample& sample);
+
+public slots:
+    void fetchSample(int request, const QString& text) {
+        if (text == QLatin1String("hold"))
+            held.acquire();
+        if (text == QLatin1String("silent"))
+            return;
+        emit sampleUpdated({request, text});
+    }
+};
+
+// The seams in common/: the tab/worker contract, the kept selection of a
+// refilled view, file I/O as root and the settings path.
+class TestCommon : public QObject {
+    Q_OBJECT
+    QList<int> answered;
+    QList<QThread*> answeredOn;
+
+signals:
+    void requestUpdateSample(int request, const QString& text);
+    void requestTickSample(int request, const QString& text);
+
+public slots:
+    void onSampleDataReady(const Sample& sample) {
+        answered << sample.request;
+        answeredOn << QThread::currentThread();
+    }
+
+private slots:
+    // A tick while the previous one is queued or running is dropped, a user
+    // request never is; the gate opens again on every way out of the slot;
+    // results arrive on the tab's thread; once the worker is gone, a request
+    // reaches nothing.
+    void requestsAndResults() {
+        auto worker = std::make_unique<TabWorker<WorkerSample>>(QStringLiteral("workersample"));
+        worker->connectResult(&WorkerSample::sampleUpdated, this, &TestCommon::onSampleDataReady);
+        worker->connectRequest(this, &TestCommon::requestUpdateSample, &WorkerSample::fetchSample);
+        worker->connectRequest(this, &TestCommon::requestTickSample, &WorkerSample::fetchSample,
+                               RequestDelivery::SkipWhileBusy);
+        worker->start();
+        emit requestTickSample(1, "hold");
+        emit requestTickSample(2, "skipped");
+        QVERIFY(worker->isBusy());
+        emit requestUpdateSample(3, "always");
+        worker->object()->held.release();
+        QTRY_VERIFY(!worker->isBusy());
+        emit requestTickSample(4, "silent");
+        QTRY_VERIFY(!worker->isBusy());
+        emit requestTickSample(5, "tick");
+        emit requestUpdateSample(6, "last");
+        QTRY_COMPARE(answered.size(), 4);
+        worker.reset();
+        emit requestUpdateSample(7, "after");
+        QTest::qWait(50);
+        QCOMPARE(answered, QList<int>({1, 3, 5, 6}));
+        QCOMPARE(answeredOn.count(QThread::currentThread()), 4);
+    }
+
+    // A refill that reuses the rows (no model reset) moves the selection to
+    // the row that now holds its key, or drops it when the key is gone; the
+    // scroll position stays either way.
+    void selectionKept_data() {
+        QTest::addColumn<bool>("keyStays");
+        QTest::newRow("key moves") << true;
+        QTest::newRow("key gone") << false;
+    }
+    void selectionKept() {
+        QFETCH(bool, keyStays);
+        QTableWidget table(200, 1);
+        table.resize(200, 200);
+        table.setSelectionBehavior(QAbstractItemView::SelectRows);
+        table.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&table));
+        const auto fill = [&](int first, int step) {
+            for (int row = 0; row < 200; ++row) {
+                if (!table.item(row, 0))
+                    table.setItem(row, 0, new QTableWidgetItem);
+                table.item(row, 0)->setText(QString::number(first + row * step));
+            }
+        };
+        fill(0, 1);
+        table.selectRow(150);
+        table.verticalScrollBar()->setValue(40);
+        const SelectionKeeper kept(&table);
+        fill(keyStays ? 199 : 1000, -1);
+        kept.restore();
+        QCOMPARE(table.verticalScrollBar()->value(), 40);
+        QCOMPARE(table.currentRow(), keyStays ? 49 : -1);
+        QCOMPARE(table.selectionModel()->selectedRows().size(), keyStays ? 1 : 0);
+    }
+
+    // What a root process may read of a file another account controls.
+    void readRules_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("follow");
+        QTest::addColumn<int>("owner"); // -1: no owner rule
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("data"); // when read
+        QTest::addColumn<bool>("truncated");
+        const QByteArray text = "0123456789";
+        QTest::newRow("regular") << "regular" << false << -1 << int(SafeFile::Read::Ok) << text << false;
+        QTest::newRow("missing") << "missing" << false << -1 << int(SafeFile::Read::Missing) << text << false;
+        QTest::newRow("fifo, never waited on")
+            << "fifo" << true << -1 << int(SafeFile::Read::Failed) << text << false;
+        QTest::newRow("link, refused")
+            << "link" << false << -1 << int(SafeFile::Read::Failed) << text << false;
+        QTest::newRow("link, followed") << "link" << true << -1 << int(SafeFile::Read::Ok) << text << false;
+        QTest::newRow("link to /dev/zero")
+            << "zero" << true << -1 << int(SafeFile::Read::Failed) << text << false;
+        QTest::newRow("over the limit")
+            << "large" << false << -1 << int(SafeFile::Read::Ok) << QByteArray(4096, 'x') << true;
+        QTest::newRow("at the limit")
+            << "limit" << false << -1 << int(SafeFile::Read::Ok) << QByteArray(4096, 'x') << false;
+        QTest::newRow("the account's")
+            << "account" << false << int(account) << int(SafeFile::Read::Ok) << text << false;
+        QTest::newRow("root's, for the account")
+            << "regular" << false << int(account) << int(SafeFile::Read::Ok) << text << false;
+        QTest::newRow("another account's")
+            << "other" << false << int(account) << int(SafeFile::Read::Failed) << text << false;
+    }
+    void readRules() {
+        QFETCH(QString, kind);
+        QFETCH(bool, follow);
+        QFETCH(int, owner);
+        if ((kind == "account" || kind == "other") && ::geteuid() != 0)
+            QSKIP("handing files to other accounts needs root");
+        QTemporaryDir dir;
+        const QString target = dir.filePath("target");
+        const QString path = dir.filePath("file");
+        QVERIFY(writeFile(target, "0123456789"));
+        if (kind == "regular" || kind == "account" || kind == "other")
+            QVERIFY(QFile::copy(target, path));
+        if (kind == "account" || kind == "other")
+            QVERIFY(chownPath(path, kind == "account" ? account : otherAccount));
+        if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (kind == "link" || kind == "zero")
+            QVERIFY(QFile::link(kind == "link" ? target : QStringLiteral("/dev/zero"), path));
+        if (kind == "large" || kind == "limit")
+            QVERIFY(writeFile(path, QByteArray(kind == "large" ? 4097 : 4096, 'x')));
+
+        SafeFile::ReadRules rules;
+        rules.maxBytes = 4096;
+        rules.followSymlinks = follow;
+        if (owner >= 0)
+            rules.owner = uid_t(owner);
+        // On a thread, so that a read stuck on the FIFO fails the test instead of hanging it.
+        auto reading = std::async(std::launch::async, [&] { return SafeFile::read(path, rules); });
+        if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            ::close(fd);
+            QFAIL("the read waited on a FIFO");
+        }
+        const SafeFile::Read read = reading.get();
+        QTEST(int(read.status), "status");
+        if (read.ok()) {
+            QTEST(read.data, "data");
+            QTEST(read.truncated, "truncated");
+        } else {
+            QVERIFY(!read.error.isEmpty());
+        }
+    }
+
+    // Writing as root: through the folder's descriptor, never through a link,
+    // with the owner and mode asked for; on failure nothing changes and
+    // nothing is left behind.
+    void writeRules_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("new file") << "new" << true;
+        QTest::newRow("replaces a planted link") << "link" << true;
+        QTest::newRow("into the owner's folder") << "ownerFolder" << true;
+        QTest::newRow("into another account's folder") << "otherFolder" << false;
+        QTest::newRow("folder is a link") << "folderLink" << false;
+        QTest::newRow("refused by the check") << "refused" << false;
+    }
+    void writeRules() {
+        QFETCH(QString, kind);
+        QFETCH(bool, written);
+        if (::geteuid() != 0)
+            QSKIP("handing files to other accounts needs root");
+        QTemporaryDir dir;
+        const QString victim = dir.filePath("victim");
+        QVERIFY(writeFile(victim, "kept"));
+        QString folder = dir.filePath("folder");
+        QVERIFY(QDir().mkpath(folder));
+        if (kind == "ownerFolder" || kind == "otherFolder")
+            QVERIFY(chownPath(folder, kind == "ownerFolder" ? account : otherAccount));
+        if (kind == "folderLink") {
+            QVERIFY(QFile::link(folder, dir.filePath("linked")));
+            folder = dir.filePath("linked");
+        }
+        const QString path = folder + "/settings";
+        if (kind == "link")
+            QVERIFY(QFile::link(victim, path));
+        QVERIFY(writeFile(folder + "/settings.old", "old"));
+
+        SafeFile::WriteRules rules;
+        rules.mode = 0640;
+        rules.owner = account;
+        rules.group = account;
+        QString checked;
+        rules.check = [&](const QString& temporary) {
+            checked = temporary;
+            return kind != "refused" && contentOf(temporary) == "new";
+        };
+        QString error;
+        QCOMPARE(SafeFile::write(path, "new", rules, &error), written);
+        QCOMPARE(error.isEmpty(), written);
+        QCOMPARE(contentOf(victim), QByteArray("kept"));
+        const QString real = dir.filePath("folder");
+        QStringList expected = {"settings.old"};
+        if (written) {
+            struct stat info {};
+            QCOMPARE(::lstat(QFile::encodeName(real + "/settings").constData(), &info), 0);
+            QVERIFY(S_ISREG(info.st_mode));
+            QCOMPARE(info.st_uid, account);
+            QCOMPARE(info.st_gid, gid_t(account));
+            QCOMPARE(int(info.st_mode & 07777), 0640);
+            QCOMPARE(contentOf(real + "/settings"), QByteArray("new"));
+            QVERIFY2(QFileInfo(checked).fileName().startsWith(".settings."), qPrintable(checked));
+            expected.prepend("settings");
+        }
+        QCOMPARE(entriesOf(real), expected);
+    }
+
+    // A file written in pieces exists only once committed.
+    void writerDiscardsUncommitted() {
+        QTemporaryDir dir;
+        {
+            SafeFile::AtomicWriter writer;
+            QVERIFY(writer.open(dir.filePath("capture")));
+            QVERIFY(writer.write("first") && writer.write("second"));
+        }
+        QCOMPARE(entriesOf(dir.path()), QStringList());
+        SafeFile::AtomicWriter writer;
+        QVERIFY(writer.open(dir.filePath("capture")) && writer.write("first") && writer.write("second"));
+        QVERIFY(writer.commit());
+        QCOMPARE(contentOf(dir.filePath("capture")), QByteArray("firstsecond"));
+        QCOMPARE(entriesOf(dir.path()), QStringList({"capture"}));
+    }
+
+    void removeRules() {
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("folder")));
+        QVERIFY(writeFile(dir.filePath("folder/file"), "x"));
+        QVERIFY(QFile::link(dir.filePath("folder"), dir.filePath("linked")));
+        QString error;
+        QVERIFY(!SafeFile::remove(dir.filePath("folder/")));
+        QVERIFY(!SafeFile::remove(dir.filePath("linked/file"), &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(QFile::exists(dir.filePath("folder/file")));
+        QVERIFY(SafeFile::remove(dir.filePath("folder/file")));
+        QVERIFY(!QFile::exists(dir.filePath("folder/file")));
+        QVERIFY(SafeFile::remove(dir.filePath("folder/file")));
+        QVERIFY(SafeFile::remove(dir.filePath("nowhere/file")));
+    }
+
+    void settingsPath_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("file"); // empty: refused
+        QTest::newRow("plain") << "alice"
+                               << "/root/.tessmar/settings_alice";
+        QTest::newRow("machine account") << "Host_1.x-y$"
+                                         << "/root/.tessmar/settings_Host_1.x-y$";
+        for (const char* name : {"", ".", "..", "../x", "a/b", ".hidden", "-o", "a\n", "a$b"})
+            QTest::newRow(qPrintable("refused: " + QByteArray(name).toPercentEncoding()))
+                << QString(name) << "";
+    }
+    void settingsPath() {
+        QFETCH(QString, name);
+        QFETCH(QString, file);
+        SystemPaths::setRootPrefix("/tmp/prefix");
+        const QString path = ProgramSettings::filePath(name);
+        SystemPaths::setRootPrefix(QString());
+        QCOMPARE(path, file.isEmpty() ? QString() : "/tmp/prefix" + file);
+    }
+};
+
+QTEST_MAIN(TestCommon)
+#include "tst_common.moc"
