@@ -10,12 +10,14 @@
 //   page  a fresh process with the whole main window over a temporary root
 //         whose /var/log/syslog is the file: the time from the click on the
 //         Logs tab until the Entries count is final, the peak memory (VmHWM)
-//         after it, a click on the Service header until the rows are sorted
-//         (with the longest stall of the event loop meanwhile), one filter
-//         keystroke that hides most rows and the Backspace that shows them
-//         again, and a Reload with its own peak memory.
+//         after it and its rise above the memory in use at the click, a
+//         click on the Service header until the rows are sorted (with the
+//         longest stall of the event loop meanwhile), one filter keystroke
+//         that hides every row and the Backspace that shows them again, and,
+//         sorted by time again as at first, a Reload with its own peak.
 // The two alternate (awk first in even pairs, the page first in odd ones);
-// medians are printed with the load average.
+// medians are printed with the load average. --generate PATH only writes
+// the log.
 #include "loadingoverlay.h"
 #include "logtablemodel.h"
 #include "mainwindow.h"

@@ -147,9 +147,8 @@ LogFileReader::Result LogFileReader::read(const QString& path, const Limits& lim
         }
         kept = size_t(end - lineStart);
         std::memmove(piece.data(), lineStart, kept);
-        result.readBytes = offset - start;
         if (progress)
-            progress(result.readBytes, total);
+            progress(offset - start, total);
         if (stopped())
             return aborted();
     }

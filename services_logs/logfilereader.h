@@ -26,7 +26,6 @@ public:
         Status status = Failed;
         QString error;
         qint64 leftOutLines = 0; // older lines not read because of the limits
-        qint64 readBytes = 0;
         QDateTime lastModified;
     };
 

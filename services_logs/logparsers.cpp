@@ -123,11 +123,6 @@ QString formatTimestamp(const QString& timestamp) {
     return QLocale().toString(parsed, QStringLiteral("MMM dd hh:mm:ss"));
 }
 
-QString stripPid(const QString& tag) {
-    const int bracket = tag.indexOf(QLatin1Char('['));
-    return (bracket < 0 ? tag : tag.left(bracket)).trimmed();
-}
-
 QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text) {
     static const QRegularExpression pattern = compiled("\\[\\s*(\\d+\\.\\d+)\\s*\\] (.+)");
     QList<DetailsLogsDmesgLog> records;

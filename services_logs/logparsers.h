@@ -42,8 +42,6 @@ int classifySeverity(const char* message, int size);
 // ISO times become "Mar 04 10:20:30" (month of the default locale); any other
 // text is returned unchanged.
 QString formatTimestamp(const QString& timestamp);
-// The text before the first "[", trimmed.
-QString stripPid(const QString& tag);
 
 // The three syslog-style logs and the columns of their pages:
 //   SysLog   time, service, message

@@ -20,7 +20,6 @@ public:
     void addRow(const Field* fields, int count);
 
     int rowCount() const { return int(rowEnds.size()); }
-    qint64 byteCount() const { return text.size(); }
     // Per row, whether its text holds needle regardless of letter case.
     std::vector<bool> rowsHolding(const QString& needle) const;
 

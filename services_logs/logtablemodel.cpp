@@ -142,11 +142,9 @@ void LogTableModel::orderRows(bool newTable) {
                     --sortsRunning;
                     if (done && number == sortNumber)
                         applyOrder(std::move(*sorted));
-                    if (sortsRunning == 0) {
-                        // What the sort used goes back to the system at once.
+                    // What the sort used goes back to the system at once.
+                    if (sortsRunning == 0)
                         malloc_trim(0);
-                        emit sortingFinished();
-                    }
                 },
                 Qt::QueuedConnection);
         });

@@ -52,9 +52,6 @@ public:
     static QColor colourOf(LogLook look);
     static QIcon iconOf(LogLook look);
 
-signals:
-    void sortingFinished();
-
 private:
     void orderRows(bool mayWait);
     void applyOrder(std::vector<quint32> newOrder);
