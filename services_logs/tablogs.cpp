@@ -222,6 +222,8 @@ void TabLogs::setupPages() {
         state.notice = new QLabel(view->viewport());
         state.notice->setObjectName(QStringLiteral("labelLogsUnavailable%1").arg(page));
         state.notice->setAlignment(Qt::AlignCenter);
+        // Reasons carry what tools wrote: never taken for markup.
+        state.notice->setTextFormat(Qt::PlainText);
         state.notice->setWordWrap(true);
         state.notice->hide();
         auto* layout = new QVBoxLayout(view->viewport());
@@ -231,6 +233,7 @@ void TabLogs::setupPages() {
         state.note = new QLabel(view->parentWidget());
         state.note->setObjectName(QStringLiteral("labelLogsNote%1").arg(page));
         state.note->setWordWrap(true);
+        state.note->setTextFormat(Qt::PlainText);
         state.note->hide();
         if (auto* pageLayout = qobject_cast<QBoxLayout*>(view->parentWidget()->layout()))
             pageLayout->insertWidget(pageLayout->indexOf(view), state.note);
@@ -408,7 +411,10 @@ void TabLogs::onLoadProgress(int page, int percent, int rows) {
     if (page < SysLog || page >= PageCount)
         return;
     overlays[page]->setProgress(percent);
-    pages[page].count->setText(QString::number(rows));
+    // A refill without a veil (a theme change) keeps its rows in sight, and
+    // their count with them.
+    if (!overlays[page]->isHidden())
+        pages[page].count->setText(QString::number(rows));
 }
 
 void TabLogs::showTable(Page page, const LogTablePtr& table) {
