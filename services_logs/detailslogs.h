@@ -7,6 +7,8 @@
 
 // One parsed line of each Logs page. Severity: 0 information, 1 warning,
 // 2 error. Numbers start at 0 so that a record nobody filled is harmless.
+// The icons stay null: records are made on the worker's thread, where no
+// pixmap may be made, and the page draws icons of its own.
 
 struct DetailsLogsSysLog {
     QString timestamp;
@@ -15,9 +17,6 @@ struct DetailsLogsSysLog {
     QString message;
     int severity = 0;
     QIcon icon;
-    // Sort key of the shown time: seconds that grow with the written time,
-    // the year of month-name times inferred from the file; 0 when unreadable.
-    qint64 timeKey = 0;
 };
 
 struct DetailsLogsAuthLog {
@@ -27,9 +26,6 @@ struct DetailsLogsAuthLog {
     QString message;
     int severity = 0;
     QIcon icon;
-    // Sort key of the shown time: seconds that grow with the written time,
-    // the year of month-name times inferred from the file; 0 when unreadable.
-    qint64 timeKey = 0;
 };
 
 struct DetailsLogsKernLog {
@@ -40,9 +36,6 @@ struct DetailsLogsKernLog {
     QString message;
     int severity = 0;
     QIcon icon;
-    // Sort key of the shown time: seconds that grow with the written time,
-    // the year of month-name times inferred from the file; 0 when unreadable.
-    qint64 timeKey = 0;
 };
 
 struct DetailsLogsDmesgLog {
@@ -60,7 +53,9 @@ struct DetailsLogsBootLog {
     QIcon icon;
 };
 
-// One local user with a summary of logins; no severity.
+// One local user with a summary of logins; no severity. What a failed
+// tool would have told is unknown: -1 for the numbers, empty for the texts,
+// loggedInKnown false for loggedIn.
 struct DetailsLogsFailLog {
     QString username;
     int logins = 0;
@@ -69,6 +64,7 @@ struct DetailsLogsFailLog {
     int failedLogins = 0;
     int maxFails = 0;
     QString lastLogin;
+    bool loggedInKnown = true;
 };
 
 struct DetailsLogsDpkgLog {

@@ -1,5 +1,7 @@
 #include "loadingoverlay.h"
 
+#include <QEvent>
+#include <QPainter>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
@@ -7,7 +9,6 @@ LoadingOverlay::LoadingOverlay(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("background-color: rgba(255, 255, 255, 150);"));
 
     progressBar = new QProgressBar(this);
     progressBar->setRange(0, 100);
@@ -19,8 +20,10 @@ LoadingOverlay::LoadingOverlay(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(progressBar, 0, Qt::AlignCenter);
 
-    if (parent)
-        setGeometry(parent->rect());
+    if (parent) {
+        parent->installEventFilter(this);
+        coverParent();
+    }
 }
 
 LoadingOverlay::~LoadingOverlay() = default;
@@ -29,9 +32,50 @@ void LoadingOverlay::setProgress(int percent) {
     progressBar->setValue(percent);
 }
 
+int LoadingOverlay::progress() const {
+    return progressBar->value();
+}
+
+void LoadingOverlay::setBackdrop(const QPixmap& picture, const QPoint& offset) {
+    backdrop = picture;
+    backdropOffset = offset;
+    update();
+}
+
+void LoadingOverlay::coverParent() {
+    if (parentWidget() && geometry() != parentWidget()->rect())
+        setGeometry(parentWidget()->rect());
+}
+
+bool LoadingOverlay::eventFilter(QObject* watched, QEvent* event) {
+    // The table was resized: cover it again, shown or not.
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        coverParent();
+    return QWidget::eventFilter(watched, event);
+}
+
+void LoadingOverlay::paintEvent(QPaintEvent*) {
+    // A style sheet background is not drawn for a QWidget subclass: the veil
+    // is painted here.
+    QPainter painter(this);
+    if (!backdrop.isNull())
+        painter.drawPixmap(backdropOffset, backdrop);
+    painter.fillRect(rect(), QColor(255, 255, 255, 150));
+}
+
 void LoadingOverlay::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // Covers the parent again, also when shown after the parent was resized.
-    if (parentWidget())
-        setGeometry(parentWidget()->rect());
+    coverParent();
+}
+
+void LoadingOverlay::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    coverParent();
+    // Above the table's viewport and scroll bars, which were made later.
+    raise();
+}
+
+void LoadingOverlay::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    backdrop = QPixmap();
 }

@@ -4,7 +4,6 @@
 
 #include <QLocale>
 #include <QLoggingCategory>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QSet>
 #include <cstring>
@@ -20,37 +19,6 @@ QRegularExpression compiled(const char* pattern) {
     QRegularExpression expression(QString::fromLatin1(pattern));
     expression.optimize();
     return expression;
-}
-
-#define ISO_TIME "(\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(?:\\.\\d+)?(?:[+-]\\d{2}:\\d{2}|Z)?)"
-
-const QRegularExpression& sysLogIso() {
-    static const QRegularExpression re = compiled(ISO_TIME "\\s+(\\S+)\\s+(\\S+)(?:\\[(\\d+)\\])?:\\s*(.+)");
-    return re;
-}
-const QRegularExpression& sysLogClassic() {
-    static const QRegularExpression re =
-        compiled("(\\w+\\s+\\d+\\s+\\d+:\\d+:\\d+)\\s+(\\S+)\\s+(\\[[^\\]]+\\]|\\S+):\\s+(.+)");
-    return re;
-}
-const QRegularExpression& authLogIso() {
-    static const QRegularExpression re = compiled(ISO_TIME "\\s+(\\S+)\\s+(\\S+?)(?:\\[(\\d+)\\])?:\\s+(.+)");
-    return re;
-}
-const QRegularExpression& authLogClassic() {
-    static const QRegularExpression re =
-        compiled("(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) (\\[[^\\]]+\\]|\\S*): (.+)");
-    return re;
-}
-const QRegularExpression& kernLogIso() {
-    static const QRegularExpression re =
-        compiled(ISO_TIME "\\s+(\\S+)\\s+kernel:\\s+\\[\\s*([\\d\\.]+)\\]\\s+(.+)");
-    return re;
-}
-const QRegularExpression& kernLogClassic() {
-    static const QRegularExpression re =
-        compiled("(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) kernel: \\[(\\d+\\.\\d+)\\] (.+)");
-    return re;
 }
 
 // Calls visit(line) for every line of text, split at "\n" with empty parts
@@ -70,16 +38,6 @@ template <typename Visit> void forEachLine(const QByteArray& text, Visit visit) 
     }
 }
 
-// Month names as syslog writes them, whatever the locale.
-int monthNumber(const QStringRef& name) {
-    static const char* const names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    for (int month = 0; month < 12; ++month)
-        if (name == QLatin1String(names[month]))
-            return month + 1;
-    return 0;
-}
-
 int digits(const QString& text, int from, int count) {
     int value = 0;
     for (int i = from; i < from + count; ++i) {
@@ -89,143 +47,6 @@ int digits(const QString& text, int from, int count) {
         value = value * 10 + (c - '0');
     }
     return value;
-}
-
-qint64 keyOf(const QDate& date, int secondsOfDay) {
-    return date.isValid() ? date.toJulianDay() * 86400 + secondsOfDay : 0;
-}
-
-// The parts of a written time that sorting needs: a date (year 0 when the
-// text names none) and the seconds of the day.
-struct WrittenTime {
-    int year = 0, month = 0, day = 0, seconds = -1;
-};
-
-WrittenTime readWrittenTime(const QString& text) {
-    WrittenTime time;
-    if (text.size() >= 19 && text.at(4) == QLatin1Char('-') && text.at(10) == QLatin1Char('T')) {
-        time.year = digits(text, 0, 4);
-        time.month = digits(text, 5, 2);
-        time.day = digits(text, 8, 2);
-        const int h = digits(text, 11, 2), m = digits(text, 14, 2), s = digits(text, 17, 2);
-        if (h >= 0 && m >= 0 && s >= 0)
-            time.seconds = h * 3600 + m * 60 + s;
-        return time;
-    }
-    // "Mar  4 10:20:30": month word, blanks, day, blanks, clock.
-    const QVector<QStringRef> parts = text.splitRef(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (parts.size() < 3)
-        return time;
-    time.month = monthNumber(parts.at(0));
-    time.day = parts.at(1).toInt();
-    const QVector<QStringRef> clock = parts.at(2).split(QLatin1Char(':'));
-    if (clock.size() == 3)
-        time.seconds = clock.at(0).toInt() * 3600 + clock.at(1).toInt() * 60 + clock.at(2).toInt();
-    return time;
-}
-
-// Fills timeKey of every record from its written time. Lines come oldest
-// first: walking back from the newest one, a month that jumps forward by half
-// a year or more means the line was written the year before.
-template <typename Record>
-void assignTimeKeys(QList<Record>& records, const std::vector<WrittenTime>& times,
-                    const TextLogContext& context) {
-    int year = context.referenceYear;
-    int laterMonth = context.referenceMonth;
-    for (int i = records.size() - 1; i >= 0; --i) {
-        const WrittenTime& time = times[size_t(i)];
-        if (time.month < 1 || time.month > 12 || time.seconds < 0)
-            continue;
-        if (time.year > 0) {
-            year = time.year;
-        } else if (time.month - laterMonth >= 6) {
-            --year;
-        }
-        laterMonth = time.month;
-        const QDate firstOfMonth(time.year > 0 ? time.year : year, time.month, 1);
-        if (time.day >= 1 && time.day <= 31)
-            records[i].timeKey = keyOf(firstOfMonth.addDays(time.day - 1), time.seconds);
-    }
-}
-
-// A big log repeats its times, hosts and programs line after line: equal
-// texts share one string instead of every record holding its own copy.
-class SharedTexts {
-public:
-    QString share(const QString& text) {
-        const auto found = seen.constFind(text);
-        if (found != seen.constEnd())
-            return *found;
-        // Bounded, so a log of all-different names costs no more than before.
-        if (seen.size() < 4096)
-            seen.insert(text);
-        return text;
-    }
-
-private:
-    QSet<QString> seen;
-};
-
-// The shown time and the sort time of consecutive lines, which mostly
-// repeat the time of the line before.
-class LineTimes {
-public:
-    void add(const QString& written, QString* shown) {
-        if (written != lastWritten) {
-            lastWritten = written;
-            lastShown = formatTimestamp(written);
-            lastTime = readWrittenTime(written);
-        }
-        *shown = lastShown;
-        times.push_back(lastTime);
-    }
-    template <typename Record> void assignKeys(QList<Record>& records, const TextLogContext& context) {
-        assignTimeKeys(records, times, context);
-    }
-
-private:
-    QString lastWritten, lastShown;
-    WrittenTime lastTime;
-    std::vector<WrittenTime> times;
-};
-
-// Tries the preferred line format first and the other one after it.
-struct FormatPair {
-    const QRegularExpression* preferred;
-    const QRegularExpression* other;
-    bool otherIsIso;
-};
-
-FormatPair formats(const TextLogContext& context, const QRegularExpression& iso,
-                   const QRegularExpression& classic) {
-    if (context.preferred == LineFormat::Iso)
-        return {&iso, &classic, false};
-    return {&classic, &iso, true};
-}
-
-QRegularExpressionMatch matchEither(const QString& line, const FormatPair& pair, bool* iso) {
-    QRegularExpressionMatch match = pair.preferred->match(line);
-    *iso = !pair.otherIsIso;
-    if (match.hasMatch())
-        return match;
-    *iso = pair.otherIsIso;
-    return pair.other->match(line);
-}
-
-bool isThemeNoise(const QString& message) {
-    return message.startsWith(QLatin1String("Theme parsing error:"));
-}
-
-const QIcon& sharedIcon(const char* path) {
-    // Leaked on purpose: icons must not outlive the application object in a
-    // static destructor; built once, then every record shares one.
-    static QHash<QByteArray, QIcon*>* icons = new QHash<QByteArray, QIcon*>;
-    static QBasicMutex mutex;
-    QMutexLocker locker(&mutex);
-    QIcon*& icon = (*icons)[QByteArray(path)];
-    if (!icon)
-        icon = new QIcon(QString::fromLatin1(path));
-    return *icon;
 }
 
 } // namespace
@@ -252,14 +73,6 @@ int classifySeverity(const QString& message) {
     if (warning.foundIn(message))
         return 1;
     return 0;
-}
-
-QIcon severityIcon(int severity) {
-    if (severity == 2)
-        return sharedIcon(":/icons/error.png");
-    if (severity == 1)
-        return sharedIcon(":/icons/warning.png");
-    return sharedIcon(":/icons/info.png");
 }
 
 namespace {
@@ -310,120 +123,28 @@ QString formatTimestamp(const QString& timestamp) {
     return QLocale().toString(parsed, QStringLiteral("MMM dd hh:mm:ss"));
 }
 
-QString stripPid(const QString& tag) {
-    const int bracket = tag.indexOf(QLatin1Char('['));
-    return (bracket < 0 ? tag : tag.left(bracket)).trimmed();
-}
-
-QList<DetailsLogsSysLog> parseSysLog(const QByteArray& text, const TextLogContext& context) {
-    QList<DetailsLogsSysLog> records;
-    LineTimes times;
-    SharedTexts services;
-    const FormatPair pair = formats(context, sysLogIso(), sysLogClassic());
-    forEachLine(text, [&](const QString& line) {
-        bool iso = false;
-        const QRegularExpressionMatch match = matchEither(line, pair, &iso);
-        if (!match.hasMatch())
-            return;
-        DetailsLogsSysLog record;
-        record.message = match.captured(iso ? 5 : 4);
-        if (isThemeNoise(record.message))
-            return;
-        times.add(match.captured(1), &record.timestamp);
-        record.service = services.share(stripPid(match.captured(3)));
-        record.severity = classifySeverity(record.message);
-        record.icon = severityIcon(record.severity);
-        records.append(record);
-    });
-    times.assignKeys(records, context);
-    return records;
-}
-
-QList<DetailsLogsAuthLog> parseAuthLog(const QByteArray& text, const TextLogContext& context) {
-    QList<DetailsLogsAuthLog> records;
-    LineTimes times;
-    SharedTexts names;
-    const FormatPair pair = formats(context, authLogIso(), authLogClassic());
-    forEachLine(text, [&](const QString& line) {
-        bool iso = false;
-        const QRegularExpressionMatch match = matchEither(line, pair, &iso);
-        if (!match.hasMatch())
-            return;
-        DetailsLogsAuthLog record;
-        record.message = match.captured(iso ? 5 : 4).trimmed();
-        if (isThemeNoise(record.message))
-            return;
-        times.add(match.captured(1), &record.timestamp);
-        record.hostname = names.share(match.captured(2));
-        record.service = names.share(match.captured(3));
-        record.severity = classifySeverity(record.message);
-        record.icon = severityIcon(record.severity);
-        records.append(record);
-    });
-    times.assignKeys(records, context);
-    return records;
-}
-
-QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogContext& context) {
-    static const QRegularExpression componentPattern = compiled("^(\\S+(\\[[^\\]]+\\])?): (.+)");
-    QList<DetailsLogsKernLog> records;
-    LineTimes times;
-    SharedTexts names;
-    const FormatPair pair = formats(context, kernLogIso(), kernLogClassic());
-    forEachLine(text, [&](const QString& line) {
-        bool iso = false;
-        const QRegularExpressionMatch match = matchEither(line, pair, &iso);
-        if (!match.hasMatch())
-            return;
-        DetailsLogsKernLog record;
-        times.add(match.captured(1), &record.timestamp);
-        record.hostname = names.share(match.captured(2));
-        record.kernelTime = match.captured(3);
-        const QString kernelText = match.captured(4).trimmed();
-        const QRegularExpressionMatch component = componentPattern.match(kernelText);
-        if (component.hasMatch()) {
-            record.component = names.share(component.captured(1).trimmed());
-            record.message = component.captured(3).trimmed();
-        } else {
-            record.component = QStringLiteral("Unknown");
-            record.message = kernelText;
-        }
-        record.severity = classifySeverity(record.message);
-        record.icon = severityIcon(record.severity);
-        records.append(record);
-    });
-    times.assignKeys(records, context);
-    return records;
-}
-
-QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text, int* dropped) {
+QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text) {
     static const QRegularExpression pattern = compiled("\\[\\s*(\\d+\\.\\d+)\\s*\\] (.+)");
     QList<DetailsLogsDmesgLog> records;
-    int skipped = 0;
     forEachLine(text.trimmed(), [&](const QString& line) {
-        if (line.isEmpty())
+        if (line.trimmed().isEmpty())
             return;
         const QRegularExpressionMatch match = pattern.match(line);
         DetailsLogsDmesgLog record;
         if (match.hasMatch()) {
             record.timestamp = match.captured(1);
             record.message = match.captured(2).trimmed();
-        } else if (!records.isEmpty() && !line.trimmed().isEmpty()) {
-            // The kernel printed one message over several lines: the later
-            // lines carry no time of their own and keep the first line's.
-            record.timestamp = records.constLast().timestamp;
-            record.message = line.trimmed();
         } else {
-            qCDebug(lcLogParsers) << "No match found for line:" << line.left(200);
-            ++skipped;
-            return;
+            // The kernel printed one message over several lines: the later
+            // lines carry no time of their own and keep the first line's;
+            // one before any timed line is shown without a time.
+            if (!records.isEmpty())
+                record.timestamp = records.constLast().timestamp;
+            record.message = line.trimmed();
         }
         record.severity = classifySeverity(record.message);
-        record.icon = severityIcon(record.severity);
         records.append(record);
     });
-    if (dropped)
-        *dropped = skipped;
     return records;
 }
 
@@ -450,7 +171,6 @@ QList<DetailsLogsBootLog> parseBootLog(const QByteArray& text) {
             record.message = line.trimmed();
             record.severity = 0;
         }
-        record.icon = severityIcon(record.severity);
         if (!record.message.isEmpty())
             records.append(record);
     }
@@ -458,15 +178,14 @@ QList<DetailsLogsBootLog> parseBootLog(const QByteArray& text) {
 }
 
 QList<DetailsLogsDpkgLog> parseDpkgLog(const QByteArray& text) {
-    static const QRegularExpression fresh =
-        compiled("(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}) (\\w+) ([^:]+):(\\w+) <none> ([^\\s]+)");
-    static const QRegularExpression general =
-        compiled("(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}) (\\w+) ([^:]+):(\\w+) ([^\\s]+)");
+    // "2024-05-01 10:05:00 upgrade foo:amd64 1.2-1 1.3-1": the version before
+    // the change, then the one after it ("<none>" for nothing).
+    static const QRegularExpression pattern =
+        compiled("(\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}) (\\w+) ([^:]+):(\\w+) (\\S+)(?: (\\S+))?");
+    const QString none = QStringLiteral("<none>");
     QList<DetailsLogsDpkgLog> records;
     forEachLine(text, [&](const QString& line) {
-        QRegularExpressionMatch match = fresh.match(line);
-        if (!match.hasMatch())
-            match = general.match(line);
+        const QRegularExpressionMatch match = pattern.match(line);
         if (!match.hasMatch())
             return;
         const QString action = match.captured(2);
@@ -478,9 +197,16 @@ QList<DetailsLogsDpkgLog> parseDpkgLog(const QByteArray& text) {
         record.action = action;
         record.packageName = match.captured(3);
         record.architecture = match.captured(4);
-        record.version = match.captured(5);
-        record.icon =
-            sharedIcon(action == QLatin1String("remove") ? ":/icons/warning.png" : ":/icons/info.png");
+        const QString before = match.captured(5), after = match.captured(6);
+        // A removal names what was there; an install or upgrade what is
+        // there now, and what it replaced.
+        if (action == QLatin1String("remove") || after.isEmpty() || after == none) {
+            record.version = before;
+        } else {
+            record.version = after;
+            if (before != none && before != after)
+                record.version += QStringLiteral(" (was %1)").arg(before);
+        }
         records.append(record);
     });
     return records;
@@ -527,14 +253,6 @@ QList<DetailsLogsFlatpakLog> parseFlatpakHistory(const QByteArray& text) {
         record.remote = columns.size() > 5 ? columns.at(5).trimmed() : QStringLiteral("Unknown");
         if (record.action == QLatin1String("add remote") && record.appId.isEmpty())
             record.appId = record.remote;
-        if (record.action == QLatin1String("install"))
-            record.icon = sharedIcon(":/icons/add");
-        else if (record.action == QLatin1String("uninstall"))
-            record.icon = sharedIcon(":/icons/remove");
-        else if (record.action == QLatin1String("update"))
-            record.icon = sharedIcon(":/icons/upgrade");
-        else
-            record.icon = sharedIcon(":/icons/info");
         records.append(record);
     });
     return records;
@@ -632,29 +350,57 @@ QString formatTimeSpent(qint64 seconds) {
         .arg(rest % 60, 2, 10, QLatin1Char('0'));
 }
 
-QList<DetailsLogsFailLog> buildLoginSummary(const QList<FailCounter>& counters, const LoginHistory& history,
-                                            const QHash<QString, int>& ids,
-                                            const QHash<QString, QDateTime>& activeLogins,
-                                            const QDateTime& now) {
+QStringList humanAccounts(const QByteArray& passwd) {
+    QStringList names;
+    QSet<QString> seen;
+    forEachLine(passwd, [&](const QString& line) {
+        const QStringList fields = line.split(QLatin1Char(':'));
+        if (fields.size() > 2 && fields.at(0) != QLatin1String("nobody") && fields.at(2).toInt() >= 1000 &&
+            !seen.contains(fields.at(0))) {
+            seen.insert(fields.at(0));
+            names << fields.at(0);
+        }
+    });
+    return names;
+}
+
+QList<DetailsLogsFailLog> buildLoginSummary(const LoginSources& sources, const QHash<QString, int>& ids,
+                                            const QStringList& accounts, const QDateTime& now) {
     QList<DetailsLogsFailLog> records;
-    for (const FailCounter& counter : counters) {
-        if (!isHumanAccount(ids, counter.username))
+    QList<FailCounter> counters = sources.counters;
+    if (!sources.haveCounters) {
+        // Without faillog the accounts come from /etc/passwd.
+        counters.clear();
+        for (const QString& name : accounts)
+            counters.append({name, -1, -1});
+    }
+    for (const FailCounter& counter : qAsConst(counters)) {
+        const QString& name = counter.username;
+        if (!isHumanAccount(ids, name))
             continue;
         DetailsLogsFailLog record;
-        record.username = counter.username;
+        record.username = name;
         record.failedLogins = counter.failures;
         record.maxFails = counter.maximum;
-        record.lastLogin = history.lastLoginText.value(counter.username, QStringLiteral("Never logged in"));
-        record.logins = history.loginCount.value(counter.username, 0);
-        qint64 seconds = history.secondsSpent.value(counter.username, 0);
-        record.loggedIn = activeLogins.contains(counter.username);
+        record.loggedInKnown = sources.haveActive;
+        record.loggedIn = sources.haveActive && sources.active.contains(name);
+        record.logins = sources.haveHistory ? sources.history.loginCount.value(name, 0) : -1;
+        // Without who, an account with no history may be logged in for the
+        // first time right now.
+        if (sources.haveHistory)
+            record.lastLogin = sources.history.lastLoginText.value(
+                name, sources.haveActive ? QStringLiteral("Never logged in") : QString());
+        qint64 seconds = sources.history.secondsSpent.value(name, 0);
         if (record.loggedIn) {
-            const QDateTime start = activeLogins.value(counter.username);
-            record.logins += 1;
+            const QDateTime start = sources.active.value(name);
             seconds += qMax<qint64>(0, start.secsTo(now));
+            if (sources.haveHistory)
+                record.logins += 1;
+            // The newest login is the one still open.
             record.lastLogin = QLocale::c().toString(start, QStringLiteral("MMM d hh:mm:ss yyyy"));
         }
-        record.timeSpent = formatTimeSpent(seconds);
+        if (sources.haveHistory)
+            record.timeSpent = formatTimeSpent(seconds);
         records.append(record);
     }
     return records;

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "detailslogs.h"
+#include "logtable.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <memory>
 
 // Pure parsers for the sources of the Logs page: text in, records out. No
 // I/O here; WorkerLogs reads files and runs tools and hands the bytes over.
@@ -35,31 +37,65 @@ struct TextLogContext {
 
 // 2 when the message mentions "error", 1 for "warning", else 0 (any case).
 int classifySeverity(const QString& message);
-// The icon a record carries for its severity; built once and shared.
-QIcon severityIcon(int severity);
+// The same for UTF-8 text.
+int classifySeverity(const char* message, int size);
 // ISO times become "Mar 04 10:20:30" (month of the default locale); any other
 // text is returned unchanged.
 QString formatTimestamp(const QString& timestamp);
-// The text before the first "[", trimmed.
-QString stripPid(const QString& tag);
 
-QList<DetailsLogsSysLog> parseSysLog(const QByteArray& text, const TextLogContext& context);
-QList<DetailsLogsAuthLog> parseAuthLog(const QByteArray& text, const TextLogContext& context);
-QList<DetailsLogsKernLog> parseKernLog(const QByteArray& text, const TextLogContext& context);
+// The three syslog-style logs and the columns of their pages:
+//   SysLog   time, service, message
+//   AuthLog  time, host, service, message
+//   KernLog  time, host, component, message
+// A line that fits no line pattern is kept whole in the message column and
+// sorts with the line before it; blank lines are skipped.
+enum class TextLog { SysLog, AuthLog, KernLog };
+// Lines are read by a walk along the usual line shape, and by the line
+// patterns where the walk is not sure; PatternsOnly reads every line by the
+// patterns, for the test that holds the two to the same answers.
+enum class LineReading { WalkFirst, PatternsOnly };
+
+// Builds the page rows of one text log from its lines, oldest first.
+class TextLogBuilder {
+public:
+    TextLogBuilder(TextLog log, const TextLogContext& context, LineReading reading = LineReading::WalkFirst);
+    ~TextLogBuilder();
+    TextLogBuilder(const TextLogBuilder&) = delete;
+    TextLogBuilder& operator=(const TextLogBuilder&) = delete;
+
+    void reserve(int lines, qint64 bytes);
+    // The year and month of the newest line, once known (see TextLogContext).
+    void setReference(int year, int month);
+    // One line, without its line break.
+    void addLine(const char* line, int size);
+    int rowCount() const;
+    // Gives every row its sort key and sorts the keys; the builder is spent.
+    std::shared_ptr<LogTable> finish();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// A whole text at once, split at line breaks.
+std::shared_ptr<LogTable> parseTextLog(TextLog log, const QByteArray& text, const TextLogContext& context,
+                                       LineReading reading = LineReading::WalkFirst);
 
 // Output of dmesg: "[    0.000000] Linux version ...". A line without a
 // bracketed time continues the message before it and gets its time; one
-// before any timed line is dropped (and counted in *dropped when given).
-QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text, int* dropped = nullptr);
+// before any timed line is kept without a time.
+QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text);
 QList<DetailsLogsBootLog> parseBootLog(const QByteArray& text);
+// Installs, upgrades and removals; the version is the one installed by the
+// change ("1.3-1 (was 1.2-1)" for an upgrade), or the one removed.
 QList<DetailsLogsDpkgLog> parseDpkgLog(const QByteArray& text);
 QList<DetailsLogsFlatpakLog> parseFlatpakHistory(const QByteArray& text);
 
 // Login records page.
 struct FailCounter {
     QString username;
-    int failures = 0;
-    int maximum = 0;
+    int failures = 0; // -1: unknown
+    int maximum = 0;  // -1: unknown
 };
 struct LoginHistory {
     QHash<QString, QString> lastLoginText; // start text of the newest line of each account
@@ -68,6 +104,8 @@ struct LoginHistory {
 };
 // Account name -> numeric id from /etc/passwd.
 QHash<QString, int> parsePasswdIds(const QByteArray& passwd);
+// Accounts with an id of 1000 or more, but nobody, in the order of the file.
+QStringList humanAccounts(const QByteArray& passwd);
 bool isHumanAccount(const QHash<QString, int>& ids, const QString& name);
 QList<FailCounter> parseFaillog(const QByteArray& text);
 LoginHistory parseLast(const QByteArray& text, const QHash<QString, int>& ids);
@@ -77,10 +115,20 @@ QHash<QString, QDateTime> parseWho(const QByteArray& text);
 qint64 parseDuration(const QString& duration);
 // "%1d %2:%3:%4"
 QString formatTimeSpent(qint64 seconds);
-// One record per human account that faillog lists, in faillog's order.
-QList<DetailsLogsFailLog> buildLoginSummary(const QList<FailCounter>& counters, const LoginHistory& history,
-                                            const QHash<QString, int>& ids,
-                                            const QHash<QString, QDateTime>& activeLogins,
-                                            const QDateTime& now);
+
+// What faillog, last and who answered; a tool that failed leaves its part
+// out, and the records then say "not known" for what only it could tell.
+struct LoginSources {
+    bool haveCounters = false;
+    QList<FailCounter> counters;
+    bool haveHistory = false;
+    LoginHistory history;
+    bool haveActive = false;
+    QHash<QString, QDateTime> active;
+};
+// One record per human account that faillog lists, in faillog's order (or,
+// without faillog, per human account of /etc/passwd in its order).
+QList<DetailsLogsFailLog> buildLoginSummary(const LoginSources& sources, const QHash<QString, int>& ids,
+                                            const QStringList& accounts, const QDateTime& now);
 
 } // namespace LogParsers

@@ -4,26 +4,26 @@
 #include <QString>
 #include <vector>
 
-// The searched text of every row of a Logs table, lower-cased into one
-// buffer in the order the rows were filled, with each row's kind. A filter
-// keystroke searches this buffer instead of reading scattered cells.
+// The searched text of every row of a Logs page, lower-cased into one buffer
+// in row order. A filter keystroke searches this buffer with memmem instead
+// of reading scattered cells.
 class LogSearchIndex {
 public:
-    // The kind of a row that no kind button hides.
-    static constexpr quint8 NoKind = 3;
+    struct Field {
+        const char* data; // UTF-8
+        int size;
+    };
 
     void clear();
-    void reserve(int rows);
+    void reserve(int rows, qint64 bytes);
     // Fields of one row; they are searched apart (a text never matches across two).
-    void addRow(std::initializer_list<const QString*> fields, quint8 kind);
+    void addRow(const Field* fields, int count);
 
-    int rowCount() const { return int(kinds.size()); }
-    quint8 kindOf(int row) const { return kinds[size_t(row)]; }
+    int rowCount() const { return int(rowEnds.size()); }
     // Per row, whether its text holds needle regardless of letter case.
     std::vector<bool> rowsHolding(const QString& needle) const;
 
 private:
-    QByteArray text;          // fields lower-cased as UTF-8, each followed by '\n'
-    std::vector<int> rowEnds; // end of each row's text in the buffer
-    std::vector<quint8> kinds;
+    QByteArray text;              // fields lower-cased as UTF-8, each followed by '\n'
+    std::vector<quint32> rowEnds; // end of each row's text in the buffer
 };

@@ -1,35 +1,26 @@
 #include "tablogs.h"
 
-#include "commandrunner.h"
 #include "elidetextdelegate.h"
 #include "loadingoverlay.h"
-#include "logcellitem.h"
-#include "logsearchindex.h"
+#include "logtablemodel.h"
 #include "mainwindow.h"
-#include "numerictablewidgetitem.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
-#include "userrolesortingtablewidgetitem.h"
 #include "workerlogs.h"
 #include "workerthread.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QScrollBar>
-#include <QVBoxLayout>
-#include <algorithm>
-#include <numeric>
+#include <QTableView>
+#include <cstring>
+#include <malloc.h>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcTabLogs, "tessmar.logs.tab", QtWarningMsg)
 
 namespace {
-// A fill lets the window breathe this often; the progress and the count are
-// updated every 100 rows regardless.
-const int YieldIntervalMs = 40;
-
 struct Column {
     const char* title;
     int width; // 0 for the stretch column
@@ -40,7 +31,7 @@ struct TableLayout {
     int stretchColumn;
     int hiddenColumn; // -1 for none
     Qt::SortOrder startOrder;
-    bool sortsAfterFill;
+    bool sortable; // boot and login pages keep the order of their source
 };
 
 const TableLayout& layoutOf(TabLogs::Page page) {
@@ -110,68 +101,38 @@ const TableLayout& layoutOf(TabLogs::Page page) {
     return layouts[page];
 }
 
-// The kind each of a page's three buttons stands for, in button order.
-const std::array<QString, 3>& kindWordsOf(TabLogs::Page page) {
-    static const std::array<QString, 3> severities = {QStringLiteral("information"),
-                                                      QStringLiteral("warning"), QStringLiteral("error")};
-    static const std::array<QString, 3> packages = {QStringLiteral("install"), QStringLiteral("upgrade"),
-                                                    QStringLiteral("remove")};
-    static const std::array<QString, 3> flatpaks = {QStringLiteral("install"), QStringLiteral("update"),
-                                                    QStringLiteral("uninstall")};
-    if (page == TabLogs::DpkgLog)
-        return packages;
-    if (page == TabLogs::FlatpakLog)
-        return flatpaks;
-    return severities;
-}
-
-LogCellItem::Look severityLook(int severity) {
-    return severity == 1   ? LogCellItem::Warning
-           : severity == 2 ? LogCellItem::Error
-                           : LogCellItem::Information;
-}
-
-quint8 severityKind(int severity) {
-    return severity == 1 || severity == 2 ? quint8(severity) : quint8(0);
+LogLook severityLook(int severity) {
+    return severity == 1 ? LogLook::Warning : severity == 2 ? LogLook::Error : LogLook::Information;
 }
 
 // dpkg installs, upgrades and removes; Flatpak installs, updates and uninstalls.
-LogCellItem::Look actionLook(const QString& action) {
+LogLook actionLook(const QString& action) {
     if (action == QLatin1String("install"))
-        return LogCellItem::Install;
+        return LogLook::Install;
     if (action == QLatin1String("upgrade") || action == QLatin1String("update"))
-        return LogCellItem::Upgrade;
+        return LogLook::Upgrade;
     if (action == QLatin1String("remove") || action == QLatin1String("uninstall"))
-        return LogCellItem::Remove;
-    return LogCellItem::OtherAction;
+        return LogLook::Remove;
+    return LogLook::OtherAction;
 }
 
-quint8 actionKind(TabLogs::Page page, const QString& action) {
-    const std::array<QString, 3>& words = kindWordsOf(page);
-    const QString lowered = action.toLower();
-    for (size_t i = 0; i < words.size(); ++i)
-        if (words[i] == lowered)
-            return quint8(i);
-    return LogSearchIndex::NoKind;
+QString numberOrUnknown(int value) {
+    return value < 0 ? TabLogs::tr("N/A") : QString::number(value);
 }
 
-void putRow(QTableWidget* table, int row, std::initializer_list<QTableWidgetItem*> items) {
-    int column = 0;
-    for (QTableWidgetItem* item : items)
-        table->setItem(row, column++, item);
+QString textOrUnknown(const QString& text) {
+    return text.isEmpty() ? TabLogs::tr("N/A") : text;
 }
 } // namespace
 
 TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcTabLogs) << "Here in Tab Logs!";
-    informationIcon = QIcon(QStringLiteral(":/icons/information"));
-    warningIcon = QIcon(QStringLiteral(":/icons/warning"));
-    errorIcon = QIcon(QStringLiteral(":/icons/error"));
-    addIcon = QIcon(QStringLiteral(":/icons/add"));
-    removeIcon = QIcon(QStringLiteral(":/icons/remove"));
-    upgradeIcon = QIcon(QStringLiteral(":/icons/upgrade"));
-    otherIcon = QIcon(QStringLiteral(":/icons/other"));
-
+    // A big log is read into buffers of tens of megabytes that a Reload
+    // frees and makes again. glibc would raise its mapping threshold after
+    // the first of them is freed and put the next ones in its heap, where
+    // freed memory stays with the program; with a fixed threshold every big
+    // buffer is mapped on its own and goes back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 4 << 20);
     setupPages();
     // Warnings are not told apart on these pages: their buttons stay checked.
     for (QPushButton* button :
@@ -183,19 +144,15 @@ TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) 
         connect(pages[page].reload, &QPushButton::clicked, this, [this, page] { reloadPage(Page(page)); });
     connect(ui->tabWidgetLogsTabs, &QTabWidget::currentChanged, this, &TabLogs::onTabChanged);
 
-    qRegisterMetaType<QList<DetailsLogsSysLog>>();
-    qRegisterMetaType<QList<DetailsLogsAuthLog>>();
-    qRegisterMetaType<QList<DetailsLogsKernLog>>();
+    qRegisterMetaType<LogTablePtr>("LogTablePtr");
     qRegisterMetaType<QList<DetailsLogsDmesgLog>>();
     qRegisterMetaType<QList<DetailsLogsBootLog>>();
     qRegisterMetaType<QList<DetailsLogsFailLog>>();
     qRegisterMetaType<QList<DetailsLogsDpkgLog>>();
     qRegisterMetaType<QList<DetailsLogsFlatpakLog>>();
-    auto* worker = new WorkerLogs;
+    worker = new WorkerLogs;
     workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerlogs"));
-    connect(worker, &WorkerLogs::sysLogUpdated, this, &TabLogs::onSysLogDataReady, Qt::QueuedConnection);
-    connect(worker, &WorkerLogs::authLogUpdated, this, &TabLogs::onAuthLogDataReady, Qt::QueuedConnection);
-    connect(worker, &WorkerLogs::kernLogUpdated, this, &TabLogs::onKernLogDataReady, Qt::QueuedConnection);
+    connect(worker, &WorkerLogs::textLogRead, this, &TabLogs::onTextLogRead, Qt::QueuedConnection);
     connect(worker, &WorkerLogs::dmesgLogUpdated, this, &TabLogs::onDmesgLogDataReady, Qt::QueuedConnection);
     connect(worker, &WorkerLogs::bootLogUpdated, this, &TabLogs::onBootLogDataReady, Qt::QueuedConnection);
     connect(worker, &WorkerLogs::failLogUpdated, this, &TabLogs::onFailLogDataReady, Qt::QueuedConnection);
@@ -203,6 +160,8 @@ TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) 
     connect(worker, &WorkerLogs::flatpakLogUpdated, this, &TabLogs::onFlatpakLogDataReady,
             Qt::QueuedConnection);
     connect(worker, &WorkerLogs::logUnavailable, this, &TabLogs::onLogUnavailable, Qt::QueuedConnection);
+    connect(worker, &WorkerLogs::logNote, this, &TabLogs::onLogNote, Qt::QueuedConnection);
+    connect(worker, &WorkerLogs::loadProgress, this, &TabLogs::onLoadProgress, Qt::QueuedConnection);
     workerThread->start();
 
     for (int page = SysLog; page < PageCount; ++page) {
@@ -232,7 +191,7 @@ TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) 
             Qt::QueuedConnection);
 
     for (int page = SysLog; page < PageCount; ++page) {
-        overlays[page] = new LoadingOverlay(pages[page].table);
+        overlays[page] = new LoadingOverlay(pages[page].view);
         overlays[page]->hide();
     }
 
@@ -243,13 +202,16 @@ TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) 
         connect(window, &MainWindow::themeChanged, this, &TabLogs::onThemeChanged);
 }
 
-TabLogs::~TabLogs() = default;
+TabLogs::~TabLogs() {
+    // A log being read stops at its next piece.
+    worker->cancel();
+}
 
 void TabLogs::setupPages() {
-    const auto set = [this](Page page, QTableWidget* table, QLineEdit* filter, QPushButton* reload,
+    const auto set = [this](Page page, QTableView* view, QLineEdit* filter, QPushButton* reload,
                             QLabel* count, QPushButton* first, QPushButton* second, QPushButton* third) {
         PageState& state = pages[page];
-        state.table = table;
+        state.view = view;
         state.filter = filter;
         state.reload = reload;
         state.count = count;
@@ -257,14 +219,24 @@ void TabLogs::setupPages() {
         state.kinds[1] = second;
         state.kinds[2] = third;
         // The reason a source cannot be read, centred over its empty table.
-        state.notice = new QLabel(table->viewport());
+        state.notice = new QLabel(view->viewport());
         state.notice->setObjectName(QStringLiteral("labelLogsUnavailable%1").arg(page));
         state.notice->setAlignment(Qt::AlignCenter);
+        // Reasons carry what tools wrote: never taken for markup.
+        state.notice->setTextFormat(Qt::PlainText);
         state.notice->setWordWrap(true);
         state.notice->hide();
-        auto* layout = new QVBoxLayout(table->viewport());
+        auto* layout = new QVBoxLayout(view->viewport());
         layout->setContentsMargins(24, 24, 24, 24);
         layout->addWidget(state.notice);
+        // What the page should know about its last answer, above the table.
+        state.note = new QLabel(view->parentWidget());
+        state.note->setObjectName(QStringLiteral("labelLogsNote%1").arg(page));
+        state.note->setWordWrap(true);
+        state.note->setTextFormat(Qt::PlainText);
+        state.note->hide();
+        if (auto* pageLayout = qobject_cast<QBoxLayout*>(view->parentWidget()->layout()))
+            pageLayout->insertWidget(pageLayout->indexOf(view), state.note);
     };
     set(SysLog, ui->tableLogsSysLog, ui->lineEditLogsSysLogFilter, ui->pushButtonLogsSysLogReload,
         ui->labelLogsSysLogEntries, ui->pushButtonLogsSysLogInfo, ui->pushButtonLogsSysLogWarning,
@@ -296,25 +268,32 @@ void TabLogs::setupPages() {
 void TabLogs::setupTables() {
     for (int page = SysLog; page < PageCount; ++page) {
         const TableLayout& layout = layoutOf(Page(page));
-        QTableWidget* logTable = pages[page].table;
-        logTable->setColumnCount(int(layout.columns.size()));
+        QTableView* view = pages[page].view;
         QStringList titles;
         for (const Column& column : layout.columns)
             titles << tr(column.title);
-        logTable->setHorizontalHeaderLabels(titles);
+        auto* model = new LogTableModel(titles, layout.sortable, this);
+        if (page == FailLog)
+            model->setRightAligned({1, 2, 3, 4, 5});
+        pages[page].model = model;
+        view->setModel(model);
+        // Every row is as high as the form says: a million rows need no
+        // height of their own.
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         for (int i = 0; i < int(layout.columns.size()); ++i) {
             if (i == layout.stretchColumn)
-                logTable->horizontalHeader()->setSectionResizeMode(i, QHeaderView::Stretch);
+                view->horizontalHeader()->setSectionResizeMode(i, QHeaderView::Stretch);
             else
-                logTable->setColumnWidth(i, layout.columns[size_t(i)].width);
+                view->setColumnWidth(i, layout.columns[size_t(i)].width);
         }
         if (layout.hiddenColumn >= 0)
-            logTable->setColumnHidden(layout.hiddenColumn, true);
-        logTable->horizontalHeader()->setSortIndicator(0, layout.startOrder);
-        connect(logTable->model(), &QAbstractItemModel::layoutChanged, this,
-                [this, page] { pages[page].rowsMoved = true; });
+            view->setColumnHidden(layout.hiddenColumn, true);
+        view->horizontalHeader()->setSortIndicator(0, layout.startOrder);
+        // A click on a header sorts by that column; the boot and login
+        // pages keep the order of their source.
+        view->setSortingEnabled(layout.sortable);
         delegates[page] = std::make_unique<ElideTextDelegate>();
-        logTable->setItemDelegate(delegates[page].get());
+        view->setItemDelegate(delegates[page].get());
     }
 }
 
@@ -322,44 +301,16 @@ QString TabLogs::unavailableReason(Page page) const {
     return pages[page].notice->isHidden() ? QString() : pages[page].notice->text();
 }
 
+QString TabLogs::note(Page page) const {
+    return pages[page].note->isHidden() ? QString() : pages[page].note->text();
+}
+
 QColor TabLogs::severityColor(int severity) {
-    if (severity == 1)
-        return statusColorAmber();
-    if (severity == 2)
-        return statusColorRed();
-    return statusColorGreen();
+    return LogTableModel::colourOf(severityLook(severity));
 }
 
 QColor TabLogs::actionColor(const QString& action) {
-    switch (actionLook(action)) {
-    case LogCellItem::Install:
-        return statusColorGreen();
-    case LogCellItem::Upgrade:
-        return statusColorAmber();
-    case LogCellItem::Remove:
-        return statusColorRed();
-    default:
-        return statusColorBlue();
-    }
-}
-
-void TabLogs::refreshLooks() {
-    const auto set = [](LogCellItem::Look look, const QColor& colour, const QIcon& icon,
-                        const QString& kind) {
-        LogRowLook& shared = LogCellItem::look(look);
-        shared.background = QBrush(colour);
-        shared.icon = icon;
-        shared.kind = kind;
-    };
-    set(LogCellItem::Information, severityColor(0), informationIcon, QStringLiteral("information"));
-    set(LogCellItem::Warning, severityColor(1), warningIcon, QStringLiteral("warning"));
-    set(LogCellItem::Error, severityColor(2), errorIcon, QStringLiteral("error"));
-    set(LogCellItem::Install, actionColor(QStringLiteral("install")), addIcon, QString());
-    set(LogCellItem::Upgrade, actionColor(QStringLiteral("upgrade")), upgradeIcon, QString());
-    set(LogCellItem::Remove, actionColor(QStringLiteral("remove")), removeIcon, QString());
-    set(LogCellItem::OtherAction, actionColor(QString()), otherIcon, QString());
-    set(LogCellItem::Calm, severityColor(0), QIcon(), QString());
-    set(LogCellItem::Alarm, severityColor(2), QIcon(), QString());
+    return LogTableModel::colourOf(actionLook(action));
 }
 
 void TabLogs::applyLabelColours() {
@@ -372,6 +323,7 @@ void TabLogs::applyLabelColours() {
 }
 
 void TabLogs::requestPage(Page page) {
+    ++pages[page].waiting;
     switch (page) {
     case SysLog:
         emit requestUpdateLogsSysLogTable();
@@ -403,10 +355,28 @@ void TabLogs::requestPage(Page page) {
 }
 
 void TabLogs::reloadPage(Page page) {
-    // One veil per page: a reload during a fill shows the same veil again.
-    overlays[page]->setProgress(0);
+    // A fresh veil, over the table as it is now; the one before goes.
+    PageState& state = pages[page];
+    LoadingOverlay* previous = overlays[page];
+    overlays[page] = new LoadingOverlay(state.view);
+    // The rows go before they are read again, as two copies of a big log
+    // would need twice the memory; a picture of them stays under the veil.
+    QWidget* rowsArea = state.view->viewport();
+    overlays[page]->setBackdrop(rowsArea->grab(), rowsArea->geometry().topLeft());
     overlays[page]->show();
-    overlays[page]->raise();
+    previous->hide();
+    previous->deleteLater();
+    state.model->clear();
+    // The row header keeps room for the rows it had: a new one starts empty.
+    QHeaderView* previousRows = state.view->verticalHeader();
+    auto* rows = new QHeaderView(Qt::Vertical, state.view);
+    rows->setDefaultSectionSize(previousRows->defaultSectionSize());
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setVisible(previousRows->isVisible());
+    state.view->setVerticalHeader(rows);
+    malloc_trim(0);
+    state.count->setText(QStringLiteral("0"));
+    state.note->hide();
     requestPage(page);
 }
 
@@ -414,8 +384,9 @@ void TabLogs::initializeLogs() {
     if (logsInitialized)
         return;
     qCDebug(lcTabLogs) << "We are going to initialize the SysLog table first!!!";
+    overlays[SysLog]->setProgress(0);
     overlays[SysLog]->show();
-    emit requestUpdateLogsSysLogTable();
+    requestPage(SysLog);
 }
 
 void TabLogs::onThemeChanged() {
@@ -436,124 +407,57 @@ void TabLogs::onTabsShown() {
     qCDebug(lcTabLogs) << "Logs tabs are now shown! Tab " << index << " is open.";
 }
 
-void TabLogs::fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow,
-                   const RecordLess& recordLess) {
-    PageState& state = pages[page];
-    if (state.filling) {
-        // Arrived through the events a fill lets run: the newest answer wins
-        // and starts afresh once the running fill yields.
-        state.pending = again;
+void TabLogs::onLoadProgress(int page, int percent, int rows) {
+    if (page < SysLog || page >= PageCount)
         return;
-    }
-    state.filling = true;
-    const bool completed = fillRows(page, total, buildRow, recordLess);
-    state.filling = false;
-    // Quitting: the rest of the rows would only delay it.
-    if (CommandRunner::isAborted())
-        return;
-    if (!completed || state.pending) {
-        const std::function<void()> next = std::move(state.pending);
-        state.pending = nullptr;
-        next();
-        return;
-    }
-    finishFill(page);
+    overlays[page]->setProgress(percent);
+    // A refill without a veil (a theme change) keeps its rows in sight, and
+    // their count with them.
+    if (!overlays[page]->isHidden())
+        pages[page].count->setText(QString::number(rows));
 }
 
-bool TabLogs::fillRows(Page page, int total, const RowBuilder& buildRow, const RecordLess& recordLess) {
+void TabLogs::showTable(Page page, const LogTablePtr& table) {
     PageState& state = pages[page];
-    QTableWidget* table = state.table;
-    QHeaderView* header = table->horizontalHeader();
-    const QTableWidgetItem* current =
-        table->currentRow() >= 0 ? table->item(table->currentRow(), 0) : nullptr;
-    const bool hadCurrent = current != nullptr;
-    const QString remembered = current ? current->text() : QString();
+    QTableView* view = state.view;
+    // The row that was current is found again by the text of its first cell.
+    const QModelIndex current = view->currentIndex();
+    const bool hadCurrent = current.isValid() && state.model->table();
+    const QString remembered =
+        hadCurrent ? state.model->table()->text(int(state.model->tableRowAt(current.row())), 0) : QString();
 
-    refreshLooks();
     state.notice->hide();
-    table->setUpdatesEnabled(false);
-    table->setSortingEnabled(false);
-    table->setRowCount(0);
-    state.search.clear();
-    state.search.reserve(total);
-    state.fillRowOfRow.clear();
-    state.rowsMoved = false;
-
-    // Rows sorted by the first column are built in that order: sorting a
-    // big table afterwards needs far more memory than the rows themselves.
-    // Sorting is switched on while the table is empty, and the indicator is
-    // parked while rows go in, so no insertion is sorted one by one.
-    const bool sortsAfterFill = layoutOf(page).sortsAfterFill;
-    const int sortColumn = header->sortIndicatorSection();
-    const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
-    const bool presorted = sortsAfterFill && recordLess && sortColumn == 0;
-    std::vector<int> order(static_cast<size_t>(total));
-    std::iota(order.begin(), order.end(), 0);
-    const bool clickable = header->sectionsClickable();
-    if (presorted) {
-        if (sortOrder == Qt::DescendingOrder)
-            std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return recordLess(b, a); });
-        else
-            std::stable_sort(order.begin(), order.end(), recordLess);
-        table->setSortingEnabled(true);
-        const QSignalBlocker quiet(header);
-        header->setSortIndicator(-1, sortOrder);
-        header->setSectionsClickable(false);
-    }
-    const auto restoreHeader = [&] {
-        if (!presorted)
-            return;
-        const QSignalBlocker quiet(header);
-        header->setSortIndicator(sortColumn, sortOrder);
-        header->setSectionsClickable(clickable);
-    };
-
-    table->setRowCount(total);
-    QElapsedTimer sinceYield;
-    sinceYield.start();
-    for (int row = 0; row < total; ++row) {
-        buildRow(row, order[size_t(row)]);
-        if (row % 100 != 0)
-            continue;
-        overlays[page]->setProgress(int((qint64(row) + 1) * 100 / total));
-        state.count->setText(QString::number(row));
-        if (row == 0 || sinceYield.elapsed() >= YieldIntervalMs) {
-            table->setUpdatesEnabled(true);
-            QCoreApplication::processEvents();
-            table->setUpdatesEnabled(false);
-            sinceYield.restart();
-            if (state.pending || CommandRunner::isAborted()) {
-                restoreHeader();
-                table->setUpdatesEnabled(true);
-                return false;
-            }
-        }
-    }
-    std::vector<int>().swap(order);
-    restoreHeader();
-    table->setUpdatesEnabled(true);
-    if (sortsAfterFill && !presorted)
-        table->setSortingEnabled(true);
-    applyFilter(page);
+    state.note->hide();
+    state.model->setTable(table);
+    state.count->setText(QString::number(state.model->rowCount()));
 
     if (hadCurrent) {
+        const QByteArray wanted = remembered.toUtf8();
         int found = -1;
-        for (int row = 0; row < table->rowCount() && found < 0; ++row) {
-            const QTableWidgetItem* item = table->item(row, 0);
-            if (item && item->text() == remembered)
+        for (int row = 0; row < state.model->rowCount() && found < 0; ++row) {
+            const LogTable::Field field = table->field(int(state.model->tableRowAt(row)), 0);
+            if (field.size == wanted.size() &&
+                std::memcmp(field.data, wanted.constData(), size_t(field.size)) == 0)
                 found = row;
         }
-        QScrollBar* bar = table->verticalScrollBar();
+        QScrollBar* bar = view->verticalScrollBar();
         const int scroll = bar->value();
         if (found >= 0)
-            table->selectRow(found);
+            view->selectRow(found);
         bar->setValue(scroll);
     }
-    return true;
+    // The rows this page had, and what reading the new ones needed for a
+    // while, go back to the system now rather than stay with the program.
+    malloc_trim(0);
+    answered(page);
 }
 
-void TabLogs::finishFill(Page page) {
-    overlays[page]->hide();
+void TabLogs::answered(Page page) {
+    PageState& state = pages[page];
+    state.waiting = qMax(0, state.waiting - 1);
+    // The veil stays while another request of the page is on its way.
+    if (state.waiting == 0)
+        overlays[page]->hide();
     if (page != SysLog || logsInitialized)
         return;
     // The first syslog answer completes the first load, also when the syslog
@@ -568,206 +472,99 @@ void TabLogs::onLogUnavailable(int source, const QString& reason) {
     if (source < SysLog || source >= PageCount)
         return;
     const Page page = Page(source);
-    if (pages[page].filling) {
-        pages[page].pending = [this, page, reason] { onLogUnavailable(page, reason); };
-        return;
-    }
-    showUnavailable(page, reason);
-}
-
-void TabLogs::showUnavailable(Page page, const QString& reason) {
     // The page itself says why; a computer without a system logger is usual.
     qCDebug(lcTabLogs).noquote() << "Logs page" << page << "has no data:" << reason;
     PageState& state = pages[page];
-    state.table->setRowCount(0);
-    state.search.clear();
-    state.fillRowOfRow.clear();
+    state.model->clear();
     state.count->setText(QStringLiteral("0"));
+    state.note->hide();
     state.notice->setText(reason);
     state.notice->show();
-    finishFill(page);
+    answered(page);
 }
 
-namespace {
-// Month-name times sort by the key the parser gave them, equal keys by text.
-template <typename Record> bool earlier(const Record& a, const Record& b) {
-    return a.timeKey != b.timeKey ? a.timeKey < b.timeKey : a.timestamp < b.timestamp;
-}
-} // namespace
-
-void TabLogs::onSysLogDataReady(const QList<DetailsLogsSysLog>& records) {
-    QTableWidget* table = pages[SysLog].table;
-    LogSearchIndex& search = pages[SysLog].search;
-    fill(
-        SysLog, records.size(), [this, records] { onSysLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsSysLog& record = records.at(at);
-            const LogCellItem::Look look = severityLook(record.severity);
-            putRow(table, row,
-                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
-                    new LogCellItem(record.service, look), new LogCellItem(record.message, look)});
-            search.addRow({&record.service, &record.message}, severityKind(record.severity));
-        },
-        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
+void TabLogs::onLogNote(int source, const QString& note) {
+    if (source < SysLog || source >= PageCount)
+        return;
+    pages[source].note->setText(note);
+    pages[source].note->show();
 }
 
-void TabLogs::onAuthLogDataReady(const QList<DetailsLogsAuthLog>& records) {
-    QTableWidget* table = pages[AuthLog].table;
-    LogSearchIndex& search = pages[AuthLog].search;
-    fill(
-        AuthLog, records.size(), [this, records] { onAuthLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsAuthLog& record = records.at(at);
-            const LogCellItem::Look look = severityLook(record.severity);
-            putRow(table, row,
-                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
-                    new LogCellItem(record.hostname, look), new LogCellItem(record.service, look),
-                    new LogCellItem(record.message, look)});
-            search.addRow({&record.service, &record.message}, severityKind(record.severity));
-        },
-        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
-}
-
-void TabLogs::onKernLogDataReady(const QList<DetailsLogsKernLog>& records) {
-    QTableWidget* table = pages[KernLog].table;
-    LogSearchIndex& search = pages[KernLog].search;
-    fill(
-        KernLog, records.size(), [this, records] { onKernLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsKernLog& record = records.at(at);
-            const LogCellItem::Look look = severityLook(record.severity);
-            putRow(table, row,
-                   {new LogLeadingItem(record.timestamp, look, row, record.timeKey),
-                    new LogCellItem(record.hostname, look), new LogCellItem(record.component, look),
-                    new LogCellItem(record.message, look)});
-            search.addRow({&record.component, &record.message}, severityKind(record.severity));
-        },
-        [&](int a, int b) { return earlier(records.at(a), records.at(b)); });
+void TabLogs::onTextLogRead(int source, const LogTablePtr& table) {
+    if (source < SysLog || source > KernLog || !table)
+        return;
+    showTable(Page(source), table);
 }
 
 void TabLogs::onDmesgLogDataReady(const QList<DetailsLogsDmesgLog>& records) {
-    QTableWidget* table = pages[DmesgLog].table;
-    LogSearchIndex& search = pages[DmesgLog].search;
-    fill(
-        DmesgLog, records.size(), [this, records] { onDmesgLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsDmesgLog& record = records.at(at);
-            const LogCellItem::Look look = severityLook(record.severity);
-            // Seconds since boot, to the microsecond dmesg prints.
-            const auto micros =
-                qint64(NumericTableWidgetItem::toNumericValue(record.timestamp.trimmed()) * 1e6);
-            putRow(table, row,
-                   {new LogLeadingItem(record.timestamp, look, row, micros),
-                    new LogCellItem(record.message, look)});
-            search.addRow({&record.message}, severityKind(record.severity));
-        });
+    auto table = std::make_shared<LogTable>(2, 0b10u, true);
+    table->reserve(records.size(), 0);
+    for (const DetailsLogsDmesgLog& record : records) {
+        // Seconds since boot, to the microsecond dmesg prints.
+        const auto micros = qint64(record.timestamp.trimmed().toDouble() * 1e6);
+        table->appendRow({record.timestamp, record.message}, severityLook(record.severity), micros);
+    }
+    table->sortByKey();
+    showTable(DmesgLog, table);
 }
 
 void TabLogs::onBootLogDataReady(const QList<DetailsLogsBootLog>& records) {
-    QTableWidget* table = pages[BootLog].table;
-    LogSearchIndex& search = pages[BootLog].search;
-    fill(
-        BootLog, records.size(), [this, records] { onBootLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsBootLog& record = records.at(at);
-            const LogCellItem::Look look = severityLook(record.severity);
-            putRow(table, row,
-                   {new LogLeadingItem(record.status, look, row), new LogCellItem(record.message, look)});
-            search.addRow({&record.message}, severityKind(record.severity));
-        });
+    auto table = std::make_shared<LogTable>(2, 0b10u, false);
+    for (const DetailsLogsBootLog& record : records)
+        table->appendRow({record.status, record.message}, severityLook(record.severity));
+    showTable(BootLog, table);
 }
 
 void TabLogs::onFailLogDataReady(const QList<DetailsLogsFailLog>& records) {
-    QTableWidget* table = pages[FailLog].table;
-    LogSearchIndex& search = pages[FailLog].search;
-    fill(
-        FailLog, records.size(), [this, records] { onFailLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsFailLog& record = records.at(at);
-            const LogCellItem::Look look = record.failedLogins < 1 ? LogCellItem::Calm : LogCellItem::Alarm;
-            QTableWidgetItem* numbers[] = {new LogCellItem(QString::number(record.logins), look),
-                                           new LogCellItem(record.loggedIn ? tr("Yes") : tr("No"), look),
-                                           new LogCellItem(record.timeSpent, look),
-                                           new LogCellItem(QString::number(record.failedLogins), look),
-                                           new LogCellItem(QString::number(record.maxFails), look)};
-            for (QTableWidgetItem* item : numbers)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            putRow(table, row,
-                   {new LogLeadingItem(record.username, look, row), numbers[0], numbers[1], numbers[2],
-                    numbers[3], numbers[4], new LogCellItem(record.lastLogin, look)});
-            search.addRow({&record.username}, LogSearchIndex::NoKind);
-        });
+    auto table = std::make_shared<LogTable>(7, 0b1u, false);
+    for (const DetailsLogsFailLog& record : records) {
+        const LogLook look = record.failedLogins < 0   ? LogLook::Unknown
+                             : record.failedLogins < 1 ? LogLook::Calm
+                                                       : LogLook::Alarm;
+        const QString loggedIn = !record.loggedInKnown ? tr("N/A") : record.loggedIn ? tr("Yes") : tr("No");
+        table->appendRow({record.username, numberOrUnknown(record.logins), loggedIn,
+                          textOrUnknown(record.timeSpent), numberOrUnknown(record.failedLogins),
+                          numberOrUnknown(record.maxFails), textOrUnknown(record.lastLogin)},
+                         look);
+    }
+    showTable(FailLog, table);
 }
 
 void TabLogs::onDpkgLogDataReady(const QList<DetailsLogsDpkgLog>& records) {
-    QTableWidget* table = pages[DpkgLog].table;
-    LogSearchIndex& search = pages[DpkgLog].search;
-    fill(
-        DpkgLog, records.size(), [this, records] { onDpkgLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsDpkgLog& record = records.at(at);
-            const LogCellItem::Look look = actionLook(record.action);
-            putRow(table, row,
-                   {new LogLeadingItem(record.timestamp, look, row), new LogCellItem(record.action, look),
-                    new LogCellItem(record.packageName, look), new LogCellItem(record.version, look)});
-            search.addRow({&record.packageName}, actionKind(DpkgLog, record.action));
-        });
+    auto table = std::make_shared<LogTable>(4, 0b100u, false);
+    for (const DetailsLogsDpkgLog& record : records)
+        table->appendRow({record.timestamp, record.action, record.packageName, record.version},
+                         actionLook(record.action));
+    showTable(DpkgLog, table);
 }
 
 void TabLogs::onFlatpakLogDataReady(const QList<DetailsLogsFlatpakLog>& records) {
-    QTableWidget* table = pages[FlatpakLog].table;
-    LogSearchIndex& search = pages[FlatpakLog].search;
-    fill(
-        FlatpakLog, records.size(), [this, records] { onFlatpakLogDataReady(records); },
-        [&](int row, int at) {
-            const DetailsLogsFlatpakLog& record = records.at(at);
-            const LogCellItem::Look look = actionLook(record.action);
-            auto* time = new UserRoleSortingTableWidgetItem(record.timestamp);
-            time->setData(Qt::UserRole, record.id);
-            time->setData(LogLeadingItem::FillRowRole, row);
-            time->setIcon(LogCellItem::look(look).icon);
-            time->setBackground(LogCellItem::look(look).background);
-            putRow(table, row,
-                   {time, new LogCellItem(record.action, look), new LogCellItem(record.appId, look),
-                    new LogCellItem(record.version, look), new LogCellItem(record.type, look)});
-            search.addRow({&record.appId}, actionKind(FlatpakLog, record.action));
-        });
+    // The first column sorts by the record's running number.
+    auto table = std::make_shared<LogTable>(5, 0b100u, true);
+    for (const DetailsLogsFlatpakLog& record : records)
+        table->appendRow({record.timestamp, record.action, record.appId, record.version, record.type},
+                         actionLook(record.action), record.id);
+    table->sortByKey();
+    showTable(FlatpakLog, table);
 }
 
 void TabLogs::filterPage(Page page) {
-    // A running fill filters its rows when it ends.
-    if (!pages[page].filling)
-        applyFilter(page);
-}
-
-void TabLogs::applyFilter(Page page) {
     PageState& state = pages[page];
-    QTableWidget* table = state.table;
-    bool kindShown[LogSearchIndex::NoKind + 1] = {true, true, true, true};
+    QTableView* view = state.view;
+    std::array<bool, 4> kinds{{true, true, true, true}};
     if (page != FailLog)
-        for (int i = 0; i < 3; ++i)
-            kindShown[i] = state.kinds[i]->isChecked();
-    const std::vector<bool> holding = state.search.rowsHolding(state.filter->text().trimmed());
-    if (state.rowsMoved) {
-        // Sorted since the fill: learn once where each filled row went.
-        state.fillRowOfRow.assign(size_t(table->rowCount()), -1);
-        for (int row = 0; row < table->rowCount(); ++row)
-            if (const QTableWidgetItem* item = table->item(row, 0))
-                state.fillRowOfRow[size_t(row)] = item->data(LogLeadingItem::FillRowRole).toInt();
-        state.rowsMoved = false;
+        for (size_t i = 0; i < 3; ++i)
+            kinds[i] = state.kinds[i]->isChecked();
+    // The current row stays current when it is still shown.
+    const QModelIndex current = view->currentIndex();
+    const qint64 currentRow = current.isValid() ? qint64(state.model->tableRowAt(current.row())) : -1;
+    const int scroll = view->verticalScrollBar()->value();
+    state.model->setFilter(state.filter->text().trimmed(), kinds);
+    state.count->setText(QString::number(state.model->rowCount()));
+    if (currentRow >= 0) {
+        const int row = state.model->rowOfTableRow(quint32(currentRow));
+        if (row >= 0)
+            view->selectRow(row);
     }
-
-    // Only rows whose state changes are touched, with painting off.
-    table->setUpdatesEnabled(false);
-    int visible = 0;
-    const int filled = state.search.rowCount();
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const int at = state.fillRowOfRow.empty() ? row : state.fillRowOfRow[size_t(row)];
-        const bool show = at >= 0 && at < filled && holding[size_t(at)] && kindShown[state.search.kindOf(at)];
-        if (table->isRowHidden(row) == show)
-            table->setRowHidden(row, !show);
-        visible += show ? 1 : 0;
-    }
-    table->setUpdatesEnabled(true);
-    state.count->setText(QString::number(visible));
+    view->verticalScrollBar()->setValue(scroll);
 }

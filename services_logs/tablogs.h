@@ -1,12 +1,10 @@
 #pragma once
 
 #include "detailslogs.h"
-#include "logsearchindex.h"
+#include "logtable.h"
 
-#include <QIcon>
 #include <QWidget>
 #include <array>
-#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -14,17 +12,21 @@ class MainWindow;
 }
 class ElideTextDelegate;
 class LoadingOverlay;
+class LogTableModel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
-class QTableWidgetItem;
+class QTableView;
+class WorkerLogs;
 class WorkerThread;
 
 // The Logs tab: eight sub-pages, one per log source. Nothing is read until
 // the tab is first shown; then the syslog is loaded and its first answer
-// requests the seven other logs. A source that cannot be read leaves its page
-// empty with the reason shown over the table.
+// requests the seven other logs. Each page is a view over the compact rows
+// its source gave (LogTableModel): filtering and sorting a million rows work
+// on arrays, not on cell objects. A source that cannot be read leaves its
+// page empty with the reason shown over the table; what a page should know
+// about a partial answer is said above its table.
 class TabLogs : public QWidget {
     Q_OBJECT
 public:
@@ -35,9 +37,13 @@ public:
 
     bool isInitialized() const { return logsInitialized; }
     LoadingOverlay* overlay(Page page) const { return overlays[page]; }
+    LogTableModel* model(Page page) const { return pages[page].model; }
     // The reason shown on a page whose source could not be read; empty otherwise.
     QString unavailableReason(Page page) const;
-    bool isFilling(Page page) const { return pages[page].filling; }
+    // What is said above a page's table about its last answer; empty when nothing.
+    QString note(Page page) const;
+    // Requests of the page not answered yet.
+    bool isLoading(Page page) const { return pages[page].waiting > 0; }
 
     static QColor severityColor(int severity);
     static QColor actionColor(const QString& action);
@@ -54,56 +60,41 @@ signals:
 
 public slots:
     void onThemeChanged();
-    void onSysLogDataReady(const QList<DetailsLogsSysLog>& detailsLogsSysLog);
-    void onAuthLogDataReady(const QList<DetailsLogsAuthLog>& detailsLogAuthLog);
-    void onKernLogDataReady(const QList<DetailsLogsKernLog>& detailsLogKernLog);
+    void onTextLogRead(int source, const LogTablePtr& table);
     void onDmesgLogDataReady(const QList<DetailsLogsDmesgLog>& detailsLogDmesgLog);
     void onBootLogDataReady(const QList<DetailsLogsBootLog>& detailsLogBootLog);
     void onFailLogDataReady(const QList<DetailsLogsFailLog>& detailsLogFailLog);
     void onDpkgLogDataReady(const QList<DetailsLogsDpkgLog>& detailsLogDpkgLog);
     void onFlatpakLogDataReady(const QList<DetailsLogsFlatpakLog>& detailsLogFlatpakLog);
     void onLogUnavailable(int page, const QString& reason);
+    void onLogNote(int page, const QString& note);
+    void onLoadProgress(int page, int percent, int rows);
     void onTabChanged(int index);
     void onTabsShown();
     void initializeLogs();
 
 private:
-    // Widgets of one sub-page, and the state of its fill.
+    // Widgets of one sub-page.
     struct PageState {
-        QTableWidget* table = nullptr;
+        QTableView* view = nullptr;
+        LogTableModel* model = nullptr;
         QLineEdit* filter = nullptr;
         QPushButton* reload = nullptr;
         QLabel* count = nullptr;
         QPushButton* kinds[3] = {nullptr, nullptr, nullptr};
-        QLabel* notice = nullptr;
-        bool filling = false;
-        // The newest answer that arrived while a fill of the page ran; it
-        // replaces that fill as soon as the fill yields.
-        std::function<void()> pending;
-        // The searched text and kind of each row, in fill order.
-        LogSearchIndex search;
-        // Once the user sorted the table: the fill row of each row.
-        std::vector<int> fillRowOfRow;
-        bool rowsMoved = false;
+        QLabel* notice = nullptr; // over the empty table
+        QLabel* note = nullptr;   // above the table
+        int waiting = 0;
     };
-    // Builds the cells of one row from one record, and its search entry.
-    using RowBuilder = std::function<void(int row, int record)>;
-    // Orders two records as the first column sorts them.
-    using RecordLess = std::function<bool(int, int)>;
 
     void setupPages();
     void setupTables();
     void requestPage(Page page);
     void reloadPage(Page page);
-    void fill(Page page, int total, const std::function<void()>& again, const RowBuilder& buildRow,
-              const RecordLess& recordLess = nullptr);
-    bool fillRows(Page page, int total, const RowBuilder& buildRow, const RecordLess& recordLess);
-    void finishFill(Page page);
-    void showUnavailable(Page page, const QString& reason);
+    void showTable(Page page, const LogTablePtr& table);
+    void answered(Page page);
     void filterPage(Page page);
-    void applyFilter(Page page);
     void applyLabelColours();
-    void refreshLooks();
 
     void filterSysLogTable() { filterPage(SysLog); }
     void filterAuthLogTable() { filterPage(AuthLog); }
@@ -119,8 +110,7 @@ private:
     std::array<LoadingOverlay*, PageCount> overlays{};
     std::array<PageState, PageCount> pages;
     std::array<std::unique_ptr<ElideTextDelegate>, PageCount> delegates;
-    // Built once: a new QIcon per row would load the image again each time.
-    QIcon informationIcon, warningIcon, errorIcon, addIcon, removeIcon, upgradeIcon, otherIcon;
     QString formLabelStyle, formTabsStyle;
+    WorkerLogs* worker = nullptr;
     std::unique_ptr<WorkerThread> workerThread;
 };

@@ -1,17 +1,21 @@
 #include "workerlogs.h"
 
+#include "boundedfilereader.h"
 #include "commandrunner.h"
 #include "logparsers.h"
 #include "systempaths.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QMutex>
 
 Q_LOGGING_CATEGORY(lcWorkerLogs, "tessmar.logs.worker", QtWarningMsg)
 
 namespace {
 const int ToolTimeoutMs = 10000;
+
+QMutex limitsMutex;
+LogFileReader::Limits currentLimits;
 } // namespace
 
 WorkerLogs::WorkerLogs(QObject* parent) : QObject(parent), debianMajorVersion(getDebianMajorVersion()) {}
@@ -22,89 +26,129 @@ int WorkerLogs::classifySeverity(const QString& message) {
     return LogParsers::classifySeverity(message);
 }
 
-int WorkerLogs::getDebianMajorVersion() {
-    QFile file(SystemPaths::path(QStringLiteral("/etc/debian_version")));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    return LogParsers::debianMajorVersion(file.read(4096));
+void WorkerLogs::setLimits(const LogFileReader::Limits& limits) {
+    QMutexLocker lock(&limitsMutex);
+    currentLimits = limits;
 }
 
-bool WorkerLogs::readLog(Source source, const QString& path, QByteArray* text, QDate* lastChange) {
-    QFile file(SystemPaths::path(path));
-    if (!file.exists()) {
-        qCDebug(lcWorkerLogs).noquote() << "Failed to open" << path;
-        const bool writtenBySystemLogger = source == SysLog || source == AuthLog || source == KernLog;
-        emit logUnavailable(source, writtenBySystemLogger
-                                        ? tr("%1 does not exist: no system logger (such as rsyslog) "
-                                             "writes it on this computer.")
-                                              .arg(path)
-                                        : tr("%1 does not exist on this computer.").arg(path));
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Failed to open" << path << ":" << file.errorString();
-        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, file.errorString()));
-        return false;
-    }
-    *text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        qWarning().noquote() << "Failed to read" << path << ":" << file.errorString();
-        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, file.errorString()));
-        return false;
-    }
-    if (lastChange)
-        *lastChange = QFileInfo(file).lastModified().date();
-    return true;
+LogFileReader::Limits WorkerLogs::limits() {
+    QMutexLocker lock(&limitsMutex);
+    return currentLimits;
+}
+
+int WorkerLogs::getDebianMajorVersion() {
+    const BoundedFileRead read =
+        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/debian_version")), 4096, true);
+    return read.status == BoundedFileRead::Ok ? LogParsers::debianMajorVersion(read.data) : -1;
+}
+
+void WorkerLogs::reportMissing(Source source, const QString& path) {
+    qCDebug(lcWorkerLogs).noquote() << "Failed to open" << path;
+    const bool writtenBySystemLogger = source == SysLog || source == AuthLog || source == KernLog;
+    emit logUnavailable(source, writtenBySystemLogger
+                                    ? tr("%1 does not exist: no system logger (such as rsyslog) "
+                                         "writes it on this computer.")
+                                          .arg(path)
+                                    : tr("%1 does not exist on this computer.").arg(path));
 }
 
 namespace {
-LogParsers::TextLogContext textContext(int debianMajor, const QDate& lastChange) {
-    LogParsers::TextLogContext context;
-    context.preferred = LogParsers::preferredFormat(debianMajor);
-    const QDate reference = lastChange.isValid() ? lastChange : QDate::currentDate();
-    context.referenceYear = reference.year();
-    context.referenceMonth = reference.month();
-    return context;
+QString leftOutNote(const QString& path, qint64 leftOut, const LogFileReader::Limits& limits) {
+    return WorkerLogs::tr(
+               "Only the newest lines of %1 are shown: %L2 older lines were left out (a page keeps "
+               "at most %L3 lines and %L4 MB).")
+        .arg(path)
+        .arg(leftOut)
+        .arg(limits.maxLines)
+        .arg(limits.maxBytes >> 20);
 }
 } // namespace
 
+void WorkerLogs::fetchTextLog(Source source, const QString& path) {
+    const LogFileReader::Limits limits = WorkerLogs::limits();
+    LogParsers::TextLogContext context;
+    context.preferred = LogParsers::preferredFormat(debianMajorVersion);
+    const LogParsers::TextLog log = source == SysLog    ? LogParsers::TextLog::SysLog
+                                    : source == AuthLog ? LogParsers::TextLog::AuthLog
+                                                        : LogParsers::TextLog::KernLog;
+    LogParsers::TextLogBuilder builder(log, context);
+    int shownPercent = -1;
+    const LogFileReader::Result read = LogFileReader::read(
+        SystemPaths::path(path), limits,
+        [&](qint64 lines, qint64 bytes) { builder.reserve(int(lines), bytes); },
+        [&](const char* line, int size) { builder.addLine(line, size); },
+        [&](qint64 done, qint64 total) {
+            const int percent = total > 0 ? int(done * 100 / total) : 100;
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                emit loadProgress(source, percent, builder.rowCount());
+            }
+        },
+        &cancelled);
+    switch (read.status) {
+    case LogFileReader::Result::Aborted:
+        return;
+    case LogFileReader::Result::Missing:
+        reportMissing(source, path);
+        return;
+    case LogFileReader::Result::Failed:
+        qWarning().noquote() << "Failed to read" << path << ":" << read.error;
+        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, read.error));
+        return;
+    case LogFileReader::Result::Ok:
+        break;
+    }
+    // Month-name times carry no year: the newest is of the file's last change.
+    const QDate reference = read.lastModified.isValid() ? read.lastModified.date() : QDate::currentDate();
+    builder.setReference(reference.year(), reference.month());
+    const LogTablePtr table = builder.finish();
+    qCDebug(lcWorkerLogs) << "Number of items in" << path << ":" << table->rowCount();
+    emit textLogRead(source, table);
+    if (read.leftOutLines > 0)
+        emit logNote(source, leftOutNote(path, read.leftOutLines, limits));
+}
+
 void WorkerLogs::fetchSysLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchSyslog!";
-    QByteArray text;
-    QDate lastChange;
-    if (!readLog(SysLog, QStringLiteral("/var/log/syslog"), &text, &lastChange))
-        return;
-    const QList<DetailsLogsSysLog> records =
-        LogParsers::parseSysLog(text, textContext(debianMajorVersion, lastChange));
-    text.clear();
-    qCDebug(lcWorkerLogs) << "Number of items in log: " << records.size();
-    emit sysLogUpdated(records);
+    fetchTextLog(SysLog, QStringLiteral("/var/log/syslog"));
 }
 
 void WorkerLogs::fetchAuthLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchAuthLog!";
-    QByteArray text;
-    QDate lastChange;
-    if (!readLog(AuthLog, QStringLiteral("/var/log/auth.log"), &text, &lastChange))
-        return;
-    const QList<DetailsLogsAuthLog> records =
-        LogParsers::parseAuthLog(text, textContext(debianMajorVersion, lastChange));
-    text.clear();
-    qCDebug(lcWorkerLogs) << "Number of items in auth.log: " << records.size();
-    emit authLogUpdated(records);
+    fetchTextLog(AuthLog, QStringLiteral("/var/log/auth.log"));
 }
 
 void WorkerLogs::fetchKernLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchKernLog!";
-    QByteArray text;
-    QDate lastChange;
-    if (!readLog(KernLog, QStringLiteral("/var/log/kern.log"), &text, &lastChange))
-        return;
-    const QList<DetailsLogsKernLog> records =
-        LogParsers::parseKernLog(text, textContext(debianMajorVersion, lastChange));
-    text.clear();
-    qCDebug(lcWorkerLogs) << "Number of items in kern.log: " << records.size();
-    emit kernLogUpdated(records);
+    fetchTextLog(KernLog, QStringLiteral("/var/log/kern.log"));
+}
+
+bool WorkerLogs::readLog(Source source, const QString& path, QByteArray* text) {
+    const LogFileReader::Limits limits = WorkerLogs::limits();
+    const LogFileReader::Result read = LogFileReader::read(
+        SystemPaths::path(path), limits,
+        [&](qint64, qint64 bytes) { text->reserve(int(qMin<qint64>(bytes, limits.maxBytes) + 1)); },
+        [&](const char* line, int size) {
+            text->append(line, size);
+            text->append('\n');
+        },
+        nullptr, &cancelled);
+    switch (read.status) {
+    case LogFileReader::Result::Aborted:
+        return false;
+    case LogFileReader::Result::Missing:
+        reportMissing(source, path);
+        return false;
+    case LogFileReader::Result::Failed:
+        qWarning().noquote() << "Failed to read" << path << ":" << read.error;
+        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, read.error));
+        return false;
+    case LogFileReader::Result::Ok:
+        break;
+    }
+    if (read.leftOutLines > 0)
+        emit logNote(source, leftOutNote(path, read.leftOutLines, limits));
+    return true;
 }
 
 void WorkerLogs::fetchDmesgLog() {
@@ -112,6 +156,8 @@ void WorkerLogs::fetchDmesgLog() {
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
     const CommandResult result = CommandRunner::run(QStringLiteral("dmesg"), {}, options);
+    if (result.aborted)
+        return;
     if (!result.succeeded()) {
         emit logUnavailable(DmesgLog, tr("The kernel messages cannot be read: %1")
                                           .arg(result.describeFailure(QStringLiteral("dmesg"))));
@@ -136,51 +182,64 @@ void WorkerLogs::fetchFailLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchFailLog!";
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
-    const CommandResult faillog =
-        CommandRunner::run(QStringLiteral("faillog"), {QStringLiteral("-a")}, options);
-    const CommandResult last =
-        faillog.succeeded()
-            ? CommandRunner::run(QStringLiteral("last"),
-                                 {QStringLiteral("-F"), QStringLiteral("-w"), QStringLiteral("-R"),
-                                  QStringLiteral("-f"), SystemPaths::path(QStringLiteral("/var/log/wtmp"))},
-                                 options)
-            : CommandResult();
     // In the C locale who prints "Mar  3 09:12" without a year; C.UTF-8 gives
     // "2025-03-03 09:12" and is present on every system.
     CommandOptions whoOptions = options;
     whoOptions.extraEnvironment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    const CommandResult who =
-        last.succeeded()
-            ? CommandRunner::run(QStringLiteral("who"), {SystemPaths::path(QStringLiteral("/var/run/utmp"))},
-                                 whoOptions)
-            : CommandResult();
+    // Each tool tells its own columns: one that fails leaves the others.
+    const CommandResult faillog =
+        CommandRunner::run(QStringLiteral("faillog"), {QStringLiteral("-a")}, options);
+    const CommandResult last =
+        CommandRunner::run(QStringLiteral("last"),
+                           {QStringLiteral("-F"), QStringLiteral("-w"), QStringLiteral("-R"),
+                            QStringLiteral("-f"), SystemPaths::path(QStringLiteral("/var/log/wtmp"))},
+                           options);
+    const CommandResult who = CommandRunner::run(
+        QStringLiteral("who"), {SystemPaths::path(QStringLiteral("/var/run/utmp"))}, whoOptions);
+    if (faillog.aborted || last.aborted || who.aborted)
+        return;
+
+    const BoundedFileRead passwd =
+        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/passwd")), 64 * 1024 * 1024, true);
+    if (passwd.status != BoundedFileRead::Ok) {
+        qWarning().noquote() << "Failed to open /etc/passwd:" << passwd.error;
+        emit logUnavailable(FailLog, tr("/etc/passwd cannot be read: %1").arg(passwd.error));
+        return;
+    }
+    QStringList failures;
     const std::pair<const CommandResult*, QString> runs[] = {{&faillog, QStringLiteral("faillog")},
                                                              {&last, QStringLiteral("last")},
                                                              {&who, QStringLiteral("who")}};
-    // Each tool runs only after the one before it succeeded, so the first
-    // failure met here is one that ran.
     for (const auto& [result, program] : runs) {
         if (!result->succeeded()) {
-            if (!result->aborted)
-                qWarning().noquote() << "Failed to run" << program << "command!";
-            emit logUnavailable(
-                FailLog, tr("The login records cannot be read: %1").arg(result->describeFailure(program)));
-            return;
+            qWarning().noquote() << "Failed to run" << program << "command!";
+            failures << result->describeFailure(program);
         }
     }
-
-    QFile passwd(SystemPaths::path(QStringLiteral("/etc/passwd")));
-    if (!passwd.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << "Failed to open /etc/passwd:" << passwd.errorString();
-        emit logUnavailable(FailLog, tr("/etc/passwd cannot be read: %1").arg(passwd.errorString()));
+    if (failures.size() == 3) {
+        emit logUnavailable(
+            FailLog, tr("The login records cannot be read: %1").arg(failures.join(QStringLiteral("; "))));
         return;
     }
-    const QHash<QString, int> ids = LogParsers::parsePasswdIds(passwd.readAll());
+
+    const QHash<QString, int> ids = LogParsers::parsePasswdIds(passwd.data);
+    LogParsers::LoginSources sources;
+    sources.haveCounters = faillog.succeeded();
+    if (sources.haveCounters)
+        sources.counters = LogParsers::parseFaillog(faillog.standardOutput);
+    sources.haveHistory = last.succeeded();
+    if (sources.haveHistory)
+        sources.history = LogParsers::parseLast(last.standardOutput, ids);
+    sources.haveActive = who.succeeded();
+    if (sources.haveActive)
+        sources.active = LogParsers::parseWho(who.standardOutput);
     const QList<DetailsLogsFailLog> records = LogParsers::buildLoginSummary(
-        LogParsers::parseFaillog(faillog.standardOutput), LogParsers::parseLast(last.standardOutput, ids),
-        ids, LogParsers::parseWho(who.standardOutput), QDateTime::currentDateTime());
+        sources, ids, LogParsers::humanAccounts(passwd.data), QDateTime::currentDateTime());
     qCDebug(lcWorkerLogs) << "Number of human users with login data:" << records.size();
     emit failLogUpdated(records);
+    if (!failures.isEmpty())
+        emit logNote(FailLog, tr("Not everything could be read (%1): what only that told shows N/A.")
+                                  .arg(failures.join(QStringLiteral("; "))));
 }
 
 void WorkerLogs::fetchDpkgLog() {
@@ -204,6 +263,8 @@ void WorkerLogs::fetchFlatpakLog() {
     options.timeoutMs = ToolTimeoutMs;
     const CommandResult result =
         CommandRunner::run(QStringLiteral("flatpak"), {QStringLiteral("history")}, options);
+    if (result.aborted)
+        return;
     if (!result.started) {
         emit logUnavailable(FlatpakLog, tr("Flatpak is not installed on this computer."));
         return;
