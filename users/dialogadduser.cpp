@@ -21,11 +21,6 @@ QString defaultPicturePath() {
     return SystemPaths::path(QStringLiteral("/usr/share/pixmaps/faces/avatar-08.jpg"));
 }
 
-QByteArray readFileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray();
-}
-
 void toggleEcho(QLineEdit* edit, QPushButton* button) {
     const bool hidden = edit->echoMode() == QLineEdit::Password;
     edit->setEchoMode(hidden ? QLineEdit::Normal : QLineEdit::Password);
@@ -34,9 +29,11 @@ void toggleEcho(QLineEdit* edit, QPushButton* button) {
 } // namespace
 
 DialogAddUser::DialogAddUser(QWidget* parent) : QDialog(parent), ui(new Ui::DialogAddUser) {
-    avatarData = readFileBytes(defaultPicturePath());
-    defaultAvatarIcon = avatarData.isEmpty() ? QIcon(QStringLiteral(":/icons/user-system"))
-                                             : QIcon(QPixmap::fromImage(QImage::fromData(avatarData)));
+    QImage defaultPicture;
+    if (!readStockPicture(defaultPicturePath(), &avatarData, &defaultPicture))
+        avatarData.clear();
+    defaultAvatarIcon = defaultPicture.isNull() ? QIcon(QStringLiteral(":/icons/user-system"))
+                                                : QIcon(QPixmap::fromImage(defaultPicture));
     ui->setupUi(this);
     setAvatarPixmap(defaultAvatarIcon);
     ui->labelFeedback->hide();
@@ -136,9 +133,9 @@ void DialogAddUser::openDialogStockAvatars() {
     if (picker.exec() == QDialog::Accepted) {
         const QString path = picker.getSelectedImagePath();
         qCDebug(lcUsers) << "Selected Image Path:" << path;
-        const QByteArray bytes = readFileBytes(path);
-        const QImage image = QImage::fromData(bytes);
-        if (!image.isNull()) {
+        QByteArray bytes;
+        QImage image;
+        if (readStockPicture(path, &bytes, &image)) {
             avatarData = bytes;
             avatarIcon = QIcon(QPixmap::fromImage(image));
             setAvatarPixmap(avatarIcon);
@@ -178,8 +175,10 @@ void DialogAddUser::accept() {
                               QStringLiteral("Failed to create user.\n%1").arg(error));
         return;
     }
-    if (!warning.isEmpty())
-        qCWarning(lcUsers).noquote() << warning;
     emit userAdded(name);
+    if (!warning.isEmpty())
+        QMessageBox::warning(
+            this, tr("Picture Not Set"),
+            tr("The account %1 was created, but its picture could not be set:\n%2").arg(name, warning));
     QDialog::accept();
 }
