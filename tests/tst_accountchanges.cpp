@@ -222,6 +222,10 @@ private slots:
         QVERIFY(fixture.open(QIODevice::WriteOnly));
         fixture.write("sudo:x:27:a.b,a/b,../x,-rf,a'b\n");
         fixture.close();
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(group);
+            QFile::link(QStringLiteral("/etc/group"), group);
+        });
         const auto entries = [this] {
             QStringList all;
             for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/root/.tessmar", "/etc"})
@@ -236,8 +240,6 @@ private slots:
         QVERIFY(!AccountChanges::setAutoLogin(name, true));
         QVERIFY(!AccountChanges::updateDescription(name, QStringLiteral("x")));
         QVERIFY(!AccountChanges::deleteUser(name, true));
-        QVERIFY(QFile::remove(group));
-        QVERIFY(QFile::link(QStringLiteral("/etc/group"), group));
         QCOMPARE(entries(), before);
         QCOMPARE(fileContent(lightdmConf()), conf);
     }

@@ -143,29 +143,31 @@ private slots:
     void badLinesHideNothing() {
         QFETCH(QByteArray, line);
         const QString etc = root.path() + QStringLiteral("/etc/");
-        QFile::copy(etc + "passwd", etc + "passwd.good");
-        QFile::copy(etc + "group", etc + "group.good");
-        for (const char* name : {"passwd", "group"}) {
-            QFile file(etc + QLatin1String(name));
+        QMap<QString, QByteArray> original;
+        for (const QString& name : {QStringLiteral("passwd"), QStringLiteral("group")}) {
+            QFile file(etc + name);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QByteArray text = file.readAll();
+            original.insert(name, file.readAll());
             file.close();
             // Before the second account and after the first, like a damaged middle.
-            const int second = text.indexOf('\n', text.indexOf("alice")) + 1;
-            text.insert(second, line);
+            QByteArray text = original.value(name);
+            text.insert(text.indexOf('\n', text.indexOf("alice")) + 1, line);
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
             file.write(text);
         }
+        const auto restore = qScopeGuard([&] {
+            for (auto it = original.cbegin(); it != original.cend(); ++it) {
+                QFile file(etc + it.key());
+                file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                file.write(it.value());
+            }
+        });
         QStringList names;
         for (const DetailsUser& user : readUsers(false))
             if (!user.username.startsWith(QLatin1String("caf")))
                 names << user.username;
         QCOMPARE(names, (QStringList{"alice", "bob", "svc"}));
         QCOMPARE(WorkerUsers::getUserDetails(QStringLiteral("bob")).groups.size(), 15);
-        for (const char* name : {"passwd", "group"}) {
-            QFile::remove(etc + QLatin1String(name));
-            QVERIFY(QFile::rename(etc + QLatin1String(name) + ".good", etc + QLatin1String(name)));
-        }
     }
 };
 

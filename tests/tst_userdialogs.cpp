@@ -285,7 +285,11 @@ private slots:
         QCOMPARE(feedback->text(), QStringLiteral("Passwords do not match."));
         QVERIFY(!ok->isEnabled());
         // The longest type description and the longest error get every line
-        // they need: the dialog grows rather than squeezing them.
+        // they need, in a larger font too: the dialog grows rather than
+        // squeezing them.
+        QFont font = dialog.font();
+        font.setPointSizeF(font.pointSizeF() * 1.3);
+        dialog.setFont(font);
         dialog.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click();
         name->setText(QStringLiteral("Bad Name"));
         dialog.show();
@@ -295,6 +299,8 @@ private slots:
             QVERIFY(label->isVisible());
             QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()), labelName);
         }
+        for (QLineEdit* field : {name, password, repeat})
+            QVERIFY2(field->height() >= field->sizeHint().height(), qPrintable(field->objectName()));
         shoot(&dialog, QStringLiteral("add-user"));
     }
 

@@ -78,6 +78,7 @@ void DialogAddUser::validateInput() {
     ui->labelFeedback->setText(feedback);
     ui->labelFeedback->setStyleSheet(QStringLiteral("color: red;"));
     ui->labelFeedback->setVisible(!feedback.isEmpty());
+    fitHeight();
     const bool typeChosen =
         ui->radioButtonAdministrator->isChecked() || ui->radioButtonRegularUser->isChecked();
     ui->buttonBox->button(QDialogButtonBox::Ok)
@@ -93,6 +94,17 @@ void DialogAddUser::updateTypeDescription(bool checked) {
             ? tr("Administrators can install software and change system settings")
             : tr("Regular users can use existing applications and settings"));
     ui->labelUserDescription->show();
+    fitHeight();
+}
+
+// Word-wrapped messages need a height that depends on the width, which a
+// window's minimum size does not follow by itself.
+void DialogAddUser::fitHeight() {
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    setMinimumHeight(qMax(needed, layout()->totalMinimumSize().height()));
+    if (height() < minimumHeight())
+        resize(width(), minimumHeight());
 }
 
 void DialogAddUser::setAvatarPixmap(const QIcon& icon) {
