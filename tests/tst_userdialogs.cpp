@@ -43,6 +43,7 @@ class TestUserDialogs : public QObject {
     QTimer dismisser;
     QStringList titles; // of the message boxes answered
     QStringList texts;  // and their texts
+    int messagesShot = 0;
     QTemporaryDir root;
     QString faces;
 
@@ -192,9 +193,14 @@ private slots:
                 titles << box->windowTitle();
                 texts << box->text();
                 const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
-                if (!folder.isEmpty())
+                if (!folder.isEmpty()) {
+                    // The screen with the message over its dialog, once both are painted.
+                    dismisser.stop();
+                    QTest::qWait(300);
                     QGuiApplication::primaryScreen()->grabWindow(0).save(
-                        QStringLiteral("%1/message-%2.png").arg(folder).arg(titles.size()));
+                        QStringLiteral("%1/message-%2.png").arg(folder).arg(++messagesShot));
+                    dismisser.start();
+                }
                 if (QAbstractButton* button =
                         box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
                     button->click();
