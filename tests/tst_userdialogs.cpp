@@ -543,10 +543,12 @@ private slots:
         QCOMPARE(machine.read(qPrintable(path)), content);
     }
 
-    // On a real throwaway account made like adduser makes them (no group
-    // but its own): an unchanged save, and saves of one field, leave the
-    // account's groups, passwd and shadow lines and grants as they were.
-    void savesLeaveTheAccountAlone() {
+    // One real throwaway account edited through the dialog, every step
+    // checked on the system. Made like adduser makes them (no group but its
+    // own), it first gets an unchanged save and saves of one field, which
+    // leave its groups, passwd and shadow lines and grants as they were but
+    // for that field; a refused password question applies nothing.
+    void editThrowawayAccount() {
         if (::geteuid() != 0)
             QSKIP("needs root");
         const QString name = fresh();
@@ -554,16 +556,19 @@ private slots:
                                    {QStringLiteral("-m"), QStringLiteral("-s"), QStringLiteral("/bin/bash"),
                                     QStringLiteral("--"), name})
                     .succeeded());
-        QVERIFY(AccountChanges::changePassword(name, QStringLiteral("pw")));
+        QVERIFY(AccountChanges::changePassword(name, QStringLiteral("first")));
+        QFile lightdm(root.path() + QStringLiteral("/etc/lightdm/lightdm.conf"));
+        QVERIFY(lightdm.open(QIODevice::WriteOnly));
+        lightdm.write("[Seat:*]\nautologin-user=someone\n");
+        lightdm.close();
         const auto output = [](const QString& program, const QStringList& arguments) {
             return CommandRunner::run(program, arguments).outputText();
         };
-        // Everything a save could touch, field by field.
         const auto state = [&] {
-            QMap<QString, QString> fields;
-            fields.insert(QStringLiteral("id"), output(QStringLiteral("id"), {name}));
-            fields.insert(QStringLiteral("shadow"),
-                          output(QStringLiteral("getent"), {QStringLiteral("shadow"), name}));
+            QMap<QString, QString> fields{
+                {QStringLiteral("id"), output(QStringLiteral("id"), {name})},
+                {QStringLiteral("shadow"),
+                 output(QStringLiteral("getent"), {QStringLiteral("shadow"), name})}};
             const QStringList passwd =
                 output(QStringLiteral("getent"), {QStringLiteral("passwd"), name}).split(QLatin1Char(':'));
             for (int i = 0; i < passwd.size(); ++i)
@@ -571,7 +576,7 @@ private slots:
             for (const char* folder : {"/etc/sudoers.d", "/etc/polkit-1/rules.d"})
                 fields.insert(QLatin1String(folder), QDir(root.path() + QLatin1String(folder))
                                                          .entryList(QDir::Files | QDir::Hidden)
-                                                         .join(' '));
+                                                         .join(QLatin1Char(' ')));
             QFile settings(AccountChanges::settingsPath(name));
             fields.insert(QStringLiteral("settings"), settings.open(QIODevice::ReadOnly)
                                                           ? QString::fromUtf8(settings.readAll())
@@ -580,47 +585,8 @@ private slots:
         };
         qunsetenv("SUDO_USER");
         DialogEditUser dialog;
-        dialog.authenticator = [] { return true; };
-        dialog.loadUser(name);
-        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelType"))->text(),
-                 QStringLiteral("Regular user"));
-        auto* realName = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"));
-        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
-        QMap<QString, QString> expected = state();
-        titles.clear();
-        dialog.toggleEdit();
-        dialog.toggleEdit();
-        QCOMPARE(state(), expected);
-
-        dialog.toggleEdit();
-        description->setText(QStringLiteral("Laptop"));
-        dialog.toggleEdit();
-        expected[QStringLiteral("settings")] = QStringLiteral("description=Laptop\n");
-        QCOMPARE(state(), expected);
-
-        dialog.toggleEdit();
-        realName->setText(QStringLiteral("Test Person"));
-        dialog.toggleEdit();
-        expected[QStringLiteral("passwd 4")] = QStringLiteral("Test Person");
-        QCOMPARE(state(), expected);
-        QCOMPARE(titles, QStringList());
-    }
-
-    // One account edited through the dialog, every step checked on the system;
-    // a refused password question applies nothing.
-    void editThrowawayAccount() {
-        if (::geteuid() != 0)
-            QSKIP("needs root");
-        const QString name = fresh();
-        QVERIFY(AccountChanges::createUser(name, QStringLiteral("first"), true, QByteArray()));
-        QFile lightdm(root.path() + QStringLiteral("/etc/lightdm/lightdm.conf"));
-        QVERIFY(lightdm.open(QIODevice::WriteOnly));
-        lightdm.write("[Seat:*]\nautologin-user=someone\n");
-        lightdm.close();
-        qunsetenv("SUDO_USER");
-        DialogEditUser dialog;
         int asked = 0;
-        bool allow = false;
+        bool allow = true;
         dialog.authenticator = [&] {
             ++asked;
             return allow;
@@ -630,6 +596,37 @@ private slots:
         auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
         auto* slider = dialog.findChild<QSlider*>(QStringLiteral("verticalSliderSecurityLevel"));
         auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelType"))->text(),
+                 QStringLiteral("Regular user"));
+        QMap<QString, QString> expected = state();
+        titles.clear();
+        dialog.toggleEdit();
+        dialog.toggleEdit();
+        QCOMPARE(state(), expected);
+        dialog.toggleEdit();
+        description->setText(QStringLiteral("Laptop"));
+        dialog.toggleEdit();
+        expected[QStringLiteral("settings")] = QStringLiteral("description=Laptop\n");
+        QCOMPARE(state(), expected);
+        dialog.toggleEdit();
+        realName->setText(QStringLiteral("First Name"));
+        dialog.toggleEdit();
+        expected[QStringLiteral("passwd 4")] = QStringLiteral("First Name");
+        QCOMPARE(state(), expected);
+        QCOMPARE(titles, QStringList());
+
+        // Made an administrator: the groups of that type this machine has.
+        dialog.toggleEdit();
+        type->setCurrentIndex(0);
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Group Update Success"});
+        QStringList administrator = AccountChanges::groupsForNewAccount(true) << name;
+        administrator.sort();
+        QCOMPARE(groupsOf(name), administrator);
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelType"))->text(),
+                 QStringLiteral("Administrator"));
+        asked = 0;
+        allow = false;
         QImage photo(320, 240, QImage::Format_RGB32);
         photo.fill(Qt::yellow);
 
