@@ -2,7 +2,6 @@
 
 #include "accountchanges.h"
 #include "accountfiles.h"
-#include "accountlookup.h"
 #include "avatarhelpers.h"
 #include "dialogchangepassword.h"
 #include "dialoggroups.h"
@@ -201,23 +200,31 @@ void DialogEditUser::discardPending() {
 QStringList DialogEditUser::applySave(int level) {
     const QString name = user.username;
     QStringList problems;
-    QString error;
+    // Runs one change; a refusal or failure is kept as "field: reason".
+    const auto apply = [&problems](const QString& field, const std::function<bool(QString*)>& change) {
+        QString error;
+        const bool done = change(&error);
+        if (!done)
+            problems << field + QStringLiteral(": ") + error;
+        return done;
+    };
     if (!pendingPicture.isEmpty()) {
-        if (AccountChanges::applyPicture(name, pendingPicture, &error)) {
+        if (apply(tr("Picture"), [&](QString* error) {
+                return AccountChanges::applyPicture(name, pendingPicture, error);
+            })) {
             user.icon = pendingIcon;
             emit userProfileUpdated();
-        } else {
-            problems << tr("Picture: %1").arg(error);
         }
         pendingPicture.clear();
         pendingIcon = QIcon();
     }
-    if (level != initialSliderValue && !AccountChanges::setSecurityLevel(name, level, &error))
-        problems << tr("Security level: %1").arg(error);
+    if (level != initialSliderValue)
+        apply(tr("Security level"),
+              [&](QString* error) { return AccountChanges::setSecurityLevel(name, level, error); });
 
+    // Groups change only when the type was changed here, or groups were chosen.
     const int row = ui->comboBoxType->currentIndex();
-    const bool typeChosen = row != initialTypeRow && row != 2;
-    if (typeChosen || (row == 2 && groupsChosen)) {
+    if ((row != initialTypeRow && row != 2) || (row == 2 && groupsChosen)) {
         QStringList wanted = tempGroups;
         if (row != 2) {
             // Groups this machine does not define cannot be joined; asking would only fail.
@@ -230,36 +237,36 @@ QStringList DialogEditUser::applySave(int level) {
         }
         if (!wanted.isEmpty() && QSet<QString>(wanted.begin(), wanted.end()) !=
                                      QSet<QString>(user.groups.begin(), user.groups.end())) {
-            if (workerUsers->updateUserGroups(name, wanted, user.groups, &error))
+            if (apply(tr("Groups"), [&](QString* error) {
+                    return workerUsers->updateUserGroups(name, wanted, user.groups, error);
+                }))
                 QMessageBox::information(
                     this, tr("Group Update Success"),
                     tr("Groups successfully updated. Please log out and log back in for the changes "
                        "to take effect."));
-            else
-                problems << tr("Groups: %1").arg(error);
             emit userProfileUpdated();
         }
     }
-    if (!groupsChosen && row == 2 && row != initialTypeRow)
-        qCDebug(lcUsers) << "Custom chosen without groups; no changes to the user's groups were necessary.";
-
     const bool autoLogin = ui->comboBoxAutoLogin->currentIndex() == 1;
-    if (autoLogin != user.autoLogin && !AccountChanges::setAutoLogin(name, autoLogin, &error))
-        problems << tr("Auto login: %1").arg(error);
+    if (autoLogin != user.autoLogin)
+        apply(tr("Auto login"),
+              [&](QString* error) { return AccountChanges::setAutoLogin(name, autoLogin, error); });
     const QString realName = ui->lineEditRealName->text();
-    if (realName != user.realName && !AccountChanges::updateRealName(name, realName, &error))
-        problems << tr("Full name: %1").arg(error);
+    if (realName != user.realName)
+        apply(tr("Full name"),
+              [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
-    if (description != user.description && !AccountChanges::updateDescription(name, description, &error))
-        problems << tr("Description: %1").arg(error);
+    if (description != user.description)
+        apply(tr("Description"),
+              [&](QString* error) { return AccountChanges::updateDescription(name, description, error); });
     if (!tempNewPassword.isEmpty()) {
-        if (AccountChanges::changePassword(name, tempNewPassword, &error))
+        if (apply(tr("Password"), [&](QString* error) {
+                return AccountChanges::changePassword(name, tempNewPassword, error);
+            }))
             QMessageBox::information(
                 this, QStringLiteral("Password Changed Successfully"),
                 QStringLiteral("The password was changed successfully. Please log out and then log "
                                "back in for the changes to take effect."));
-        else
-            problems << tr("Password: %1").arg(error);
         tempNewPassword.clear();
     }
     tempGroups.clear();
