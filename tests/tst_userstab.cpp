@@ -381,8 +381,9 @@ private slots:
         auto* hostileTab = new TabUsers(&form, hostileWindow.get());
         listed = form.listViewUsers->model();
         QVERIFY(TestSupport::waitFor([&] { return listed->rowCount() == names.size(); }));
-        qInfo("Every account listed after %lld ms", clock.elapsed());
         const qint64 grown = peakMemory() - memoryBefore;
+        qInfo("Every account listed after %lld ms; peak memory grew by %lld kB", clock.elapsed(),
+              grown / 1024);
         QVERIFY2(grown < 50 * 1024 * 1024, qPrintable(QString::number(grown)));
         // Every hostile picture gives way to the generic one.
         const auto shownFor = [&](const QString& name) {
