@@ -54,8 +54,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     installEventFilter(this);
 
     {
+        // Also makes the invoking user's settings file on the first run.
         WorkerUsers securityReader;
-        qCDebug(lcWindow) << "Our security level: " << WorkerUsers::getSudoUserSecurityLevel();
+        const int securityLevel = WorkerUsers::getSudoUserSecurityLevel();
+        qCDebug(lcWindow) << "Our security level: " << securityLevel;
     }
 
     showGeometryDebug = false;

@@ -1,6 +1,7 @@
 // The Users page over 1,000 accounts: one account-list refresh (passwd, group,
-// lastlog, settings) and the tile refill, beside awk doing the comparable
-// join of the same passwd and group files.
+// lastlog, settings, and the ~/.face of every tenth account, a 512x512 PNG)
+// and the tile refill, beside awk doing the comparable join of the same
+// passwd and group files.
 #include "startup.h"
 #include "systempaths.h"
 #include "tabusers.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -19,6 +21,7 @@
 #include <lastlog.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -45,11 +48,21 @@ void writeFixture(const QString& root) {
                   QByteArray::number(i) + "::/nonexistent:/usr/sbin/nologin\n";
     QByteArray group = "root:x:0:\n";
     QList<QByteArray> members[16];
+    QImage face(512, 512, QImage::Format_RGB32);
+    face.fill(QColor(40, 90, 160));
     for (int i = 0; i < accountCount; ++i) {
         const QByteArray name = "user" + QByteArray::number(i);
         const QByteArray id = QByteArray::number(1000 + i);
-        passwd += name + ":x:" + id + ":" + id + ":User " + QByteArray::number(i) + ",,,:/home/" + name +
-                  ":/bin/bash\n";
+        const QString home = root + QStringLiteral("/home/") + QString::fromLatin1(name);
+        passwd += name + ":x:" + id + ":" + id + ":User " + QByteArray::number(i) +
+                  ",,,:" + QFile::encodeName(home) + ":/bin/bash\n";
+        if (i % 10 == 0) {
+            QDir().mkpath(home);
+            face.save(home + QStringLiteral("/.face"), "PNG");
+            if (::chown(QFile::encodeName(home + QStringLiteral("/.face")).constData(), 1000 + i, 1000 + i) !=
+                0)
+                face = QImage(); // not root: the pictures are not the account's, and are not shown
+        }
         group += name + ":x:" + id + ":\n";
         for (int g = 0; g < (i % 10 == 0 ? 16 : 14); ++g)
             members[g] << name;

@@ -162,6 +162,8 @@ private slots:
     }
 
     void levelZeroOnlyForAdministrators() {
+        // A second administrator, so that the first may leave "sudo".
+        createAccount(true);
         const QString admin = createAccount(true);
         QString error;
         QVERIFY2(AccountChanges::setSecurityLevel(admin, 0, &error), qPrintable(error));
@@ -201,17 +203,32 @@ private slots:
         QCOMPARE(grantsOf(regular), QStringList());
     }
 
+    // Names that are no account names never reach a command, a rule file or
+    // a file name under sudoers.d, even when the group file lists them in sudo.
     void unusualNamesWriteNothing_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("quote") << "a'b";
         QTest::newRow("option") << "-rf";
         QTest::newRow("line break") << "a\nALL ALL=(ALL) NOPASSWD:ALL";
+        QTest::newRow("dot") << "a.b";
+        QTest::newRow("slash") << "a/b";
+        QTest::newRow("parent folder") << "../x";
     }
     void unusualNamesWriteNothing() {
         QFETCH(QString, name);
+        const QString group = root.path() + QStringLiteral("/etc/group");
+        QVERIFY(QFile::remove(group));
+        QFile fixture(group);
+        QVERIFY(fixture.open(QIODevice::WriteOnly));
+        fixture.write("sudo:x:27:a.b,a/b,../x,-rf,a'b\n");
+        fixture.close();
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(group);
+            QFile::link(QStringLiteral("/etc/group"), group);
+        });
         const auto entries = [this] {
             QStringList all;
-            for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/root/.tessmar"})
+            for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/root/.tessmar", "/etc"})
                 all += QDir(root.path() + QLatin1String(folder))
                            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
             return all;
@@ -222,8 +239,22 @@ private slots:
         QVERIFY(!AccountChanges::createUser(name, QStringLiteral("x"), true, QByteArray()));
         QVERIFY(!AccountChanges::setAutoLogin(name, true));
         QVERIFY(!AccountChanges::updateDescription(name, QStringLiteral("x")));
+        QVERIFY(!AccountChanges::deleteUser(name, true));
         QCOMPARE(entries(), before);
         QCOMPARE(fileContent(lightdmConf()), conf);
+    }
+
+    // A system account (below the first regular uid) is never deleted.
+    void systemAccountIsNotDeleted() {
+        const QString name = fresh();
+        QVERIFY(
+            CommandRunner::run(QStringLiteral("useradd"), {QStringLiteral("-r"), QStringLiteral("--"), name})
+                .succeeded());
+        QVERIFY(lookupAccount(name).uid < 1000);
+        QString error;
+        QVERIFY(!AccountChanges::deleteUser(name, false, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(lookupAccount(name).found);
     }
 
     // A link the owner plants at ~/.face, before and during the change,
@@ -266,6 +297,16 @@ private slots:
         QCOMPARE(info.st_uid, account.uid);
         QCOMPARE(info.st_gid, account.gid);
         QCOMPARE(fileContent(QFile::decodeName(face)), QByteArray("final"));
+
+        // A home folder that belongs to someone else gets no picture.
+        ::unlink(face.constData());
+        const QByteArray home = QFile::encodeName(account.home);
+        QVERIFY(::chown(home.constData(), account.uid + 1, account.gid) == 0);
+        QString error;
+        QVERIFY(!AccountChanges::applyPicture(name, "foreign", &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(::lstat(face.constData(), &info) != 0);
+        QVERIFY(::chown(home.constData(), account.uid, account.gid) == 0);
     }
 
     void accountServiceGetsRootOwnedCopy() {

@@ -9,33 +9,58 @@ class TestAccountFiles : public QObject {
     Q_OBJECT
 
 private slots:
+    // The group file defines every administrator group, or (the "missing"
+    // rows) only those a Debian machine without a desktop has.
     void userType_data() {
         QTest::addColumn<int>("uid");
         QTest::addColumn<QStringList>("memberOf");
+        QTest::addColumn<bool>("everyGroupDefined");
         QTest::addColumn<QString>("type");
         const QStringList standard = AccountFiles::standardGroups();
         const QStringList admin = AccountFiles::administratorGroups();
-        QTest::newRow("root") << 0 << admin << "Root account";
-        QTest::newRow("system") << 999 << admin << "System account";
-        QTest::newRow("service") << 65000 << admin << "Service account";
-        QTest::newRow("standard plus own group") << 1000 << standard + QStringList{"alice"} << "Regular user";
-        QTest::newRow("one more") << 64999 << standard + QStringList{"docker"} << "Regular user (c)";
-        QTest::newRow("administrator") << 1000 << admin << "Administrator";
-        QTest::newRow("sudo alone") << 1000 << QStringList{"sudo"} << "Administrator (c)";
+        const QStringList present{"audio", "video", "plugdev", "cdrom", "dialout", "dip", "floppy"};
+        QTest::newRow("root") << 0 << admin << true << "Root account";
+        QTest::newRow("system") << 999 << admin << true << "System account";
+        QTest::newRow("service") << 65000 << admin << true << "Service account";
+        QTest::newRow("standard plus own group")
+            << 1000 << standard + QStringList{"alice"} << true << "Regular user";
+        QTest::newRow("own group only") << 1000 << QStringList{"alice"} << true << "Regular user";
+        QTest::newRow("one more") << 64999 << standard + QStringList{"docker"} << true << "Regular user (c)";
+        QTest::newRow("one fewer") << 1000 << QStringList(standard.mid(1)) << true << "Regular user (c)";
+        QTest::newRow("administrator") << 1000 << admin << true << "Administrator";
+        QTest::newRow("sudo alone") << 1000 << QStringList{"sudo"} << true << "Administrator (c)";
+        QTest::newRow("missing groups, regular") << 1000 << present << false << "Regular user";
+        QTest::newRow("missing groups, administrator")
+            << 1000 << present + QStringList{"sudo", "adm"} << false << "Administrator";
+        QTest::newRow("missing groups, sudo alone")
+            << 1000 << QStringList{"sudo"} << false << "Administrator (c)";
     }
     void userType() {
         QFETCH(int, uid);
         QFETCH(QStringList, memberOf);
-        QString text = QStringLiteral("root:x:0:\nalice:x:1000:\n");
+        QFETCH(bool, everyGroupDefined);
+        QString text = QStringLiteral("root:x:0:\nalice:x:1000:\ndocker:x:1500:\n");
         int gid = 2000;
-        for (const QString& group : memberOf)
-            text += QStringLiteral("%1:x:%2:other,alice\n").arg(group).arg(gid++);
+        const QStringList defined = everyGroupDefined
+                                        ? AccountFiles::administratorGroups()
+                                        : QStringList{"audio", "video",  "plugdev", "cdrom", "dialout",
+                                                      "dip",   "floppy", "sudo",    "adm"};
+        for (const QString& group : defined)
+            text += QStringLiteral("%1:x:%2:other%3\n")
+                        .arg(group)
+                        .arg(gid++)
+                        .arg(memberOf.contains(group) ? QStringLiteral(",alice") : QString());
+        if (memberOf.contains(QStringLiteral("docker")))
+            text.replace(QStringLiteral("docker:x:1500:"), QStringLiteral("docker:x:1500:alice"));
         QTEST(AccountFiles::userType(uid, QStringLiteral("alice"), AccountFiles::parseGroup(text)), "type");
     }
 
     void shortLinesAndSoleAdministrator() {
-        const auto passwd = AccountFiles::parsePasswd(QStringLiteral(
-            "root:x:0:0:root:/root:/bin/bash\nshort:x:1001:1001:S,1,2:/home/short\nbob:x:1002:1002\nx:y\n"));
+        const auto passwd = AccountFiles::parsePasswd(
+            QStringLiteral(
+                "root:x:0:0:root:/root:/bin/bash\nshort:x:1001:1001:S,1,2:/home/short\nbob:x:1002:1002\nx:y\n"
+                "evil") +
+            QChar(0) + QStringLiteral(":x:0:0::/root:/bin/sh\n"));
         QCOMPARE(passwd.size(), 3);
         QCOMPARE(passwd.at(1).fieldCount, 6);
         QCOMPARE(passwd.at(1).realName(), QStringLiteral("S"));
@@ -81,6 +106,10 @@ private slots:
                                                              QStringLiteral("x\nsecurity_level=0"));
         QCOMPARE(AccountFiles::securityLevelFrom(forged), 2);
         QCOMPARE(forged.count(QLatin1Char('\n')), 2);
+        // A new full name keeps the room and telephone parts of the field.
+        QCOMPARE(AccountFiles::withRealName(QStringLiteral("Alice,Room 1,,"), QStringLiteral("Bob")),
+                 QStringLiteral("Bob,Room 1,,"));
+        QVERIFY(!AccountFiles::isAcceptableRealName(QStringLiteral("Smith, John")));
     }
 
     void accountNames_data() {

@@ -1,4 +1,3 @@
-#include "commandrunner.h"
 #include "systempaths.h"
 #include "testsupport.h"
 #include "workerusers.h"
@@ -12,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// Accounts and groups read from a fixture tree, the pictures in homes the
-// accounts control, and the live machine's accounts against getent.
+// Accounts and groups read from a fixture tree, and the pictures in homes
+// the accounts control.
 class TestAccountReading : public QObject {
     Q_OBJECT
 
@@ -133,38 +132,42 @@ private slots:
         QFile::remove(face);
     }
 
-    // Throwaway accounts ("tsm...") of tests running meanwhile come and go
-    // between two readings, so they are left out of the comparison.
-    void liveAccountsMatchGetent() {
-        SystemPaths::setRootPrefix(QString());
-        const auto settled = [](QStringList names) {
-            names.erase(
-                std::remove_if(names.begin(), names.end(),
-                               [](const QString& name) { return name.startsWith(QLatin1String("tsm")); }),
-                names.end());
-            return names;
-        };
-        const auto getent = [&](const QString& database, int minimumFields) {
-            QStringList names;
-            const CommandResult result = CommandRunner::run(QStringLiteral("getent"), {database});
-            for (const QString& line : result.outputText().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-                if (line.count(QLatin1Char(':')) + 1 >= minimumFields)
-                    names << line.section(QLatin1Char(':'), 0, 0);
-            return settled(names);
-        };
-        QStringList users;
-        for (const DetailsUser& user : readUsers(true))
-            users << user.username;
-        QCOMPARE(settled(users), getent(QStringLiteral("passwd"), 7));
-
-        WorkerUsers worker;
-        QSignalSpy spy(&worker, &WorkerUsers::groupListUpdated);
-        worker.getGroups(QStringLiteral("root"));
-        QStringList groups;
-        for (const DetailsGroup& details : spy.first().first().value<QList<DetailsGroup>>())
-            groups << details.name;
-        QCOMPARE(settled(groups), getent(QStringLiteral("group"), 0));
-        SystemPaths::setRootPrefix(root.path());
+    // A line with a NUL or with bytes that are not UTF-8 hides no other
+    // account or group: the files are read with their lengths, not as C strings.
+    void badLinesHideNothing_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("NUL") << QByteArray("ev\0il:x:1005:1005::/tmp:/bin/sh\n", 32);
+        QTest::newRow("NUL alone") << QByteArray("\0\0\0\n", 4);
+        QTest::newRow("Latin-1") << QByteArray("caf\xe9:x:1006:1006:Caf\xe9:/nonexistent:/bin/sh\n");
+    }
+    void badLinesHideNothing() {
+        QFETCH(QByteArray, line);
+        const QString etc = root.path() + QStringLiteral("/etc/");
+        QMap<QString, QByteArray> original;
+        for (const QString& name : {QStringLiteral("passwd"), QStringLiteral("group")}) {
+            QFile file(etc + name);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            original.insert(name, file.readAll());
+            file.close();
+            // Before the second account and after the first, like a damaged middle.
+            QByteArray text = original.value(name);
+            text.insert(text.indexOf('\n', text.indexOf("alice")) + 1, line);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(text);
+        }
+        const auto restore = qScopeGuard([&] {
+            for (auto it = original.cbegin(); it != original.cend(); ++it) {
+                QFile file(etc + it.key());
+                file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+                file.write(it.value());
+            }
+        });
+        QStringList names;
+        for (const DetailsUser& user : readUsers(false))
+            if (!user.username.startsWith(QLatin1String("caf")))
+                names << user.username;
+        QCOMPARE(names, (QStringList{"alice", "bob", "svc"}));
+        QCOMPARE(WorkerUsers::getUserDetails(QStringLiteral("bob")).groups.size(), 15);
     }
 };
 

@@ -25,6 +25,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -41,6 +42,8 @@ class TestUserDialogs : public QObject {
     QStringList accounts;
     QTimer dismisser;
     QStringList titles; // of the message boxes answered
+    QStringList texts;  // and their texts
+    int messagesShot = 0;
     QTemporaryDir root;
     QString faces;
 
@@ -88,6 +91,71 @@ class TestUserDialogs : public QObject {
         QString previous;
     };
 
+    // A machine of its own for the Edit User dialog: account files, settings
+    // and lightdm.conf in a temporary root, and stand-ins for gpasswd and
+    // usermod that log their arguments (gpasswd also edits the group file),
+    // so that a save touches nothing real and every command is seen.
+    struct EditMachine {
+        QTemporaryDir dir;
+        QString previousRoot;
+        QStringList previousSearchPath;
+        explicit EditMachine(const QByteArray& passwd, const QByteArray& group) {
+            for (const char* folder : {"/etc/lightdm", "/etc/sudoers.d", "/etc/polkit-1/rules.d",
+                                       "/root/.tessmar", "/tools", "/home/alice"})
+                QDir().mkpath(dir.path() + QLatin1String(folder));
+            write("/etc/passwd", passwd);
+            write("/etc/group", group);
+            write("/etc/lightdm/lightdm.conf", "[Seat:*]\n#autologin-user=\n");
+            const QByteArray groupFile = QFile::encodeName(file("/etc/group"));
+            const QByteArray log = QFile::encodeName(file("/commands"));
+            TestSupport::writeScript(file("/tools/usermod"), "echo usermod \"$@\" >> '" + log + "'\n");
+            TestSupport::writeScript(
+                file("/tools/gpasswd"),
+                "echo gpasswd \"$@\" >> '" + log +
+                    "'\n"
+                    "awk -F: -v OFS=: -v f=\"$1\" -v u=\"$2\" -v g=\"$3\" '$1 == g { n = split($4, m, "
+                    "\",\"); o = \"\";"
+                    " for (i = 1; i <= n; i++) if (m[i] != u && m[i] != \"\") o = o (o == \"\" ? \"\" : "
+                    "\",\") m[i];"
+                    " if (f == \"-a\") o = o (o == \"\" ? \"\" : \",\") u; $4 = o } { print }' '" +
+                    groupFile + "' > '" + groupFile + ".new' && mv '" + groupFile + ".new' '" + groupFile +
+                    "'\n");
+            previousRoot = SystemPaths::rootPrefix();
+            previousSearchPath = SystemPaths::searchPath();
+            SystemPaths::setRootPrefix(dir.path());
+            SystemPaths::prependSearchPath(file("/tools"));
+        }
+        ~EditMachine() {
+            SystemPaths::setRootPrefix(previousRoot);
+            SystemPaths::setSearchPath(previousSearchPath);
+        }
+        QString file(const char* path) const { return dir.path() + QLatin1String(path); }
+        void write(const char* path, const QByteArray& content) const {
+            QFile out(file(path));
+            out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            out.write(content);
+        }
+        QByteArray read(const char* path) const {
+            QFile in(file(path));
+            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+        }
+        QStringList commands() const {
+            if (!QFileInfo::exists(file("/commands")))
+                return QStringList();
+            return QString::fromUtf8(read("/commands")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        }
+    };
+    static QByteArray twoAdministrators() {
+        return "sudo:x:27:alice,bob\nadm:x:4:alice,bob\naudio:x:29:alice,bob\n"
+               "alice:x:1000:\nbob:x:1001:\n";
+    }
+    static QByteArray aliceAndBob(const QByteArray& aliceName = "Alice") {
+        return "root:x:0:0:root:/root:/bin/bash\nalice:x:1000:1000:" + aliceName +
+               ",Room 1,,:/home/alice:/bin/bash\nbob:x:1001:1001:Bob:/home/bob:/bin/bash\n";
+    }
+    // Saves with the dialog's buttons' own slot and the password question answered yes.
+    static void save(DialogEditUser& dialog) { dialog.toggleEdit(); }
+
     // Pictures of the dialogs, taken only when asked for (scripts/screenshots).
     static void shoot(QWidget* widget, const QString& name) {
         const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
@@ -123,6 +191,16 @@ private slots:
         connect(&dismisser, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 titles << box->windowTitle();
+                texts << box->text();
+                const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+                if (!folder.isEmpty()) {
+                    // The screen with the message over its dialog, once both are painted.
+                    dismisser.stop();
+                    QTest::qWait(300);
+                    QGuiApplication::primaryScreen()->grabWindow(0).save(
+                        QStringLiteral("%1/message-%2.png").arg(folder).arg(++messagesShot));
+                    dismisser.start();
+                }
                 if (QAbstractButton* button =
                         box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
                     button->click();
@@ -212,6 +290,23 @@ private slots:
         repeat->setText(QStringLiteral("px"));
         QCOMPARE(feedback->text(), QStringLiteral("Passwords do not match."));
         QVERIFY(!ok->isEnabled());
+        // The longest type description and the longest error get every line
+        // they need, in a larger font too: the dialog grows rather than
+        // squeezing them.
+        QFont font = dialog.font();
+        font.setPointSizeF(font.pointSizeF() * 1.3);
+        dialog.setFont(font);
+        dialog.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click();
+        name->setText(QStringLiteral("Bad Name"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (const char* labelName : {"labelUserDescription", "labelFeedback"}) {
+            auto* label = dialog.findChild<QLabel*>(QLatin1String(labelName));
+            QVERIFY(label->isVisible());
+            QTRY_VERIFY2(label->height() >= label->heightForWidth(label->width()), labelName);
+        }
+        for (QLineEdit* field : {name, password, repeat})
+            QVERIFY2(field->height() >= field->sizeHint().height(), qPrintable(field->objectName()));
         shoot(&dialog, QStringLiteral("add-user"));
     }
 
@@ -274,12 +369,32 @@ private slots:
             shoot(&dialog, QStringLiteral("stock-pictures"));
         }
         // A slightly different copy of b is recognised; one grey step more is not.
-        for (int grey : {120, 126}) {
-            writeImage(face, QSize(100, 100), QColor(grey, grey, grey));
+        // The picture is read away from the GUI thread; the tile follows.
+        const auto chosenFor = [&](const QByteArray& picture) {
+            QFile file(face);
+            file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            file.write(picture);
+            file.close();
             DialogStockAvatars dialog;
-            QCOMPARE(dialog.getSelectedImagePath(),
-                     grey == 120 ? faces + QStringLiteral("b.png") : QString());
-        }
+            QThreadPool::globalInstance()->waitForDone();
+            QCoreApplication::processEvents();
+            return dialog.getSelectedImagePath();
+        };
+        const auto png = [](int grey) {
+            QImage image(100, 100, QImage::Format_RGB32);
+            image.fill(QColor(grey, grey, grey));
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return bytes;
+        };
+        QCOMPARE(chosenFor(png(120)), faces + QStringLiteral("b.png"));
+        QCOMPARE(chosenFor(png(126)), QString());
+        // The same picture as SVG is never decoded.
+        QCOMPARE(chosenFor("<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
+                           "<rect width='100' height='100' fill='#787878'/></svg>"),
+                 QString());
         qputenv("HOME", home);
     }
 
@@ -299,21 +414,179 @@ private slots:
         QVERIFY(!dialog.isVisible());
     }
 
-    // One account edited through the dialog, every step checked on the system;
-    // a refused password question applies nothing.
+    // The view shows the full name display-safe while the editor holds the
+    // stored text; a save runs only what was changed, and a refused change
+    // is named in a message.
+    void savesOnlyWhatChanged() {
+        const QByteArray spoofed = "Alice \xe2\x80\xae"
+                                   "gnp.exe";
+        EditMachine machine(aliceAndBob(spoofed), twoAdministrators());
+        machine.write("/root/.tessmar/settings_alice", "security_level=1\ndescription=Kitchen\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        dialog.show();
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("labelRealName"));
+        auto* realName = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"));
+        QCOMPARE(label->text(), QStringLiteral("Alice <U+202E>gnp.exe"));
+        const auto files = [&] {
+            return QList<QByteArray>{machine.read("/etc/passwd"), machine.read("/etc/group"),
+                                     machine.read("/root/.tessmar/settings_alice"),
+                                     machine.read("/etc/lightdm/lightdm.conf")};
+        };
+        const QList<QByteArray> before = files();
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(realName->text(), QString::fromUtf8(spoofed));
+        dialog.toggleEdit();
+        QCOMPARE(machine.commands(), QStringList());
+        QCOMPARE(titles, QStringList());
+        QCOMPARE(files(), before);
+
+        dialog.toggleEdit();
+        realName->setText(QStringLiteral("Bad:Name"));
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Some Changes Were Not Saved"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("Full name:")), qPrintable(texts.value(0)));
+        QCOMPARE(label->text(), QStringLiteral("Alice <U+202E>gnp.exe"));
+        QCOMPARE(machine.commands(), QStringList());
+        shoot(&dialog, QStringLiteral("edit-user-refused"));
+
+        // One field changed: one command, and the rest of the field kept.
+        dialog.toggleEdit();
+        realName->setText(QStringLiteral("Alice Liddell"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.commands(), QStringList{"usermod -c Alice Liddell,Room 1,, -- alice"});
+        QCOMPARE(files(), before);
+    }
+
+    // The only-administrator rule holds when the save is applied, whatever
+    // was true when the dialog opened; the level shown is the stored one.
+    void lastAdministratorKeptAtApplyTime() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/root/.tessmar/settings_alice", "security_level=0\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        dialog.show();
+        auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        auto* slider = dialog.findChild<QSlider*>(QStringLiteral("verticalSliderSecurityLevel"));
+        auto* typeLabel = dialog.findChild<QLabel*>(QStringLiteral("labelType"));
+        QVERIFY(qobject_cast<QStandardItemModel*>(type->model())->item(1)->isEnabled());
+        dialog.toggleEdit();
+        QCOMPARE(slider->value(), 0);
+        // Bob stops being an administrator while the dialog is open.
+        const QByteArray aliceAlone =
+            "sudo:x:27:alice\nadm:x:4:alice\naudio:x:29:alice,bob\nalice:x:1000:\nbob:x:1001:\n";
+        machine.write("/etc/group", aliceAlone);
+        type->setCurrentIndex(1);
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Some Changes Were Not Saved"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("only administrator")), qPrintable(texts.value(0)));
+        QCOMPARE(machine.commands(), QStringList());
+        QCOMPARE(machine.read("/etc/group"), aliceAlone);
+        QCOMPARE(typeLabel->text(), QStringLiteral("Administrator"));
+
+        machine.write("/etc/group", twoAdministrators());
+        dialog.toggleEdit();
+        type->setCurrentIndex(1);
+        titles.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Group Update Success"});
+        QVERIFY(machine.read("/etc/group").startsWith("sudo:x:27:bob\n"));
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"), QByteArray("security_level=1\n"));
+        QCOMPARE(slider->value(), 1);
+        QCOMPARE(typeLabel->text(), QStringLiteral("Regular user"));
+    }
+
+    // A root file holding a NUL or bytes of another encoding is never
+    // rewritten: the change is refused, the message names the file.
+    void badBytesAreNotRewritten_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("content");
+        const QByteArray nul(1, '\0');
+        const QString lightdm = QStringLiteral("/etc/lightdm/lightdm.conf");
+        const QString settings = QStringLiteral("/root/.tessmar/settings_alice");
+        QTest::newRow("lightdm.conf, NUL")
+            << lightdm << "[LightDM]\n" + nul + "\n[Seat:*]\n#autologin-user=\n";
+        QTest::newRow("lightdm.conf, Latin-1")
+            << lightdm << QByteArray("# caf\xe9\n[Seat:*]\n#autologin-user=\n");
+        QTest::newRow("settings, NUL") << settings << "security_level=1\n" + nul + "\ndescription=Kitchen\n";
+        QTest::newRow("settings, Latin-1")
+            << settings << QByteArray("security_level=1\ndescription=caf\xe9\n");
+    }
+    void badBytesAreNotRewritten() {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, content);
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write(qPrintable(path), content);
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        dialog.toggleEdit();
+        if (path.contains(QLatin1String("lightdm")))
+            dialog.findChild<QComboBox*>(QStringLiteral("comboBoxAutoLogin"))->setCurrentIndex(1);
+        else
+            dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"))
+                ->setText(QStringLiteral("New"));
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Some Changes Were Not Saved"});
+        QVERIFY2(texts.value(0).contains(machine.file(qPrintable(path))), qPrintable(texts.value(0)));
+        QCOMPARE(machine.read(qPrintable(path)), content);
+    }
+
+    // One real throwaway account edited through the dialog, every step
+    // checked on the system. Made like adduser makes them (no group but its
+    // own), it first gets an unchanged save and saves of one field, which
+    // leave its groups, passwd and shadow lines and grants as they were but
+    // for that field; a refused password question applies nothing.
     void editThrowawayAccount() {
         if (::geteuid() != 0)
             QSKIP("needs root");
         const QString name = fresh();
-        QVERIFY(AccountChanges::createUser(name, QStringLiteral("first"), true, QByteArray()));
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"),
+                                   {QStringLiteral("-m"), QStringLiteral("-s"), QStringLiteral("/bin/bash"),
+                                    QStringLiteral("--"), name})
+                    .succeeded());
+        QVERIFY(AccountChanges::changePassword(name, QStringLiteral("first")));
         QFile lightdm(root.path() + QStringLiteral("/etc/lightdm/lightdm.conf"));
         QVERIFY(lightdm.open(QIODevice::WriteOnly));
         lightdm.write("[Seat:*]\nautologin-user=someone\n");
         lightdm.close();
+        const auto output = [](const QString& program, const QStringList& arguments) {
+            return CommandRunner::run(program, arguments).outputText();
+        };
+        const auto state = [&] {
+            QMap<QString, QString> fields{
+                {QStringLiteral("id"), output(QStringLiteral("id"), {name})},
+                {QStringLiteral("shadow"),
+                 output(QStringLiteral("getent"), {QStringLiteral("shadow"), name})}};
+            const QStringList passwd =
+                output(QStringLiteral("getent"), {QStringLiteral("passwd"), name}).split(QLatin1Char(':'));
+            for (int i = 0; i < passwd.size(); ++i)
+                fields.insert(QStringLiteral("passwd %1").arg(i), passwd.at(i));
+            for (const char* folder : {"/etc/sudoers.d", "/etc/polkit-1/rules.d"})
+                fields.insert(QLatin1String(folder), QDir(root.path() + QLatin1String(folder))
+                                                         .entryList(QDir::Files | QDir::Hidden)
+                                                         .join(QLatin1Char(' ')));
+            QFile settings(AccountChanges::settingsPath(name));
+            fields.insert(QStringLiteral("settings"), settings.open(QIODevice::ReadOnly)
+                                                          ? QString::fromUtf8(settings.readAll())
+                                                          : QString());
+            return fields;
+        };
         qunsetenv("SUDO_USER");
         DialogEditUser dialog;
         int asked = 0;
-        bool allow = false;
+        bool allow = true;
         dialog.authenticator = [&] {
             ++asked;
             return allow;
@@ -323,6 +596,37 @@ private slots:
         auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
         auto* slider = dialog.findChild<QSlider*>(QStringLiteral("verticalSliderSecurityLevel"));
         auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelType"))->text(),
+                 QStringLiteral("Regular user"));
+        QMap<QString, QString> expected = state();
+        titles.clear();
+        dialog.toggleEdit();
+        dialog.toggleEdit();
+        QCOMPARE(state(), expected);
+        dialog.toggleEdit();
+        description->setText(QStringLiteral("Laptop"));
+        dialog.toggleEdit();
+        expected[QStringLiteral("settings")] = QStringLiteral("description=Laptop\n");
+        QCOMPARE(state(), expected);
+        dialog.toggleEdit();
+        realName->setText(QStringLiteral("First Name"));
+        dialog.toggleEdit();
+        expected[QStringLiteral("passwd 4")] = QStringLiteral("First Name");
+        QCOMPARE(state(), expected);
+        QCOMPARE(titles, QStringList());
+
+        // Made an administrator: the groups of that type this machine has.
+        dialog.toggleEdit();
+        type->setCurrentIndex(0);
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Group Update Success"});
+        QStringList administrator = AccountChanges::groupsForNewAccount(true) << name;
+        administrator.sort();
+        QCOMPARE(groupsOf(name), administrator);
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelType"))->text(),
+                 QStringLiteral("Administrator"));
+        asked = 0;
+        allow = false;
         QImage photo(320, 240, QImage::Format_RGB32);
         photo.fill(Qt::yellow);
 

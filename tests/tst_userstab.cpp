@@ -6,11 +6,90 @@
 #include "ui_mainwindow.h"
 #include "usersortproxymodel.h"
 
+#include "dialogedituser.h"
+
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+// Peak resident memory of this process since the last reset, in bytes.
+qint64 peakMemory() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return -1;
+}
+void resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+QStringList threadsNamed(const QString& name) {
+    QStringList found;
+    for (const QString& task :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name.toUtf8())
+            found << task;
+    }
+    return found;
+}
+
+// Notes whoever opens a FIFO for reading: a writer's non-blocking open only
+// succeeds while a reader waits, and it lets that reader go, so nothing hangs.
+class FifoWatch {
+public:
+    explicit FifoWatch(const QString& path) : path(QFile::encodeName(path)) {
+        watcher = std::thread([this] {
+            while (!stop) {
+                const int fd = ::open(this->path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    ++readers;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        });
+    }
+    ~FifoWatch() {
+        stop = true;
+        watcher.join();
+    }
+    std::atomic<int> readers{0};
+
+private:
+    QByteArray path;
+    std::atomic<bool> stop{false};
+    std::thread watcher;
+};
+
+const QColor secretColour(1, 254, 3);
+const QColor bombColour(254, 1, 3);
+const QColor plainColour(3, 1, 254);
+
+bool shows(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            if (image.pixelColor(x, y) == colour)
+                return true;
+    return false;
+}
+bool shows(const QIcon& icon, const QColor& colour) {
+    return shows(icon.pixmap(126, 126).toImage(), colour);
+}
+} // namespace
 
 // The Users page on a fixture tree: alice (1000) is the only administrator,
 // bob (1001) a regular user, plus root, system and service accounts.
@@ -150,6 +229,227 @@ private slots:
         QCOMPARE(menu.value(QStringLiteral("Add User...")), true);
         QCOMPARE(menu.value(QStringLiteral("Edit User..."), true), false);
         QCOMPARE(menu.value(QStringLiteral("Delete User..."), true), false);
+    }
+
+    // Accounts changed with other tools appear when the page is shown again;
+    // a refresh that drops the selected account leaves Edit and Delete off.
+    void followsChangesMadeElsewhere() {
+        const QString passwd = root.path() + QStringLiteral("/etc/passwd");
+        QFile file(passwd);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray original = file.readAll();
+        file.close();
+        select(QStringLiteral("bob"));
+        QVERIFY(ui->pushButtonEditUser->isEnabled() && ui->pushButtonDeleteUser->isEnabled());
+        QByteArray changed = original;
+        changed.replace("bob:x:1001:1001:", "carol:x:1003:1003:");
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(changed);
+        file.close();
+        ui->tabWidgetMainTabs->setCurrentIndex(0);
+        ui->tabWidgetMainTabs->setCurrentWidget(ui->tab_6);
+        QTRY_VERIFY(shownNames().contains(QStringLiteral("carol")));
+        QVERIFY(!shownNames().contains(QStringLiteral("bob")));
+        QVERIFY(!ui->pushButtonEditUser->isEnabled());
+        QVERIFY(!ui->pushButtonDeleteUser->isEnabled());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(original);
+        file.close();
+        QVERIFY(refresh([&] { tab->updateUsersTable(); }));
+    }
+
+    // Pictures other users put at ~/.face to attack the root program: SVGs
+    // that link a FIFO (at start-up, and swapped in once the page is shown),
+    // that declare 23000x23000 pixels or link a picture only root may read,
+    // a PNG of 3000x3000 and a JPEG of 5000x5000 pixels; plus a name with a
+    // right-to-left override. Every account is listed, memory stays low, nothing waits on
+    // the FIFO, no root-only pixel is shown, and quitting does not wait.
+    void hostilePictures() {
+        QTemporaryDir machine;
+        const QString home = machine.path() + QStringLiteral("/home/");
+        const QString secret = machine.path() + QStringLiteral("/root/secret.png");
+        const QString fifo = home + QStringLiteral("fifo/pipe");
+        const QString spoofed = QString::fromUtf8("gnp\xe2\x80\xae"
+                                                  "exe.");
+        const QStringList names{"plain", "fifo", "huge", "peek", "bomb", "jpegbomb", spoofed, "none"};
+        const QStringList hostile{"fifo", "huge", "peek", "bomb", "jpegbomb"};
+        QVERIFY(QDir().mkpath(machine.path() + QStringLiteral("/etc")) &&
+                QDir().mkpath(machine.path() + QStringLiteral("/root")));
+        QByteArray passwd = "root:x:0:0:root:/root:/bin/bash\n";
+        for (int i = 0; i < names.size(); ++i) {
+            const QString folder = home + (names.at(i) == spoofed ? QStringLiteral("spoof") : names.at(i));
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(::chown(QFile::encodeName(folder).constData(), 1000 + i, 1000 + i) == 0);
+            passwd += QStringLiteral("%1:x:%2:%2::%3:/bin/bash\n")
+                          .arg(names.at(i))
+                          .arg(1000 + i)
+                          .arg(folder)
+                          .toUtf8();
+        }
+        // Then a big site: 20,000 more accounts, and a NUL line among them.
+        constexpr int others = 20000;
+        QByteArray bigSite = passwd;
+        for (int i = 0; i < others; ++i) {
+            bigSite += "user" + QByteArray::number(i) + ":x:" + QByteArray::number(2000 + i) +
+                       ":100::/nonexistent:/bin/sh\n";
+            if (i == others / 2)
+                bigSite += QByteArray(3, '\0') + ":x:3:3::/:/bin/sh\n";
+        }
+        {
+            QFile out(machine.path() + QStringLiteral("/etc/passwd"));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(passwd);
+            QFile group(machine.path() + QStringLiteral("/etc/group"));
+            QVERIFY(group.open(QIODevice::WriteOnly));
+            group.write("root:x:0:\n");
+        }
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(secretColour);
+        QVERIFY(picture.save(secret, "PNG"));
+        QVERIFY(::chmod(QFile::encodeName(secret).constData(), 0600) == 0);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+        const auto linking = [](const QString& target) {
+            return QStringLiteral(
+                       "<svg xmlns='http://www.w3.org/2000/svg' xmlns:xlink='http://www.w3.org/1999/xlink' "
+                       "width='64' height='64'><image width='64' height='64' xlink:href='%1'/></svg>")
+                .arg(target)
+                .toUtf8();
+        };
+        const auto face = [&](const QString& name, const QByteArray& content) {
+            const QString path =
+                home + (name == spoofed ? QStringLiteral("spoof") : name) + QStringLiteral("/.face");
+            QFile::remove(path);
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(content);
+            out.close();
+            const int uid = 1000 + names.indexOf(name);
+            QVERIFY(::chown(QFile::encodeName(path).constData(), uid, uid) == 0);
+        };
+        const auto png = [](const QImage& image) {
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return bytes;
+        };
+        picture.fill(plainColour);
+        face(QStringLiteral("plain"), png(picture));
+        face(spoofed, png(picture));
+        face(QStringLiteral("fifo"), linking(fifo));
+        face(QStringLiteral("huge"), "<svg xmlns='http://www.w3.org/2000/svg' width='23000' height='23000'>"
+                                     "<rect width='23000' height='23000' fill='red'/></svg>");
+        face(QStringLiteral("peek"), linking(secret));
+        // Small files of many pixels: a PNG within the side limit but over
+        // the pixel count, a JPEG over the side limit.
+        QImage bomb(3000, 3000, QImage::Format_Mono);
+        bomb.setColorTable({bombColour.rgb(), qRgb(0, 0, 0)});
+        bomb.fill(0);
+        face(QStringLiteral("bomb"), png(bomb));
+        QImage wide(5000, 5000, QImage::Format_Grayscale8);
+        wide.fill(200);
+        QByteArray jpeg;
+        QBuffer jpegBuffer(&jpeg);
+        jpegBuffer.open(QIODevice::WriteOnly);
+        QVERIFY(wide.save(&jpegBuffer, "JPEG", 10));
+        face(QStringLiteral("jpegbomb"), jpeg);
+
+        struct RootFor {
+            QString previous = SystemPaths::rootPrefix();
+            explicit RootFor(const QString& path) { SystemPaths::setRootPrefix(path); }
+            ~RootFor() { SystemPaths::setRootPrefix(previous); }
+        } rootFor(machine.path());
+        FifoWatch watch(fifo);
+        const int workersBefore = threadsNamed(QStringLiteral("workerusers")).size();
+        std::unique_ptr<QMainWindow> hostileWindow(new QMainWindow);
+        Ui::MainWindow form;
+        form.setupUi(hostileWindow.get());
+        form.tabWidgetMainTabs->setCurrentWidget(form.tab_6);
+        hostileWindow->show();
+        QVERIFY(QTest::qWaitForWindowExposed(hostileWindow.get()));
+        QAbstractItemModel* listed = form.listViewUsers->model();
+        const auto tile = [&](const QString& name) {
+            for (int row = 0; listed && row < listed->rowCount(); ++row)
+                if (listed->index(row, 0).data(UserSortProxyModel::UserNameRole).toString() == name)
+                    return listed->index(row, 0);
+            return QModelIndex();
+        };
+        resetPeakMemory();
+        const qint64 memoryBefore = peakMemory();
+        QElapsedTimer clock;
+        clock.start();
+        auto* hostileTab = new TabUsers(&form, hostileWindow.get());
+        listed = form.listViewUsers->model();
+        QVERIFY(TestSupport::waitFor([&] { return listed->rowCount() == names.size(); }));
+        const qint64 grown = peakMemory() - memoryBefore;
+        qInfo("Every account listed after %lld ms; peak memory grew by %lld kB", clock.elapsed(),
+              grown / 1024);
+        QVERIFY2(grown < 50 * 1024 * 1024, qPrintable(QString::number(grown)));
+        // Every hostile picture gives way to the generic one.
+        const auto shownFor = [&](const QString& name) {
+            return tile(name)
+                .data(UserSortProxyModel::PlainIconRole)
+                .value<QIcon>()
+                .pixmap(126, 126)
+                .toImage();
+        };
+        for (const QString& name : hostile)
+            QVERIFY2(shownFor(name) == shownFor(QStringLiteral("none")), qPrintable(name));
+        QVERIFY(shows(shownFor(QStringLiteral("plain")), plainColour));
+        QVERIFY(shows(shownFor(spoofed), plainColour));
+        QCOMPARE(tile(spoofed).data(UserSortProxyModel::ShownNameRole).toString(),
+                 QStringLiteral("gnp<U+202E>exe."));
+
+        // Swapped in after the page loaded: the dialogs show the picture the
+        // list read and never open the file again.
+        face(QStringLiteral("plain"), linking(fifo));
+        QStringList opened;
+        QPixmap avatar;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened << dialog->metaObject()->className();
+                if (auto* edit = qobject_cast<DialogEditUser*>(dialog))
+                    avatar = *edit->findChild<QLabel*>(QStringLiteral("labelUserAvatar"))->pixmap();
+                dialog->reject();
+            }
+        });
+        closer.start(20);
+        form.listViewUsers->setCurrentIndex(tile(QStringLiteral("plain")));
+        hostileTab->openDialogEditUser();
+        hostileTab->openDialogDeleteUser();
+        closer.stop();
+        QCOMPARE(opened, (QStringList{"DialogEditUser", "DialogDeleteUser"}));
+        QVERIFY(shows(avatar.toImage(), plainColour));
+        QVERIFY(TestSupport::waitFor([&] {
+            return shows(tile(QStringLiteral("plain")).data(UserSortProxyModel::PlainIconRole).value<QIcon>(),
+                         plainColour);
+        }));
+        // The page shown again reads the accounts again, still without the
+        // FIFO, and lists the big site whole.
+        {
+            QFile out(machine.path() + QStringLiteral("/etc/passwd"));
+            QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            out.write(bigSite);
+        }
+        form.tabWidgetMainTabs->setCurrentIndex(0);
+        clock.restart();
+        form.tabWidgetMainTabs->setCurrentWidget(form.tab_6);
+        const bool allListed =
+            TestSupport::waitFor([&] { return listed->rowCount() == names.size() + others; });
+        QVERIFY2(allListed, qPrintable(QString::number(listed->rowCount())));
+        qInfo("All %d accounts listed after %lld ms", listed->rowCount(), clock.elapsed());
+        QVERIFY(
+            !tile(QStringLiteral("plain")).data(UserSortProxyModel::PlainIconRole).value<QIcon>().isNull());
+
+        // Quitting in the middle of a refresh ends the worker thread at once.
+        QCOMPARE(threadsNamed(QStringLiteral("workerusers")).size(), workersBefore + 1);
+        hostileTab->updateUsersTable();
+        clock.restart();
+        hostileWindow.reset();
+        qInfo("The page closed in %lld ms", clock.elapsed());
+        QCOMPARE(threadsNamed(QStringLiteral("workerusers")).size(), workersBefore);
+        QCOMPARE(watch.readers.load(), 0);
     }
 
     void soleAdministratorIsNotDeleted() {

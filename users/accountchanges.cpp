@@ -107,25 +107,38 @@ bool removeNoPasswordRules(const QString& username) {
 }
 
 namespace {
-// Rewrites the program's settings file of an account as root, atomically.
-template <typename Rewrite> bool rewriteSettings(const QString& username, Rewrite rewrite) {
+// Rewrites the program's settings file of an account as root, atomically;
+// never one that would not come back byte for byte.
+template <typename Rewrite> bool rewriteSettings(const QString& username, Rewrite rewrite, QString* error) {
     const QString path = settingsPath(username);
-    if (!WorkerUsers::ensureDirectoryExists(QFileInfo(path).absolutePath()))
+    if (!WorkerUsers::ensureDirectoryExists(QFileInfo(path).absolutePath())) {
+        setError(error, QStringLiteral("The folder of %1 could not be made.").arg(path));
         return false;
-    QString error;
-    if (!RootFiles::writeAtomically(path, rewrite(RootFiles::readText(path)).toUtf8(), 0600, &error)) {
-        qCWarning(lcUsers).noquote() << "Failed to write the settings file" << path << ":" << error;
+    }
+    QString text;
+    if (!RootFiles::readTextForRewrite(path, &text, error)) {
+        qCWarning(lcUsers).noquote() << (error ? *error : path);
+        return false;
+    }
+    QString writeError;
+    if (!RootFiles::writeAtomically(path, rewrite(text).toUtf8(), 0600, &writeError)) {
+        setError(error, QStringLiteral("Failed to write the settings file %1: %2").arg(path, writeError));
         return false;
     }
     return true;
 }
 } // namespace
 
-bool writeSecurityLevel(const QString& username, int level) {
-    if (!checkName(username, nullptr) || level < 0 || level > 2)
+bool writeSecurityLevel(const QString& username, int level, QString* error) {
+    if (!checkName(username, error))
         return false;
+    if (level < 0 || level > 2) {
+        setError(error, QStringLiteral("There is no security level %1.").arg(level));
+        return false;
+    }
     if (!rewriteSettings(
-            username, [level](const QString& text) { return AccountFiles::withSecurityLevel(text, level); }))
+            username, [level](const QString& text) { return AccountFiles::withSecurityLevel(text, level); },
+            error))
         return false;
     qCDebug(lcUsers) << "Security level updated successfully for user:" << username;
     return true;
@@ -139,37 +152,48 @@ bool setSecurityLevel(const QString& username, int level, QString* error) {
         setError(error, QStringLiteral("The password-free rules of %1 could not be removed").arg(username));
         return false;
     }
-    if (!writeSecurityLevel(username, level)) {
+    QString saveError;
+    if (!writeSecurityLevel(username, level, &saveError)) {
         if (level == 0)
             removeNoPasswordRules(username);
-        setError(error, QStringLiteral("The security level of %1 could not be saved").arg(username));
+        setError(error, saveError);
         return false;
     }
     return true;
 }
 
-bool updateDescription(const QString& username, const QString& description) {
-    return checkName(username, nullptr) && rewriteSettings(username, [&description](const QString& text) {
-               return AccountFiles::withDescription(text, description);
-           });
+bool updateDescription(const QString& username, const QString& description, QString* error) {
+    return checkName(username, error) && rewriteSettings(
+                                             username,
+                                             [&description](const QString& text) {
+                                                 return AccountFiles::withDescription(text, description);
+                                             },
+                                             error);
 }
 
-bool setAutoLogin(const QString& username, bool enable) {
-    if (!checkName(username, nullptr))
+bool setAutoLogin(const QString& username, bool enable, QString* error) {
+    if (!checkName(username, error))
         return false;
     const QString path = SystemPaths::path(QStringLiteral("/etc/lightdm/lightdm.conf"));
-    bool ok = false;
-    const QString text = RootFiles::readText(path, &ok);
-    if (!ok) {
-        qCDebug(lcUsers) << "Failed to open the LightDM configuration file for reading.";
+    QString text;
+    bool exists = false;
+    if (!RootFiles::readTextForRewrite(path, &text, error, &exists)) {
+        qCWarning(lcUsers).noquote() << (error ? *error : path);
+        return false;
+    }
+    if (!exists) {
+        // Nothing names the account when there is no file; switching on needs one.
+        if (!enable)
+            return true;
+        setError(error, QStringLiteral("%1 does not exist; is LightDM installed?").arg(path));
         return false;
     }
     const QString changed = AccountFiles::withAutoLogin(text, username, enable);
     if (changed == text)
         return true;
-    QString error;
-    if (!RootFiles::writeAtomically(path, changed.toUtf8(), 0644, &error)) {
-        qCWarning(lcUsers).noquote() << "Failed to open the LightDM configuration file for writing." << error;
+    QString writeError;
+    if (!RootFiles::writeAtomically(path, changed.toUtf8(), 0644, &writeError)) {
+        setError(error, QStringLiteral("Failed to write %1: %2").arg(path, writeError));
         return false;
     }
     return true;
@@ -183,12 +207,16 @@ bool updateRealName(const QString& username, const QString& realName, QString* e
         return false;
     }
     if (!AccountFiles::isAcceptableRealName(realName)) {
-        setError(error, QStringLiteral("A real name cannot hold ':' or a line break."));
+        setError(error, QStringLiteral("A full name cannot hold ':', ',' or a line break."));
         return false;
     }
+    const QList<PasswdEntry> passwd =
+        AccountFiles::parsePasswd(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd"))));
+    const PasswdEntry* entry = AccountFiles::findPasswd(passwd, username);
+    const QString gecos = AccountFiles::withRealName(entry ? entry->gecos : QString(), realName);
     const CommandResult result =
         CommandRunner::run(QStringLiteral("usermod"),
-                           {QStringLiteral("-c"), realName, QStringLiteral("--"), username}, withTimeout());
+                           {QStringLiteral("-c"), gecos, QStringLiteral("--"), username}, withTimeout());
     if (!result.succeeded()) {
         setError(error, QStringLiteral("Failed to update real name: %1").arg(runFailure("usermod", result)));
         return false;
@@ -257,17 +285,28 @@ bool applyPicture(const QString& username, const QByteArray& picture, QString* e
     return true;
 }
 
-bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current) {
-    if (!checkName(username, nullptr))
+bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current,
+                      QString* error) {
+    if (!checkName(username, error))
         return false;
-    const int primaryGid = WorkerUsers().getUserPrimaryGid(username);
-    const QMap<QString, int> gids = [] {
-        QMap<QString, int> map;
-        for (const GroupEntry& group :
-             AccountFiles::parseGroup(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/group")))))
-            map.insert(group.name, group.gid);
-        return map;
-    }();
+    const QList<PasswdEntry> passwd =
+        AccountFiles::parsePasswd(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd"))));
+    const QList<GroupEntry> groupFile =
+        AccountFiles::parseGroup(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/group"))));
+    const PasswdEntry* entry = AccountFiles::findPasswd(passwd, username);
+    const int primaryGid = entry ? entry->gid : -1;
+    // Another administrator may have gone since the dialog opened.
+    const QString sudo = QStringLiteral("sudo");
+    if (!wanted.contains(sudo) && AccountFiles::userGroups(username, primaryGid, groupFile).contains(sudo) &&
+        AccountFiles::isOnlyAdministrator(username, passwd, groupFile)) {
+        setError(error, QStringLiteral("%1 is the only administrator, so it stays in the group sudo; "
+                                       "no group was changed.")
+                            .arg(username));
+        return false;
+    }
+    QMap<QString, int> gids;
+    for (const GroupEntry& group : groupFile)
+        gids.insert(group.name, group.gid);
     const auto changeable = [&](const QString& group) {
         const QString name = group.trimmed();
         return !name.isEmpty() && isPlainGroupName(name) && gids.value(name, -1) != primaryGid;
@@ -277,7 +316,9 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
         const CommandResult result =
             CommandRunner::run(QStringLiteral("gpasswd"), {flag, username, group.trimmed()}, withTimeout());
         if (!result.succeeded()) {
-            qCWarning(lcUsers).noquote() << "gpasswd" << flag << username << group << "failed";
+            if (ok)
+                setError(error,
+                         runFailure(QStringLiteral("gpasswd %1 %2").arg(flag, group.trimmed()), result));
             ok = false;
         }
     };
@@ -293,7 +334,11 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
         if (WorkerUsers::getSecurityLevel(user) == 0 || QFileInfo::exists(sudoersRulePath(username)) ||
             QFileInfo::exists(polkitRulePath(username))) {
             removeNoPasswordRules(username);
-            writeSecurityLevel(username, 1);
+            QString levelError;
+            if (!writeSecurityLevel(username, 1, &levelError) && ok) {
+                setError(error, levelError);
+                ok = false;
+            }
         }
     }
     return ok;
@@ -371,18 +416,32 @@ bool deleteUser(const QString& username, bool removeHome, QString* error, QStrin
         setError(error, runFailure(QStringLiteral("userdel"), result));
         return false;
     }
-    if (homeLeft && warning)
-        *warning = QStringLiteral("The account was deleted, but its home folder could not be removed.");
-    removeAccountGrants(username);
+    QStringList warnings;
+    if (homeLeft)
+        warnings << QStringLiteral("The account was deleted, but its home folder could not be removed.");
+    QString grantsError;
+    if (!removeAccountGrants(username, &grantsError))
+        warnings << grantsError;
+    if (warning)
+        *warning = warnings.join(QLatin1Char('\n'));
     return true;
 }
 
-void removeAccountGrants(const QString& username) {
-    if (!AccountFiles::isValidAccountName(username))
-        return;
-    removeNoPasswordRules(username);
-    RootFiles::removeFile(settingsPath(username));
-    setAutoLogin(username, false);
+bool removeAccountGrants(const QString& username, QString* error) {
+    if (!checkName(username, error))
+        return false;
+    QStringList problems;
+    if (!removeNoPasswordRules(username))
+        problems << QStringLiteral("The password-free rules of %1 could not be removed.").arg(username);
+    QString removeError;
+    if (!RootFiles::removeFile(settingsPath(username), &removeError))
+        problems << removeError;
+    QString autoLoginError;
+    if (!setAutoLogin(username, false, &autoLoginError))
+        problems << autoLoginError;
+    if (!problems.isEmpty())
+        setError(error, problems.join(QLatin1Char('\n')));
+    return problems.isEmpty();
 }
 
 QStringList soundCommand(const QString& user, uint uid, const QString& soundFile) {

@@ -21,14 +21,16 @@ QString settingsPath(const QString& username);
 bool createNoPasswordRules(const QString& username, QString* error = nullptr);
 // Removes both files; true when neither is left.
 bool removeNoPasswordRules(const QString& username);
-bool writeSecurityLevel(const QString& username, int level);
+// The settings file and lightdm.conf are rewritten only when they hold
+// plain UTF-8 text; otherwise the change is refused and error names the file.
+bool writeSecurityLevel(const QString& username, int level, QString* error = nullptr);
 // Rules first, then the saved level; level 0 is saved only when its rules were
 // really written, otherwise the old level stays and error says why.
 bool setSecurityLevel(const QString& username, int level, QString* error = nullptr);
 
-bool updateDescription(const QString& username, const QString& description);
+bool updateDescription(const QString& username, const QString& description, QString* error = nullptr);
 // Switches the display manager's automatic login for username on or off.
-bool setAutoLogin(const QString& username, bool enable);
+bool setAutoLogin(const QString& username, bool enable, QString* error = nullptr);
 bool updateRealName(const QString& username, const QString& realName, QString* error = nullptr);
 bool changePassword(const QString& username, const QString& password, QString* error = nullptr);
 
@@ -39,8 +41,11 @@ bool applyPicture(const QString& username, const QByteArray& picture, QString* e
 bool setAccountsServiceIcon(const QString& filePath, const QString& uid);
 
 // Group membership through gpasswd; the primary group is never touched. An
-// account that leaves "sudo" loses its password-free rules.
-bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current);
+// account that leaves "sudo" loses its password-free rules. Taking the only
+// administrator out of "sudo" is refused, judged from the group file as it
+// is now, before any change.
+bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current,
+                      QString* error = nullptr);
 
 // The groups a new account gets that exist here (the others are logged).
 QStringList groupsForNewAccount(bool administrator);
@@ -53,8 +58,9 @@ bool createUser(const QString& username, const QString& password, bool administr
 // userdel's exit 12 (home folder not removed) counts as done, with a warning.
 bool deleteUser(const QString& username, bool removeHome, QString* error = nullptr,
                 QString* warning = nullptr);
-// The rules, settings file and automatic-login line of username.
-void removeAccountGrants(const QString& username);
+// The rules, settings file and automatic-login line of username; false, with
+// error, when one of them could not be removed.
+bool removeAccountGrants(const QString& username, QString* error = nullptr);
 
 // Plays a sound as the desktop user (SUDO_USER) in the background.
 void playSoundAsInvokingUser(const QString& soundFile);

@@ -57,6 +57,8 @@ QStringList administratorGroups() {
 QList<PasswdEntry> parsePasswd(const QString& text) {
     QList<PasswdEntry> entries;
     for (const QString& line : linesOf(text)) {
+        if (line.contains(QChar(0)))
+            continue;
         const QStringList fields = line.split(QLatin1Char(':'));
         if (fields.size() < 4)
             continue;
@@ -76,12 +78,30 @@ QList<PasswdEntry> parsePasswd(const QString& text) {
 QList<GroupEntry> parseGroup(const QString& text) {
     QList<GroupEntry> groups;
     for (const QString& line : linesOf(text)) {
+        if (line.contains(QChar(0)))
+            continue;
         const QStringList fields = line.split(QLatin1Char(':'));
         if (fields.size() < 4)
             continue;
         groups.append({fields.at(0), toInt(fields.at(2)), fields.at(3).split(QLatin1Char(','))});
     }
     return groups;
+}
+
+QSet<QString> groupNames(const QList<GroupEntry>& groups) {
+    QSet<QString> names;
+    for (const GroupEntry& group : groups)
+        names.insert(group.name);
+    return names;
+}
+
+QStringList definedGroups(const QStringList& wanted, const QList<GroupEntry>& groups) {
+    const QSet<QString> defined = groupNames(groups);
+    QStringList present;
+    for (const QString& group : wanted)
+        if (defined.contains(group))
+            present.append(group);
+    return present;
 }
 
 const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& name) {
@@ -97,10 +117,10 @@ QString userType(int uid, const QString& name, const QList<GroupEntry>& groups) 
         for (const GroupEntry& group : groups)
             if (group.members.contains(name))
                 memberOf.insert(group.name);
-    return userType(uid, name, memberOf);
+    return userType(uid, name, memberOf, groupNames(groups));
 }
 
-QString userType(int uid, const QString& name, const QSet<QString>& memberOf) {
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined) {
     if (uid == 0)
         return QStringLiteral("Root account");
     if (uid <= 999)
@@ -110,10 +130,10 @@ QString userType(int uid, const QString& name, const QSet<QString>& memberOf) {
     QSet<QString> others = memberOf;
     others.remove(name);
     if (memberOf.contains(QStringLiteral("sudo")))
-        return others == setOf(administratorGroups()) ? QStringLiteral("Administrator")
-                                                      : QStringLiteral("Administrator (c)");
+        return others == (setOf(administratorGroups()) & defined) ? QStringLiteral("Administrator")
+                                                                  : QStringLiteral("Administrator (c)");
     // An account in no group but its own has the plain regular set of rights.
-    if (others.isEmpty() || others == setOf(standardGroups()))
+    if (others.isEmpty() || others == (setOf(standardGroups()) & defined))
         return QStringLiteral("Regular user");
     return QStringLiteral("Regular user (c)");
 }
@@ -302,7 +322,13 @@ bool isAcceptablePassword(const QString& password) {
 }
 
 bool isAcceptableRealName(const QString& realName) {
-    return !realName.contains(QLatin1Char(':')) && isAcceptablePassword(realName);
+    return !realName.contains(QLatin1Char(':')) && !realName.contains(QLatin1Char(',')) &&
+           isAcceptablePassword(realName);
+}
+
+QString withRealName(const QString& gecos, const QString& realName) {
+    const int comma = gecos.indexOf(QLatin1Char(','));
+    return comma < 0 ? realName : realName + gecos.mid(comma);
 }
 
 QString javaScriptString(const QString& text) {

@@ -37,17 +37,25 @@ namespace AccountFiles {
 QStringList standardGroups();
 QStringList administratorGroups();
 
-// Lines with fewer than 4 fields are skipped; the rest keep their field count.
+// Lines with fewer than 4 fields, and lines holding a NUL, are skipped; the
+// rest keep their field count. A bad line hides no other line.
 QList<PasswdEntry> parsePasswd(const QString& text);
 QList<GroupEntry> parseGroup(const QString& text);
+// The names of the groups defined in groups.
+QSet<QString> groupNames(const QList<GroupEntry>& groups);
+// The entries of wanted that name a group defined here, in wanted's order.
+QStringList definedGroups(const QStringList& wanted, const QList<GroupEntry>& groups);
 // The first entry named name, or nullptr.
 const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& name);
 
 // "Root account", "System account", "Service account", "Administrator",
-// "Administrator (c)", "Regular user" or "Regular user (c)".
+// "Administrator (c)", "Regular user" or "Regular user (c)". The standard
+// sets are those of their groups that this machine defines, so an account
+// given every defined one reads as the plain type.
 QString userType(int uid, const QString& name, const QList<GroupEntry>& groups);
-// The same from the names of the groups that list name (see groupsByMember).
-QString userType(int uid, const QString& name, const QSet<QString>& memberOf);
+// The same from the names of the groups that list name (see groupsByMember)
+// and the names of every group defined (see groupNames).
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined);
 // For each member name, the groups that list it; built once for many accounts.
 QHash<QString, QSet<QString>> groupsByMember(const QList<GroupEntry>& groups);
 // The groups listing name, plus its primary group, in file order.
@@ -88,8 +96,12 @@ bool isValidAccountName(const QString& name);
 QString accountNameProblem(const QString& name);
 // Passwords travel as "name:password" lines: no CR, LF or NUL.
 bool isAcceptablePassword(const QString& password);
-// Real names go into the GECOS field: no ':', no line breaks, no NUL.
+// Real names are the first part of the GECOS field: no ':' or ',' (which
+// would split the field), no line breaks, no NUL.
 bool isAcceptableRealName(const QString& realName);
+// The GECOS field with its first part (the real name) replaced, the room,
+// telephone and other parts kept.
+QString withRealName(const QString& gecos, const QString& realName);
 
 // The password-free rules of security level 0. Callers check the name first.
 QString javaScriptString(const QString& text);

@@ -1,5 +1,8 @@
 #include "avatarhelpers.h"
 
+#include "accountpicture.h"
+#include "rootfiles.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -74,17 +77,30 @@ QImage cropImageToSquare(const QImage& image) {
 QImage openImageFromFile(QWidget* parent) {
     const QString fileName = QFileDialog::getOpenFileName(
         parent, QCoreApplication::translate("QObject", "Open Image"), QDir::homePath(),
-        QCoreApplication::translate("QObject", "Images (*.png *.xpm *.jpg *.jpeg *.bmp *.gif)"));
+        QCoreApplication::translate("QObject", "Images (*.png *.jpg *.jpeg *.bmp *.gif)"));
     if (fileName.isEmpty())
         return QImage();
-    const QImage image(fileName);
+    const QImage image = AccountPicture::readAway([fileName] {
+        QByteArray bytes;
+        if (!RootFiles::readSmallFile(fileName, RootFiles::anyOwner, AccountPicture::maxChosenFileBytes,
+                                      &bytes))
+            return QImage();
+        return AccountPicture::decode(bytes, AccountPicture::Crop::CentreSquare, QSize(256, 256));
+    });
     if (image.isNull()) {
         if (parent)
             QMessageBox::warning(parent, QCoreApplication::translate("QObject", "Open Image"),
                                  QCoreApplication::translate("QObject", "Could not load image."));
         return QImage();
     }
-    return cropImageToSquare(image);
+    return image;
+}
+
+bool readStockPicture(const QString& path, QByteArray* bytes, QImage* image) {
+    if (!RootFiles::readSmallFile(path, 0, AccountPicture::maxFaceBytes, bytes))
+        return false;
+    *image = AccountPicture::decode(*bytes);
+    return !image->isNull();
 }
 
 QByteArray encodePicture(const QImage& image) {

@@ -21,11 +21,6 @@ QString defaultPicturePath() {
     return SystemPaths::path(QStringLiteral("/usr/share/pixmaps/faces/avatar-08.jpg"));
 }
 
-QByteArray readFileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.read(1024 * 1024) : QByteArray();
-}
-
 void toggleEcho(QLineEdit* edit, QPushButton* button) {
     const bool hidden = edit->echoMode() == QLineEdit::Password;
     edit->setEchoMode(hidden ? QLineEdit::Normal : QLineEdit::Password);
@@ -34,9 +29,11 @@ void toggleEcho(QLineEdit* edit, QPushButton* button) {
 } // namespace
 
 DialogAddUser::DialogAddUser(QWidget* parent) : QDialog(parent), ui(new Ui::DialogAddUser) {
-    avatarData = readFileBytes(defaultPicturePath());
-    defaultAvatarIcon = avatarData.isEmpty() ? QIcon(QStringLiteral(":/icons/user-system"))
-                                             : QIcon(QPixmap::fromImage(QImage::fromData(avatarData)));
+    QImage defaultPicture;
+    if (!readStockPicture(defaultPicturePath(), &avatarData, &defaultPicture))
+        avatarData.clear();
+    defaultAvatarIcon = defaultPicture.isNull() ? QIcon(QStringLiteral(":/icons/user-system"))
+                                                : QIcon(QPixmap::fromImage(defaultPicture));
     ui->setupUi(this);
     setAvatarPixmap(defaultAvatarIcon);
     ui->labelFeedback->hide();
@@ -81,6 +78,7 @@ void DialogAddUser::validateInput() {
     ui->labelFeedback->setText(feedback);
     ui->labelFeedback->setStyleSheet(QStringLiteral("color: red;"));
     ui->labelFeedback->setVisible(!feedback.isEmpty());
+    fitHeight();
     const bool typeChosen =
         ui->radioButtonAdministrator->isChecked() || ui->radioButtonRegularUser->isChecked();
     ui->buttonBox->button(QDialogButtonBox::Ok)
@@ -96,6 +94,17 @@ void DialogAddUser::updateTypeDescription(bool checked) {
             ? tr("Administrators can install software and change system settings")
             : tr("Regular users can use existing applications and settings"));
     ui->labelUserDescription->show();
+    fitHeight();
+}
+
+// Word-wrapped messages need a height that depends on the width, which a
+// window's minimum size does not follow by itself.
+void DialogAddUser::fitHeight() {
+    layout()->activate();
+    const int needed = layout()->totalHeightForWidth(width());
+    setMinimumHeight(qMax(needed, layout()->totalMinimumSize().height()));
+    if (height() < minimumHeight())
+        resize(width(), minimumHeight());
 }
 
 void DialogAddUser::setAvatarPixmap(const QIcon& icon) {
@@ -136,9 +145,9 @@ void DialogAddUser::openDialogStockAvatars() {
     if (picker.exec() == QDialog::Accepted) {
         const QString path = picker.getSelectedImagePath();
         qCDebug(lcUsers) << "Selected Image Path:" << path;
-        const QByteArray bytes = readFileBytes(path);
-        const QImage image = QImage::fromData(bytes);
-        if (!image.isNull()) {
+        QByteArray bytes;
+        QImage image;
+        if (readStockPicture(path, &bytes, &image)) {
             avatarData = bytes;
             avatarIcon = QIcon(QPixmap::fromImage(image));
             setAvatarPixmap(avatarIcon);
@@ -178,8 +187,10 @@ void DialogAddUser::accept() {
                               QStringLiteral("Failed to create user.\n%1").arg(error));
         return;
     }
-    if (!warning.isEmpty())
-        qCWarning(lcUsers).noquote() << warning;
     emit userAdded(name);
+    if (!warning.isEmpty())
+        QMessageBox::warning(
+            this, tr("Picture Not Set"),
+            tr("The account %1 was created, but its picture could not be set:\n%2").arg(name, warning));
     QDialog::accept();
 }

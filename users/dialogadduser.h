@@ -35,6 +35,7 @@ private:
     void setPicture(const QImage& image);
     void updateTypeDescription(bool checked);
     void validateInput();
+    void fitHeight();
 
     Ui::DialogAddUser* ui;
     // The new account's picture as file bytes; empty gives the generic picture.

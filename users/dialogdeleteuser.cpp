@@ -1,6 +1,7 @@
 #include "dialogdeleteuser.h"
 
 #include "accountchanges.h"
+#include "displaytext.h"
 #include "ui_dialogdeleteuser.h"
 #include "userslog.h"
 #include "workerusers.h"
@@ -20,8 +21,8 @@ DialogDeleteUser::DialogDeleteUser(const QString& username, QWidget* parent)
         okButton->setIcon(QIcon(QStringLiteral(":/icons/error")));
         okButton->setEnabled(false);
     }
-    ui->labelAreYouSure->setText(tr("Delete user ") + user.username + tr(". Are you SURE?"));
-    ui->labelUsername->setText(user.username);
+    ui->labelAreYouSure->setText(tr("Delete user ") + displaySafeText(user.username) + tr(". Are you SURE?"));
+    ui->labelUsername->setText(displaySafeText(user.username));
     connect(ui->lineEditConfirm, &QLineEdit::textChanged, this, &DialogDeleteUser::onConfirmTextChanged);
 }
 

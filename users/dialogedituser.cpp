@@ -2,13 +2,15 @@
 
 #include "accountchanges.h"
 #include "accountfiles.h"
-#include "accountlookup.h"
 #include "avatarhelpers.h"
 #include "dialogchangepassword.h"
 #include "dialoggroups.h"
 #include "dialogstockavatars.h"
 #include "dialogwebcam.h"
+#include "displaytext.h"
 #include "pamauth.h"
+#include "rootfiles.h"
+#include "systempaths.h"
 #include "ui_dialogedituser.h"
 #include "userslog.h"
 #include "workerusers.h"
@@ -70,8 +72,20 @@ DialogEditUser::~DialogEditUser() {
     delete ui;
 }
 
-void DialogEditUser::loadUser(const QString& username) {
+void DialogEditUser::loadUser(const QString& username, const QIcon& picture) {
     user = WorkerUsers::getUserDetails(username);
+    if (!picture.isNull())
+        user.icon = picture;
+    showUser();
+    resizeFormLabels();
+    hasUnsavedChanges = false;
+}
+
+// Fills the view from user; names and descriptions are shown display-safe,
+// while the editors always start from the stored text.
+void DialogEditUser::showUser() {
+    const QSignalBlocker blockType(ui->comboBoxType);
+    const QSignalBlocker blockSlider(ui->verticalSliderSecurityLevel);
     ui->comboBoxType->clear();
     ui->comboBoxType->addItems({tr("Administrator"), tr("Regular user"), tr("Custom")});
     if (auto* model = qobject_cast<QStandardItemModel*>(ui->comboBoxType->model())) {
@@ -81,22 +95,21 @@ void DialogEditUser::loadUser(const QString& username) {
         regular->setToolTip(soleAdmin ? onlyAdminTip : QString());
     }
     showPicture(user.icon);
-    ui->labelUsername->setText(user.username);
-    ui->labelRealName->setText(user.realName);
+    ui->labelUsername->setText(displaySafeText(user.username));
+    ui->labelRealName->setText(displaySafeText(user.realName));
     ui->labelType->setText(user.userType);
     ui->labelAutoLogin->setText(user.autoLogin ? tr("Yes") : tr("No"));
-    ui->labelHomeFolder->setText(user.homeDirectory);
+    ui->labelHomeFolder->setText(displaySafeText(user.homeDirectory));
     ui->labelUserID->setText(QStringLiteral("%1/%2").arg(user.uid).arg(user.gid));
-    ui->labelDescription->setText(user.description);
+    ui->labelDescription->setText(displaySafeText(user.description));
     const bool editable = user.uid >= 1000 && user.uid <= 60000;
     for (QWidget* w :
          {static_cast<QWidget*>(ui->labelMax), static_cast<QWidget*>(ui->labelMin),
           static_cast<QWidget*>(ui->labelSecurityLevel), static_cast<QWidget*>(ui->pushButtonChangeSettings)})
         w->setEnabled(editable);
     ui->verticalSliderSecurityLevel->setEnabled(false);
-    ui->verticalSliderSecurityLevel->setValue(user.securityLevel);
-    resizeFormLabels();
-    hasUnsavedChanges = false;
+    ui->verticalSliderSecurityLevel->setValue(qMin(user.securityLevel, 1));
+    fitTypeCombo();
 }
 
 void DialogEditUser::showPicture(const QIcon& icon) {
@@ -127,8 +140,10 @@ void DialogEditUser::toggleEdit() {
                                           : type == QLatin1String("Regular user") ? 1
                                                                                   : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
-        ui->lineEditRealName->setText(ui->labelRealName->text());
-        ui->lineEditDescription->setText(ui->labelDescription->text());
+        ui->lineEditRealName->setText(user.realName);
+        ui->lineEditDescription->setText(user.description);
+        initialTypeRow = ui->comboBoxType->currentIndex();
+        initialSliderValue = ui->verticalSliderSecurityLevel->value();
         // The password-free level is only for administrators (or to leave it).
         ui->verticalSliderSecurityLevel->setEnabled(isAdministratorType(type) || user.securityLevel == 0);
         ui->pushButtonCancel->setEnabled(true);
@@ -144,25 +159,33 @@ void DialogEditUser::toggleEdit() {
                 cancelRequested = true;
         }
         const int level = ui->verticalSliderSecurityLevel->value();
+        QStringList problems;
         if (cancelRequested) {
             cancelRequested = false;
             discardPending();
         } else {
-            applySave(level);
+            problems = applySave(level);
         }
         ui->verticalSliderSecurityLevel->setEnabled(false);
         ui->pushButtonCancel->setEnabled(false);
         ui->pushButtonChangeSettings->setText(tr("Change Settings"));
         setEditorsVisible(false);
+        showPicture(user.icon);
+        resizeFormLabels();
+        if (!problems.isEmpty())
+            QMessageBox::warning(this, tr("Some Changes Were Not Saved"),
+                                 tr("These changes were not saved:") + QStringLiteral("\n\n") +
+                                     problems.join(QLatin1Char('\n')));
+        return;
     }
-    showPicture(pendingIcon.isNull() || !isEditing ? user.icon : pendingIcon);
+    showPicture(pendingIcon.isNull() ? user.icon : pendingIcon);
     resizeFormLabels();
 }
 
 // Cancel and a failed password question forget every pending change.
 void DialogEditUser::discardPending() {
     ui->verticalSliderSecurityLevel->blockSignals(true);
-    ui->verticalSliderSecurityLevel->setValue(user.securityLevel);
+    ui->verticalSliderSecurityLevel->setValue(qMin(user.securityLevel, 1));
     ui->verticalSliderSecurityLevel->blockSignals(false);
     pendingIcon = QIcon();
     pendingPicture.clear();
@@ -172,95 +195,94 @@ void DialogEditUser::discardPending() {
     hasUnsavedChanges = false;
 }
 
-void DialogEditUser::applySave(int level) {
+// Applies what was changed in edit mode, and only that. Returns each change
+// that was refused or failed, as "field: reason", for one message.
+QStringList DialogEditUser::applySave(int level) {
     const QString name = user.username;
-    if (!pendingPicture.isEmpty()) {
+    QStringList problems;
+    // Runs one change; a refusal or failure is kept as "field: reason".
+    const auto apply = [&problems](const QString& field, const std::function<bool(QString*)>& change) {
         QString error;
-        if (AccountChanges::applyPicture(name, pendingPicture, &error)) {
-            QPixmap picture;
-            picture.loadFromData(pendingPicture);
-            user.icon = QIcon(picture);
+        const bool done = change(&error);
+        if (!done)
+            problems << field + QStringLiteral(": ") + error;
+        return done;
+    };
+    if (!pendingPicture.isEmpty()) {
+        if (apply(tr("Picture"), [&](QString* error) {
+                return AccountChanges::applyPicture(name, pendingPicture, error);
+            })) {
+            user.icon = pendingIcon;
             emit userProfileUpdated();
-        } else {
-            QMessageBox::critical(this, QStringLiteral("Error"),
-                                  QStringLiteral("Failed to update your profile picture."));
         }
         pendingPicture.clear();
         pendingIcon = QIcon();
     }
-    if (level != user.securityLevel) {
-        QString error;
-        if (AccountChanges::setSecurityLevel(name, level, &error)) {
-            user.securityLevel = level;
-        } else {
-            QMessageBox::warning(
-                this, tr("Security Level"),
-                tr("The security level could not be changed; it stays as it was.\n%1").arg(error));
-            ui->verticalSliderSecurityLevel->setValue(qMin(user.securityLevel, 1));
+    if (level != initialSliderValue)
+        apply(tr("Security level"),
+              [&](QString* error) { return AccountChanges::setSecurityLevel(name, level, error); });
+
+    // Groups change only when the type was changed here, or groups were chosen.
+    const int row = ui->comboBoxType->currentIndex();
+    if ((row != initialTypeRow && row != 2) || (row == 2 && groupsChosen)) {
+        QStringList wanted = tempGroups;
+        if (row != 2) {
+            // Groups this machine does not define cannot be joined; asking would only fail.
+            const QList<GroupEntry> groups = AccountFiles::parseGroup(
+                RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/group"))));
+            wanted =
+                AccountFiles::definedGroups(
+                    row == 0 ? AccountFiles::administratorGroups() : AccountFiles::standardGroups(), groups)
+                << name;
+        }
+        if (!wanted.isEmpty() && QSet<QString>(wanted.begin(), wanted.end()) !=
+                                     QSet<QString>(user.groups.begin(), user.groups.end())) {
+            if (apply(tr("Groups"), [&](QString* error) {
+                    return workerUsers->updateUserGroups(name, wanted, user.groups, error);
+                }))
+                QMessageBox::information(
+                    this, tr("Group Update Success"),
+                    tr("Groups successfully updated. Please log out and log back in for the changes "
+                       "to take effect."));
+            emit userProfileUpdated();
         }
     }
-    const int row = ui->comboBoxType->currentIndex();
-    QStringList wanted = tempGroups;
-    if (row == 0)
-        wanted = AccountFiles::administratorGroups() << name;
-    else if (row == 1)
-        wanted = AccountFiles::standardGroups() << name;
-    QString type = user.userType;
-    const bool chosen = row != 2 || groupsChosen;
-    if (chosen && !wanted.isEmpty() &&
-        QSet<QString>(wanted.begin(), wanted.end()) !=
-            QSet<QString>(user.groups.begin(), user.groups.end())) {
-        // Groups that do not exist here cannot be joined; asking would only fail.
-        QStringList existing;
-        for (const QString& group : wanted)
-            if (groupExists(group))
-                existing << group;
-        if (workerUsers->updateUserGroups(name, existing, user.groups))
-            QMessageBox::information(
-                this, tr("Group Update Success"),
-                tr("Groups successfully updated. Please log out and log back in for the changes "
-                   "to take effect."));
-        else
-            QMessageBox::warning(this, tr("Group Update Failed"),
-                                 tr("Failed to update groups. Please try again or contact support."));
-        emit userProfileUpdated();
-        user.groups = WorkerUsers::getUserGroups(name);
-        type = WorkerUsers::getUserType(user.uid, name);
-        user.securityLevel = WorkerUsers::getSecurityLevel(user);
-    } else {
-        qCDebug(lcUsers) << "No changes to the user's groups were necessary.";
-    }
     const bool autoLogin = ui->comboBoxAutoLogin->currentIndex() == 1;
-    if (autoLogin != user.autoLogin && AccountChanges::setAutoLogin(name, autoLogin))
-        user.autoLogin = autoLogin;
-    ui->labelAutoLogin->setText(user.autoLogin ? tr("Yes") : tr("No"));
+    if (autoLogin != user.autoLogin)
+        apply(tr("Auto login"),
+              [&](QString* error) { return AccountChanges::setAutoLogin(name, autoLogin, error); });
     const QString realName = ui->lineEditRealName->text();
-    if (realName != user.realName && AccountChanges::updateRealName(name, realName))
-        user.realName = realName;
-    ui->labelRealName->setText(user.realName);
-    ui->labelType->setText(type);
-    user.userType = type;
+    if (realName != user.realName)
+        apply(tr("Full name"),
+              [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
-    if (description != ui->labelDescription->text() && AccountChanges::updateDescription(name, description)) {
-        ui->labelDescription->setText(description);
-        user.description = description;
-    }
+    if (description != user.description)
+        apply(tr("Description"),
+              [&](QString* error) { return AccountChanges::updateDescription(name, description, error); });
     if (!tempNewPassword.isEmpty()) {
-        if (AccountChanges::changePassword(name, tempNewPassword))
+        if (apply(tr("Password"), [&](QString* error) {
+                return AccountChanges::changePassword(name, tempNewPassword, error);
+            }))
             QMessageBox::information(
                 this, QStringLiteral("Password Changed Successfully"),
                 QStringLiteral("The password was changed successfully. Please log out and then log "
                                "back in for the changes to take effect."));
-        else
-            QMessageBox::warning(
-                this, QStringLiteral("Password Change Failed"),
-                QStringLiteral("Failed to update the password. Please try again or contact support if "
-                               "the problem persists."));
         tempNewPassword.clear();
     }
     tempGroups.clear();
     groupsChosen = false;
     hasUnsavedChanges = false;
+
+    // Show what is stored now, not what was typed: a refused change reads back
+    // as it was, and the level follows a change of the groups.
+    const QIcon picture = user.icon;
+    const DetailsUser stored = WorkerUsers::getUserDetails(name);
+    if (!stored.username.isEmpty()) {
+        user = stored;
+        user.icon = picture;
+    }
+    showUser();
+    return problems;
 }
 
 bool DialogEditUser::requestAuthentication() {
@@ -324,8 +346,8 @@ void DialogEditUser::showAvatarMenu(const QPoint& pos) {
     menu.exec(ui->labelUserAvatar->mapToGlobal(pos));
 }
 
-void DialogEditUser::setPendingPicture(const QImage& image) {
-    pendingPicture = encodePicture(image);
+void DialogEditUser::setPendingPicture(const QImage& image, const QByteArray& bytes) {
+    pendingPicture = bytes.isEmpty() ? encodePicture(image) : bytes;
     pendingIcon = QIcon(QPixmap::fromImage(image));
     showPicture(pendingIcon);
     hasUnsavedChanges = true;
@@ -336,9 +358,10 @@ void DialogEditUser::openDialogStockAvatars() {
     DialogStockAvatars picker(this);
     if (picker.exec() == QDialog::Accepted) {
         qCDebug(lcUsers) << "Selected Image Path:" << picker.getSelectedImagePath();
-        const QImage image(picker.getSelectedImagePath());
-        if (!image.isNull())
-            setPendingPicture(image);
+        QByteArray bytes;
+        QImage image;
+        if (readStockPicture(picker.getSelectedImagePath(), &bytes, &image))
+            setPendingPicture(image, bytes);
     }
 }
 

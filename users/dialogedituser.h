@@ -20,7 +20,9 @@ public:
     explicit DialogEditUser(QWidget* parent = nullptr);
     ~DialogEditUser() override;
 
-    void loadUser(const QString& username);
+    // Reads the account (never its home folder) and shows it with picture,
+    // the icon the account list already read; without one the stand-in.
+    void loadUser(const QString& username, const QIcon& picture = QIcon());
     // The password question; replaced by tests.
     std::function<bool()> authenticator;
 
@@ -45,12 +47,14 @@ protected:
 
 private:
     bool requestAuthentication();
-    void applySave(int level);
+    void showUser();
+    QStringList applySave(int level);
     void discardPending();
     void showPicture(const QIcon& icon);
     void showAvatarMenu(const QPoint& pos);
     void onBrowseAvatar();
-    void setPendingPicture(const QImage& image);
+    // bytes: the picture's file as it is to be stored; empty encodes image.
+    void setPendingPicture(const QImage& image, const QByteArray& bytes = QByteArray());
     void markUnsavedChanges();
     void fitTypeCombo();
     void updateSizePolicies(QObject* root);
@@ -70,4 +74,8 @@ private:
     QString tempNewPassword;
     QStringList tempGroups;
     bool groupsChosen = false;
+    // What the editors showed on entering edit mode: a save changes only
+    // what differs from them.
+    int initialTypeRow = -1;
+    int initialSliderValue = 1;
 };

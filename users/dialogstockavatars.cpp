@@ -1,5 +1,6 @@
 #include "dialogstockavatars.h"
 
+#include "accountpicture.h"
 #include "rootfiles.h"
 #include "systempaths.h"
 #include "ui_dialogstockavatars.h"
@@ -130,24 +131,32 @@ bool DialogStockAvatars::imagesLookAlike(const QImage& picture, const QImage& ti
     return true;
 }
 
+// The invoking user's own picture is read like any file a user controls,
+// away from the GUI thread; the tile is preselected when it arrives.
 void DialogStockAvatars::selectCurrentFace() {
-    // The invoking user's own picture: read like any file a user controls.
-    QByteArray data;
-    QImage current;
-    if (!RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), ::getuid(), 1024 * 1024,
-                                  &data) ||
-        !current.loadFromData(data)) {
-        const QString sudoUid = qEnvironmentVariable("SUDO_UID");
-        if (sudoUid.isEmpty() ||
-            !RootFiles::readSmallFile(QDir::homePath() + QStringLiteral("/.face"), sudoUid.toUInt(),
-                                      1024 * 1024, &data) ||
-            !current.loadFromData(data)) {
-            qCDebug(lcUsers) << "User icon image could not be loaded.";
-            return;
-        }
+    const QString face = QDir::homePath() + QStringLiteral("/.face");
+    const QString sudoUid = qEnvironmentVariable("SUDO_UID");
+    bool numeric = false;
+    const uid_t owner = sudoUid.toUInt(&numeric);
+    AccountPicture::readInBackground(
+        this,
+        [face, owner = numeric ? owner : ::getuid()] {
+            QByteArray bytes;
+            if (!RootFiles::readSmallFile(face, owner, AccountPicture::maxFaceBytes, &bytes))
+                return QImage();
+            return AccountPicture::decode(bytes, AccountPicture::Crop::None, QSize(faceSize, faceSize));
+        },
+        [this](const QImage& current) { selectLookAlike(current); });
+}
+
+void DialogStockAvatars::selectLookAlike(const QImage& current) {
+    if (current.isNull()) {
+        qCDebug(lcUsers) << "User icon image could not be loaded.";
+        return;
     }
-    if (current.size() != QSize(faceSize, faceSize))
-        current = current.scaled(faceSize, faceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Chosen meanwhile: the choice stands.
+    if (!selectedImagePath.isEmpty())
+        return;
     for (int row = 0; row < model->rowCount(); ++row) {
         const QImage tile = model->item(row)->icon().pixmap(tileSize, tileSize).toImage();
         if (imagesLookAlike(current, tile)) {

@@ -35,6 +35,7 @@ public:
 private:
     void addStockFaces();
     void selectCurrentFace();
+    void selectLookAlike(const QImage& current);
     void onSelectionChanged();
     static void listCameras();
 

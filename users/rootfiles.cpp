@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 namespace {
+// Root's text files (passwd of a big site included) are far below this.
+constexpr qint64 maxTextBytes = 256 * 1024 * 1024;
+
 void setError(QString* error, const QString& text) {
     if (error)
         *error = text;
@@ -34,6 +37,42 @@ bool writeAll(int fd, const QByteArray& data) {
         left -= n;
     }
     return ::fsync(fd) == 0;
+}
+
+enum class ReadStatus { Read, Missing, Refused };
+
+// Opens without blocking (a FIFO or device is refused, never waited on) and
+// reads a regular file of at most maxBytes owned by owner or root.
+ReadStatus readRegularFile(const QString& path, int openFlags, uid_t owner, qint64 maxBytes,
+                           QByteArray* data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | openFlags);
+    if (fd < 0)
+        return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Refused;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              (owner == RootFiles::anyOwner || info.st_uid == owner || info.st_uid == 0) &&
+              info.st_size <= maxBytes;
+    QByteArray content;
+    if (ok)
+        content.reserve(int(info.st_size));
+    while (ok) {
+        char buffer[65536];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        content.append(buffer, int(n));
+        // The file may have grown since fstat.
+        ok = content.size() <= maxBytes;
+    }
+    ::close(fd);
+    if (!ok)
+        return ReadStatus::Refused;
+    *data = content;
+    return ReadStatus::Read;
 }
 
 QString temporaryName(const QString& base) {
@@ -126,39 +165,42 @@ bool writeIntoHome(const QString& home, uid_t uid, gid_t gid, const QString& fil
 }
 
 bool readSmallFile(const QString& path, uid_t owner, qint64 maxBytes, QByteArray* data) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info {};
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              (info.st_uid == owner || info.st_uid == 0) && info.st_size <= maxBytes;
-    QByteArray content;
-    while (ok) {
-        char buffer[16384];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        content.append(buffer, int(n));
-        // The file may have grown since fstat.
-        ok = content.size() <= maxBytes;
-    }
-    ::close(fd);
-    if (ok)
-        *data = content;
-    return ok;
+    return readRegularFile(path, O_NOFOLLOW, owner, maxBytes, data) == ReadStatus::Read;
 }
 
 QString readText(const QString& path, bool* ok) {
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
+    QByteArray bytes;
+    const bool read = readRegularFile(path, 0, anyOwner, maxTextBytes, &bytes) == ReadStatus::Read;
     if (ok)
-        *ok = opened;
-    return opened ? QString::fromUtf8(file.readAll()) : QString();
+        *ok = read;
+    // The length is passed: QString::fromUtf8(QByteArray) stops at a NUL.
+    return read ? QString::fromUtf8(bytes.constData(), bytes.size()) : QString();
+}
+
+bool readTextForRewrite(const QString& path, QString* text, QString* error, bool* exists) {
+    text->clear();
+    if (exists)
+        *exists = true;
+    QByteArray bytes;
+    const ReadStatus status = readRegularFile(path, 0, anyOwner, maxTextBytes, &bytes);
+    if (status == ReadStatus::Missing) {
+        if (exists)
+            *exists = false;
+        return true;
+    }
+    if (status != ReadStatus::Read) {
+        setError(error, QStringLiteral("%1 could not be read as a plain file.").arg(path));
+        return false;
+    }
+    const QString decoded = QString::fromUtf8(bytes.constData(), bytes.size());
+    if (bytes.contains('\0') || decoded.toUtf8() != bytes) {
+        setError(error, QStringLiteral("%1 holds bytes that are not plain UTF-8 text (a NUL byte or "
+                                       "another encoding); it was left unchanged.")
+                            .arg(path));
+        return false;
+    }
+    *text = decoded;
+    return true;
 }
 
 } // namespace RootFiles

@@ -26,12 +26,23 @@ bool removeFile(const QString& path, QString* error = nullptr);
 bool writeIntoHome(const QString& home, uid_t uid, gid_t gid, const QString& fileName, const QByteArray& data,
                    QString* error = nullptr);
 
+// Owner argument of readSmallFile for a file anybody may own.
+constexpr uid_t anyOwner = uid_t(-1);
+
 // Reads a small file another user may control: only a regular file, not a
-// symlink, owned by owner or root, of at most maxBytes. Anything else (a FIFO,
-// a device, a huge file) gives false without blocking.
+// symlink, owned by owner or root (or by anybody for anyOwner), of at most
+// maxBytes. Anything else (a FIFO, a device, a huge file) gives false
+// without blocking.
 bool readSmallFile(const QString& path, uid_t owner, qint64 maxBytes, QByteArray* data);
 
-// Whole text file, or an empty string when it cannot be read.
+// Whole text file, every byte counted (a NUL does not end it; a byte that is
+// not UTF-8 becomes U+FFFD), or an empty string when it cannot be read.
 QString readText(const QString& path, bool* ok = nullptr);
+
+// Reads a text file that is about to be rewritten. True when it is missing
+// (*exists false, empty text) or holds UTF-8 text without NUL bytes, which
+// a rewrite gives back byte for byte. False, with error naming the file,
+// when it cannot be read or holds other bytes: such a file is never rewritten.
+bool readTextForRewrite(const QString& path, QString* text, QString* error, bool* exists = nullptr);
 
 } // namespace RootFiles

@@ -4,6 +4,7 @@
 #include "dialogadduser.h"
 #include "dialogdeleteuser.h"
 #include "dialogedituser.h"
+#include "displaytext.h"
 #include "ui_mainwindow.h"
 #include "useritemdelegate.h"
 #include "userslog.h"
@@ -13,11 +14,13 @@
 
 #include <QCheckBox>
 #include <QDebug>
+#include <QEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QThread>
 
 namespace {
 bool isViewOnlyType(const QString& userType) {
@@ -67,10 +70,25 @@ TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui
     connect(ui->pushButtonDeleteUser, &QPushButton::clicked, this, &TabUsers::openDialogDeleteUser);
 
     connect(this, &TabUsers::requestUpdateUsersTable, worker, &WorkerUsers::getUsers, Qt::QueuedConnection);
+    // Accounts changed with other tools appear whenever the page is shown.
+    ui->tab_6->installEventFilter(this);
     emit requestUpdateUsersTable();
 }
 
-TabUsers::~TabUsers() = default;
+TabUsers::~TabUsers() {
+    // The worker stops between two accounts; a read stuck in the kernel (a
+    // home on a stalled network mount) must not hold up quitting, so such a
+    // thread is left to end with the process.
+    workerThread->thread()->requestInterruption();
+    if (!workerThread->stop(300))
+        static_cast<void>(workerThread.release());
+}
+
+bool TabUsers::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->tab_6 && event->type() == QEvent::Show)
+        updateUsersTable();
+    return QWidget::eventFilter(watched, event);
+}
 
 void TabUsers::updateUsersTable() {
     emit requestUpdateUsersTable();
@@ -90,6 +108,10 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     model->clear();
     const QPixmap frame(QStringLiteral(":/icons/frame"));
     QHash<qint64, QIcon> tiles; // accounts sharing a picture share its tile
+    // All rows in one insertion: the proxy sorts and the view lays out once,
+    // not once per account.
+    QList<QStandardItem*> items;
+    items.reserve(users.size());
     for (const DetailsUser& user : users) {
         if (user.icon.isNull())
             continue;
@@ -99,11 +121,14 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
         auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
+        item->setData(displaySafeText(user.username), UserSortProxyModel::ShownNameRole);
         item->setData(user.userType, UserSortProxyModel::UserTypeRole);
         item->setData(user.icon, UserSortProxyModel::PlainIconRole);
         item->setEditable(false);
-        model->appendRow(item);
+        items.append(item);
     }
+    if (!items.isEmpty())
+        model->appendColumn(items);
 
     for (int row = 0; selectedUid != -1 && row < model->rowCount(); ++row) {
         const QModelIndex source = model->index(row, 0);
@@ -112,6 +137,15 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
             view->setCurrentIndex(proxy->mapFromSource(source));
             break;
         }
+    }
+    // Clearing the model drops the selection without a signal.
+    const QModelIndexList selected = view->selectionModel()->selectedIndexes();
+    ui->pushButtonEditUser->setEnabled(!selected.isEmpty());
+    if (selected.isEmpty()) {
+        setEditMode(false);
+        ui->pushButtonDeleteUser->setEnabled(false);
+    } else {
+        setEditMode(isViewOnlyType(selected.first().data(UserSortProxyModel::UserTypeRole).toString()));
     }
 }
 
@@ -181,7 +215,8 @@ void TabUsers::openDialogEditUser() {
     auto* dialog = new DialogEditUser(this);
     connect(dialog, &DialogEditUser::userProfileUpdated, this, &TabUsers::updateUsersTable);
     dialog->setWindowTitle(isViewOnlyType(type) ? tr("View User") : tr("Edit User"));
-    dialog->loadUser(name);
+    // The picture the worker read; the dialog never reads the home folder.
+    dialog->loadUser(name, current.data(UserSortProxyModel::PlainIconRole).value<QIcon>());
     dialog->exec();
     dialog->deleteLater();
 }

@@ -31,6 +31,9 @@ public slots:
     void openDialogEditUser();
     void openDialogDeleteUser();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void onUserSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
     void showContextMenu(const QPoint& pos);

@@ -28,7 +28,7 @@ void UserItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     bold.setBold(true);
     const QFontMetrics regularMetrics(regular);
     const QFontMetrics boldMetrics(bold);
-    const QString name = index.data(UserSortProxyModel::UserNameRole).toString();
+    const QString name = index.data(UserSortProxyModel::ShownNameRole).toString();
     const QString type = index.data(UserSortProxyModel::UserTypeRole).toString();
 
     const int nameWidth = boldMetrics.horizontalAdvance(name) + 10;

@@ -6,7 +6,14 @@
 class UserSortProxyModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
-    enum Role { UidRole = 256, UserNameRole = 257, UserTypeRole = 258, PlainIconRole = 259 };
+    // ShownNameRole: the name as the tile writes it (display-safe).
+    enum Role {
+        UidRole = 256,
+        UserNameRole = 257,
+        UserTypeRole = 258,
+        PlainIconRole = 259,
+        ShownNameRole = 260
+    };
 
     explicit UserSortProxyModel(QObject* parent = nullptr);
 

@@ -2,6 +2,8 @@
 
 #include "accountchanges.h"
 #include "accountfiles.h"
+#include "accountpicture.h"
+#include "commandrunner.h"
 #include "rootfiles.h"
 #include "systempaths.h"
 #include "userslog.h"
@@ -9,11 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QMutex>
-#include <QPixmap>
 #include <QRegularExpression>
 #include <QSet>
+#include <QThread>
 
 #include <utmpx.h>
 
@@ -23,7 +24,6 @@ namespace {
 const QString settingsFolder = QStringLiteral("/root/.tessmar");
 const QString securityLevelKey = QStringLiteral("security_level=");
 constexpr int defaultSecurityLevel = 2;
-constexpr qint64 maxPictureBytes = 1024 * 1024;
 
 // The name becomes part of a file path, so only names a login could have are
 // looked up: no '/', no "." or "..".
@@ -98,23 +98,42 @@ struct AccountSnapshot {
     QSet<QString> loggedIn;
     // Derived once per refresh, so that many accounts cost no more than one pass each.
     QHash<QString, QSet<QString>> memberOf;
+    QSet<QString> definedGroups;
     QSet<QString> sudoMembers;
     int administrators = 0;
 
     void index() {
         memberOf = AccountFiles::groupsByMember(groups);
+        definedGroups = AccountFiles::groupNames(groups);
         QStringList members;
         administrators = AccountFiles::administratorsInRange(passwd, groups, &members);
         sudoMembers = QSet<QString>(members.begin(), members.end());
     }
 };
 
-DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog) {
+// The picture a record carries when its home folder is not read.
+QIcon standInIcon(const QString& username) {
+    // Shared, so the page frames each stand-in once however many accounts use it.
+    static const QIcon rootIcon = AccountPicture::deferredIcon(QStringLiteral(":/icons/user-root"));
+    static const QIcon otherIcon = AccountPicture::deferredIcon(QStringLiteral(":/icons/user-other"));
+    static const QIcon systemIcon = AccountPicture::deferredIcon(QStringLiteral(":/icons/user-system"));
+    if (username == QLatin1String("root"))
+        return rootIcon;
+    if (username == QLatin1String("nobody"))
+        return otherIcon;
+    return systemIcon;
+}
+
+enum class Picture { Read, StandIn };
+
+DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog,
+                       Picture picture) {
     DetailsUser user;
     user.username = entry.name;
     user.uid = entry.uid;
     user.gid = entry.gid;
-    user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.memberOf.value(entry.name));
+    user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.memberOf.value(entry.name),
+                                           snapshot.definedGroups);
     user.securityLevel = isSpecialType(user.userType) ? 2 : WorkerUsers::getSecurityLevel(user);
     user.isOnlyAdministrator = snapshot.administrators == 1 && snapshot.sudoMembers.contains(entry.name);
     user.realName = entry.realName();
@@ -122,8 +141,14 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.loginShell = entry.shell;
     user.lastLoginTime = lastLoginFrom(lastlog, entry.uid);
     user.isLoggedIn = snapshot.loggedIn.contains(entry.name);
-    user.icon = WorkerUsers::getUserIcon(user, entry.home);
+    user.icon =
+        picture == Picture::Read ? WorkerUsers::getUserIcon(user, entry.home) : standInIcon(entry.name);
     return user;
+}
+
+// Quitting, or the tab going away, ends a long account list at once.
+bool shouldStop() {
+    return CommandRunner::isAborted() || QThread::currentThread()->isInterruptionRequested();
 }
 } // namespace
 
@@ -147,11 +172,13 @@ void WorkerUsers::getUsers() {
         if (!lastlog.open(QIODevice::ReadOnly))
             qCDebug(lcUsers) << "No lastlog file:" << lastlog.fileName();
         for (const PasswdEntry& entry : qAsConst(snapshot.passwd)) {
+            if (shouldStop())
+                return;
             if (entry.fieldCount < 7)
                 continue;
             if (!showAllUsers && (entry.uid <= 999 || entry.name == QLatin1String("nobody")))
                 continue;
-            users.append(detailsFor(entry, snapshot, lastlog));
+            users.append(detailsFor(entry, snapshot, lastlog, Picture::Read));
         }
     }
     qCDebug(lcUsers) << "About to emit userlist" << users.size();
@@ -164,6 +191,8 @@ void WorkerUsers::requestSetShowAllUsers(bool checked) {
     getUsers();
 }
 
+// Called on the GUI thread, so the home folder is not read: the account's
+// picture comes from the list the worker read (or is the stand-in).
 DetailsUser WorkerUsers::getUserDetails(const QString& username) {
     qCDebug(lcUsers) << "geting details for user:" << username;
     AccountSnapshot snapshot;
@@ -177,7 +206,7 @@ DetailsUser WorkerUsers::getUserDetails(const QString& username) {
         snapshot.index();
         QFile lastlog(SystemPaths::path(QStringLiteral("/var/log/lastlog")));
         lastlog.open(QIODevice::ReadOnly);
-        DetailsUser user = detailsFor(entry, snapshot, lastlog);
+        DetailsUser user = detailsFor(entry, snapshot, lastlog, Picture::StandIn);
         user.autoLogin = isAutoLoginUser(user);
         user.groups = AccountFiles::userGroups(username, entry.gid, snapshot.groups);
         user.isOnlyAdministrator = AccountFiles::countAdministrators(snapshot.passwd, snapshot.groups) < 2;
@@ -190,7 +219,7 @@ DetailsUser WorkerUsers::getUserDetails(const QString& username) {
 
 QString WorkerUsers::getUserType(int uid, const QString& username) {
     if (uid == 0 || uid <= 999 || uid > 64999)
-        return AccountFiles::userType(uid, username, QSet<QString>());
+        return AccountFiles::userType(uid, username, QList<GroupEntry>());
     bool ok = false;
     const QList<GroupEntry> groups = readGroups(&ok);
     if (!ok) {
@@ -248,22 +277,12 @@ bool WorkerUsers::isUserLoggedIn(const DetailsUser& user) {
 }
 
 QIcon WorkerUsers::getUserIcon(const DetailsUser& user, const QString& homeDirectory) {
-    // Shared, so the page frames each stock picture once however many accounts use it.
-    static const QIcon rootIcon(QStringLiteral(":/icons/user-root"));
-    static const QIcon otherIcon(QStringLiteral(":/icons/user-other"));
-    static const QIcon systemIcon(QStringLiteral(":/icons/user-system"));
-    if (user.username == QLatin1String("root"))
-        return rootIcon;
-    if (user.username == QLatin1String("nobody"))
-        return otherIcon;
-    QByteArray data;
-    QImage picture;
-    if (!homeDirectory.isEmpty() &&
-        RootFiles::readSmallFile(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid), maxPictureBytes,
-                                 &data) &&
-        picture.loadFromData(data) && !picture.isNull())
-        return QIcon(QPixmap::fromImage(picture));
-    return systemIcon;
+    if (user.username == QLatin1String("root") || user.username == QLatin1String("nobody") ||
+        homeDirectory.isEmpty())
+        return standInIcon(user.username);
+    const QImage picture =
+        AccountPicture::readTilePicture(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid));
+    return picture.isNull() ? standInIcon(user.username) : AccountPicture::deferredIcon(picture);
 }
 
 QString WorkerUsers::getUserDescription(const DetailsUser& user) {
@@ -449,8 +468,8 @@ void WorkerUsers::getGroups(const QString& username) {
 }
 
 bool WorkerUsers::updateUserGroups(const QString& username, const QStringList& wanted,
-                                   const QStringList& current) {
-    return AccountChanges::updateUserGroups(username, wanted, current);
+                                   const QStringList& current, QString* error) {
+    return AccountChanges::updateUserGroups(username, wanted, current, error);
 }
 
 bool WorkerUsers::ensureDirectoryExists(const QString& path) {

@@ -15,6 +15,8 @@ public:
     explicit WorkerUsers(QObject* parent = nullptr);
     ~WorkerUsers() override;
 
+    // Every field but the picture, which it leaves at the stand-in icon: the
+    // home folder is read by the account list only, off the GUI thread.
     static DetailsUser getUserDetails(const QString& username);
     static QString getUserType(int uid, const QString& username);
     static QStringList getUserGroups(const QString& username);
@@ -25,6 +27,7 @@ public:
     static bool isUserLoggedIn(const DetailsUser& user);
     // The picture of an account; reads at most a small regular file owned by
     // the account, so call it off the GUI thread for many accounts.
+    // The icon makes its pixmaps only when painted, so it may cross threads.
     static QIcon getUserIcon(const DetailsUser& user, const QString& homeDirectory);
     static QString getUserDescription(const DetailsUser& user);
     static bool isAutoLoginUser(const DetailsUser& user);
@@ -39,8 +42,10 @@ public:
     static int getSecurityLevel(const DetailsUser& user);
 
     // Adds and removes memberships so that username's groups go from current
-    // to wanted. The primary group is never touched.
-    bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current);
+    // to wanted. The primary group is never touched; the only administrator
+    // is never taken out of "sudo". error says why when false.
+    bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current,
+                          QString* error = nullptr);
 
 signals:
     void userListUpdated(const QList<DetailsUser>& users);
