@@ -36,7 +36,17 @@ public:
 
 private:
     GtkThemeProbe() {
-        if (!gtk_init_check(nullptr, nullptr)) {
+        // GDK would otherwise look for OpenGL visuals as it opens the display,
+        // loading the OpenGL driver (tens of megabytes) into a program that
+        // draws nothing with it, the first time on each display. Only this
+        // start-up sees the setting; no program started later inherits it.
+        const bool glSetHere = !qEnvironmentVariableIsSet("GDK_GL");
+        if (glSetHere)
+            qputenv("GDK_GL", "disable");
+        const bool initialised = gtk_init_check(nullptr, nullptr);
+        if (glSetHere)
+            qunsetenv("GDK_GL");
+        if (!initialised) {
             qWarning() << "GTK cannot open the display; the desktop theme counts as light.";
             return;
         }

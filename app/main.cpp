@@ -49,9 +49,9 @@ int main(int argc, char* argv[]) {
                      std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
         return 1;
     }
-    StartupEnvironment startupEnvironment;
+    useRasterWindowsOnly();
     QApplication app(argc, argv);
-    startupEnvironment.restore();
+    chooseIconThemeFallback();
     installQuitHandling(app);
     QApplication::setStyle(QStringLiteral("Fusion"));
     applyApplicationPalette(app, isSystemThemeDark());
@@ -78,7 +78,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    MainWindow window;
+    MainWindow window(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
     bool lastAppliedDark = isSystemThemeDark();
     auto* themePoll = new QTimer(&app);
     themePoll->setInterval(1000);

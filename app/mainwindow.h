@@ -29,7 +29,12 @@ extern bool showGeometryDebug;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // When the window opens, only the Overview is shown: the program builds
+    // the other tabs' handlers once the window has been painted, so that it
+    // appears sooner. AllTabsNow builds every handler in the constructor.
+    enum class TabCreation { AllTabsNow, OtherTabsAfterFirstPaint };
+
+    explicit MainWindow(QWidget* parent = nullptr, TabCreation creation = TabCreation::AllTabsNow);
     ~MainWindow() override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +47,10 @@ public:
     // Shows the window again when a second start asks for it: restored from
     // minimised, raised and activated.
     void bringToFront();
+
+    // Builds the handlers not built yet; nothing when all exist.
+    void createRemainingTabs();
+    bool allTabsCreated() const { return tabLogs != nullptr; }
 
 signals:
     void themeChanged();
@@ -65,6 +74,8 @@ protected:
 
 private:
     void onKeepOnTopTriggered(bool on);
+
+    bool createTabsAfterFirstPaint = false;
 
     Ui::MainWindow* ui;
     TabOverviewGraphs* tabOverviewGraphs = nullptr;
