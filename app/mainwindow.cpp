@@ -59,8 +59,6 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
     }
 
     showGeometryDebug = false;
-    dialogNewTask = new DialogNewTask(this);
-    dialogAbout = new DialogAbout(this);
 
     connect(ui->tabWidgetMainTabs, &QTabWidget::currentChanged, this, &MainWindow::onTabMainChanged);
     connect(ui->tabWidgetNetworkingTabs, &QTabWidget::currentChanged, this,
@@ -115,9 +113,6 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
     }
     tabOverviewGraphs->setUpdateSpeed(QStringLiteral("medium"));
 
-    connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
-    connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
-    connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
     connect(ui->actionQuit, &QAction::triggered, qApp, &requestQuit);
 
     onTabMainChanged(startTab);
@@ -149,6 +144,13 @@ void MainWindow::createRemainingTabs() {
     if (allTabsCreated())
         return;
     createTabsAfterFirstPaint = false;
+
+    // No menu of the window can be opened before its first paint.
+    dialogNewTask = new DialogNewTask(this);
+    dialogAbout = new DialogAbout(this);
+    connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
+    connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
+    connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
 
     tabApplications = createTab<TabApplications>(ui, this);
     tabApplications->setupApplicationTable();

@@ -30,8 +30,9 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // When the window opens, only the Overview is shown: the program builds
-    // the other tabs' handlers once the window has been painted, so that it
-    // appears sooner. AllTabsNow builds every handler in the constructor.
+    // the other tabs' handlers and the dialogs once the window has been
+    // painted, so that it appears sooner. AllTabsNow builds them all in the
+    // constructor.
     enum class TabCreation { AllTabsNow, OtherTabsAfterFirstPaint };
 
     explicit MainWindow(QWidget* parent = nullptr, TabCreation creation = TabCreation::AllTabsNow);
@@ -48,7 +49,7 @@ public:
     // minimised, raised and activated.
     void bringToFront();
 
-    // Builds the handlers not built yet; nothing when all exist.
+    // Builds the handlers and dialogs not built yet; nothing when all exist.
     void createRemainingTabs();
     bool allTabsCreated() const { return tabLogs != nullptr; }
 
