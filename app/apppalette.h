@@ -29,6 +29,17 @@ std::optional<DesktopColor> desktopBackgroundColor();
 // A desktop whose colour cannot be read counts as light. GUI thread only.
 bool isSystemThemeDark();
 
+// Setting GTK up parses the desktop theme's style sheets, a large share of the
+// program's start-up. The first reading is therefore taken by a child process
+// of the program, forked before anything else runs (no other thread, no
+// application object), while the program builds its window. Returns false
+// when no child could be started.
+bool startEarlyThemeProbe();
+// The child's verdict, waited for at most timeoutMs: true for a dark desktop,
+// false for a light one or one whose colour it could not read. Nothing when no
+// child was started, or it gave no answer in time (it is then ended).
+std::optional<bool> takeEarlyThemeVerdict(int timeoutMs = 3000);
+
 // The program's dark palette, built on a copy of base: the roles it does not
 // set keep base's values.
 QPalette darkPalette(const QPalette& base);
@@ -42,6 +53,11 @@ void applyApplicationPalette(QApplication& app, bool dark);
 // Returns whether the verdict changed.
 bool followDesktopTheme(bool& lastAppliedDark, QApplication& app, QWidget& window,
                         const std::function<void()>& announce);
+
+// The early probe's verdict for a window that is built but not shown yet:
+// for a dark desktop the dark palette is installed, announce called and the
+// few widgets already polished are polished again (the rest are when shown).
+void applyEarlyVerdict(bool dark, QApplication& app, const std::function<void()>& announce);
 
 // The once-a-second poll of the main window: followDesktopTheme announcing
 // the change through MainWindow::themeChanged.

@@ -49,12 +49,15 @@ int main(int argc, char* argv[]) {
                      std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
         return 1;
     }
-    StartupEnvironment startupEnvironment;
+    useRasterWindowsOnly();
+    // Still the only thread: the desktop theme is read by a child meanwhile.
+    const bool earlyThemeProbe = startEarlyThemeProbe();
     QApplication app(argc, argv);
-    startupEnvironment.restore();
+    chooseIconThemeFallback();
     installQuitHandling(app);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    applyApplicationPalette(app, isSystemThemeDark());
+    // The light palette until the child's verdict, taken before the window shows.
+    applyApplicationPalette(app, earlyThemeProbe ? false : isSystemThemeDark());
     qCDebug(lcStartup) << "Default font is:" << QApplication::font().family();
 
     registerSharedMetaTypes();
@@ -78,8 +81,16 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    MainWindow window;
-    bool lastAppliedDark = isSystemThemeDark();
+    MainWindow window(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
+    bool lastAppliedDark = false;
+    if (earlyThemeProbe) {
+        // Built, not shown yet: the window first shows in the desktop's colours.
+        // Without an answer it is light, and the poll reads the desktop again.
+        lastAppliedDark = takeEarlyThemeVerdict().value_or(false);
+        applyEarlyVerdict(lastAppliedDark, app, [&window] { emit window.themeChanged(); });
+    } else {
+        lastAppliedDark = isSystemThemeDark();
+    }
     auto* themePoll = new QTimer(&app);
     themePoll->setInterval(1000);
     QObject::connect(themePoll, &QTimer::timeout, &app,

@@ -48,7 +48,7 @@ template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
 }
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(parent), ui(new Ui::MainWindow) {
     loadProgramResources();
     ui->setupUi(this);
     installEventFilter(this);
@@ -61,8 +61,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     }
 
     showGeometryDebug = false;
-    dialogNewTask = new DialogNewTask(this);
-    dialogAbout = new DialogAbout(this);
 
     connect(ui->tabWidgetMainTabs, &QTabWidget::currentChanged, this, &MainWindow::onTabMainChanged);
     connect(ui->tabWidgetNetworkingTabs, &QTabWidget::currentChanged, this,
@@ -76,49 +74,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     tabOverviewSysInfo = createTab<TabOverviewSysInfo>(ui, this);
     tabOverviewSysInfo->loadStaticSystemInfo();
 
-    tabApplications = createTab<TabApplications>(ui, this);
-    tabApplications->setupApplicationTable();
-
-    tabProcesses = createTab<TabProcesses>(ui, this);
-    tabServices = createTab<TabServices>(ui, this);
-    tabCronJobs = createTab<TabCronJobs>(ui, this);
-
-    tabNetworkingBandwidthMonitor = createTab<TabNetworkingBandwidthMonitor>(ui, this);
-    connect(this, &MainWindow::windowResized, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::handleWindowResized);
-    connect(this, &MainWindow::requestStartTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::startTimer);
-    connect(this, &MainWindow::requestStopTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::stopTimer);
-
-    tabNetworkingPacketSniffer = createTab<TabNetworkingPacketSniffer>(ui, this);
-    connect(this, &MainWindow::windowResized, tabNetworkingPacketSniffer,
-            &TabNetworkingPacketSniffer::handleWindowResized);
-
-    tabNetworkingWireless = createTab<TabNetworkingWireless>(ui, this);
-    connect(this, &MainWindow::requestStartTabWirelessTimer, tabNetworkingWireless,
-            &TabNetworkingWireless::startTimer);
-    connect(this, &MainWindow::requestStopTabWirelessTimer, tabNetworkingWireless,
-            &TabNetworkingWireless::stopTimer);
-
-    tabUsers = createTab<TabUsers>(ui, this);
-
-    tabLogs = createTab<TabLogs>(ui, this);
-    connect(this, &MainWindow::requestInitializeLogs, tabLogs, &TabLogs::initializeLogs);
-
     applicationsTimer = new QTimer(this);
     applicationsTimer->setObjectName(QStringLiteral("applicationsTimer"));
     applicationsTimer->setInterval(2000);
-    connect(this, &MainWindow::requestUpdateApplicationsTable, tabApplications,
-            &TabApplications::updateApplicationTable, Qt::QueuedConnection);
-    connect(applicationsTimer, &QTimer::timeout, this, &MainWindow::updateTabApplications);
-
     processesTimer = new QTimer(this);
     processesTimer->setObjectName(QStringLiteral("processesTimer"));
     processesTimer->setInterval(3000);
-    connect(this, &MainWindow::requestUpdateProcessesTable, tabProcesses, &TabProcesses::updateProcessesTable,
-            Qt::QueuedConnection);
-    connect(processesTimer, &QTimer::timeout, this, &MainWindow::updateTabProcesses);
+    if (creation == TabCreation::AllTabsNow || startTab != OverviewTab)
+        createRemainingTabs();
+    else
+        createTabsAfterFirstPaint = true;
 
     qCDebug(lcWindow) << "Tab open at app start:" << startTab;
 
@@ -150,9 +115,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     }
     tabOverviewGraphs->setUpdateSpeed(QStringLiteral("medium"));
 
-    connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
-    connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
-    connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
     connect(ui->actionQuit, &QAction::triggered, qApp, &requestQuit);
 
     onTabMainChanged(startTab);
@@ -180,7 +142,66 @@ MainWindow::~MainWindow() {
     delete ui;
 }
 
+void MainWindow::createRemainingTabs() {
+    if (allTabsCreated())
+        return;
+    createTabsAfterFirstPaint = false;
+
+    // No menu of the window can be opened before its first paint.
+    dialogNewTask = new DialogNewTask(this);
+    dialogAbout = new DialogAbout(this);
+    connect(ui->actionNew_Task, &QAction::triggered, dialogNewTask, &QDialog::exec);
+    connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
+    connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
+
+    tabApplications = createTab<TabApplications>(ui, this);
+    tabApplications->setupApplicationTable();
+
+    tabProcesses = createTab<TabProcesses>(ui, this);
+    tabServices = createTab<TabServices>(ui, this);
+    tabCronJobs = createTab<TabCronJobs>(ui, this);
+
+    tabNetworkingBandwidthMonitor = createTab<TabNetworkingBandwidthMonitor>(ui, this);
+    connect(this, &MainWindow::windowResized, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::handleWindowResized);
+    connect(this, &MainWindow::requestStartTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::startTimer);
+    connect(this, &MainWindow::requestStopTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
+            &TabNetworkingBandwidthMonitor::stopTimer);
+
+    tabNetworkingPacketSniffer = createTab<TabNetworkingPacketSniffer>(ui, this);
+    connect(this, &MainWindow::windowResized, tabNetworkingPacketSniffer,
+            &TabNetworkingPacketSniffer::handleWindowResized);
+
+    tabNetworkingWireless = createTab<TabNetworkingWireless>(ui, this);
+    connect(this, &MainWindow::requestStartTabWirelessTimer, tabNetworkingWireless,
+            &TabNetworkingWireless::startTimer);
+    connect(this, &MainWindow::requestStopTabWirelessTimer, tabNetworkingWireless,
+            &TabNetworkingWireless::stopTimer);
+
+    tabUsers = createTab<TabUsers>(ui, this);
+
+    tabLogs = createTab<TabLogs>(ui, this);
+    connect(this, &MainWindow::requestInitializeLogs, tabLogs, &TabLogs::initializeLogs);
+
+    connect(this, &MainWindow::requestUpdateApplicationsTable, tabApplications,
+            &TabApplications::updateApplicationTable, Qt::QueuedConnection);
+    connect(applicationsTimer, &QTimer::timeout, this, &MainWindow::updateTabApplications);
+
+    connect(this, &MainWindow::requestUpdateProcessesTable, tabProcesses, &TabProcesses::updateProcessesTable,
+            Qt::QueuedConnection);
+    connect(processesTimer, &QTimer::timeout, this, &MainWindow::updateTabProcesses);
+
+    // Built after the window took its size: they lay their pages out for it now.
+    if (isVisible()) {
+        tabNetworkingBandwidthMonitor->handleWindowResized(size());
+        tabNetworkingPacketSniffer->handleWindowResized(size());
+    }
+}
+
 void MainWindow::onTabMainChanged(int index) {
+    if (index != OverviewTab)
+        createRemainingTabs();
     if (applicationsTimer->isActive())
         applicationsTimer->stop();
     if (processesTimer->isActive())
@@ -259,6 +280,11 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::Paint && createTabsAfterFirstPaint) {
+        // After this paint has reached the screen.
+        createTabsAfterFirstPaint = false;
+        QTimer::singleShot(0, this, &MainWindow::createRemainingTabs);
+    }
     if (event->type() == QEvent::Resize) {
         if (auto* widget = qobject_cast<QWidget*>(watched)) {
             if (auto* placeholder = widget->findChild<QLabel*>(QStringLiteral("placeholderLabel")))

@@ -29,7 +29,13 @@ extern bool showGeometryDebug;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // When the window opens, only the Overview is shown: the program builds
+    // the other tabs' handlers and the dialogs once the window has been
+    // painted, so that it appears sooner. AllTabsNow builds them all in the
+    // constructor.
+    enum class TabCreation { AllTabsNow, OtherTabsAfterFirstPaint };
+
+    explicit MainWindow(QWidget* parent = nullptr, TabCreation creation = TabCreation::AllTabsNow);
     ~MainWindow() override;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +48,10 @@ public:
     // Shows the window again when a second start asks for it: restored from
     // minimised, raised and activated.
     void bringToFront();
+
+    // Builds the handlers and dialogs not built yet; nothing when all exist.
+    void createRemainingTabs();
+    bool allTabsCreated() const { return tabLogs != nullptr; }
 
 signals:
     void themeChanged();
@@ -65,6 +75,8 @@ protected:
 
 private:
     void onKeepOnTopTriggered(bool on);
+
+    bool createTabsAfterFirstPaint = false;
 
     Ui::MainWindow* ui;
     TabOverviewGraphs* tabOverviewGraphs = nullptr;

@@ -10,7 +10,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -18,6 +20,7 @@
 #include <QTranslator>
 
 #include <X11/Xlib.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <sys/socket.h>
@@ -141,21 +144,35 @@ bool xDisplayAvailable() {
     return true;
 }
 
-namespace {
-const char xcbGlIntegration[] = "QT_XCB_GL_INTEGRATION";
+void useRasterWindowsOnly() {
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
 }
 
-StartupEnvironment::StartupEnvironment() {
-    if (!qEnvironmentVariableIsSet(xcbGlIntegration)) {
-        qputenv(xcbGlIntegration, "none");
-        setHere = true;
+QString chooseIconThemeFallback() {
+    const auto installed = [](const QString& theme) {
+        const QStringList folders = QIcon::themeSearchPaths();
+        return std::any_of(folders.begin(), folders.end(), [&theme](const QString& folder) {
+            return QFileInfo::exists(folder + QLatin1Char('/') + theme + QStringLiteral("/index.theme"));
+        });
+    };
+    if (installed(QIcon::themeName()))
+        return QString();
+    for (const QString& theme : {QStringLiteral("Adwaita"), QStringLiteral("hicolor")}) {
+        if (installed(theme)) {
+            QIcon::setFallbackThemeName(theme);
+            qCDebug(lcStartup) << "Icon theme" << QIcon::themeName() << "is not installed; using" << theme;
+            return theme;
+        }
     }
+    return QString();
 }
 
-void StartupEnvironment::restore() {
-    if (setHere)
-        qunsetenv(xcbGlIntegration);
-    setHere = false;
+QIcon themeIcon(const QStringList& names) {
+    for (const QString& name : names) {
+        if (QIcon::hasThemeIcon(name))
+            return QIcon::fromTheme(name);
+    }
+    return QIcon();
 }
 
 namespace {

@@ -11,6 +11,7 @@
 Q_DECLARE_LOGGING_CATEGORY(lcStartup)
 
 class QCoreApplication;
+class QIcon;
 class QTranslator;
 
 // Name of the single-instance local socket, and the root-only folder it lives in.
@@ -51,19 +52,21 @@ void registerSharedMetaTypes();
 // to use another platform than X11. Checked before Qt, which would abort.
 bool xDisplayAvailable();
 
-// Settings meant for Qt's own start-up only: X11's OpenGL set-up is skipped
-// (everything is drawn with the raster engine, and it costs a large share of
-// the start-up time) unless the user chose a setting. restore() puts the
-// environment back as the program received it, so that no program it starts
-// inherits the setting.
-class StartupEnvironment {
-public:
-    StartupEnvironment();
-    void restore();
+// Asks Qt, before the application object exists, to draw every window with
+// its raster engine only. Qt's X11 platform would otherwise load the OpenGL
+// stack for the first window it creates, which nothing here draws with: a
+// large share of the start-up time and tens of megabytes of every run's memory.
+void useRasterWindowsOnly();
 
-private:
-    bool setHere = false;
-};
+// The theme the program asks for by name is often not installed; its icons
+// then come from the first installed one of the desktop's usual themes, so
+// that process rows, menu entries and windows still get icons. Call once the
+// application object exists. Returns the fallback chosen, empty when the
+// asked-for theme is installed or none of the others is.
+QString chooseIconThemeFallback();
+
+// A theme icon by the first of names the installed themes have; null when none has any.
+QIcon themeIcon(const QStringList& names);
 
 // Ends the event loop on SIGTERM, SIGINT and SIGHUP the way the Quit action
 // does, and, as the program quits, ends every running external command, so

@@ -1,9 +1,10 @@
 // The whole program window with the Overview sampling at the fast speed
 // (250 ms) for 60 s on a real X display: the CPU time of the program and of
-// the tools it ran. With TESSMAR_SCREENSHOT_DIR set it also saves pictures
+// any tools it ran. With TESSMAR_SCREENSHOT_DIR set it also saves pictures
 // of the live Overview in both colour themes, at the default size and
 // maximised. Compare with "scripts/overview-peer-loop" (the same sources
-// read by standard tools at the same rate) and "iostat -dm 1 60".
+// read by standard tools at the same rate); "scripts/measure-idle" measures
+// the installed program beside GNOME System Monitor.
 #include "mainwindow.h"
 #include "startup.h"
 #include "taboverviewgraphs.h"

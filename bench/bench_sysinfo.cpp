@@ -1,8 +1,8 @@
 // The Overview panel's once-a-second sample on the live machine, beside the
 // standard tools that give the same figures: free (memory and swap), uptime,
-// ps -eL (processes and threads) and who (logged-in users). The peers are
-// timed as a user would run them, process start included. Also the one-off
-// static probes, which run off the GUI thread.
+// ps -eL (processes and threads), who (logged-in users) and wmctrl (windows).
+// The peers are timed as a user would run them, process start included. Also
+// the one-off static probes, which run off the GUI thread.
 #include "commandrunner.h"
 #include "systeminfoprobes.h"
 #include "workeroverviewsysinfo.h"
@@ -22,25 +22,35 @@ void runPeer(benchmark::State& state, const QString& program, const QStringList&
     }
 }
 
-// Everything the sample reads from files: uptime, memory, swap, process and
-// thread counts, enabled services and cron jobs.
-void BM_SampleFileFigures(benchmark::State& state) {
+// The whole sample as the panel takes it every second: the service and cron
+// counts kept while their folders are unchanged, windows counted on the X
+// display (DISPLAY) when there is one.
+void BM_SampleComplete(benchmark::State& state) {
+    WorkerOverviewSysInfo worker;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(worker.sample());
+}
+BENCHMARK(BM_SampleComplete)->Unit(benchmark::kMicrosecond);
+
+// The counts the sample keeps until their folders change, made afresh.
+void BM_ServiceAndCronCounts(benchmark::State& state) {
     for (auto _ : state) {
-        benchmark::DoNotOptimize(WorkerOverviewSysInfo::getUptime());
-        benchmark::DoNotOptimize(WorkerOverviewSysInfo::getRamUsage());
-        benchmark::DoNotOptimize(WorkerOverviewSysInfo::getProcessThreadCount());
         benchmark::DoNotOptimize(WorkerOverviewSysInfo::countEnabledServices());
         benchmark::DoNotOptimize(WorkerOverviewSysInfo::countCronJobs());
     }
 }
-BENCHMARK(BM_SampleFileFigures)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ServiceAndCronCounts)->Unit(benchmark::kMicrosecond);
 
-// The whole sample, with the wmctrl and who runs.
-void BM_SampleComplete(benchmark::State& state) {
+void BM_OpenWindows(benchmark::State& state) {
+    WorkerOverviewSysInfo worker;
     for (auto _ : state)
-        benchmark::DoNotOptimize(WorkerOverviewSysInfo::sample());
+        benchmark::DoNotOptimize(worker.countOpenWindows());
 }
-BENCHMARK(BM_SampleComplete)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenWindows)->Unit(benchmark::kMicrosecond);
+void BM_Peer_wmctrl(benchmark::State& state) {
+    runPeer(state, QStringLiteral("wmctrl"), {QStringLiteral("-lx")});
+}
+BENCHMARK(BM_Peer_wmctrl)->Unit(benchmark::kMicrosecond);
 
 void BM_MemoryFigures(benchmark::State& state) {
     for (auto _ : state) {

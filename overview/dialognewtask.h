@@ -8,6 +8,7 @@ class DialogNewTask;
 
 // File > New Task: opens what the user types as a URL, as a file or folder,
 // or starts it as a command (split into program and arguments, no shell).
+// What cannot be opened or started is said in a message, with the reason.
 class DialogNewTask : public QDialog {
     Q_OBJECT
 public:
@@ -21,8 +22,14 @@ public:
     static QString expandText(const QString& text);
     static Kind kindOf(const QString& expandedText);
 
+    // Why program (as typed, before the search path) cannot be started;
+    // empty when nothing speaks against it.
+    static QString whyNotStartable(const QString& program);
+
 private:
     void onAccepted();
+    // Says, without blocking, that the text could not be opened or started.
+    void showFailure(const QString& text);
 
     Ui::DialogNewTask* ui;
 };

@@ -84,38 +84,55 @@ int memoryPercent(const MemInfo& memory) {
     return int(std::clamp(used, 0.0, 100.0));
 }
 
-std::optional<double> parseDiskTotal(const QString& iostatOutput) {
-    static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    QString text = iostatOutput;
-    QTextStream stream(&text, QIODevice::ReadOnly);
-    bool afterHeader = false;
-    bool anyDevice = false;
-    double read = 0;
-    double written = 0;
-    QString line;
-    while (stream.readLineInto(&line)) {
-        if (line.startsWith(QLatin1String("Device"))) {
-            afterHeader = true;
-            continue;
-        }
-        if (!afterHeader || line.trimmed().isEmpty())
-            continue;
-        const QStringList parts = line.split(blanks, Qt::SkipEmptyParts);
-        if (parts.size() <= 6)
+QVector<DiskCounters> parseDiskStats(const QByteArray& diskstats) {
+    QVector<DiskCounters> devices;
+    int start = 0;
+    while (start < diskstats.size()) {
+        int end = diskstats.indexOf('\n', start);
+        if (end < 0)
+            end = diskstats.size();
+        // major minor name reads merged sectors-read ms writes merged sectors-written ...
+        const QList<QByteArray> parts = fields(diskstats.mid(start, end - start));
+        start = end + 1;
+        if (parts.size() < 10)
             continue;
         bool readOk = false;
         bool writtenOk = false;
-        const double deviceRead = parts.at(5).toDouble(&readOk);
-        const double deviceWritten = parts.at(6).toDouble(&writtenOk);
-        if (!readOk || !writtenOk)
-            continue;
-        read += deviceRead;
-        written += deviceWritten;
-        anyDevice = true;
+        DiskCounters counters;
+        counters.name = parts.at(2);
+        counters.sectorsRead = parts.at(5).toULongLong(&readOk);
+        counters.sectorsWritten = parts.at(9).toULongLong(&writtenOk);
+        if (readOk && writtenOk)
+            devices.append(counters);
     }
-    if (!anyDevice)
-        return std::nullopt;
-    return read + written;
+    return devices;
+}
+
+double sectorsToMegabytes(quint64 sectors) {
+    return double(sectors) / 2048.0;
+}
+
+double DiskTraffic::totalMegabytes(const QVector<DiskCounters>& devices, const QSet<QByteArray>& counted) {
+    QHash<QByteArray, Counters> now;
+    quint64 sectors = 0;
+    for (const DiskCounters& device : devices) {
+        if (!counted.contains(device.name))
+            continue;
+        now.insert(device.name, {device.sectorsRead, device.sectorsWritten});
+        const auto before = previous.constFind(device.name);
+        if (first || before == previous.constEnd()) {
+            sectors += device.sectorsRead + device.sectorsWritten;
+            continue;
+        }
+        if (device.sectorsRead >= before->read)
+            sectors += device.sectorsRead - before->read;
+        if (device.sectorsWritten >= before->written)
+            sectors += device.sectorsWritten - before->written;
+    }
+    previous = std::move(now);
+    first = false;
+    total += sectorsToMegabytes(sectors);
+    return total;
 }
 
 std::optional<quint64> parseNetDevTotal(const QByteArray& netDev) {

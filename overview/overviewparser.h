@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
+#include <QVector>
 #include <optional>
 
 // Pure parsers and arithmetic behind the Overview's usage bars and graphs:
@@ -32,9 +35,38 @@ MemInfo parseMemInfo(const QByteArray& meminfo);
 // Used share, truncated; 0 unless both figures are known and the total is positive.
 int memoryPercent(const MemInfo& memory);
 
-// Megabytes read plus written since boot, summed over the device lines of
-// "iostat -dm" output; nothing when the text holds no device line.
-std::optional<double> parseDiskTotal(const QString& iostatOutput);
+// The read and write counters of one line of /proc/diskstats.
+struct DiskCounters {
+    QByteArray name;
+    quint64 sectorsRead = 0;
+    quint64 sectorsWritten = 0;
+};
+// Every line of /proc/diskstats with its counters; lines too short or with
+// counters that are not numbers are left out.
+QVector<DiskCounters> parseDiskStats(const QByteArray& diskstats);
+// Sectors of /proc/diskstats are 512 bytes whatever the device; the figures
+// are in megabytes of 1024 x 1024 bytes, as "iostat -m" gives them.
+double sectorsToMegabytes(quint64 sectors);
+
+// Turns successive /proc/diskstats readings into a running total of the
+// megabytes read and written by the counted devices: the first reading
+// gives their totals since boot, and each later one adds what every
+// device's counters grew by. A counter that went back (the device was
+// removed and added again) adds nothing that time and is the new base; a
+// device that appeared adds what it did since.
+class DiskTraffic {
+public:
+    double totalMegabytes(const QVector<DiskCounters>& devices, const QSet<QByteArray>& counted);
+
+private:
+    struct Counters {
+        quint64 read = 0;
+        quint64 written = 0;
+    };
+    QHash<QByteArray, Counters> previous;
+    bool first = true;
+    double total = 0;
+};
 
 // Received plus sent bytes over every interface of /proc/net/dev; nothing
 // when the text holds no interface line (a failed or empty read).

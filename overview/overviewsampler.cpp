@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <chrono>
 
@@ -28,8 +29,7 @@ bool isInstalled(const QString& program) {
 } // namespace
 
 OverviewSampler::OverviewSampler(qint64 ownPid)
-    : ownPid(ownPid), hasDiskTool(isInstalled(QStringLiteral("iostat"))),
-      hasVendorGpuTool(isInstalled(QStringLiteral("nvidia-smi"))) {}
+    : ownPid(ownPid), hasVendorGpuTool(isInstalled(QStringLiteral("nvidia-smi"))) {}
 
 OverviewSample OverviewSampler::take() {
     OverviewSample sample;
@@ -104,16 +104,42 @@ int OverviewSampler::readMemoryUsage(QString* error) const {
     return OverviewParser::memoryPercent(memory);
 }
 
-double OverviewSampler::readDiskTotal() const {
-    if (!hasDiskTool)
+double OverviewSampler::readDiskTotal() {
+    const std::optional<QByteArray> diskstats =
+        readFile(SystemPaths::path(QStringLiteral("/proc/diskstats")));
+    if (!diskstats)
         return -1;
-    CommandOptions options;
-    options.timeoutMs = toolTimeoutMs;
-    const CommandResult result = CommandRunner::run(
-        QStringLiteral("iostat"), {QStringLiteral("-dm"), QStringLiteral("1"), QStringLiteral("1")}, options);
-    if (!result.succeeded())
+    const QVector<OverviewParser::DiskCounters> devices = OverviewParser::parseDiskStats(*diskstats);
+    if (devices.isEmpty())
         return -1;
-    return OverviewParser::parseDiskTotal(result.outputText()).value_or(-1);
+    // Which devices count changes only when devices come or go.
+    QVector<QByteArray> names;
+    names.reserve(devices.size());
+    for (const OverviewParser::DiskCounters& device : devices)
+        names.append(device.name);
+    if (names != diskNames) {
+        diskNames = names;
+        countedDisks = countedDiskDevices(devices);
+    }
+    return diskTraffic.totalMegabytes(devices, countedDisks);
+}
+
+QSet<QByteArray> OverviewSampler::countedDiskDevices(const QVector<OverviewParser::DiskCounters>& devices) {
+    QSet<QByteArray> counted;
+    const QString blockFolder = SystemPaths::path(QStringLiteral("/sys/block/"));
+    for (const OverviewParser::DiskCounters& device : devices) {
+        // /sys/block writes a "/" in a device name as "!".
+        QString name = QString::fromLocal8Bit(device.name);
+        name.replace(QLatin1Char('/'), QLatin1Char('!'));
+        if (name.isEmpty() || name.startsWith(QLatin1Char('.')) || !QFileInfo::exists(blockFolder + name))
+            continue;
+        if (!QDir(blockFolder + name + QStringLiteral("/slaves"))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                 .isEmpty())
+            continue;
+        counted.insert(device.name);
+    }
+    return counted;
 }
 
 double OverviewSampler::readNetworkKilobits() {

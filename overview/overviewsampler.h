@@ -28,24 +28,34 @@ public:
     int readCpuUsage();
     int readGpuUsage() const;
     int readMemoryUsage(QString* error) const;
-    double readDiskTotal() const;
+    // Megabytes read and written since boot by the disks, from /proc/diskstats.
+    double readDiskTotal();
     double readNetworkKilobits();
     int readMaxTemperature() const;
 
     // nvidia-smi's figure for a machine with exactly one such GPU.
     static std::optional<int> readVendorGpuUsage(const QString& program);
 
-    // Disk and GPU tools are given this long; a hanging one delays one
-    // sample, and the tab sends no new request meanwhile.
+    // The devices of /proc/diskstats whose traffic counts: whole devices (not
+    // partitions), except those built on others (device-mapper and RAID
+    // volumes, which have slaves), so that a write through an encrypted or
+    // LVM volume counts once, at its disk. Reads /sys/block.
+    static QSet<QByteArray> countedDiskDevices(const QVector<OverviewParser::DiskCounters>& devices);
+
+    // The GPU tool is given this long; a hanging one delays one sample, and
+    // the tab sends no new request meanwhile.
     static constexpr int toolTimeoutMs = 3000;
 
 private:
     qint64 ownPid;
     // Looked up once: a missing tool would otherwise be tried, and warned
     // about, on every tick.
-    bool hasDiskTool;
     bool hasVendorGpuTool;
     OverviewParser::CpuTimes previousCpu;
     double previousOwnTicks = 0;
     OverviewParser::TrafficCounter traffic;
+    OverviewParser::DiskTraffic diskTraffic;
+    // The device names of the last reading, and which of them count.
+    QVector<QByteArray> diskNames;
+    QSet<QByteArray> countedDisks;
 };

@@ -201,19 +201,30 @@ QString formatMemoryKb(qint64 kilobytes) {
     return QString::number(double(kilobytes) / 1000.0, 'f', 1) + QStringLiteral(" MB");
 }
 
+namespace {
+// A user ID as decimal digits, else empty: a name that is no numeric ID
+// would filter out every process.
+QString numericUid(const QString& text) {
+    if (text.isEmpty())
+        return QString();
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return QString();
+    }
+    return text;
+}
+} // namespace
+
 QString sessionUidFromRuntimeDir(const QString& runtimeDir) {
     const QStringList parts = runtimeDir.split(QLatin1Char('/'));
     if (parts.size() <= 3)
         return QString();
-    const QString uid = parts.at(3);
-    // A folder that names no numeric ID would filter out every process.
-    if (uid.isEmpty())
-        return QString();
-    for (const QChar c : uid) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return QString();
-    }
-    return uid;
+    return numericUid(parts.at(3));
+}
+
+QString sessionUid(const QString& runtimeDir, const QString& sudoUid) {
+    const QString uid = sessionUidFromRuntimeDir(runtimeDir);
+    return uid.isEmpty() ? numericUid(sudoUid) : uid;
 }
 
 QHash<QString, QString> parsePasswd(const QByteArray& passwd) {

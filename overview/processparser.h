@@ -69,6 +69,10 @@ QString formatMemoryKb(qint64 kilobytes);
 // The session user's ID from XDG_RUNTIME_DIR ("/run/user/1000", with or
 // without a trailing slash); empty when the folder does not name one.
 QString sessionUidFromRuntimeDir(const QString& runtimeDir);
+// The desktop session's user: from the runtime folder, and when that names
+// none (XDG_RUNTIME_DIR unset, as some sudo set-ups leave it), the user who
+// started the program through sudo (SUDO_UID). Empty when neither names one.
+QString sessionUid(const QString& runtimeDir, const QString& sudoUid);
 
 // Login names by numeric user ID; the first line of an ID wins.
 QHash<QString, QString> parsePasswd(const QByteArray& passwd);

@@ -23,7 +23,7 @@ int signalPidfd(int pidfd, int signalNumber) {
 
 namespace ProcessSignaller {
 
-Outcome send(qint64 pid, int signalNumber, qint64 expectedStartTime) {
+Outcome send(qint64 pid, int signalNumber, qint64 expectedStartTime, int* failureErrno) {
     // kill 0 or -1 would reach the program's own group or every process;
     // a stopped program could never resume itself.
     if (pid <= 0 || (signalNumber == SIGSTOP && pid == QCoreApplication::applicationPid())) {
@@ -49,6 +49,8 @@ Outcome send(qint64 pid, int signalNumber, qint64 expectedStartTime) {
                                     .arg(pid)
                                     .arg(QString::fromLocal8Bit(std::strerror(error)));
         outcome = error == ESRCH ? Outcome::Gone : Outcome::Failed;
+        if (failureErrno)
+            *failureErrno = error;
     }
     ::close(pidfd);
     return outcome;

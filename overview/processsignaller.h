@@ -17,6 +17,7 @@ enum class Outcome {
     Failed,  // the kernel refused the signal
 };
 
-Outcome send(qint64 pid, int signalNumber, qint64 expectedStartTime);
+// failureErrno, when given, receives the kernel's reason for Failed.
+Outcome send(qint64 pid, int signalNumber, qint64 expectedStartTime, int* failureErrno = nullptr);
 
 } // namespace ProcessSignaller

@@ -5,6 +5,8 @@
 #include <QStringList>
 
 #include <cmath>
+#include <cstring>
+#include <utmp.h>
 
 namespace SysInfoFigures {
 
@@ -108,43 +110,28 @@ std::optional<int> parseLoadavgTaskCount(const QString& text) {
     return total;
 }
 
-int countDesktopWindows(const QString& wmctrlOutput) {
-    int count = 0;
-    const QStringList lines = wmctrlOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QStringList fields = line.split(blanks(), Qt::SkipEmptyParts);
-        if (fields.size() >= 2 && fields.at(1) != QLatin1String("-1"))
-            ++count;
+QVector<LoginRecord> parseUtmp(const QByteArray& data) {
+    QVector<LoginRecord> records;
+    constexpr int recordSize = int(sizeof(struct utmp));
+    for (int offset = 0; offset + recordSize <= data.size(); offset += recordSize) {
+        struct utmp record;
+        std::memcpy(&record, data.constData() + offset, sizeof record);
+        if (record.ut_type != USER_PROCESS || record.ut_user[0] == '\0')
+            continue;
+        const size_t length = strnlen(record.ut_user, sizeof record.ut_user);
+        const QByteArray user(record.ut_user, int(length));
+        records.append({QString::fromLocal8Bit(user), qint64(record.ut_pid)});
     }
-    return count;
+    return records;
 }
 
-int countLoggedInUsers(const QString& whoOutput) {
+int countLoggedInUsers(const QVector<LoginRecord>& records, const std::function<bool(qint64)>& isAlive) {
     QSet<QString> names;
-    const QStringList lines = whoOutput.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (const QString& line : lines) {
-        const QString name = line.section(QLatin1Char(' '), 0, 0);
-        if (!name.isEmpty())
-            names.insert(name);
+    for (const LoginRecord& record : records) {
+        if (record.pid <= 0 || isAlive(record.pid))
+            names.insert(record.user);
     }
     return names.size();
-}
-
-int countCronJobs(const QString& crontab, bool systemCrontab) {
-    static const QRegularExpression keyword(QStringLiteral("^@\\w+\\s+"));
-    static const QRegularExpression systemJob(QStringLiteral("^\\s*([\\*\\d\\/,\\-]+\\s+){5}\\S+\\s+.+$"));
-    static const QRegularExpression userJob(QStringLiteral("^\\s*([\\*\\d\\/,\\-]+\\s+){5}.+$"));
-    const QRegularExpression& job = systemCrontab ? systemJob : userJob;
-    int count = 0;
-    const QStringList lines = crontab.split(QLatin1Char('\n'));
-    for (const QString& rawLine : lines) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (keyword.match(line).hasMatch() || job.match(line).hasMatch())
-            ++count;
-    }
-    return count;
 }
 
 } // namespace SysInfoFigures

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QVector>
+
+#include <functional>
 
 #include <optional>
 
@@ -33,12 +37,18 @@ QString formatSwapUsage(const MemInfo& info);
 // "running/total" field; nothing when the field is missing.
 std::optional<int> parseLoadavgTaskCount(const QString& text);
 
-// Windows listed by "wmctrl -lx" that sit on a desktop (not on all, -1).
-int countDesktopWindows(const QString& wmctrlOutput);
-// Distinct user names of "who".
-int countLoggedInUsers(const QString& whoOutput);
-// Job lines of a crontab: @keyword lines and five-field schedules followed
-// by a command (by a user and a command in a system crontab).
-int countCronJobs(const QString& crontab, bool systemCrontab);
+// One login of the utmp file: a user's process on a terminal or display.
+struct LoginRecord {
+    QString user;
+    qint64 pid = 0;
+};
+// The user-process records of a utmp file (the C library's struct utmp, one
+// after another); other record types, records without a user name and a
+// partial record at the end are left out.
+QVector<LoginRecord> parseUtmp(const QByteArray& data);
+// The number of distinct users among the records, leaving out those whose
+// process isAlive says has ended (as "who" does); a record without a process
+// ID counts.
+int countLoggedInUsers(const QVector<LoginRecord>& records, const std::function<bool(qint64)>& isAlive);
 
 } // namespace SysInfoFigures

@@ -1,5 +1,6 @@
 #include "tabapplications.h"
 
+#include "displaytext.h"
 #include "ui_mainwindow.h"
 #include "windowlistparser.h"
 #include "workerapplications.h"
@@ -125,7 +126,8 @@ void TabApplications::fillTable(const QList<DetailsApplicationWindow>& windows) 
             table->setItem(row, ColumnStatus, status);
         }
         const DetailsApplicationWindow& window = windows[row];
-        title->setText(window.title);
+        // Other users' programs choose their titles: no reordering on screen.
+        title->setText(displaySafeText(window.title));
         title->setIcon(window.icon);
         title->setData(Qt::UserRole, window.id);
         status->setText(QStringLiteral("Running"));

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 Q_LOGGING_CATEGORY(lcOverviewGraphs, "tessmar.overview.graphs", QtWarningMsg)
@@ -169,6 +170,11 @@ void TabOverviewGraphs::setupGraphs() {
         plot->yAxis->ticker()->setTickCount(10);
     }
 
+    noDataLabel = new QLabel(notAvailable, frame);
+    noDataLabel->setObjectName(QStringLiteral("labelOverviewGraphNoData"));
+    noDataLabel->setAlignment(Qt::AlignCenter);
+    noDataLabel->hide();
+
     diskSpeedLabel->raise();
     networkSpeedLabel->raise();
     historyGroupBox = ui->gbHistory;
@@ -221,7 +227,22 @@ void TabOverviewGraphs::selectGraph(int index) {
         networkSpeedLabel->setVisible(index == NetworkGraph);
         applyGraphPens();
     }
+    updateNoDataLabel();
     drawGrid();
+}
+
+void TabOverviewGraphs::updateNoDataLabel() {
+    if (!noDataLabel)
+        return;
+    const bool unknown = (currentGraphIndex == GpuGraph && lastGpuUsage < 0) ||
+                         (currentGraphIndex == TemperatureGraph && lastTemperature < 0);
+    if (unknown == noDataLabel->isVisible())
+        return;
+    noDataLabel->setVisible(unknown);
+    if (unknown) {
+        positionOverlayLabels();
+        noDataLabel->raise();
+    }
 }
 
 void TabOverviewGraphs::applyGraphPens() {
@@ -281,6 +302,8 @@ void TabOverviewGraphs::setColorTheme(const QString& theme) {
                                    .arg(foreground);
     diskSpeedLabel->setStyleSheet(labelStyle);
     networkSpeedLabel->setStyleSheet(labelStyle);
+    if (noDataLabel)
+        noDataLabel->setStyleSheet(labelStyle);
     const QString barStyle =
         QStringLiteral("QProgressBar {color: %1;border: 0px solid grey;border-radius: 5px;text-align: center;"
                        "padding: 0;margin-bottom: 0;background: transparent;}"
@@ -332,6 +355,12 @@ void TabOverviewGraphs::positionOverlayLabels() {
         if (const QWidget* host = label->parentWidget())
             label->move(host->width() - label->width() - 5, 5);
     }
+    if (noDataLabel) {
+        noDataLabel->adjustSize();
+        if (const QWidget* host = noDataLabel->parentWidget())
+            noDataLabel->move((host->width() - noDataLabel->width()) / 2,
+                              (host->height() - noDataLabel->height()) / 2);
+    }
 }
 
 void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, double diskIO,
@@ -349,6 +378,9 @@ void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, d
         return nominalSeconds;
     };
 
+    lastGpuUsage = gpuUsage;
+    lastTemperature = maxTemp;
+    updateNoDataLabel();
     setBarValue(ui->pbCPU, cpuUsage, QStringLiteral("%p%"));
     setBarValue(ui->pbGPU, gpuUsage, QStringLiteral("%p%"));
     setBarValue(ui->pbRAM, ramUsage, QStringLiteral("%p%"));
@@ -405,19 +437,26 @@ void TabOverviewGraphs::updateDiskRate(double diskTotal, double elapsedSeconds) 
         setBarValue(bar, -1, QString());
         return;
     }
-    if (previousDiskTotal != -1)
-        diskRate = int(std::clamp((diskTotal - previousDiskTotal) / elapsedSeconds, 0.0,
-                                  double(std::numeric_limits<int>::max())));
-    previousDiskTotal = int(std::min(diskTotal, double(std::numeric_limits<int>::max())));
-    if (diskRate > diskBarMaximum) {
-        diskBarMaximum = diskRate;
+    if (previousDiskTotal >= 0)
+        diskRate = std::clamp((diskTotal - previousDiskTotal) / elapsedSeconds, 0.0,
+                              double(std::numeric_limits<int>::max()));
+    previousDiskTotal = diskTotal;
+    const int barValue = int(std::ceil(diskRate));
+    if (barValue > diskBarMaximum) {
+        diskBarMaximum = barValue;
         bar->setMaximum(diskBarMaximum);
     }
-    bar->setValue(diskRate);
-    if (diskRate > 999)
-        bar->setFormat(QString::number(diskRate / 1024.0, 'f', 1) + QStringLiteral(" GB/s"));
-    else
-        bar->setFormat(QStringLiteral("%v MB/s"));
+    bar->setValue(barValue);
+    bar->setFormat(diskBarText(diskRate));
+}
+
+QString TabOverviewGraphs::diskBarText(double megabytesPerSecond) {
+    if (megabytesPerSecond > 999)
+        return QString::number(megabytesPerSecond / 1024.0, 'f', 1) + QStringLiteral(" GB/s");
+    // Below 10 MB/s a tenth is worth showing; 0 stays 0.
+    if (megabytesPerSecond > 0 && megabytesPerSecond < 9.95)
+        return QString::number(std::max(megabytesPerSecond, 0.1), 'f', 1) + QStringLiteral(" MB/s");
+    return QString::number(std::round(megabytesPerSecond), 'f', 0) + QStringLiteral(" MB/s");
 }
 
 void TabOverviewGraphs::updateNetworkRate(double kilobits, double elapsedSeconds) {

@@ -33,6 +33,8 @@ public:
     void setupGraphs();
     void selectGraph(int index);
     QCustomPlot* currentPlot() const;
+    // "N/A" over the graph when it is shown; null before setupGraphs.
+    const QLabel* noDataOverlay() const { return noDataLabel; }
     int currentGraph() const { return currentGraphIndex; }
     WorkerOverviewGraphs* sampleWorker() const { return worker; }
     void setColorTheme(const QString& theme);
@@ -45,6 +47,7 @@ public:
     static QString diskScaleText(double ceiling);
     static QString networkScaleText(double ceiling);
     static QString networkBarText(int kilobitsPerSecond);
+    static QString diskBarText(double megabytesPerSecond);
 
 public slots:
     void onThemeChanged();
@@ -63,6 +66,7 @@ private:
     void applyFrameStyles();
     void applyGraphPens();
     void positionOverlayLabels();
+    void updateNoDataLabel();
     void drawGrid();
     void updateDiskRate(double diskTotal, double elapsedSeconds);
     void updateNetworkRate(double kilobits, double elapsedSeconds);
@@ -98,9 +102,11 @@ private:
     QTimer* updateTimer = nullptr;
     QTimer* resizeTimer = nullptr;
     double samplesPerPixel = 0.4;
-    int diskRate = 0;
+    // Megabytes per second; the total it comes from has fractions of a
+    // megabyte, so a small write shows as a small rate, not as 0.
+    double diskRate = 0;
     int diskBarMaximum = 100;
-    int previousDiskTotal = -1;
+    double previousDiskTotal = -1;
     int networkRate = 0;
     int networkBarMaximum = 100;
     // Monotonic times of the previous sample and of the previous disk total.
@@ -108,5 +114,9 @@ private:
     qint64 previousDiskAtMs = 0;
     QLabel* diskSpeedLabel = nullptr;
     QLabel* networkSpeedLabel = nullptr;
+    // Over the shown graph while its figure has no source, as its bar says.
+    QLabel* noDataLabel = nullptr;
+    int lastGpuUsage = -1;
+    int lastTemperature = -1;
     int currentGraphIndex = -1;
 };

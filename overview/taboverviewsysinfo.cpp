@@ -15,6 +15,18 @@ namespace {
 QString countText(int count) {
     return count < 0 ? QStringLiteral("N/A") : QString::number(count);
 }
+
+// The panel's columns cut long facts off at the window's default size; the
+// tooltip holds the whole text. Tool tips would take markup for rich text,
+// so the text is escaped: it comes from tools and the environment.
+void showValue(QLabel* label, const QString& text) {
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->setToolTip(text.isEmpty()
+                          ? QString()
+                          : QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped()));
+}
 } // namespace
 
 TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent)
@@ -86,22 +98,22 @@ void TabOverviewSysInfo::loadStaticSystemInfo() {
 }
 
 void TabOverviewSysInfo::onStaticInfoReady(const StaticSystemInfo& info) {
-    ui->labelGPU->setText(info.gpu);
-    ui->labelOSName->setText(info.osName);
-    ui->labelOSVersion->setText(info.osVersion);
-    ui->labelBasedOn->setText(info.basedOn);
-    ui->labelKernel->setText(info.kernel);
-    ui->labelGPUDriver->setText(info.gpuDriver);
-    ui->labelDesktopEnvironment->setText(info.desktopEnvironment);
-    ui->labelWindowManager->setText(info.windowManager);
-    ui->labelSoundServer->setText(info.soundServer);
-    ui->labelSystemModelAndManufacturer->setText(info.machine);
-    ui->labelMotherboard->setText(info.motherboard);
-    ui->labelCPUModel->setText(info.cpuModel);
-    ui->labelCPUCoresAndThreads->setText(info.cpuCoresAndThreads);
-    ui->labelRAMInfo->setText(info.ramInfo);
-    ui->labelStorage->setText(info.storage);
-    ui->labelAudioDevice->setText(info.audioDevice);
+    showValue(ui->labelGPU, info.gpu);
+    showValue(ui->labelOSName, info.osName);
+    showValue(ui->labelOSVersion, info.osVersion);
+    showValue(ui->labelBasedOn, info.basedOn);
+    showValue(ui->labelKernel, info.kernel);
+    showValue(ui->labelGPUDriver, info.gpuDriver);
+    showValue(ui->labelDesktopEnvironment, info.desktopEnvironment);
+    showValue(ui->labelWindowManager, info.windowManager);
+    showValue(ui->labelSoundServer, info.soundServer);
+    showValue(ui->labelSystemModelAndManufacturer, info.machine);
+    showValue(ui->labelMotherboard, info.motherboard);
+    showValue(ui->labelCPUModel, info.cpuModel);
+    showValue(ui->labelCPUCoresAndThreads, info.cpuCoresAndThreads);
+    showValue(ui->labelRAMInfo, info.ramInfo);
+    showValue(ui->labelStorage, info.storage);
+    showValue(ui->labelAudioDevice, info.audioDevice);
     emit staticInfoShown();
 }
 
@@ -113,12 +125,12 @@ void TabOverviewSysInfo::onStatsUpdated(const QString& uptime, const QString& ra
         qCDebug(lcSysInfoPanel) << "Error updating system stats:" << error;
         return;
     }
-    ui->labelUptime->setText(uptime);
-    ui->labelProcsThreads->setText(procsThreads);
-    ui->labelApplications->setText(countText(applications));
-    ui->labelRamUsage->setText(ramUsed);
-    ui->labelSwapUsage->setText(swapUsed);
-    ui->labelServices->setText(countText(servicesEnabled));
-    ui->labelCronJobs->setText(countText(cronJobs));
-    ui->labelActiveUsers->setText(countText(activeUsers));
+    showValue(ui->labelUptime, uptime);
+    showValue(ui->labelProcsThreads, procsThreads);
+    showValue(ui->labelApplications, countText(applications));
+    showValue(ui->labelRamUsage, ramUsed);
+    showValue(ui->labelSwapUsage, swapUsed);
+    showValue(ui->labelServices, countText(servicesEnabled));
+    showValue(ui->labelCronJobs, countText(cronJobs));
+    showValue(ui->labelActiveUsers, countText(activeUsers));
 }

@@ -1,8 +1,10 @@
 #include "tabprocesses.h"
 
+#include "displaytext.h"
 #include "mainwindow.h"
 #include "numerictablewidgetitem.h"
 #include "processsignaller.h"
+#include "startup.h"
 #include "tablefilter.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
@@ -14,9 +16,11 @@
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 
 #include <csignal>
+#include <cstring>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcProcesses, "tessmar.processes", QtWarningMsg)
@@ -26,6 +30,8 @@ namespace {
 constexpr int StartTimeRole = Qt::UserRole + 1;
 // The icon candidates the name cell's icon was built from.
 constexpr int IconNamesRole = Qt::UserRole + 2;
+// The process name as the kernel gives it; the cell shows it display-safe.
+constexpr int ProcessNameRole = Qt::UserRole + 3;
 
 // Sorts the Priority column by the level behind its text, not by the text.
 class PriorityTableWidgetItem : public QTableWidgetItem {
@@ -224,7 +230,7 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process) {
     if (!name) {
         const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
         QTableWidgetItem* cells[columnCount] = {
-            new QTableWidgetItem(iconCache.icon(process.iconNames), process.name),
+            new QTableWidgetItem(iconCache.icon(process.iconNames), displaySafeText(process.name)),
             new QTableWidgetItem(process.user),
             new NumericTableWidgetItem(process.cpuUsage),
             new NumericTableWidgetItem(process.memory),
@@ -232,6 +238,7 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process) {
             new PriorityTableWidgetItem(nice),
             new QTableWidgetItem(stateLabel(process.state))};
         cells[ColumnName]->setData(IconNamesRole, process.iconNames);
+        cells[ColumnName]->setData(ProcessNameRole, process.name);
         cells[ColumnId]->setData(StartTimeRole, process.startTime);
         for (int column = 0; column < columnCount; ++column) {
             if (column == ColumnCpu || column == ColumnMemory || column == ColumnId)
@@ -244,8 +251,11 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process) {
 
     // Setting an equal value is a no-op for the item, but the icon has no
     // equality: it changes only with the candidates it was built from.
-    if (name->text() != process.name || name->data(IconNamesRole).toStringList() != process.iconNames) {
-        name->setText(process.name);
+    if (name->data(ProcessNameRole).toString() != process.name ||
+        name->data(IconNamesRole).toStringList() != process.iconNames) {
+        // Another user names their processes: the name must not reorder itself on screen.
+        name->setText(displaySafeText(process.name));
+        name->setData(ProcessNameRole, process.name);
         name->setIcon(iconCache.icon(process.iconNames));
         name->setData(IconNamesRole, process.iconNames);
     }
@@ -282,6 +292,8 @@ std::unique_ptr<QMenu> TabProcesses::createContextMenu(const QPoint& position) {
     // The row may be minutes old; the signal goes only to that process.
     const qint64 startTime = idItem->data(StartTimeRole).toLongLong();
 
+    const QTableWidgetItem* nameItem = table->item(row, ColumnName);
+    const QString name = nameItem ? nameItem->data(ProcessNameRole).toString() : QString();
     const QTableWidgetItem* stateItem = table->item(row, ColumnState);
     const bool paused = stateItem && stateItem->text() == QLatin1String("Paused");
     const bool ownProcess = pid == QCoreApplication::applicationPid();
@@ -290,21 +302,35 @@ std::unique_ptr<QMenu> TabProcesses::createContextMenu(const QPoint& position) {
     auto menu = std::make_unique<QMenu>();
     struct Entry {
         const char* text;
-        const char* icon;
+        // The stock name first; the desktop's standard names where a theme has no stock icons.
+        const char* icons[3];
         int signalNumber;
         bool enabled;
     };
-    const Entry entries[] = {{"Pause Process", "stock_media-pause", SIGSTOP, !paused && !ownProcess},
-                             {"Resume Process", "stock_media-play", SIGCONT, paused},
-                             {"End Process Gracefully", "stock_exit", SIGTERM, true},
-                             {"Kill Process Instantly", "stock_stop", SIGKILL, true}};
+    const Entry entries[] = {
+        {"Pause Process",
+         {"stock_media-pause", "media-playback-pause", "media-playback-pause-symbolic"},
+         SIGSTOP,
+         !paused && !ownProcess},
+        {"Resume Process",
+         {"stock_media-play", "media-playback-start", "media-playback-start-symbolic"},
+         SIGCONT,
+         paused},
+        {"End Process Gracefully",
+         {"stock_exit", "application-exit", "application-exit-symbolic"},
+         SIGTERM,
+         true},
+        {"Kill Process Instantly", {"stock_stop", "process-stop", "process-stop-symbolic"}, SIGKILL, true}};
     for (const Entry& entry : entries) {
-        QAction* action = menu->addAction(QIcon::fromTheme(QString::fromLatin1(entry.icon)),
-                                          QString::fromLatin1(entry.text));
+        QStringList iconNames;
+        for (const char* name : entry.icons)
+            iconNames << QString::fromLatin1(name);
+        QAction* action = menu->addAction(themeIcon(iconNames), QString::fromLatin1(entry.text));
         action->setEnabled(entry.enabled);
         const int signalNumber = entry.signalNumber;
-        connect(action, &QAction::triggered, this,
-                [this, pid, signalNumber, startTime] { sendSignalToProcess(pid, signalNumber, startTime); });
+        connect(action, &QAction::triggered, this, [this, pid, signalNumber, startTime, name] {
+            sendSignalToProcess(pid, signalNumber, startTime, name);
+        });
     }
     return menu;
 }
@@ -315,12 +341,62 @@ void TabProcesses::showContextMenu(const QPoint& position) {
         menu->exec(ui->tableProcesses->viewport()->mapToGlobal(position));
 }
 
-bool TabProcesses::sendSignalToProcess(int pid, int signalNumber, qint64 startTime) {
-    if (ProcessSignaller::send(pid, signalNumber, startTime) != ProcessSignaller::Outcome::Sent)
-        return false;
-    qCDebug(lcProcesses) << "Sent signal" << signalNumber << "to process" << pid;
-    updateProcessesTable();
-    return true;
+bool TabProcesses::sendSignalToProcess(int pid, int signalNumber, qint64 startTime, const QString& name) {
+    int error = 0;
+    const ProcessSignaller::Outcome outcome = ProcessSignaller::send(pid, signalNumber, startTime, &error);
+    if (outcome == ProcessSignaller::Outcome::Sent) {
+        qCDebug(lcProcesses) << "Sent signal" << signalNumber << "to process" << pid;
+        updateProcessesTable();
+        return true;
+    }
+    showSignalFailure(pid, signalNumber, name, int(outcome), error);
+    // The list shows the process gone, or the one that has its ID now.
+    if (outcome == ProcessSignaller::Outcome::Gone || outcome == ProcessSignaller::Outcome::Reused)
+        updateProcessesTable();
+    return false;
+}
+
+void TabProcesses::showSignalFailure(int pid, int signalNumber, const QString& name, int outcome, int error) {
+    QString action;
+    switch (signalNumber) {
+    case SIGSTOP:
+        action = tr("pause");
+        break;
+    case SIGCONT:
+        action = tr("resume");
+        break;
+    case SIGTERM:
+        action = tr("end");
+        break;
+    default:
+        action = tr("kill");
+        break;
+    }
+    QString reason;
+    switch (ProcessSignaller::Outcome(outcome)) {
+    case ProcessSignaller::Outcome::Gone:
+        reason = tr("it has already ended.");
+        break;
+    case ProcessSignaller::Outcome::Reused:
+        reason = tr("it has ended, and its ID now belongs to another process, which was left alone.");
+        break;
+    case ProcessSignaller::Outcome::Refused:
+        reason = tr("the program does not send this signal to that process.");
+        break;
+    default:
+        reason = tr("the system refused: %1.").arg(QString::fromLocal8Bit(std::strerror(error)));
+        break;
+    }
+    const QString process = name.isEmpty() ? tr("process %1").arg(pid)
+                                           : tr("“%1” (process %2)").arg(displaySafeText(name)).arg(pid);
+    // Shown without blocking: the table goes on refreshing behind it.
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, tr("Process Not Signalled"),
+                        tr("Could not %1 %2: %3").arg(action, process, reason), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("messageBoxSignalFailed"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void TabProcesses::onThemeChanged() {

@@ -33,8 +33,9 @@ public:
     std::unique_ptr<QMenu> createContextMenu(const QPoint& position);
 
     // Sends the signal only to the process pid named when it started at
-    // startTime (clock ticks after boot), as the scan read. True when sent.
-    bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime);
+    // startTime (clock ticks after boot), as the scan read. True when sent;
+    // otherwise a message says why (name is the process as the row showed it).
+    bool sendSignalToProcess(int pid, int signalNumber, qint64 startTime, const QString& name = QString());
 
 public slots:
     // Asks for a fresh list, unless the previous one is still being read.
@@ -53,6 +54,8 @@ private:
     void setupTable();
     // Fills a row with a process, creating its cells when the row is new.
     void fillRow(int row, const DetailsProcess& process);
+    // outcome is a ProcessSignaller::Outcome, error the kernel's reason.
+    void showSignalFailure(int pid, int signalNumber, const QString& name, int outcome, int error);
 
     Ui::MainWindow* ui;
     // Declared before the thread, so it outlives the worker that holds it.

@@ -14,7 +14,11 @@ void WorkerOverviewGraphs::process() {
 }
 
 double WorkerOverviewGraphs::parseDiskIO(const QString& output) {
-    return OverviewParser::parseDiskTotal(output).value_or(-1);
+    const QVector<OverviewParser::DiskCounters> devices = OverviewParser::parseDiskStats(output.toUtf8());
+    if (devices.isEmpty())
+        return -1;
+    OverviewParser::DiskTraffic traffic;
+    return traffic.totalMegabytes(devices, OverviewSampler::countedDiskDevices(devices));
 }
 
 double WorkerOverviewGraphs::parseNetworkIO(const QString& output) {

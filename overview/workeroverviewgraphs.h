@@ -20,6 +20,8 @@ public:
 
 public slots:
     void process();
+    // Megabytes read and written since boot by the counted devices of one
+    // /proc/diskstats text; negative when it holds no device.
     double parseDiskIO(const QString& output);
     double parseNetworkIO(const QString& output);
     int readMaxTemperature();

@@ -1,13 +1,16 @@
 #include "workeroverviewsysinfo.h"
 
-#include "commandrunner.h"
+#include "pathstamps.h"
 #include "sysinfofigures.h"
 #include "systempaths.h"
 #include "tickgate.h"
+#include "workercronjobs.h"
+#include "x11windowreader.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include <dirent.h>
@@ -16,9 +19,16 @@ Q_LOGGING_CATEGORY(lcSysInfoSampler, "tessmar.sysinfo.sampler", QtWarningMsg)
 
 namespace {
 
-// The two tools run once a second, so they get a short limit: a hung one
-// costs a few ticks, which the panel skips, never a frozen sampler.
-constexpr int toolTimeoutMs = 2000;
+const char* const serviceFolderPaths[] = {
+    "/etc/systemd/system/",
+    "/etc/systemd/system/multi-user.target.wants/",
+    "/etc/systemd/system/graphical.target.wants/",
+    "/etc/systemd/system/basic.target.wants/",
+    "/etc/systemd/system/default.target.wants/",
+};
+
+// The login records; a file this large is no utmp file.
+constexpr qint64 maximumUtmpBytes = 16 * 1024 * 1024;
 
 std::optional<QString> readTextFile(const QString& absolutePath) {
     QFile file(SystemPaths::path(absolutePath));
@@ -103,11 +113,9 @@ QString WorkerOverviewSysInfo::getProcessThreadCount() {
 }
 
 int WorkerOverviewSysInfo::countOpenWindows() {
-    CommandOptions options;
-    options.timeoutMs = toolTimeoutMs;
-    const CommandResult result =
-        CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-lx")}, options);
-    return result.succeeded() ? SysInfoFigures::countDesktopWindows(result.outputText()) : -1;
+    if (!windowReader)
+        windowReader = X11WindowReader::withOwnConnection();
+    return windowReader->countDesktopWindows().value_or(-1);
 }
 
 int WorkerOverviewSysInfo::countServiceFiles(const QString& folder) {
@@ -125,54 +133,42 @@ int WorkerOverviewSysInfo::countServiceFiles(const QString& folder) {
 }
 
 int WorkerOverviewSysInfo::countEnabledServices() {
-    static const char* const folders[] = {
-        "/etc/systemd/system/",
-        "/etc/systemd/system/multi-user.target.wants/",
-        "/etc/systemd/system/graphical.target.wants/",
-        "/etc/systemd/system/basic.target.wants/",
-        "/etc/systemd/system/default.target.wants/",
-    };
     int count = 0;
-    for (const char* folder : folders)
+    for (const char* folder : serviceFolderPaths)
         count += countServiceFiles(SystemPaths::path(QLatin1String(folder)));
     return count;
 }
 
-int WorkerOverviewSysInfo::countCronJobsInFile(const QString& path, bool systemCrontab) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qCDebug(lcSysInfoSampler) << "Failed to open crontab at" << path;
-        return 0;
-    }
-    return SysInfoFigures::countCronJobs(QString::fromUtf8(file.readAll()), systemCrontab);
-}
-
 int WorkerOverviewSysInfo::countCronJobs() {
-    const auto filesIn = [](const char* folder, QDir::Filters filters) {
-        const QDir dir(SystemPaths::path(QLatin1String(folder)));
-        return dir.exists() ? dir.entryInfoList(filters, QDir::Unsorted) : QFileInfoList();
-    };
-    int count = 0;
-    for (const QFileInfo& file : filesIn("/etc/cron.d", QDir::Files | QDir::NoDotAndDotDot))
-        count += countCronJobsInFile(file.absoluteFilePath(), true);
-    // A periodic script is one job; its contents are not a crontab.
-    for (const char* folder :
-         {"/etc/cron.daily", "/etc/cron.hourly", "/etc/cron.weekly", "/etc/cron.monthly"})
-        count += filesIn(folder, QDir::Files | QDir::Executable | QDir::NoDotAndDotDot).size();
-    count += countCronJobsInFile(SystemPaths::path(QStringLiteral("/etc/crontab")), true);
-    for (const QFileInfo& file : filesIn("/var/spool/cron/crontabs", QDir::Files | QDir::NoDotAndDotDot))
-        count += countCronJobsInFile(file.absoluteFilePath(), false);
-    return count;
+    return WorkerCronJobs::collectCronJobs().size();
 }
 
 int WorkerOverviewSysInfo::countActiveUsers() {
-    CommandOptions options;
-    options.timeoutMs = toolTimeoutMs;
-    const CommandResult result = CommandRunner::run(QStringLiteral("who"), {}, options);
-    return result.succeeded() ? SysInfoFigures::countLoggedInUsers(result.outputText()) : -1;
+    QFile file(SystemPaths::path(QStringLiteral("/var/run/utmp")));
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? -1 : 0;
+    const QVector<SysInfoFigures::LoginRecord> records =
+        SysInfoFigures::parseUtmp(file.read(maximumUtmpBytes));
+    return SysInfoFigures::countLoggedInUsers(records, [](qint64 pid) {
+        return QFileInfo::exists(SystemPaths::path(QStringLiteral("/proc/%1").arg(pid)));
+    });
 }
 
 SysInfoSample WorkerOverviewSysInfo::sample() {
+    if (!serviceFolders) {
+        QStringList folders;
+        for (const char* folder : serviceFolderPaths)
+            folders << QLatin1String(folder);
+        serviceFolders = std::make_unique<PathStamps>(folders);
+        // What the Cron Jobs page reads: the system crontab, the accounts
+        // whose personal crontabs it looks for, and the crontab and script folders.
+        cronFiles = std::make_unique<PathStamps>(
+            QStringList{QStringLiteral("/etc/crontab"), QStringLiteral("/etc/passwd")},
+            QStringList{QStringLiteral("/etc/cron.d"), QStringLiteral("/etc/cron.hourly"),
+                        QStringLiteral("/etc/cron.daily"), QStringLiteral("/etc/cron.weekly"),
+                        QStringLiteral("/etc/cron.monthly"), QStringLiteral("/var/spool/cron/crontabs")});
+    }
+
     SysInfoSample sample;
     sample.uptime = getUptime();
     const std::optional<QString> meminfo = readTextFile(QStringLiteral("/proc/meminfo"));
@@ -186,8 +182,14 @@ SysInfoSample WorkerOverviewSysInfo::sample() {
     }
     sample.procsThreads = getProcessThreadCount();
     sample.applications = countOpenWindows();
-    sample.servicesEnabled = countEnabledServices();
-    sample.cronJobs = countCronJobs();
+    if (serviceFolders->changed())
+        servicesEnabled = countEnabledServices();
+    sample.servicesEnabled = servicesEnabled;
+    if (cronFiles->changed()) {
+        qCDebug(lcSysInfoSampler) << "Cron files changed; counting the jobs again";
+        cronJobs = countCronJobs();
+    }
+    sample.cronJobs = cronJobs;
     sample.activeUsers = countActiveUsers();
     return sample;
 }

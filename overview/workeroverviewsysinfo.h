@@ -4,8 +4,11 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
+class PathStamps;
 class TickGate;
+class X11WindowReader;
 
 // One reading of the panel's live figures. A count that could not be read is -1.
 struct SysInfoSample {
@@ -20,7 +23,11 @@ struct SysInfoSample {
 };
 
 // Samples the Overview panel's live figures (uptime, memory, swap, tasks,
-// windows, enabled services, cron jobs, logged-in users) on its own thread.
+// windows, enabled services, cron jobs, logged-in users) on its own thread,
+// once a second, without starting a program: windows are counted on an X
+// connection of the worker's own, logged-in users read from the login
+// records, and the service and cron counts are kept until their folders
+// change.
 class WorkerOverviewSysInfo : public QObject {
     Q_OBJECT
 public:
@@ -31,18 +38,24 @@ public:
     // opens it again when done, so ticks during a slow sample are skipped.
     void setTickGate(std::shared_ptr<TickGate> gate);
 
-    static SysInfoSample sample();
+    // One sample, recounting the services and cron jobs only when their
+    // files changed since the previous one. Call on the worker's thread.
+    SysInfoSample sample();
 
     static QString getUptime();
     static QString getRamUsage();
     static QString getSwapUsage();
     static QString getProcessThreadCount();
-    static int countOpenWindows();
     static int countServiceFiles(const QString& folder);
     static int countEnabledServices();
-    static int countCronJobsInFile(const QString& path, bool systemCrontab);
+    // The jobs the Cron Jobs page lists, read the way it reads them.
     static int countCronJobs();
+    // Distinct users with a live login in the utmp file; 0 without one, -1
+    // when it cannot be read.
     static int countActiveUsers();
+    // Windows on a desktop, as the window manager lists them; -1 when there
+    // is no X connection or no managed window list.
+    int countOpenWindows();
 
 public slots:
     void process();
@@ -55,4 +68,10 @@ signals:
 
 private:
     std::shared_ptr<TickGate> tickGate;
+    // Made on the worker's thread at the first count.
+    std::unique_ptr<X11WindowReader> windowReader;
+    std::unique_ptr<PathStamps> serviceFolders;
+    std::unique_ptr<PathStamps> cronFiles;
+    int servicesEnabled = 0;
+    int cronJobs = 0;
 };

@@ -14,7 +14,8 @@ WorkerProcesses::WorkerProcesses(TickGate* gate, QObject* parent)
 WorkerProcesses::~WorkerProcesses() = default;
 
 QString WorkerProcesses::getSessionUid() {
-    return ProcessParser::sessionUidFromRuntimeDir(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    return ProcessParser::sessionUid(qEnvironmentVariable("XDG_RUNTIME_DIR"),
+                                     qEnvironmentVariable("SUDO_UID"));
 }
 
 void WorkerProcesses::fetchProcesses() {

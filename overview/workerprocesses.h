@@ -17,7 +17,8 @@ public:
     explicit WorkerProcesses(TickGate* gate, QObject* parent = nullptr);
     ~WorkerProcesses() override;
 
-    // The session user's ID, from XDG_RUNTIME_DIR; empty when it names none.
+    // The session user's ID, from XDG_RUNTIME_DIR or else SUDO_UID; empty
+    // when they name none.
     static QString getSessionUid();
 
 public slots:

@@ -58,22 +58,62 @@ QByteArray bytes8(xcb_get_property_reply_t* reply) {
 
 } // namespace
 
-bool X11WindowReader::isAvailable() {
-    return QX11Info::isPlatformX11() && QX11Info::connection() != nullptr;
+X11WindowReader::X11WindowReader() = default;
+
+X11WindowReader::X11WindowReader(xcb_connection_t* ownConnection, quint32 ownRoot)
+    : own(ownConnection), ownRoot(ownRoot) {}
+
+X11WindowReader::~X11WindowReader() {
+    if (own)
+        xcb_disconnect(own);
+}
+
+std::unique_ptr<X11WindowReader> X11WindowReader::withOwnConnection() {
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(connection)) {
+        qCDebug(lcX11Windows) << "Cannot connect to the X display";
+        xcb_disconnect(connection);
+        return std::unique_ptr<X11WindowReader>(new X11WindowReader(nullptr, 0));
+    }
+    quint32 root = 0;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; screens.rem > 0; ++i, xcb_screen_next(&screens)) {
+        if (i == screenNumber) {
+            root = screens.data->root;
+            break;
+        }
+    }
+    return std::unique_ptr<X11WindowReader>(new X11WindowReader(connection, root));
+}
+
+xcb_connection_t* X11WindowReader::connection() const {
+    if (own)
+        return own;
+    return QX11Info::isPlatformX11() ? QX11Info::connection() : nullptr;
+}
+
+quint32 X11WindowReader::rootWindow() const {
+    return own ? ownRoot : quint32(QX11Info::appRootWindow());
+}
+
+bool X11WindowReader::isAvailable() const {
+    return connection() != nullptr;
 }
 
 bool X11WindowReader::internAtoms() {
-    if (netWmIcon && netWmPid && netClientList)
+    if (netWmIcon && netWmPid && netClientList && netWmDesktop)
         return true;
-    xcb_connection_t* connection = QX11Info::connection();
-    const char* const names[] = {"_NET_WM_ICON", "_NET_WM_PID", "_NET_CLIENT_LIST"};
-    quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList};
-    xcb_intern_atom_cookie_t cookies[3];
+    xcb_connection_t* connection = this->connection();
+    const char* const names[] = {"_NET_WM_ICON", "_NET_WM_PID", "_NET_CLIENT_LIST", "_NET_WM_DESKTOP"};
+    quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList, &netWmDesktop};
+    constexpr int count = 4;
+    xcb_intern_atom_cookie_t cookies[count];
     // Only atoms the server knows already: a window manager that sets these
     // properties has created them.
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < count; ++i)
         cookies[i] = xcb_intern_atom(connection, 1, quint16(std::strlen(names[i])), names[i]);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < count; ++i) {
         xcb_generic_error_t* error = nullptr;
         xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookies[i], &error);
         std::free(error);
@@ -82,7 +122,7 @@ bool X11WindowReader::internAtoms() {
     }
     if (!netWmIcon)
         qCDebug(lcX11Windows) << "Failed to fetch _NET_WM_ICON atom";
-    return netWmIcon && netWmPid && netClientList;
+    return netWmIcon && netWmPid && netClientList && netWmDesktop;
 }
 
 X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows) {
@@ -91,7 +131,7 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     if (!isAvailable())
         return snapshot;
     internAtoms();
-    xcb_connection_t* connection = QX11Info::connection();
+    xcb_connection_t* connection = this->connection();
 
     struct Cookies {
         xcb_get_property_cookie_t icon{}, pid{}, windowClass{};
@@ -109,8 +149,7 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     }
     xcb_get_property_cookie_t clientsCookie{};
     if (netClientList)
-        clientsCookie =
-            requestProperty(connection, QX11Info::appRootWindow(), netClientList, XCB_ATOM_WINDOW, 1 << 16);
+        clientsCookie = requestProperty(connection, rootWindow(), netClientList, XCB_ATOM_WINDOW, 1 << 16);
 
     for (int i = 0; i < windows.size(); ++i) {
         WindowFacts& facts = snapshot.windows[i];
@@ -136,4 +175,33 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
             snapshot.clients.insert(values[i]);
     }
     return snapshot;
+}
+
+std::optional<int> X11WindowReader::countDesktopWindows(quint32 root) {
+    if (!isAvailable())
+        return std::nullopt;
+    internAtoms();
+    if (!netClientList)
+        return std::nullopt;
+    xcb_connection_t* connection = this->connection();
+    PropertyReply clients = takeReply(connection, requestProperty(connection, root ? root : rootWindow(),
+                                                                  netClientList, XCB_ATOM_WINDOW, 1 << 16));
+    if (!clients)
+        return std::nullopt;
+    const auto [windows, count] = values32(clients.get());
+    if (!netWmDesktop)
+        return int(count);
+    QVector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(int(count));
+    for (qsizetype i = 0; i < count; ++i)
+        cookies.append(requestProperty(connection, windows[i], netWmDesktop, XCB_ATOM_CARDINAL, 1));
+    int onADesktop = 0;
+    for (const xcb_get_property_cookie_t& cookie : cookies) {
+        PropertyReply reply = takeReply(connection, cookie);
+        const auto [desktop, values] = values32(reply.get());
+        // A window without the property is listed on desktop 0.
+        if (values < 1 || desktop[0] != 0xFFFFFFFFu)
+            ++onADesktop;
+    }
+    return onADesktop;
 }

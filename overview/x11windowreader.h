@@ -5,13 +5,27 @@
 #include <QString>
 #include <QVector>
 
-// Reads the properties of the desktop's windows straight from the X server,
-// on Qt's own XCB connection (GUI thread only). Every request of one call is
-// sent before the first answer is awaited, so a call costs one round trip
-// however many windows it asks about. Off the X11 platform (offscreen,
-// Wayland) there is no connection, and every answer is empty.
+#include <memory>
+#include <optional>
+
+struct xcb_connection_t;
+
+// Reads the properties of the desktop's windows straight from the X server:
+// on Qt's own XCB connection (GUI thread only), or on a connection of its
+// own to the display named by DISPLAY (any one thread). Every request of one
+// call is sent before the first answer is awaited, so a call costs one round
+// trip however many windows it asks about. Without a connection (Qt off the
+// X11 platform, or no display) every answer is empty.
 class X11WindowReader {
 public:
+    // On Qt's connection.
+    X11WindowReader();
+    // On a connection of its own, opened here and closed with the reader.
+    static std::unique_ptr<X11WindowReader> withOwnConnection();
+    ~X11WindowReader();
+    X11WindowReader(const X11WindowReader&) = delete;
+    X11WindowReader& operator=(const X11WindowReader&) = delete;
+
     struct WindowFacts {
         // The chosen _NET_WM_ICON image; null when the window has none usable.
         QImage icon;
@@ -28,15 +42,29 @@ public:
         QSet<quint32> clients;
     };
 
-    static bool isAvailable();
+    bool isAvailable() const;
 
     // Facts of each window in the order given, and the managed window list.
     Snapshot read(const QVector<quint32>& windows);
 
+    // The windows the window manager manages (_NET_CLIENT_LIST of root, the
+    // screen's root window when 0) that sit on a desktop, as "wmctrl -l"
+    // lists them: those whose _NET_WM_DESKTOP is not 0xFFFFFFFF (shown on
+    // every desktop, as panels and the desktop background are) count.
+    // Nothing when there is no connection or no managed window list.
+    std::optional<int> countDesktopWindows(quint32 root = 0);
+
 private:
+    explicit X11WindowReader(xcb_connection_t* ownConnection, quint32 ownRoot);
+    xcb_connection_t* connection() const;
+    quint32 rootWindow() const;
     bool internAtoms();
 
+    // Null when the reader works on Qt's connection.
+    xcb_connection_t* own = nullptr;
+    quint32 ownRoot = 0;
     quint32 netWmIcon = 0;
     quint32 netWmPid = 0;
     quint32 netClientList = 0;
+    quint32 netWmDesktop = 0;
 };

@@ -93,6 +93,19 @@ private slots:
         QVERIFY(nothingSelected());
     }
 
+    // A title with a right-to-left override shows the control as a mark, so
+    // that "…<RLO>exe.gnp" cannot pass for "….png.exe".
+    void spoofedTitleShowsItsControls() {
+        const QString name = TestSupport::uniqueName("tessmar-spoof");
+        QWidget window;
+        window.setWindowTitle(name + QChar(0x202E) + "exe.gnp");
+        window.show();
+        QVERIFY(shown(window.windowTitle()) && refresh());
+        QVERIFY(rowOf(name + "<U+202E>exe.gnp") >= 0);
+        QCOMPARE(idOf(rowOf(name + "<U+202E>exe.gnp")),
+                 TestSupport::windowIdsWithTitle(window.windowTitle()).value(0));
+    }
+
     void selectionFollowsTheWindowWhenRowsMove() {
         const QString name = TestSupport::uniqueName("tessmar-order");
         std::vector<std::unique_ptr<QWidget>> windows;

@@ -144,6 +144,14 @@ private slots:
         const QString id = first.window();
         QVERIFY2(!id.isEmpty(), qPrintable(first.standardError()));
 
+        // Nothing is drawn with OpenGL: its driver (tens of megabytes) stays
+        // unloaded, also when the program is the display's first GTK client.
+        QFile maps(QString("/proc/%1/maps").arg(first.process.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QString mapped = QString::fromLatin1(maps.readAll());
+        for (const char* library : {"_dri.so", "libLLVM"})
+            QVERIFY2(!mapped.contains(library), library);
+
         // The socket's folder is root's alone.
         struct stat info {};
         QVERIFY(::lstat("/run/tessmar", &info) == 0);

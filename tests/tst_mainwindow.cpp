@@ -3,6 +3,7 @@
 #include "startup.h"
 #include "tablogs.h"
 #include "tabnetworkingbandwidthmonitor.h"
+#include "taboverviewgraphs.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 
@@ -223,6 +224,27 @@ private slots:
         QCOMPARE(int(layout->direction()), direction);
         QCOMPARE(switchMessages, messages);
     }
+    // The program opens on the Overview and builds the other tabs once its
+    // window has been painted, laid out for the window's size; a tab shown
+    // before that is built at once, with its periodic work.
+    void otherTabsAfterFirstPaint() {
+        window.reset();
+        window = std::make_unique<MainWindow>(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
+        QVERIFY(window->findChild<TabOverviewGraphs*>() && !window->findChild<TabLogs*>());
+        window->resize(1000, 900);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(window->allTabsCreated());
+        auto* layout = qobject_cast<QBoxLayout*>(window->form()->groupBoxNetworkingGraphs->layout());
+        QCOMPARE(int(layout->direction()), int(QBoxLayout::TopToBottom));
+
+        auto early = std::make_unique<MainWindow>(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
+        QVERIFY(!early->allTabsCreated());
+        early->form()->tabWidgetMainTabs->setCurrentIndex(2);
+        QVERIFY(early->allTabsCreated());
+        QVERIFY(early->findChild<QTimer*>("processesTimer")->isActive());
+    }
+
     void quitEndsTheEventLoop() {
         QTimer::singleShot(0, ui->actionQuit, &QAction::trigger);
         QCOMPARE(QCoreApplication::exec(), 0);

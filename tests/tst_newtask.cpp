@@ -3,6 +3,7 @@
 
 #include <QDesktopServices>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +33,8 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(QDir().mkpath(home.path() + "/docs" + home.path()));
+        QFile notes(home.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
         qputenv("HOME", home.path().toUtf8());
         for (const char* scheme : {"https", "file"})
             QDesktopServices::setUrlHandler(scheme, &catcher, "open");
@@ -53,7 +56,6 @@ private slots:
         row("every tilde is the home folder", "~/docs~", Qt::Key_Return,
             {QUrl::fromLocalFile(home.path() + "/docs" + home.path())});
         row("executable opened, not run", "/bin/sh", Qt::Key_Return, {QUrl::fromLocalFile("/bin/sh")});
-        row("empty", "   ", Qt::Key_Return, {});
         row("escape", "https://example.org/", Qt::Key_Escape, {});
     }
     void opensUrlsAndFiles() {
@@ -62,6 +64,36 @@ private slots:
         type(text, Qt::Key(key));
         QCOMPARE(dialog->result(), int(key == Qt::Key_Escape ? QDialog::Rejected : QDialog::Accepted));
         QTEST(catcher.urls, "urls");
+    }
+
+    // What cannot start is said, with the reason; nothing passes for started.
+    void failureIsShown_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such program") << "no-such-program --flag"
+                                         << "no program of that name was found";
+        QTest::newRow("missing file") << home.filePath("missing/tool") + " -x"
+                                      << "no such file";
+        QTest::newRow("not executable") << home.filePath("notes.txt") + " -x"
+                                        << "it is not executable";
+        QTest::newRow("empty") << "  "
+                               << "nothing was entered";
+    }
+    void failureIsShown() {
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        type(text);
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QMessageBox* message = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->objectName() == "messageBoxNewTaskFailed" && widget->isVisible())
+                message = qobject_cast<QMessageBox*>(widget);
+        }
+        QVERIFY(message);
+        QVERIFY2(message->text().startsWith("Could not start") && message->text().contains(reason),
+                 qPrintable(message->text()));
+        message->close();
+        QTRY_VERIFY(!message->isVisible());
     }
 
     void startsCommandsWithoutAShell() {

@@ -99,7 +99,9 @@ private slots:
             "0 MB/s|2.50 Gb/s|10 MB/s|5.00 Gb/s");
         // A slow tick: two seconds passed, not the nominal half second.
         row("time really elapsed", {0, 200}, {0, 4000}, {1000, 3000}, "100 MB/s|2 Mb/s|250 MB/s|5 Mb/s");
-        // iostat failed once: no spike when it answers again.
+        // A write of less than a megabyte shows, in tenths below 10 MB/s.
+        row("0.3 MB in half a second", {1000, 1000.3}, {0, 0}, {}, "0.6 MB/s|0 Kb/s|10 MB/s|100 Kb/s");
+        // The counters could not be read once: no spike when they can again.
         row("disk unreadable in between", {100, -1, 150}, {0, 0, 0}, {1000, 1500, 2000},
             "50 MB/s|0 Kb/s|100 MB/s|100 Kb/s");
     }
@@ -134,6 +136,19 @@ private slots:
         QVERIFY(ui->gbDiskIO->font().bold() && !ui->gbCPU->font().bold());
         QVERIFY(ui->labelDiskIOSpeed->isVisible() && !ui->labelNetworkIOSpeed->isVisible());
         QVERIFY(plot("diskIOPlot")->isVisible() && !plot("cpuUsagePlot")->isVisible());
+        // A figure without a source says so on its graph, as on its bar.
+        const QLabel* noData = tab->noDataOverlay();
+        QVERIFY(noData && !noData->isVisible());
+        tab->updateGraphs(10, -1, 20, 0, 0, 40, QString());
+        tab->selectGraph(TabOverviewGraphs::GpuGraph);
+        QVERIFY(noData->isVisible());
+        QCOMPARE(noData->text(), QString("N/A"));
+        tab->updateGraphs(10, 5, 20, 0, 0, -1, QString());
+        QVERIFY(!noData->isVisible());
+        tab->selectGraph(TabOverviewGraphs::TemperatureGraph);
+        QVERIFY(noData->isVisible());
+        tab->selectGraph(TabOverviewGraphs::DiskGraph);
+        QVERIFY(!noData->isVisible());
         // Out of range: nothing selected anew, the previous graph drawn again.
         tab->selectGraph(9);
         QCOMPARE(tab->currentGraph(), int(TabOverviewGraphs::DiskGraph));

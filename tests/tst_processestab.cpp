@@ -1,15 +1,19 @@
 #include "apppalette.h"
+#include "displaytext.h"
 #include "mainwindow.h"
 #include "processscanner.h"
+#include "startup.h"
 #include "tabprocesses.h"
 #include "testsupport.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -39,21 +43,42 @@ char kernelState(qint64 pid) {
     return close >= 0 && close + 2 < stat.size() ? stat.at(close + 2) : '?';
 }
 
-// A child that sleeps until the test ends it, with its row as the scan would give it.
-struct Sleeper {
+// A bash child that waits on its input: it names itself with name (when
+// given) and writes the name of the signal that ends it into a file.
+struct Waiter {
     QProcess process;
+    QTemporaryDir folder;
     DetailsProcess row;
-    Sleeper() {
-        process.start("sleep", {"60"});
-        process.waitForStarted();
-        row = record(QString::number(process.processId()), "sleep");
+    explicit Waiter(const QByteArray& name = QByteArray()) {
+        process.start("bash", {"-c",
+                               "[ -n \"$1\" ] && printf %s \"$1\" > /proc/$$/comm; "
+                               "for s in TERM INT HUP; do trap \"echo $s > '$2'; exit 0\" $s; done; "
+                               "echo ready; read -r line",
+                               "waiter", QString::fromUtf8(name), signalFile()});
+        process.waitForReadyRead(10000);
+        row = record(QString::number(process.processId()), "bash");
         row.startTime = ProcessScanner::startTimeOf(process.processId()).value_or(-1);
     }
-    ~Sleeper() {
+    ~Waiter() {
         process.kill();
         process.waitForFinished();
     }
+    QString signalFile() const { return folder.filePath("signal"); }
+    QString endedBy() const {
+        QFile file(signalFile());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    }
 };
+
+// The message box a failed action opened, or null.
+QMessageBox* openMessage(const QString& objectName) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget);
+            box && box->isVisible() && box->objectName() == objectName)
+            return box;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -97,7 +122,9 @@ private:
 
 private slots:
     void initTestCase() {
-        qunsetenv("SUDO_USER"); // no settings file for a real user
+        qunsetenv("SUDO_USER");          // no settings file for a real user
+        QIcon::setThemeName("Brisklow"); // as the program does; it is not installed
+        chooseIconThemeFallback();
         window = std::make_unique<MainWindow>();
         ui = window->form();
         tab = window->findChild<TabProcesses*>();
@@ -237,9 +264,11 @@ private slots:
     }
 
     // The row's process is the one the scan saw: a process that ended, or whose
-    // ID now names a process started later, gets no signal.
+    // ID now names a process started later, gets no signal, and a message
+    // says why. End Process Gracefully asks with SIGTERM, which a program can
+    // answer by cleaning up.
     void signalReachesOnlyTheProcessTheRowShowed() {
-        Sleeper shown, reused, gone;
+        Waiter shown, reused, gone;
         QVERIFY(shown.row.startTime > 0 && reused.row.startTime > 0);
         reused.row.startTime -= 1; // the row was read before the ID was given again
         gone.process.kill();
@@ -247,19 +276,49 @@ private slots:
         tab->onProcessDataReady({shown.row, reused.row, gone.row});
 
         std::unique_ptr<QMenu> menu;
-        menuEntry(reused.row.pid, 3, menu)->trigger(); // Kill Process Instantly
-        menuEntry(gone.row.pid, 3, menu)->trigger();
+        for (const Waiter* target : {&reused, &gone}) {
+            menuEntry(target->row.pid, 3, menu)->trigger(); // Kill Process Instantly
+            QMessageBox* message = openMessage("messageBoxSignalFailed");
+            QVERIFY(message);
+            QVERIFY2(message->text().contains(target == &gone ? "already ended" : "another process"),
+                     qPrintable(message->text()));
+            QVERIFY(message->text().contains(target->row.pid));
+            message->close();
+        }
         QVERIFY(!reused.process.waitForFinished(300));
         menuEntry(shown.row.pid, 2, menu)->trigger(); // End Process Gracefully
         QVERIFY(shown.process.waitForFinished(5000));
+        QCOMPARE(shown.endedBy(), QString("TERM"));
         QCOMPARE(reused.process.state(), QProcess::Running);
+        QVERIFY(!openMessage("messageBoxSignalFailed"));
         QVERIFY(!tab->sendSignalToProcess(int(QCoreApplication::applicationPid()), SIGSTOP,
                                           *ProcessScanner::startTimeOf(QCoreApplication::applicationPid())));
+        QVERIFY(openMessage("messageBoxSignalFailed"));
+        openMessage("messageBoxSignalFailed")->close();
+    }
+
+    // A process that names itself with a right-to-left override cannot pass
+    // for "png.exe": the control shows in the table as a visible mark.
+    void spoofedNameShowsItsControls() {
+        const QByteArray spoofing = "\xE2\x80\xAE"
+                                    "exe.gnp"; // U+202E, then "exe.gnp"
+        Waiter child(spoofing);
+        const QString pid = child.row.pid;
+        QVERIFY(TestSupport::waitFor([&] { return refresh() && rowOf(pid) >= 0; }));
+        QTableWidgetItem* name = table()->item(rowOf(pid), TabProcesses::ColumnName);
+        QCOMPARE(name->text(), QString("<U+202E>exe.gnp"));
+        QVERIFY(!hasBidiControl(name->text()));
+        // The menu and its messages still name the process as the kernel does.
+        std::unique_ptr<QMenu> menu;
+        QAction* kill = menuEntry(pid, 3, menu);
+        QVERIFY(kill && !kill->icon().isNull());
+        for (QAction* action : menu->actions())
+            QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
     }
 
     // Pause, Resume and Kill through the menu; the state shown follows at once.
     void livePauseAndResumeThroughTheMenu() {
-        Sleeper child;
+        Waiter child;
         const QString pid = child.row.pid;
         QVERIFY(TestSupport::waitFor([&] { return refresh() && rowOf(pid) >= 0; }));
 
@@ -279,6 +338,8 @@ private slots:
 
         menuEntry(pid, 3, menu)->trigger(); // Kill Process Instantly
         QVERIFY(child.process.waitForFinished(10000));
+        QCOMPARE(child.process.exitStatus(), QProcess::CrashExit);
+        QVERIFY(child.endedBy().isEmpty()); // SIGKILL cannot be caught
     }
 };
 

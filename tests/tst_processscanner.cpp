@@ -87,17 +87,28 @@ private slots:
         QCOMPARE(ProcessParser::privateMemoryKb("Private_Clean:"), qint64(0));
     }
 
+    // The desktop session's user, from the runtime folder, else from sudo.
     void sessionUid_data() {
         QTest::addColumn<QString>("runtimeDir");
+        QTest::addColumn<QString>("sudoUid");
         QTest::addColumn<QString>("uid");
         QTest::newRow("trailing slash") << "/run/user/1000/"
+                                        << "1001"
                                         << "1000";
-        QTest::newRow("tmp") << "/tmp"
-                             << "";
+        QTest::newRow("tmp, no sudo") << "/tmp"
+                                      << ""
+                                      << "";
+        QTest::newRow("runtime folder unset") << ""
+                                              << "1001"
+                                              << "1001";
+        QTest::newRow("not a number") << ""
+                                      << "1001; rm"
+                                      << "";
     }
     void sessionUid() {
         QFETCH(QString, runtimeDir);
-        QTEST(ProcessParser::sessionUidFromRuntimeDir(runtimeDir), "uid");
+        QFETCH(QString, sudoUid);
+        QTEST(ProcessParser::sessionUid(runtimeDir, sudoUid), "uid");
     }
 
     void cpuHistory() {

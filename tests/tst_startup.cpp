@@ -1,4 +1,3 @@
-#include "commandrunner.h"
 #include "singleinstance.h"
 #include "startup.h"
 
@@ -96,28 +95,6 @@ private slots:
         std::free(buffer);
         QCOMPARE(text, QString("Application is running as root.\nDISPLAY=:0\nXAUTHORITY=(null)\n"
                                "DBUS_SESSION_BUS_ADDRESS=(null)\n"));
-    }
-
-    // Qt's start-up setting must not reach the programs Tessmar starts.
-    void startupSettingIsNotInherited_data() {
-        QTest::addColumn<QByteArray>("userValue");
-        QTest::addColumn<QString>("childSees");
-        QTest::newRow("unset") << QByteArray() << "unset\n";
-        QTest::newRow("the user's own choice stays") << QByteArray("glx") << "glx\n";
-    }
-    void startupSettingIsNotInherited() {
-        QFETCH(QByteArray, userValue);
-        QFETCH(QString, childSees);
-        if (userValue.isNull())
-            qunsetenv("QT_XCB_GL_INTEGRATION");
-        else
-            qputenv("QT_XCB_GL_INTEGRATION", userValue);
-        StartupEnvironment environment;
-        QCOMPARE(qgetenv("QT_XCB_GL_INTEGRATION"), userValue.isNull() ? QByteArray("none") : userValue);
-        environment.restore();
-        const CommandResult child = CommandRunner::run("sh", {"-c", "echo ${QT_XCB_GL_INTEGRATION-unset}"});
-        qunsetenv("QT_XCB_GL_INTEGRATION");
-        QCOMPARE(child.outputText(), childSees);
     }
 
     // The socket's folder must be root's alone: another user's folder is not

@@ -4,6 +4,9 @@
 
 #include <QtTest>
 
+#include <cstring>
+#include <utmp.h>
+
 using namespace SysInfoParser;
 using namespace SysInfoFigures;
 
@@ -90,10 +93,32 @@ private slots:
                  QString("1.8 GB/4 GB 0 MB/0 GB"));
     }
 
-    void counts() {
-        // Sticky windows (desktop -1) are left out; a title holding " -1 " is not.
-        QCOMPARE(countDesktopWindows(fixture("wmctrl-lx.txt")), 3);
-        QCOMPARE(countLoggedInUsers(fixture("who.txt")), 3);
+    // Login records as the C library writes them: only live user processes
+    // count, each user once, as "who" lists them.
+    void loggedInUsersFromUtmp() {
+        const auto record = [](short type, const char* user, pid_t pid) {
+            struct utmp entry {};
+            entry.ut_type = type;
+            entry.ut_pid = pid;
+            std::strncpy(entry.ut_user, user, sizeof entry.ut_user);
+            return QByteArray(reinterpret_cast<const char*>(&entry), sizeof entry);
+        };
+        char longName[sizeof(utmp::ut_user)];
+        std::memset(longName, 'x', sizeof longName); // fills the field: no terminating NUL
+        QByteArray data = record(BOOT_TIME, "reboot", 0) + record(LOGIN_PROCESS, "LOGIN", 700) +
+                          record(USER_PROCESS, "alice", 1001) + record(USER_PROCESS, "alice", 1002) +
+                          record(USER_PROCESS, "bob", 1003) + record(DEAD_PROCESS, "carol", 1004) +
+                          record(USER_PROCESS, "", 1005) + record(USER_PROCESS, "gone", 1006) +
+                          record(USER_PROCESS, "", 0);
+        data += record(USER_PROCESS, longName, 0);
+        data += record(USER_PROCESS, "partial", 1007).left(100);
+        const QVector<LoginRecord> records = parseUtmp(data);
+        QStringList users;
+        for (const LoginRecord& login : records)
+            users << login.user;
+        QCOMPARE(users, QStringList({"alice", "alice", "bob", "gone", QString(sizeof longName, 'x')}));
+        QCOMPARE(countLoggedInUsers(records, [](qint64 pid) { return pid != 1006; }), 3);
+        QCOMPARE(countLoggedInUsers({}, [](qint64) { return true; }), 0);
     }
 };
 

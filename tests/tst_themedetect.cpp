@@ -16,12 +16,28 @@
 namespace {
 
 // Start-up as the program does it, in a process of its own so that GTK meets
-// the environment the test gives it. Prints the verdict and the palette.
+// the environment the test gives it: the verdict of a child forked before the
+// application exists ("early"), else of GTK in the program. Prints the
+// verdict and the palette.
 int runStartupChild(int argc, char** argv) {
+    const bool early = qEnvironmentVariable("TESSMAR_STARTUP_CHILD") == QLatin1String("early");
+    if (early && !startEarlyThemeProbe())
+        return 2;
     QApplication app(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));
-    const bool dark = isSystemThemeDark();
-    applyApplicationPalette(app, dark);
+    bool dark = false;
+    if (early) {
+        applyApplicationPalette(app, false);
+        QWidget window;
+        bool announced = false;
+        dark = takeEarlyThemeVerdict().value_or(false);
+        applyEarlyVerdict(dark, app, [&announced] { announced = true; });
+        if (announced != dark)
+            return 3;
+    } else {
+        dark = isSystemThemeDark();
+        applyApplicationPalette(app, dark);
+    }
     // Polls after a failed start-up probe must neither fail nor try GTK again.
     isSystemThemeDark();
     isSystemThemeDark();
@@ -101,22 +117,28 @@ private slots:
         QCOMPARE(isDarkBackground(red, green, blue), dark);
     }
 
-    // Without a display the desktop counts as light, and GTK is tried once
-    // for the start-up probe and the two polls after it.
+    // Without a display the desktop counts as light, and GTK is tried once in
+    // the program for the start-up probe and the two polls after it. The
+    // child forked at start-up reads the same verdict, so that the window
+    // first shows in the desktop's colours.
     void startupPaletteFollowsDesktop_data() {
+        QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("gtkTheme");
         QTest::addColumn<bool>("withDisplay");
         QTest::addColumn<bool>("dark");
-        QTest::newRow("Adwaita:dark") << "Adwaita:dark" << true << true;
-        QTest::newRow("Adwaita") << "Adwaita" << true << false;
-        QTest::newRow("dark, no display") << "Adwaita:dark" << false << false;
+        for (const char* start : {"1", "early"}) {
+            QTest::addRow("%s: Adwaita:dark", start) << start << "Adwaita:dark" << true << true;
+            QTest::addRow("%s: Adwaita", start) << start << "Adwaita" << true << false;
+            QTest::addRow("%s: dark, no display", start) << start << "Adwaita:dark" << false << false;
+        }
     }
     void startupPaletteFollowsDesktop() {
+        QFETCH(QString, start);
         QFETCH(QString, gtkTheme);
         QFETCH(bool, withDisplay);
         QFETCH(bool, dark);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TESSMAR_STARTUP_CHILD"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("TESSMAR_STARTUP_CHILD"), start);
         environment.insert(QStringLiteral("GTK_THEME"), gtkTheme);
         if (!withDisplay) {
             environment.remove(QStringLiteral("DISPLAY"));
