@@ -7,7 +7,6 @@
 #include "userslog.h"
 
 #include <QAbstractItemView>
-#include <QCamera>
 #include <QCameraInfo>
 #include <QDir>
 #include <QHoverEvent>
@@ -186,11 +185,10 @@ void DialogStockAvatars::accept() {
 void DialogStockAvatars::listCameras() {
     if (!lcUsers().isDebugEnabled())
         return;
-    qCDebug(lcUsers) << "Available camera backends:" << QCamera::availableDevices();
     const QList<QCameraInfo> cameras = QCameraInfo::availableCameras();
     if (cameras.isEmpty())
         qCDebug(lcUsers) << "No cameras found on this device.";
     for (const QCameraInfo& camera : cameras)
-        qCDebug(lcUsers) << "Found camera:" << camera.description();
+        qCDebug(lcUsers) << "Found camera:" << camera.description() << camera.deviceName();
     qCDebug(lcUsers) << "Current DISPLAY:" << qEnvironmentVariable("DISPLAY");
 }
