@@ -185,11 +185,6 @@ void LogTableModel::applyOrder(std::vector<quint32> newOrder) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int LogTableModel::rowOfTableRow(quint32 tableRow) const {
-    const auto found = std::find(visible.begin(), visible.end(), tableRow);
-    return found == visible.end() ? -1 : int(found - visible.begin());
-}
-
 int LogTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(visible.size());
 }
@@ -219,6 +214,10 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const {
         const auto look = size_t(rows->look(row));
         return column == 0 && look < 3 ? QVariant(QString::fromLatin1(words[look])) : QVariant();
     }
+    case TextRole:
+        return rows->text(row, column);
+    case TableRowRole:
+        return uint(row);
     case Qt::TextAlignmentRole:
         if (std::find(rightAligned.begin(), rightAligned.end(), column) != rightAligned.end())
             return int(Qt::AlignRight | Qt::AlignVCenter);
