@@ -1,7 +1,6 @@
 #include "dialogstockavatars.h"
 
 #include "accountpicture.h"
-#include "rootfiles.h"
 #include "systempaths.h"
 #include "ui_dialogstockavatars.h"
 #include "userslog.h"
@@ -140,9 +139,7 @@ void DialogStockAvatars::selectCurrentFace() {
     AccountPicture::readInBackground(
         this,
         [face, owner = numeric ? owner : ::getuid()] {
-            QByteArray bytes;
-            if (!RootFiles::readSmallFile(face, owner, AccountPicture::maxFaceBytes, &bytes))
-                return QImage();
+            const QByteArray bytes = AccountPicture::readFile(face, owner, AccountPicture::maxFaceBytes);
             return AccountPicture::decode(bytes, AccountPicture::Crop::None, QSize(faceSize, faceSize));
         },
         [this](const QImage& current) { selectLookAlike(current); });
