@@ -56,7 +56,6 @@ public:
 private:
     void orderRows(bool mayWait);
     void applyOrder(std::vector<quint32> newOrder);
-    void refilter();
     std::vector<quint32> filtered() const;
     void cancelSorting();
 

@@ -24,7 +24,6 @@ public:
     // 2 when the message mentions "error", 1 for "warning", else 0 (any case).
     static int classifySeverity(const QString& message);
 
-    int debianMajor() const { return debianMajorVersion; }
     // From any thread: a log being read stops at its next piece, and no
     // later one is read.
     void cancel() { cancelled = true; }
