@@ -102,11 +102,18 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     for (const DetailsUser& user : users) {
         // The pixmaps of the pictures the worker read are made here, on the
         // GUI thread.
-        const QIcon plain = user.picture.isNull() ? AccountPicture::standInIcon(user.username)
-                                                  : QIcon(QPixmap::fromImage(user.picture));
+        QPixmap picture;
+        QIcon plain;
+        if (user.picture.isNull()) {
+            plain = AccountPicture::standInIcon(user.username);
+        } else {
+            picture = QPixmap::fromImage(user.picture);
+            plain = QIcon(picture);
+        }
         QIcon& tile = tiles[plain.cacheKey()];
         if (tile.isNull())
-            tile = QIcon(composeAvatarPixmap(plain.pixmap(126, 126), frame, false));
+            tile =
+                QIcon(composeAvatarPixmap(picture.isNull() ? plain.pixmap(126, 126) : picture, frame, false));
         auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
