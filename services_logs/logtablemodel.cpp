@@ -6,6 +6,7 @@
 #include <QBrush>
 #include <QThread>
 #include <algorithm>
+#include <cstring>
 #include <malloc.h>
 #include <numeric>
 
@@ -242,4 +243,26 @@ void LogTableModel::sort(int column, Qt::SortOrder order) {
     sortOrder = order;
     if (sortable && rows)
         orderRows(false);
+}
+
+QModelIndexList LogTableModel::match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                                     Qt::MatchFlags flags) const {
+    if (!rows || flags != Qt::MatchExactly || hits != 1 || start.parent().isValid() ||
+        (role != TextRole && role != TableRowRole))
+        return QAbstractTableModel::match(start, role, value, hits, flags);
+    const auto first = visible.begin() + qBound(0, start.row(), int(visible.size()));
+    auto found = visible.end();
+    if (role == TableRowRole) {
+        found = std::find(first, visible.end(), value.toUInt());
+    } else {
+        const QByteArray wanted = value.toString().toUtf8();
+        found = std::find_if(first, visible.end(), [&](quint32 row) {
+            const LogTable::Field field = rows->field(int(row), start.column());
+            return field.size == wanted.size() &&
+                   std::memcmp(field.data, wanted.constData(), size_t(field.size)) == 0;
+        });
+    }
+    if (found == visible.end())
+        return {};
+    return {index(int(found - visible.begin()), start.column())};
 }

@@ -48,6 +48,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // An exact match of TextRole or TableRowRole is found in the arrays, not
+    // through data() of every row.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                          Qt::MatchFlags flags) const override;
 
     // The colour and icon of a look, from the palette in force.
     static QColor colourOf(LogLook look);
