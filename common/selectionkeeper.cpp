@@ -14,13 +14,14 @@ void SelectionKeeper::restore() const {
     if (!view)
         return;
     const QAbstractItemModel* model = view->model();
+    // Through match(), which a model of many rows may answer faster than a
+    // walk over every row's data.
     QModelIndex found;
-    for (int row = 0; currentKey.isValid() && row < model->rowCount(); ++row) {
-        const QModelIndex index = model->index(row, keyColumn);
-        if (index.data(keyRole) == currentKey) {
-            found = index;
-            break;
-        }
+    if (currentKey.isValid() && model->rowCount() > 0) {
+        const QModelIndexList hits =
+            model->match(model->index(0, keyColumn), keyRole, currentKey, 1, Qt::MatchExactly);
+        if (!hits.isEmpty())
+            found = hits.first();
     }
     // Through the selection model: the view's own selectRow() would follow
     // the keyboard modifiers held at the moment, and Ctrl would toggle the

@@ -11,8 +11,7 @@
 
 // Text in, jobs out: crontab lines, account names and the naming rule of the
 // periodic script folders. Crontab text is written by other accounts, so any
-// byte sequence gives shown or skipped rows, never more. The jobs carry no
-// icon; the collection gives them all one.
+// byte sequence gives shown or skipped rows, never more.
 namespace CronParser {
 
 // Longest crontab line taken; longer ones are skipped.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "detailscronjob.h"
-
 #include <QString>
 #include <QStringList>
 
@@ -22,9 +20,3 @@ ScheduleReading readSchedule(const QString& schedule);
 
 // "st", "nd", "rd" or "th" for a day-of-month text: "1" -> "st", "11" -> "th".
 QString ordinalSuffix(const QString& day);
-
-// What the Schedule column shows for a job, and the tooltip with the whole
-// sentence, the raw schedule and, for a periodic script, the line that runs
-// its folder.
-QString jobScheduleText(const DetailsCronJob& job);
-QString jobScheduleToolTip(const DetailsCronJob& job);

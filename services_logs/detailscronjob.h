@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIcon>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -24,7 +23,6 @@ struct DetailsCronJob {
     QString type;     // "System" or "User"
     QString location; // full path of the file the job comes from
     QString status;
-    QIcon icon;
     Origin origin = Origin::CrontabLine;
     // For a script that a line runs: the file holding that line.
     QString runBy;

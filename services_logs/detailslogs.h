@@ -1,14 +1,15 @@
 #pragma once
 
-#include <QIcon>
+#include "logtable.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QString>
 
 // One parsed line of each Logs page. Severity: 0 information, 1 warning,
 // 2 error. Numbers start at 0 so that a record nobody filled is harmless.
-// The icons stay null: records are made on the worker's thread, where no
-// pixmap may be made, and the page draws icons of its own.
+// Records are made on the worker's thread and carry no picture: the page
+// draws the icons of its rows itself.
 
 struct DetailsLogsSysLog {
     QString timestamp;
@@ -16,7 +17,6 @@ struct DetailsLogsSysLog {
     QString service;
     QString message;
     int severity = 0;
-    QIcon icon;
 };
 
 struct DetailsLogsAuthLog {
@@ -25,7 +25,6 @@ struct DetailsLogsAuthLog {
     QString service;
     QString message;
     int severity = 0;
-    QIcon icon;
 };
 
 struct DetailsLogsKernLog {
@@ -35,14 +34,12 @@ struct DetailsLogsKernLog {
     QString kernelTime;
     QString message;
     int severity = 0;
-    QIcon icon;
 };
 
 struct DetailsLogsDmesgLog {
     QString timestamp; // seconds since boot
     QString message;
     int severity = 0;
-    QIcon icon;
 };
 
 struct DetailsLogsBootLog {
@@ -50,7 +47,6 @@ struct DetailsLogsBootLog {
     QString message;
     QString status; // "[ OK ]", "[ FAILED ]" or empty
     int severity = 0;
-    QIcon icon;
 };
 
 // One local user with a summary of logins; no severity. What a failed
@@ -74,7 +70,6 @@ struct DetailsLogsDpkgLog {
     QString version;
     QString architecture;
     int severity = 0;
-    QIcon icon;
 };
 
 struct DetailsLogsFlatpakLog {
@@ -86,7 +81,6 @@ struct DetailsLogsFlatpakLog {
     QString type;
     QString remote;
     int severity = 0;
-    QIcon icon;
 };
 
 Q_DECLARE_METATYPE(DetailsLogsSysLog)
@@ -97,3 +91,37 @@ Q_DECLARE_METATYPE(DetailsLogsBootLog)
 Q_DECLARE_METATYPE(DetailsLogsFailLog)
 Q_DECLARE_METATYPE(DetailsLogsDpkgLog)
 Q_DECLARE_METATYPE(DetailsLogsFlatpakLog)
+
+// One answer of the log worker for a page: its rows, or why there are none,
+// and what the page should say about a partial answer (older lines left
+// out, a tool that failed). Rows is a list of records, or the compact rows
+// of a syslog-style file.
+template <typename Rows> struct LogListing {
+    Rows rows{};
+    QString unavailable; // empty when the source was read
+    QString note;
+};
+
+using TextLogListing = LogListing<LogTablePtr>;
+using DmesgLogListing = LogListing<QList<DetailsLogsDmesgLog>>;
+using BootLogListing = LogListing<QList<DetailsLogsBootLog>>;
+using FailLogListing = LogListing<QList<DetailsLogsFailLog>>;
+using DpkgLogListing = LogListing<QList<DetailsLogsDpkgLog>>;
+using FlatpakLogListing = LogListing<QList<DetailsLogsFlatpakLog>>;
+
+Q_DECLARE_METATYPE(TextLogListing)
+Q_DECLARE_METATYPE(DmesgLogListing)
+Q_DECLARE_METATYPE(BootLogListing)
+Q_DECLARE_METATYPE(FailLogListing)
+Q_DECLARE_METATYPE(DpkgLogListing)
+Q_DECLARE_METATYPE(FlatpakLogListing)
+
+// How far the read of a syslog-style file is: the share read and the rows
+// made so far. source is a WorkerLogs::Source.
+struct LogProgress {
+    int source = 0;
+    int percent = 0;
+    int rows = 0;
+};
+
+Q_DECLARE_METATYPE(LogProgress)

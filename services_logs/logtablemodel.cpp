@@ -6,6 +6,7 @@
 #include <QBrush>
 #include <QThread>
 #include <algorithm>
+#include <cstring>
 #include <malloc.h>
 #include <numeric>
 
@@ -185,11 +186,6 @@ void LogTableModel::applyOrder(std::vector<quint32> newOrder) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int LogTableModel::rowOfTableRow(quint32 tableRow) const {
-    const auto found = std::find(visible.begin(), visible.end(), tableRow);
-    return found == visible.end() ? -1 : int(found - visible.begin());
-}
-
 int LogTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(visible.size());
 }
@@ -219,6 +215,10 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const {
         const auto look = size_t(rows->look(row));
         return column == 0 && look < 3 ? QVariant(QString::fromLatin1(words[look])) : QVariant();
     }
+    case TextRole:
+        return rows->text(row, column);
+    case TableRowRole:
+        return uint(row);
     case Qt::TextAlignmentRole:
         if (std::find(rightAligned.begin(), rightAligned.end(), column) != rightAligned.end())
             return int(Qt::AlignRight | Qt::AlignVCenter);
@@ -243,4 +243,26 @@ void LogTableModel::sort(int column, Qt::SortOrder order) {
     sortOrder = order;
     if (sortable && rows)
         orderRows(false);
+}
+
+QModelIndexList LogTableModel::match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                                     Qt::MatchFlags flags) const {
+    if (!rows || flags != Qt::MatchExactly || hits != 1 || start.parent().isValid() ||
+        (role != TextRole && role != TableRowRole))
+        return QAbstractTableModel::match(start, role, value, hits, flags);
+    const auto first = visible.begin() + qBound(0, start.row(), int(visible.size()));
+    auto found = visible.end();
+    if (role == TableRowRole) {
+        found = std::find(first, visible.end(), value.toUInt());
+    } else {
+        const QByteArray wanted = value.toString().toUtf8();
+        found = std::find_if(first, visible.end(), [&](quint32 row) {
+            const LogTable::Field field = rows->field(int(row), start.column());
+            return field.size == wanted.size() &&
+                   std::memcmp(field.data, wanted.constData(), size_t(field.size)) == 0;
+        });
+    }
+    if (found == visible.end())
+        return {};
+    return {index(int(found - visible.begin()), start.column())};
 }

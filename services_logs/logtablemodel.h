@@ -22,6 +22,10 @@ public:
     // Rows up to this many are sorted at once; more on the sorting thread.
     static constexpr int SortAtOnceRows = 20000;
 
+    // What a kept current row is found again by: the text of a cell as its
+    // source wrote it, and the row of the LogTable a shown row is.
+    enum Role { TextRole = Qt::UserRole + 1, TableRowRole };
+
     LogTableModel(const QStringList& titles, bool sortable, QObject* parent = nullptr);
     ~LogTableModel() override;
 
@@ -36,9 +40,6 @@ public:
     // and whose kind (0, 1, 2) is shown; kinds[3] stands for rows of no kind.
     void setFilter(const QString& needle, const std::array<bool, 4>& kinds);
 
-    // The LogTable row shown at row, and back (-1 when not shown).
-    quint32 tableRowAt(int row) const { return visible[size_t(row)]; }
-    int rowOfTableRow(quint32 tableRow) const;
     bool isSorting() const { return sortsRunning > 0; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -47,6 +48,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // An exact match of TextRole or TableRowRole is found in the arrays, not
+    // through data() of every row.
+    QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                          Qt::MatchFlags flags) const override;
 
     // The colour and icon of a look, from the palette in force.
     static QColor colourOf(LogLook look);
@@ -55,7 +60,6 @@ public:
 private:
     void orderRows(bool mayWait);
     void applyOrder(std::vector<quint32> newOrder);
-    void refilter();
     std::vector<quint32> filtered() const;
     void cancelSorting();
 

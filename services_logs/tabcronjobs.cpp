@@ -1,6 +1,6 @@
 #include "tabcronjobs.h"
 
-#include "cronschedule.h"
+#include "cronjobtext.h"
 #include "displaytext.h"
 #include "mainwindow.h"
 #include "plaintooltip.h"

@@ -139,10 +139,6 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
             break;
         readCrontab(spoolFolder + account, account, jobs, false);
     }
-    // One icon shared by every job: it is drawn from a picture, once.
-    const QIcon icon(QStringLiteral(":/icons/cron.png"));
-    for (DetailsCronJob& job : jobs)
-        job.icon = icon;
     return jobs;
 }
 

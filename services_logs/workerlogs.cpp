@@ -1,8 +1,8 @@
 #include "workerlogs.h"
 
-#include "boundedfilereader.h"
 #include "commandrunner.h"
 #include "logparsers.h"
+#include "safefile.h"
 #include "systempaths.h"
 
 #include <QFile>
@@ -37,19 +37,12 @@ LogFileReader::Limits WorkerLogs::limits() {
 }
 
 int WorkerLogs::getDebianMajorVersion() {
-    const BoundedFileRead read =
-        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/debian_version")), 4096, true);
-    return read.status == BoundedFileRead::Ok ? LogParsers::debianMajorVersion(read.data) : -1;
-}
-
-void WorkerLogs::reportMissing(Source source, const QString& path) {
-    qCDebug(lcWorkerLogs).noquote() << "Failed to open" << path;
-    const bool writtenBySystemLogger = source == SysLog || source == AuthLog || source == KernLog;
-    emit logUnavailable(source, writtenBySystemLogger
-                                    ? tr("%1 does not exist: no system logger (such as rsyslog) "
-                                         "writes it on this computer.")
-                                          .arg(path)
-                                    : tr("%1 does not exist on this computer.").arg(path));
+    SafeFile::ReadRules rules;
+    rules.maxBytes = 4096;
+    rules.followSymlinks = true;
+    const SafeFile::Read read =
+        SafeFile::read(SystemPaths::path(QStringLiteral("/etc/debian_version")), rules);
+    return read.ok() ? LogParsers::debianMajorVersion(read.data) : -1;
 }
 
 namespace {
@@ -62,9 +55,40 @@ QString leftOutNote(const QString& path, qint64 leftOut, const LogFileReader::Li
         .arg(limits.maxLines)
         .arg(limits.maxBytes >> 20);
 }
+
+// What a finished read of a log file tells its page: why there are no rows,
+// or which lines were left out. False when quitting cut the read short.
+template <typename Listing>
+bool describeRead(const LogFileReader::Result& read, WorkerLogs::Source source, const QString& path,
+                  const LogFileReader::Limits& limits, Listing& listing) {
+    switch (read.status) {
+    case LogFileReader::Result::Aborted:
+        return false;
+    case LogFileReader::Result::Missing: {
+        qCDebug(lcWorkerLogs).noquote() << "Failed to open" << path;
+        const bool writtenBySystemLogger =
+            source == WorkerLogs::SysLog || source == WorkerLogs::AuthLog || source == WorkerLogs::KernLog;
+        listing.unavailable = writtenBySystemLogger
+                                  ? WorkerLogs::tr("%1 does not exist: no system logger (such as rsyslog) "
+                                                   "writes it on this computer.")
+                                        .arg(path)
+                                  : WorkerLogs::tr("%1 does not exist on this computer.").arg(path);
+        return true;
+    }
+    case LogFileReader::Result::Failed:
+        qWarning().noquote() << "Failed to read" << path << ":" << read.error;
+        listing.unavailable = WorkerLogs::tr("%1 cannot be read: %2").arg(path, read.error);
+        return true;
+    case LogFileReader::Result::Ok:
+        break;
+    }
+    if (read.leftOutLines > 0)
+        listing.note = leftOutNote(path, read.leftOutLines, limits);
+    return true;
+}
 } // namespace
 
-void WorkerLogs::fetchTextLog(Source source, const QString& path) {
+std::optional<TextLogListing> WorkerLogs::readTextLog(Source source, const QString& path) {
     const LogFileReader::Limits limits = WorkerLogs::limits();
     LogParsers::TextLogContext context;
     context.preferred = LogParsers::preferredFormat(debianMajorVersion);
@@ -81,74 +105,60 @@ void WorkerLogs::fetchTextLog(Source source, const QString& path) {
             const int percent = total > 0 ? int(done * 100 / total) : 100;
             if (percent != shownPercent) {
                 shownPercent = percent;
-                emit loadProgress(source, percent, builder.rowCount());
+                emit loadProgress({source, percent, builder.rowCount()});
             }
         },
         &cancelled);
-    switch (read.status) {
-    case LogFileReader::Result::Aborted:
-        return;
-    case LogFileReader::Result::Missing:
-        reportMissing(source, path);
-        return;
-    case LogFileReader::Result::Failed:
-        qWarning().noquote() << "Failed to read" << path << ":" << read.error;
-        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, read.error));
-        return;
-    case LogFileReader::Result::Ok:
-        break;
-    }
+    TextLogListing listing;
+    if (!describeRead(read, source, path, limits, listing))
+        return std::nullopt;
+    if (read.status != LogFileReader::Result::Ok)
+        return listing;
     // Month-name times carry no year: the newest is of the file's last change.
     const QDate reference = read.lastModified.isValid() ? read.lastModified.date() : QDate::currentDate();
     builder.setReference(reference.year(), reference.month());
-    const LogTablePtr table = builder.finish();
-    qCDebug(lcWorkerLogs) << "Number of items in" << path << ":" << table->rowCount();
-    emit textLogRead(source, table);
-    if (read.leftOutLines > 0)
-        emit logNote(source, leftOutNote(path, read.leftOutLines, limits));
+    listing.rows = builder.finish();
+    qCDebug(lcWorkerLogs) << "Number of items in" << path << ":" << listing.rows->rowCount();
+    return listing;
 }
 
 void WorkerLogs::fetchSysLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchSyslog!";
-    fetchTextLog(SysLog, QStringLiteral("/var/log/syslog"));
+    if (const auto listing = readTextLog(SysLog, QStringLiteral("/var/log/syslog")))
+        emit sysLogUpdated(*listing);
 }
 
 void WorkerLogs::fetchAuthLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchAuthLog!";
-    fetchTextLog(AuthLog, QStringLiteral("/var/log/auth.log"));
+    if (const auto listing = readTextLog(AuthLog, QStringLiteral("/var/log/auth.log")))
+        emit authLogUpdated(*listing);
 }
 
 void WorkerLogs::fetchKernLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchKernLog!";
-    fetchTextLog(KernLog, QStringLiteral("/var/log/kern.log"));
+    if (const auto listing = readTextLog(KernLog, QStringLiteral("/var/log/kern.log")))
+        emit kernLogUpdated(*listing);
 }
 
-bool WorkerLogs::readLog(Source source, const QString& path, QByteArray* text) {
+template <typename Record>
+std::optional<LogListing<QList<Record>>> WorkerLogs::readRecords(Source source, const QString& path,
+                                                                 QList<Record> (*parse)(const QByteArray&)) {
     const LogFileReader::Limits limits = WorkerLogs::limits();
+    QByteArray text;
     const LogFileReader::Result read = LogFileReader::read(
         SystemPaths::path(path), limits,
-        [&](qint64, qint64 bytes) { text->reserve(int(qMin<qint64>(bytes, limits.maxBytes) + 1)); },
+        [&](qint64, qint64 bytes) { text.reserve(int(qMin<qint64>(bytes, limits.maxBytes) + 1)); },
         [&](const char* line, int size) {
-            text->append(line, size);
-            text->append('\n');
+            text.append(line, size);
+            text.append('\n');
         },
         nullptr, &cancelled);
-    switch (read.status) {
-    case LogFileReader::Result::Aborted:
-        return false;
-    case LogFileReader::Result::Missing:
-        reportMissing(source, path);
-        return false;
-    case LogFileReader::Result::Failed:
-        qWarning().noquote() << "Failed to read" << path << ":" << read.error;
-        emit logUnavailable(source, tr("%1 cannot be read: %2").arg(path, read.error));
-        return false;
-    case LogFileReader::Result::Ok:
-        break;
-    }
-    if (read.leftOutLines > 0)
-        emit logNote(source, leftOutNote(path, read.leftOutLines, limits));
-    return true;
+    LogListing<QList<Record>> listing;
+    if (!describeRead(read, source, path, limits, listing))
+        return std::nullopt;
+    if (read.status == LogFileReader::Result::Ok)
+        listing.rows = parse(text);
+    return listing;
 }
 
 void WorkerLogs::fetchDmesgLog() {
@@ -158,24 +168,23 @@ void WorkerLogs::fetchDmesgLog() {
     const CommandResult result = CommandRunner::run(QStringLiteral("dmesg"), {}, options);
     if (result.aborted)
         return;
-    if (!result.succeeded()) {
-        emit logUnavailable(DmesgLog, tr("The kernel messages cannot be read: %1")
-                                          .arg(result.describeFailure(QStringLiteral("dmesg"))));
-        return;
-    }
-    const QList<DetailsLogsDmesgLog> records = LogParsers::parseDmesg(result.standardOutput);
-    qCDebug(lcWorkerLogs) << "Number of items in dmesg log: " << records.size();
-    emit dmesgLogUpdated(records);
+    DmesgLogListing listing;
+    if (result.succeeded())
+        listing.rows = LogParsers::parseDmesg(result.standardOutput);
+    else
+        listing.unavailable =
+            tr("The kernel messages cannot be read: %1").arg(result.describeFailure(QStringLiteral("dmesg")));
+    qCDebug(lcWorkerLogs) << "Number of items in dmesg log: " << listing.rows.size();
+    emit dmesgLogUpdated(listing);
 }
 
 void WorkerLogs::fetchBootLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchBootLog!";
-    QByteArray text;
-    if (!readLog(BootLog, QStringLiteral("/var/log/boot.log"), &text))
+    const auto listing = readRecords(BootLog, QStringLiteral("/var/log/boot.log"), &LogParsers::parseBootLog);
+    if (!listing)
         return;
-    const QList<DetailsLogsBootLog> records = LogParsers::parseBootLog(text);
-    qCDebug(lcWorkerLogs) << "Number of items in boot.log: " << records.size();
-    emit bootLogUpdated(records);
+    qCDebug(lcWorkerLogs) << "Number of items in boot.log: " << listing->rows.size();
+    emit bootLogUpdated(*listing);
 }
 
 void WorkerLogs::fetchFailLog() {
@@ -199,11 +208,16 @@ void WorkerLogs::fetchFailLog() {
     if (faillog.aborted || last.aborted || who.aborted)
         return;
 
-    const BoundedFileRead passwd =
-        readBoundedRegularFile(SystemPaths::path(QStringLiteral("/etc/passwd")), 64 * 1024 * 1024, true);
-    if (passwd.status != BoundedFileRead::Ok) {
+    FailLogListing listing;
+    SafeFile::ReadRules passwdRules;
+    passwdRules.maxBytes = 64 * 1024 * 1024;
+    passwdRules.followSymlinks = true;
+    const SafeFile::Read passwd =
+        SafeFile::read(SystemPaths::path(QStringLiteral("/etc/passwd")), passwdRules);
+    if (!passwd.ok()) {
         qWarning().noquote() << "Failed to open /etc/passwd:" << passwd.error;
-        emit logUnavailable(FailLog, tr("/etc/passwd cannot be read: %1").arg(passwd.error));
+        listing.unavailable = tr("/etc/passwd cannot be read: %1").arg(passwd.error);
+        emit failLogUpdated(listing);
         return;
     }
     QStringList failures;
@@ -217,8 +231,9 @@ void WorkerLogs::fetchFailLog() {
         }
     }
     if (failures.size() == 3) {
-        emit logUnavailable(
-            FailLog, tr("The login records cannot be read: %1").arg(failures.join(QStringLiteral("; "))));
+        listing.unavailable =
+            tr("The login records cannot be read: %1").arg(failures.join(QStringLiteral("; ")));
+        emit failLogUpdated(listing);
         return;
     }
 
@@ -233,30 +248,31 @@ void WorkerLogs::fetchFailLog() {
     sources.haveActive = who.succeeded();
     if (sources.haveActive)
         sources.active = LogParsers::parseWho(who.standardOutput);
-    const QList<DetailsLogsFailLog> records = LogParsers::buildLoginSummary(
-        sources, ids, LogParsers::humanAccounts(passwd.data), QDateTime::currentDateTime());
-    qCDebug(lcWorkerLogs) << "Number of human users with login data:" << records.size();
-    emit failLogUpdated(records);
+    listing.rows = LogParsers::buildLoginSummary(sources, ids, LogParsers::humanAccounts(passwd.data),
+                                                 QDateTime::currentDateTime());
     if (!failures.isEmpty())
-        emit logNote(FailLog, tr("Not everything could be read (%1): what only that told shows N/A.")
-                                  .arg(failures.join(QStringLiteral("; "))));
+        listing.note = tr("Not everything could be read (%1): what only that told shows N/A.")
+                           .arg(failures.join(QStringLiteral("; ")));
+    qCDebug(lcWorkerLogs) << "Number of human users with login data:" << listing.rows.size();
+    emit failLogUpdated(listing);
 }
 
 void WorkerLogs::fetchDpkgLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchDpkgLog!";
-    QByteArray text;
-    if (!readLog(DpkgLog, QStringLiteral("/var/log/dpkg.log"), &text))
+    const auto listing = readRecords(DpkgLog, QStringLiteral("/var/log/dpkg.log"), &LogParsers::parseDpkgLog);
+    if (!listing)
         return;
-    const QList<DetailsLogsDpkgLog> records = LogParsers::parseDpkgLog(text);
-    qCDebug(lcWorkerLogs) << "Number of items in dpkg.log: " << records.size();
-    emit dpkgLogUpdated(records);
+    qCDebug(lcWorkerLogs) << "Number of items in dpkg.log: " << listing->rows.size();
+    emit dpkgLogUpdated(*listing);
 }
 
 void WorkerLogs::fetchFlatpakLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchFlatpakLog!";
+    FlatpakLogListing listing;
     // Most computers have no Flatpak: that is said on the page, not logged.
     if (CommandRunner::resolveProgram(QStringLiteral("flatpak")).isEmpty()) {
-        emit logUnavailable(FlatpakLog, tr("Flatpak is not installed on this computer."));
+        listing.unavailable = tr("Flatpak is not installed on this computer.");
+        emit flatpakLogUpdated(listing);
         return;
     }
     CommandOptions options;
@@ -266,21 +282,17 @@ void WorkerLogs::fetchFlatpakLog() {
     if (result.aborted)
         return;
     if (!result.started) {
-        emit logUnavailable(FlatpakLog, tr("Flatpak is not installed on this computer."));
-        return;
-    }
-    // A run cut off by the time limit still shows what it printed.
-    if (!result.succeeded() && !(result.timedOut && !result.standardOutput.isEmpty())) {
-        emit logUnavailable(FlatpakLog, tr("The Flatpak history cannot be read: %1")
-                                            .arg(result.describeFailure(QStringLiteral("flatpak"))));
-        return;
-    }
-    if (result.standardOutput.trimmed().isEmpty()) {
+        listing.unavailable = tr("Flatpak is not installed on this computer.");
+    } else if (!result.succeeded() && !(result.timedOut && !result.standardOutput.isEmpty())) {
+        // A run cut off by the time limit still shows what it printed.
+        listing.unavailable = tr("The Flatpak history cannot be read: %1")
+                                  .arg(result.describeFailure(QStringLiteral("flatpak")));
+    } else if (result.standardOutput.trimmed().isEmpty()) {
         qCDebug(lcWorkerLogs) << "Failed to retrieve flatpak history.";
-        emit logUnavailable(FlatpakLog, tr("Flatpak has no history on this computer."));
-        return;
+        listing.unavailable = tr("Flatpak has no history on this computer.");
+    } else {
+        listing.rows = LogParsers::parseFlatpakHistory(result.standardOutput);
+        qCDebug(lcWorkerLogs) << "Number of items in flatpak history:" << listing.rows.size();
     }
-    const QList<DetailsLogsFlatpakLog> records = LogParsers::parseFlatpakHistory(result.standardOutput);
-    qCDebug(lcWorkerLogs) << "Number of items in flatpak history:" << records.size();
-    emit flatpakLogUpdated(records);
+    emit flatpakLogUpdated(listing);
 }

@@ -2,17 +2,16 @@
 
 #include "detailslogs.h"
 #include "logfilereader.h"
-#include "logtable.h"
 
 #include <QObject>
 #include <atomic>
+#include <optional>
 
-// Reads the eight log sources of the Logs page on its own thread. The three
-// syslog-style files answer with their rows in compact form (textLogRead);
-// the other sources with their record lists. A source that cannot be had
-// answers with logUnavailable and a reason the page can show; what a page
-// should know about a partial answer (lines left out, a tool that failed)
-// follows the answer as logNote.
+// Reads the eight log sources of the Logs page on its own thread. Every
+// fetch answers once, with the listing of its source: the three syslog-style
+// files their rows in compact form, the other sources their records; a
+// source that cannot be had answers with the reason the page shows. A read
+// cut short by quitting answers nothing.
 class WorkerLogs : public QObject {
     Q_OBJECT
 public:
@@ -25,7 +24,6 @@ public:
     // 2 when the message mentions "error", 1 for "warning", else 0 (any case).
     static int classifySeverity(const QString& message);
 
-    int debianMajor() const { return debianMajorVersion; }
     // From any thread: a log being read stops at its next piece, and no
     // later one is read.
     void cancel() { cancelled = true; }
@@ -34,18 +32,16 @@ public:
     static LogFileReader::Limits limits();
 
 signals:
-    void textLogRead(int source, const LogTablePtr& table);
-    void dmesgLogUpdated(const QList<DetailsLogsDmesgLog>& records);
-    void bootLogUpdated(const QList<DetailsLogsBootLog>& records);
-    void failLogUpdated(const QList<DetailsLogsFailLog>& records);
-    void dpkgLogUpdated(const QList<DetailsLogsDpkgLog>& records);
-    void flatpakLogUpdated(const QList<DetailsLogsFlatpakLog>& records);
-    // A source that could not be read; source is a Source value.
-    void logUnavailable(int source, const QString& reason);
-    // Said on the page after its answer.
-    void logNote(int source, const QString& note);
-    // While a text log is read: the share read and the rows made so far.
-    void loadProgress(int source, int percent, int rows);
+    void sysLogUpdated(const TextLogListing& listing);
+    void authLogUpdated(const TextLogListing& listing);
+    void kernLogUpdated(const TextLogListing& listing);
+    void dmesgLogUpdated(const DmesgLogListing& listing);
+    void bootLogUpdated(const BootLogListing& listing);
+    void failLogUpdated(const FailLogListing& listing);
+    void dpkgLogUpdated(const DpkgLogListing& listing);
+    void flatpakLogUpdated(const FlatpakLogListing& listing);
+    // While a syslog-style file is read.
+    void loadProgress(const LogProgress& progress);
 
 public slots:
     void fetchSysLog();
@@ -59,10 +55,11 @@ public slots:
 
 private:
     static int getDebianMajorVersion();
-    void fetchTextLog(Source source, const QString& path);
-    // Reads a whole small log file; on failure reports the source and returns false.
-    bool readLog(Source source, const QString& path, QByteArray* text);
-    void reportMissing(Source source, const QString& path);
+    std::optional<TextLogListing> readTextLog(Source source, const QString& path);
+    // The records of a small log file, parsed by parse.
+    template <typename Record>
+    std::optional<LogListing<QList<Record>>> readRecords(Source source, const QString& path,
+                                                         QList<Record> (*parse)(const QByteArray&));
 
     int debianMajorVersion = -1;
     std::atomic<bool> cancelled{false};

@@ -1,7 +1,9 @@
 #include "accountchanges.h"
 #include "accountlookup.h"
+#include "accountqueries.h"
 #include "commandrunner.h"
 #include "pamauth.h"
+#include "programsettings.h"
 #include "systempaths.h"
 #include "testsupport.h"
 #include "workerusers.h"
@@ -65,9 +67,8 @@ class TestAccountChanges : public QObject {
     }
     QStringList grantsOf(const QString& name) const {
         QStringList found;
-        for (const QString& path :
-             {AccountChanges::polkitRulePath(name), AccountChanges::sudoersRulePath(name),
-              AccountChanges::settingsPath(name)})
+        for (const QString& path : {AccountChanges::polkitRulePath(name),
+                                    AccountChanges::sudoersRulePath(name), ProgramSettings::filePath(name)})
             if (QFileInfo::exists(path))
                 found << path;
         if (fileContent(lightdmConf()).contains(QFile::encodeName(QStringLiteral("autologin-user=") + name)))
@@ -185,7 +186,7 @@ private slots:
 
         // Leaving "sudo" takes the rules away; the primary group is never
         // removed, whatever the list asks for.
-        const QStringList groups = WorkerUsers::getUserGroups(admin);
+        const QStringList groups = AccountQueries::userGroups(admin);
         QVERIFY(groups.contains(admin));
         QStringList wanted = groups;
         for (const QString& group : {QStringLiteral("sudo"), QStringLiteral("audio"), admin})
@@ -194,7 +195,7 @@ private slots:
         const QStringList now = run("id", {"-nG", admin}).split(' ');
         QVERIFY(now.contains(QStringLiteral("users")) && !now.contains(QStringLiteral("audio")));
         QCOMPARE(run("id", {"-gn", admin}), admin);
-        QCOMPARE(grantsOf(admin), QStringList{AccountChanges::settingsPath(admin)});
+        QCOMPARE(grantsOf(admin), QStringList{ProgramSettings::filePath(admin)});
         QCOMPARE(WorkerUsers::getSecurityLevel(user), 1);
 
         // A regular account keeps its level, and nothing is written.

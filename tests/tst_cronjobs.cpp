@@ -1,3 +1,4 @@
+#include "cronjobtext.h"
 #include "cronparser.h"
 #include "cronschedule.h"
 #include "systempaths.h"

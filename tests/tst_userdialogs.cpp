@@ -10,6 +10,7 @@
 #include "dialogstockavatars.h"
 #include "dialogwebcam.h"
 #include "pamauth.h"
+#include "programsettings.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "tabusers.h"
@@ -577,7 +578,7 @@ private slots:
                 fields.insert(QLatin1String(folder), QDir(root.path() + QLatin1String(folder))
                                                          .entryList(QDir::Files | QDir::Hidden)
                                                          .join(QLatin1Char(' ')));
-            QFile settings(AccountChanges::settingsPath(name));
+            QFile settings(ProgramSettings::filePath(name));
             fields.insert(QStringLiteral("settings"), settings.open(QIODevice::ReadOnly)
                                                           ? QString::fromUtf8(settings.readAll())
                                                           : QString());
@@ -737,9 +738,8 @@ private slots:
         QVERIFY(!remove.isVisible());
         QVERIFY(!lookupAccount(name).found);
         QVERIFY(!QFileInfo::exists(QStringLiteral("/home/") + name));
-        for (const QString& grant :
-             {AccountChanges::sudoersRulePath(name), AccountChanges::polkitRulePath(name),
-              AccountChanges::settingsPath(name)})
+        for (const QString& grant : {AccountChanges::sudoersRulePath(name),
+                                     AccountChanges::polkitRulePath(name), ProgramSettings::filePath(name)})
             QVERIFY2(!QFileInfo::exists(grant), qPrintable(grant));
         QCOMPARE(deleted.size(), 0);
         QVERIFY(TestSupport::waitFor([&] { return deleted.size() == 1; }));

@@ -410,7 +410,8 @@ private slots:
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 opened << dialog->metaObject()->className();
                 if (auto* edit = qobject_cast<DialogEditUser*>(dialog))
-                    avatar = *edit->findChild<QLabel*>(QStringLiteral("labelUserAvatar"))->pixmap();
+                    avatar = edit->findChild<QLabel*>(QStringLiteral("labelUserAvatar"))
+                                 ->pixmap(Qt::ReturnByValue);
                 dialog->reject();
             }
         });

@@ -2,11 +2,14 @@
 
 #include "accountfiles.h"
 #include "accountlookup.h"
+#include "accountqueries.h"
+#include "accounttext.h"
 #include "commandrunner.h"
-#include "rootfiles.h"
+#include "programsettings.h"
+#include "safefile.h"
+#include "securitylevel.h"
 #include "systempaths.h"
 #include "userslog.h"
-#include "workerusers.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>
@@ -45,6 +48,15 @@ CommandOptions withTimeout(int timeoutMs = commandTimeoutMs) {
     return options;
 }
 
+// A file of mode, owned by owner (root's own by default).
+SafeFile::WriteRules fileRules(mode_t mode, uid_t owner = ::geteuid(), gid_t group = ::getegid()) {
+    SafeFile::WriteRules rules;
+    rules.mode = mode;
+    rules.owner = owner;
+    rules.group = group;
+    return rules;
+}
+
 QString runFailure(const QString& program, const CommandResult& result) {
     return result.describeFailure(program);
 }
@@ -60,19 +72,15 @@ QString sudoersRulePath(const QString& username) {
     return SystemPaths::path(QStringLiteral("/etc/sudoers.d/%1-nopassword").arg(username));
 }
 
-QString settingsPath(const QString& username) {
-    return SystemPaths::path(QStringLiteral("/root/.tessmar/settings_%1").arg(username));
-}
-
 bool createNoPasswordRules(const QString& username, QString* error) {
     if (!checkName(username, error))
         return false;
-    if (!WorkerUsers::isUserInAdminGroup(username)) {
+    if (!AccountQueries::isInAdminGroup(username)) {
         setError(error, QStringLiteral("%1 is not an administrator").arg(username));
         return false;
     }
     const QString polkitPath = polkitRulePath(username);
-    if (!RootFiles::writeAtomically(polkitPath, AccountFiles::polkitRule(username), 0644, error))
+    if (!SafeFile::write(polkitPath, AccountFiles::polkitRule(username), fileRules(0644), error))
         return false;
     qCDebug(lcUsers) << "Polkit file created and written successfully:" << polkitPath;
     const auto visudoAccepts = [](const QString& candidate) {
@@ -83,9 +91,10 @@ bool createNoPasswordRules(const QString& username, QString* error) {
         return check.succeeded();
     };
     const QString sudoersPath = sudoersRulePath(username);
-    if (!RootFiles::writeAtomically(sudoersPath, AccountFiles::sudoersRule(username), 0440, error,
-                                    visudoAccepts)) {
-        RootFiles::removeFile(polkitPath);
+    SafeFile::WriteRules sudoersRules = fileRules(0440);
+    sudoersRules.check = visudoAccepts;
+    if (!SafeFile::write(sudoersPath, AccountFiles::sudoersRule(username), sudoersRules, error)) {
+        SafeFile::remove(polkitPath);
         return false;
     }
     qCDebug(lcUsers) << "Sudoers file created and written successfully:" << sudoersPath;
@@ -98,7 +107,7 @@ bool removeNoPasswordRules(const QString& username) {
     bool ok = true;
     for (const QString& path : {polkitRulePath(username), sudoersRulePath(username)}) {
         QString error;
-        if (!RootFiles::removeFile(path, &error)) {
+        if (!SafeFile::remove(path, &error)) {
             qCWarning(lcUsers).noquote() << error;
             ok = false;
         }
@@ -107,21 +116,22 @@ bool removeNoPasswordRules(const QString& username) {
 }
 
 namespace {
-// Rewrites the program's settings file of an account as root, atomically;
-// never one that would not come back byte for byte.
+// Rewrites the program's settings file of an account (named as Debian names
+// accounts) as root, atomically; never one that would not come back byte for
+// byte.
 template <typename Rewrite> bool rewriteSettings(const QString& username, Rewrite rewrite, QString* error) {
-    const QString path = settingsPath(username);
-    if (!WorkerUsers::ensureDirectoryExists(QFileInfo(path).absolutePath())) {
+    const QString path = ProgramSettings::filePath(username);
+    if (!SecurityLevel::ensureSettingsFolder()) {
         setError(error, QStringLiteral("The folder of %1 could not be made.").arg(path));
         return false;
     }
     QString text;
-    if (!RootFiles::readTextForRewrite(path, &text, error)) {
+    if (!AccountText::readForRewrite(path, AccountText::Links::Refuse, &text, error)) {
         qCWarning(lcUsers).noquote() << (error ? *error : path);
         return false;
     }
     QString writeError;
-    if (!RootFiles::writeAtomically(path, rewrite(text).toUtf8(), 0600, &writeError)) {
+    if (!SafeFile::write(path, rewrite(text).toUtf8(), fileRules(0600), &writeError)) {
         setError(error, QStringLiteral("Failed to write the settings file %1: %2").arg(path, writeError));
         return false;
     }
@@ -177,7 +187,7 @@ bool setAutoLogin(const QString& username, bool enable, QString* error) {
     const QString path = SystemPaths::path(QStringLiteral("/etc/lightdm/lightdm.conf"));
     QString text;
     bool exists = false;
-    if (!RootFiles::readTextForRewrite(path, &text, error, &exists)) {
+    if (!AccountText::readForRewrite(path, AccountText::Links::Follow, &text, error, &exists)) {
         qCWarning(lcUsers).noquote() << (error ? *error : path);
         return false;
     }
@@ -192,7 +202,7 @@ bool setAutoLogin(const QString& username, bool enable, QString* error) {
     if (changed == text)
         return true;
     QString writeError;
-    if (!RootFiles::writeAtomically(path, changed.toUtf8(), 0644, &writeError)) {
+    if (!SafeFile::write(path, changed.toUtf8(), fileRules(0644), &writeError)) {
         setError(error, QStringLiteral("Failed to write %1: %2").arg(path, writeError));
         return false;
     }
@@ -210,8 +220,7 @@ bool updateRealName(const QString& username, const QString& realName, QString* e
         setError(error, QStringLiteral("A full name cannot hold ':', ',' or a line break."));
         return false;
     }
-    const QList<PasswdEntry> passwd =
-        AccountFiles::parsePasswd(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd"))));
+    const QList<PasswdEntry> passwd = AccountQueries::readPasswd();
     const PasswdEntry* entry = AccountFiles::findPasswd(passwd, username);
     const QString gecos = AccountFiles::withRealName(entry ? entry->gecos : QString(), realName);
     const CommandResult result =
@@ -274,13 +283,20 @@ bool applyPicture(const QString& username, const QByteArray& picture, QString* e
         setError(error, QStringLiteral("No regular account named %1").arg(username));
         return false;
     }
-    if (!RootFiles::writeIntoHome(account.home, account.uid, account.gid, QStringLiteral(".face"), picture,
-                                  error))
+    // A home that is no absolute path names no folder of the account's.
+    if (!account.home.startsWith(QLatin1Char('/'))) {
+        setError(error, QStringLiteral("Cannot open home folder %1").arg(account.home));
+        return false;
+    }
+    // The home folder belongs to the account: the file goes in without
+    // following a link the account planted, and is handed to it.
+    if (!SafeFile::write(account.home + QStringLiteral("/.face"), picture,
+                         fileRules(0644, account.uid, account.gid), error))
         return false;
     // The service copies the picture; it gets a file only root can change.
     QTemporaryDir folder;
     const QString copy = folder.path() + QStringLiteral("/face");
-    if (folder.isValid() && RootFiles::writeAtomically(copy, picture, 0644))
+    if (folder.isValid() && SafeFile::write(copy, picture, fileRules(0644)))
         setAccountsServiceIcon(copy, QString::number(account.uid));
     return true;
 }
@@ -289,10 +305,8 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
                       QString* error) {
     if (!checkName(username, error))
         return false;
-    const QList<PasswdEntry> passwd =
-        AccountFiles::parsePasswd(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/passwd"))));
-    const QList<GroupEntry> groupFile =
-        AccountFiles::parseGroup(RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/group"))));
+    const QList<PasswdEntry> passwd = AccountQueries::readPasswd();
+    const QList<GroupEntry> groupFile = AccountQueries::readGroups();
     const PasswdEntry* entry = AccountFiles::findPasswd(passwd, username);
     const int primaryGid = entry ? entry->gid : -1;
     // Another administrator may have gone since the dialog opened.
@@ -328,10 +342,8 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
     for (const QString& group : current)
         if (!wanted.contains(group) && changeable(group))
             gpasswd(QStringLiteral("-d"), group);
-    if (!WorkerUsers::isUserInAdminGroup(username)) {
-        DetailsUser user;
-        user.username = username;
-        if (WorkerUsers::getSecurityLevel(user) == 0 || QFileInfo::exists(sudoersRulePath(username)) ||
+    if (!AccountQueries::isInAdminGroup(username)) {
+        if (SecurityLevel::ofAccount(username) == 0 || QFileInfo::exists(sudoersRulePath(username)) ||
             QFileInfo::exists(polkitRulePath(username))) {
             removeNoPasswordRules(username);
             QString levelError;
@@ -434,7 +446,7 @@ bool removeAccountGrants(const QString& username, QString* error) {
     if (!removeNoPasswordRules(username))
         problems << QStringLiteral("The password-free rules of %1 could not be removed.").arg(username);
     QString removeError;
-    if (!RootFiles::removeFile(settingsPath(username), &removeError))
+    if (!SafeFile::remove(ProgramSettings::filePath(username), &removeError))
         problems << removeError;
     QString autoLoginError;
     if (!setAutoLogin(username, false, &autoLoginError))

@@ -13,7 +13,6 @@ namespace AccountChanges {
 // Paths of the files that belong to one account (under SystemPaths).
 QString polkitRulePath(const QString& username);
 QString sudoersRulePath(const QString& username);
-QString settingsPath(const QString& username);
 
 // Security level 0: the password-free polkit rule and sudoers drop-in. Only
 // for administrators; the sudoers file is checked with visudo before it is

@@ -1,70 +1,17 @@
 #include "accountpicture.h"
 
-#include "rootfiles.h"
+#include "safefile.h"
 
-#include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QEventLoop>
-#include <QIconEngine>
 #include <QImageReader>
-#include <QPainter>
 #include <QPointer>
-#include <QStyle>
-#include <QStyleOption>
 #include <QThreadPool>
 
 #include <memory>
 
 namespace {
-
-// Pixmaps are made in pixmap(), which only the GUI thread calls (painting,
-// or a dialog taking the picture).
-class DeferredIconEngine : public QIconEngine {
-public:
-    explicit DeferredIconEngine(const QImage& image) : image(image) {}
-    explicit DeferredIconEngine(const QString& resourcePath) : resourcePath(resourcePath) {}
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        if (!resourcePath.isEmpty()) {
-            if (resourceIcon.isNull())
-                resourceIcon = QIcon(resourcePath);
-            return resourceIcon.pixmap(size, mode, state);
-        }
-        if (image.isNull() || size.isEmpty())
-            return QPixmap();
-        QPixmap pixmap = QPixmap::fromImage(
-            image.size() == size ? image : image.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-        if (mode != QIcon::Normal) {
-            QStyleOption option;
-            option.palette = QApplication::palette();
-            pixmap = QApplication::style()->generatedIconPixmap(mode, pixmap, &option);
-        }
-        return pixmap;
-    }
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
-        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
-    }
-
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        if (!resourcePath.isEmpty())
-            return QSize(size);
-        Q_UNUSED(mode)
-        Q_UNUSED(state)
-        return image.size().scaled(size, Qt::KeepAspectRatio).boundedTo(size);
-    }
-
-    QIconEngine* clone() const override {
-        return resourcePath.isEmpty() ? new DeferredIconEngine(image) : new DeferredIconEngine(resourcePath);
-    }
-
-    QString key() const override { return QStringLiteral("tessmar-deferred"); }
-
-private:
-    QImage image;
-    QString resourcePath;
-    QIcon resourceIcon;
-};
 
 bool startsWith(const QByteArray& bytes, const char* magic, int length) {
     return bytes.size() >= length && std::equal(magic, magic + length, bytes.constData());
@@ -118,18 +65,29 @@ QImage decode(const QByteArray& bytes, Crop crop, const QSize& size) {
 }
 
 QImage readTilePicture(const QString& path, uid_t owner) {
-    QByteArray bytes;
-    if (!RootFiles::readSmallFile(path, owner, maxFaceBytes, &bytes))
-        return QImage();
-    return decode(bytes, Crop::CentreSquare, QSize(tilePictureSide, tilePictureSide));
+    const QByteArray bytes = readFile(path, owner, maxFaceBytes);
+    return bytes.isEmpty() ? QImage()
+                           : decode(bytes, Crop::CentreSquare, QSize(tilePictureSide, tilePictureSide));
 }
 
-QIcon deferredIcon(const QImage& image) {
-    return image.isNull() ? QIcon() : QIcon(new DeferredIconEngine(image));
+QByteArray readFile(const QString& path, std::optional<uid_t> owner, qint64 maxBytes) {
+    SafeFile::ReadRules rules;
+    rules.maxBytes = maxBytes;
+    rules.owner = owner;
+    const SafeFile::Read read = SafeFile::read(path, rules);
+    // A bigger file is refused whole, never decoded from its start.
+    return read.ok() && !read.truncated ? read.data : QByteArray();
 }
 
-QIcon deferredIcon(const QString& resourcePath) {
-    return QIcon(new DeferredIconEngine(resourcePath));
+QIcon standInIcon(const QString& username) {
+    static const QIcon rootIcon(QStringLiteral(":/icons/user-root"));
+    static const QIcon otherIcon(QStringLiteral(":/icons/user-other"));
+    static const QIcon systemIcon(QStringLiteral(":/icons/user-system"));
+    if (username == QLatin1String("root"))
+        return rootIcon;
+    if (username == QLatin1String("nobody"))
+        return otherIcon;
+    return systemIcon;
 }
 
 void readInBackground(QObject* context, std::function<QImage()> read,

@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 
 class QObject;
@@ -14,8 +15,8 @@ class QObject;
 // and the program reads them as root. So they are decoded only as raster
 // formats named by their first bytes (PNG, JPEG, GIF, BMP), never as SVG or
 // anything else that can reference other files; the size an image declares
-// is checked before any pixel is decoded; and icons made from them build
-// their pixmaps only when painted, on the GUI thread.
+// is checked before any pixel is decoded. Pictures are read and decoded
+// away from the GUI thread; only the GUI thread makes icons of them.
 namespace AccountPicture {
 
 // The largest side an image may declare, and the most pixels a format that
@@ -42,11 +43,16 @@ QImage decode(const QByteArray& bytes, Crop crop = Crop::None, const QSize& size
 // regular file owned by owner or root, of at most maxFaceBytes.
 QImage readTilePicture(const QString& path, uid_t owner);
 
-// An icon over image, or over a resource picture loaded when first painted.
-// Neither makes a QPixmap until it is painted, so both may be made on a
-// worker thread and handed to the GUI thread.
-QIcon deferredIcon(const QImage& image);
-QIcon deferredIcon(const QString& resourcePath);
+// The bytes of a picture file another user may control: only a regular
+// file, not a link, owned by owner or root (by anybody without an owner), of
+// at most maxBytes. Empty for anything else (a FIFO, a device, a bigger
+// file), without blocking.
+QByteArray readFile(const QString& path, std::optional<uid_t> owner, qint64 maxBytes);
+
+// The generic picture of an account without one of its own: root's,
+// nobody's, or everybody else's. GUI thread only; accounts that share one
+// share the icon (and its cache key).
+QIcon standInIcon(const QString& username);
 
 // Runs read on the thread pool, and done with its result on the thread of
 // context, unless context is gone by then.

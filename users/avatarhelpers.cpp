@@ -1,7 +1,6 @@
 #include "avatarhelpers.h"
 
 #include "accountpicture.h"
-#include "rootfiles.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -81,10 +80,8 @@ QImage openImageFromFile(QWidget* parent) {
     if (fileName.isEmpty())
         return QImage();
     const QImage image = AccountPicture::readAway([fileName] {
-        QByteArray bytes;
-        if (!RootFiles::readSmallFile(fileName, RootFiles::anyOwner, AccountPicture::maxChosenFileBytes,
-                                      &bytes))
-            return QImage();
+        const QByteArray bytes =
+            AccountPicture::readFile(fileName, std::nullopt, AccountPicture::maxChosenFileBytes);
         return AccountPicture::decode(bytes, AccountPicture::Crop::CentreSquare, QSize(256, 256));
     });
     if (image.isNull()) {
@@ -97,8 +94,7 @@ QImage openImageFromFile(QWidget* parent) {
 }
 
 bool readStockPicture(const QString& path, QByteArray* bytes, QImage* image) {
-    if (!RootFiles::readSmallFile(path, 0, AccountPicture::maxFaceBytes, bytes))
-        return false;
+    *bytes = AccountPicture::readFile(path, 0, AccountPicture::maxFaceBytes);
     *image = AccountPicture::decode(*bytes);
     return !image->isNull();
 }

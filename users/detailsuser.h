@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QIcon>
+#include <QImage>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -19,7 +19,9 @@ struct DetailsUser {
     QString loginShell;
     QString lastLoginTime;
     bool isLoggedIn = false;
-    QIcon icon;
+    // The picture the account chose (~/.face) as its tile shows it, read on
+    // the worker's thread; null for none, where the page shows a stand-in.
+    QImage picture;
     QString description;
     QStringList groups;
     bool autoLogin = false;

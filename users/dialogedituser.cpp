@@ -2,6 +2,8 @@
 
 #include "accountchanges.h"
 #include "accountfiles.h"
+#include "accountpicture.h"
+#include "accountqueries.h"
 #include "avatarhelpers.h"
 #include "dialogchangepassword.h"
 #include "dialoggroups.h"
@@ -9,8 +11,6 @@
 #include "dialogwebcam.h"
 #include "displaytext.h"
 #include "pamauth.h"
-#include "rootfiles.h"
-#include "systempaths.h"
 #include "ui_dialogedituser.h"
 #include "userslog.h"
 #include "workerusers.h"
@@ -74,8 +74,7 @@ DialogEditUser::~DialogEditUser() {
 
 void DialogEditUser::loadUser(const QString& username, const QIcon& picture) {
     user = WorkerUsers::getUserDetails(username);
-    if (!picture.isNull())
-        user.icon = picture;
+    shownIcon = picture.isNull() ? AccountPicture::standInIcon(username) : picture;
     showUser();
     resizeFormLabels();
     hasUnsavedChanges = false;
@@ -94,7 +93,7 @@ void DialogEditUser::showUser() {
         regular->setEnabled(!soleAdmin);
         regular->setToolTip(soleAdmin ? onlyAdminTip : QString());
     }
-    showPicture(user.icon);
+    showPicture(shownIcon);
     ui->labelUsername->setText(displaySafeText(user.username));
     ui->labelRealName->setText(displaySafeText(user.realName));
     ui->labelType->setText(user.userType);
@@ -170,7 +169,7 @@ void DialogEditUser::toggleEdit() {
         ui->pushButtonCancel->setEnabled(false);
         ui->pushButtonChangeSettings->setText(tr("Change Settings"));
         setEditorsVisible(false);
-        showPicture(user.icon);
+        showPicture(shownIcon);
         resizeFormLabels();
         if (!problems.isEmpty())
             QMessageBox::warning(this, tr("Some Changes Were Not Saved"),
@@ -178,7 +177,7 @@ void DialogEditUser::toggleEdit() {
                                      problems.join(QLatin1Char('\n')));
         return;
     }
-    showPicture(pendingIcon.isNull() ? user.icon : pendingIcon);
+    showPicture(pendingIcon.isNull() ? shownIcon : pendingIcon);
     resizeFormLabels();
 }
 
@@ -212,7 +211,7 @@ QStringList DialogEditUser::applySave(int level) {
         if (apply(tr("Picture"), [&](QString* error) {
                 return AccountChanges::applyPicture(name, pendingPicture, error);
             })) {
-            user.icon = pendingIcon;
+            shownIcon = pendingIcon;
             emit userProfileUpdated();
         }
         pendingPicture.clear();
@@ -228,8 +227,7 @@ QStringList DialogEditUser::applySave(int level) {
         QStringList wanted = tempGroups;
         if (row != 2) {
             // Groups this machine does not define cannot be joined; asking would only fail.
-            const QList<GroupEntry> groups = AccountFiles::parseGroup(
-                RootFiles::readText(SystemPaths::path(QStringLiteral("/etc/group"))));
+            const QList<GroupEntry> groups = AccountQueries::readGroups();
             wanted =
                 AccountFiles::definedGroups(
                     row == 0 ? AccountFiles::administratorGroups() : AccountFiles::standardGroups(), groups)
@@ -275,12 +273,9 @@ QStringList DialogEditUser::applySave(int level) {
 
     // Show what is stored now, not what was typed: a refused change reads back
     // as it was, and the level follows a change of the groups.
-    const QIcon picture = user.icon;
     const DetailsUser stored = WorkerUsers::getUserDetails(name);
-    if (!stored.username.isEmpty()) {
+    if (!stored.username.isEmpty())
         user = stored;
-        user.icon = picture;
-    }
     showUser();
     return problems;
 }

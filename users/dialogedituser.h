@@ -69,6 +69,8 @@ private:
     bool isEditing = false;
     WorkerUsers* workerUsers;
     DetailsUser user;
+    // The account's picture as shown, and one chosen but not saved yet.
+    QIcon shownIcon;
     QIcon pendingIcon;
     QByteArray pendingPicture;
     QString tempNewPassword;

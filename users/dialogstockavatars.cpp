@@ -1,13 +1,11 @@
 #include "dialogstockavatars.h"
 
 #include "accountpicture.h"
-#include "rootfiles.h"
 #include "systempaths.h"
 #include "ui_dialogstockavatars.h"
 #include "userslog.h"
 
 #include <QAbstractItemView>
-#include <QCamera>
 #include <QCameraInfo>
 #include <QDir>
 #include <QHoverEvent>
@@ -141,9 +139,7 @@ void DialogStockAvatars::selectCurrentFace() {
     AccountPicture::readInBackground(
         this,
         [face, owner = numeric ? owner : ::getuid()] {
-            QByteArray bytes;
-            if (!RootFiles::readSmallFile(face, owner, AccountPicture::maxFaceBytes, &bytes))
-                return QImage();
+            const QByteArray bytes = AccountPicture::readFile(face, owner, AccountPicture::maxFaceBytes);
             return AccountPicture::decode(bytes, AccountPicture::Crop::None, QSize(faceSize, faceSize));
         },
         [this](const QImage& current) { selectLookAlike(current); });
@@ -186,11 +182,10 @@ void DialogStockAvatars::accept() {
 void DialogStockAvatars::listCameras() {
     if (!lcUsers().isDebugEnabled())
         return;
-    qCDebug(lcUsers) << "Available camera backends:" << QCamera::availableDevices();
     const QList<QCameraInfo> cameras = QCameraInfo::availableCameras();
     if (cameras.isEmpty())
         qCDebug(lcUsers) << "No cameras found on this device.";
     for (const QCameraInfo& camera : cameras)
-        qCDebug(lcUsers) << "Found camera:" << camera.description();
+        qCDebug(lcUsers) << "Found camera:" << camera.description() << camera.deviceName();
     qCDebug(lcUsers) << "Current DISPLAY:" << qEnvironmentVariable("DISPLAY");
 }

@@ -1,16 +1,16 @@
 #include "tabusers.h"
 
+#include "accountpicture.h"
 #include "avatarhelpers.h"
 #include "dialogadduser.h"
 #include "dialogdeleteuser.h"
 #include "dialogedituser.h"
 #include "displaytext.h"
+#include "selectionkeeper.h"
 #include "ui_mainwindow.h"
 #include "useritemdelegate.h"
 #include "userslog.h"
 #include "usersortproxymodel.h"
-#include "workerthread.h"
-#include "workerusers.h"
 
 #include <QCheckBox>
 #include <QDebug>
@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QStandardItemModel>
-#include <QThread>
 
 namespace {
 bool isViewOnlyType(const QString& userType) {
@@ -31,14 +30,11 @@ bool isViewOnlyType(const QString& userType) {
 
 TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcUsers) << "Here in tab Users!";
-    auto* worker = new WorkerUsers;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerusers"));
-    connect(worker, &WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
-    connect(
-        ui->checkBoxShowAllUsers, &QCheckBox::stateChanged, worker,
-        [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
-        Qt::QueuedConnection);
-    workerThread->start();
+    worker->connectResult(&WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
+    worker->connectRequest(this, &TabUsers::requestUpdateUsersTable, &WorkerUsers::getUsers);
+    worker->connectRequest(ui->checkBoxShowAllUsers, &QCheckBox::toggled,
+                           &WorkerUsers::requestSetShowAllUsers);
+    worker->start();
 
     connect(ui->lineEditUsersFilter, &QLineEdit::textChanged, this, &TabUsers::onFilterTextChanged);
 
@@ -69,7 +65,6 @@ TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui
     connect(ui->pushButtonEditUser, &QPushButton::clicked, this, &TabUsers::openDialogEditUser);
     connect(ui->pushButtonDeleteUser, &QPushButton::clicked, this, &TabUsers::openDialogDeleteUser);
 
-    connect(this, &TabUsers::requestUpdateUsersTable, worker, &WorkerUsers::getUsers, Qt::QueuedConnection);
     // Accounts changed with other tools appear whenever the page is shown.
     ui->tab_6->installEventFilter(this);
     emit requestUpdateUsersTable();
@@ -78,10 +73,10 @@ TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui
 TabUsers::~TabUsers() {
     // The worker stops between two accounts; a read stuck in the kernel (a
     // home on a stalled network mount) must not hold up quitting, so such a
-    // thread is left to end with the process.
-    workerThread->thread()->requestInterruption();
-    if (!workerThread->stop(300))
-        static_cast<void>(workerThread.release());
+    // worker and its thread are left to end with the process.
+    worker->object()->cancel();
+    if (!worker->stop(300))
+        static_cast<void>(worker.release());
 }
 
 bool TabUsers::eventFilter(QObject* watched, QEvent* event) {
@@ -96,15 +91,7 @@ void TabUsers::updateUsersTable() {
 
 void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     QListView* view = ui->listViewUsers;
-    int selectedUid = -1;
-    const QModelIndex current = view->currentIndex();
-    if (current.isValid()) {
-        selectedUid = current.data(UserSortProxyModel::UidRole).toInt();
-        qCDebug(lcUsers) << "Current index (" << current << ") is indeed valid, the UID is: " << selectedUid;
-    } else {
-        qCDebug(lcUsers) << "Current index is not valid!";
-    }
-
+    const SelectionKeeper kept(view, 0, UserSortProxyModel::UidRole);
     model->clear();
     const QPixmap frame(QStringLiteral(":/icons/frame"));
     QHash<qint64, QIcon> tiles; // accounts sharing a picture share its tile
@@ -113,31 +100,33 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     QList<QStandardItem*> items;
     items.reserve(users.size());
     for (const DetailsUser& user : users) {
-        if (user.icon.isNull())
-            continue;
-        QIcon& tile = tiles[user.icon.cacheKey()];
+        // The pixmaps of the pictures the worker read are made here, on the
+        // GUI thread.
+        QPixmap picture;
+        QIcon plain;
+        if (user.picture.isNull()) {
+            plain = AccountPicture::standInIcon(user.username);
+        } else {
+            picture = QPixmap::fromImage(user.picture);
+            plain = QIcon(picture);
+        }
+        QIcon& tile = tiles[plain.cacheKey()];
         if (tile.isNull())
-            tile = QIcon(composeAvatarPixmap(user.icon.pixmap(126, 126), frame, false));
+            tile =
+                QIcon(composeAvatarPixmap(picture.isNull() ? plain.pixmap(126, 126) : picture, frame, false));
         auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
         item->setData(displaySafeText(user.username), UserSortProxyModel::ShownNameRole);
         item->setData(user.userType, UserSortProxyModel::UserTypeRole);
-        item->setData(user.icon, UserSortProxyModel::PlainIconRole);
+        item->setData(plain, UserSortProxyModel::PlainIconRole);
         item->setEditable(false);
         items.append(item);
     }
     if (!items.isEmpty())
         model->appendColumn(items);
+    kept.restore();
 
-    for (int row = 0; selectedUid != -1 && row < model->rowCount(); ++row) {
-        const QModelIndex source = model->index(row, 0);
-        if (source.data(UserSortProxyModel::UidRole).toInt() == selectedUid) {
-            qCDebug(lcUsers) << "We have a match! Setting the current index now.";
-            view->setCurrentIndex(proxy->mapFromSource(source));
-            break;
-        }
-    }
     // Clearing the model drops the selection without a signal.
     const QModelIndexList selected = view->selectionModel()->selectedIndexes();
     ui->pushButtonEditUser->setEnabled(!selected.isEmpty());

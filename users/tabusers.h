@@ -1,6 +1,8 @@
 #pragma once
 
 #include "detailsuser.h"
+#include "tabworker.h"
+#include "workerusers.h"
 
 #include <QWidget>
 #include <memory>
@@ -11,7 +13,6 @@ class MainWindow;
 class QItemSelection;
 class QStandardItemModel;
 class UserSortProxyModel;
-class WorkerThread;
 
 // The Users tab: a grid of account tiles with a filter, the Add, Edit and
 // Delete User buttons and their context menu.
@@ -43,5 +44,7 @@ private:
     Ui::MainWindow* ui;
     QStandardItemModel* model;
     UserSortProxyModel* proxy;
-    std::unique_ptr<WorkerThread> workerThread;
+    // Held by pointer: a worker stuck in the kernel is left behind at the end.
+    std::unique_ptr<TabWorker<WorkerUsers>> worker =
+        std::make_unique<TabWorker<WorkerUsers>>(QStringLiteral("workerusers"));
 };
