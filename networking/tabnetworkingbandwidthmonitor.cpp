@@ -329,13 +329,10 @@ void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::Interf
     if (haveRates) {
         record.peakRxBitsPerSecond = qMax(record.peakRxBitsPerSecond, rxBytes * 8);
         record.peakTxBitsPerSecond = qMax(record.peakTxBitsPerSecond, txBytes * 8);
-        record.peakRxPacketsPerSecond = qMax(record.peakRxPacketsPerSecond, rxPackets);
-        record.peakTxPacketsPerSecond = qMax(record.peakTxPacketsPerSecond, txPackets);
         record.totalRxBytes += double(counters.rxBytes - record.previousRxBytes);
         record.totalTxBytes += double(counters.txBytes - record.previousTxBytes);
     }
-    updateInterfaceLabels(elapsed, now, record, name, haveRates, rxBytes * 8, txBytes * 8, rxPackets,
-                          txPackets);
+    updateInterfaceLabels(now, record, name, haveRates, rxBytes * 8, txBytes * 8, rxPackets, txPackets);
     record.previousRxBytes = counters.rxBytes;
     record.previousTxBytes = counters.txBytes;
     record.previousRxPackets = counters.rxPackets;
@@ -343,8 +340,7 @@ void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::Interf
     record.previousTimestamp = now;
 }
 
-void TabNetworkingBandwidthMonitor::updateInterfaceLabels(double, double now,
-                                                          const InterfaceStatistics& record,
+void TabNetworkingBandwidthMonitor::updateInterfaceLabels(double now, const InterfaceStatistics& record,
                                                           const QString& name, bool haveRates, double rxBits,
                                                           double txBits, double rxPackets, double txPackets) {
     const traffic::InterfaceCounters& c = record.counters;

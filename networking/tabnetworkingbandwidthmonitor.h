@@ -38,7 +38,6 @@ struct InterfaceStatistics {
     double previousTimestamp = 0.0;
     double totalRxBytes = 0, totalTxBytes = 0;
     double peakRxBitsPerSecond = 0, peakTxBitsPerSecond = 0;
-    double peakRxPacketsPerSecond = 0, peakTxPacketsPerSecond = 0;
     double startTimestamp = 0.0;
 };
 
@@ -77,9 +76,9 @@ private:
     void updatePlotLayout();
     void positionSpeedLabels();
     void updateInterfaceDetails(const traffic::InterfaceCounters& counters, double now);
-    void updateInterfaceLabels(double elapsed, double now, const InterfaceStatistics& record,
-                               const QString& name, bool haveRates, double rxBits, double txBits,
-                               double rxPackets, double txPackets);
+    void updateInterfaceLabels(double now, const InterfaceStatistics& record, const QString& name,
+                               bool haveRates, double rxBits, double txBits, double rxPackets,
+                               double txPackets);
     void showLinkSpeed(const QString& name);
     void formatRate(double kbps, QLabel* label);
 
