@@ -92,6 +92,8 @@ TabNetworkingPacketSniffer::~TabNetworkingPacketSniffer() {
     batchTimer->stop();
     labelTimer->stop();
     worker.stop();
+    // The packet list takes its rows with it; this page is half gone by then.
+    ui->treeWidgetNetworkingPacketSnifferPacketListTree->disconnect(this);
 }
 
 void TabNetworkingPacketSniffer::setPacketLimit(int limit) {
