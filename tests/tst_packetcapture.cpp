@@ -193,12 +193,9 @@ class TestPacketCapture : public QObject {
 
     // What the page's next fetch gets.
     static PacketBatch fetch(WorkerNetworkingPacketSniffer& worker) {
-        PacketBatch batch;
-        const auto connection = QObject::connect(&worker, &WorkerNetworkingPacketSniffer::packetsUpdated,
-                                                 [&](const PacketBatch& fetched) { batch = fetched; });
+        QSignalSpy fetched(&worker, &WorkerNetworkingPacketSniffer::packetsUpdated);
         worker.fetchPackets();
-        QObject::disconnect(connection);
-        return batch;
+        return fetched.first().first().value<PacketBatch>();
     }
 
     // Waits until packets matching the condition arrive; returns them.
@@ -222,7 +219,7 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("live captures need root");
         QVERIFY(ownNetwork);
-        qRegisterMetaType<CaptureEnd>();
+        qRegisterMetaType<CaptureEnd>(), qRegisterMetaType<PacketBatch>();
     }
 
     // A small datagram with its fields, then a 20,000-byte one cut to the

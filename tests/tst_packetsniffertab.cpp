@@ -45,38 +45,21 @@ struct Fed {
 Fed makePacket(const QString& application, quint8 protocol, PacketDirection direction,
                quint16 sourcePort = 40000, const QByteArray& payload = QByteArray("\x41\x0a\x7f\xff", 4),
                quint16 transportChecksum = 0x00ff) {
-    const int transportHeader = protocol == 6 ? 20 : protocol == 17 ? 8 : 0;
-    QByteArray frame(14 + 20 + transportHeader, '\0');
-    auto put = [&frame](int at, quint32 value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            frame[at + i] = char(value >> (8 * (bytes - 1 - i)));
-    };
-    frame.replace(0, 12, QByteArray::fromHex("0200000000010a1b2c3d4e5f"));
-    put(12, 0x0800, 2);
-    put(14, 0x45, 1);
-    put(16, quint32(20 + transportHeader + payload.size()), 2);
-    put(18, 4660, 2);   // identification
-    put(20, 0x4000, 2); // don't fragment
-    put(22, 64, 1);     // TTL
-    put(23, protocol, 1);
-    put(24, 0xb1e6, 2);
-    put(26, 0xC0A8010A, 4);
-    put(30, 0x0A000001, 4);
-    if (transportHeader) {
-        put(34, sourcePort, 2);
-        put(36, 443, 2);
-    }
-    if (protocol == 6) {
-        put(38, 3735928559u, 4);
-        put(42, 16909060, 4);
-        put(46, 0x50, 1);
-        put(48, 29200, 2);
-        put(50, transportChecksum, 2);
-    } else if (protocol == 17) {
-        put(38, quint32(8 + payload.size()), 2);
-        put(40, transportChecksum, 2);
-    }
-    return {application, frame + payload, direction};
+    // Ethernet; IPv4 with ID 4660, don't fragment, TTL 64.
+    QByteArray frame = QByteArray::fromHex("0200000000010a1b2c3d4e5f0800450000001234400040"
+                                           "00b1e6c0a8010a0a000001");
+    frame[23] = char(protocol);
+    QByteArray transport;
+    QDataStream out(&transport, QIODevice::WriteOnly); // network byte order
+    if (protocol == 6)
+        out << sourcePort << quint16(443) << quint32(3735928559u) << quint32(16909060) << quint16(0x5000)
+            << quint16(29200) << transportChecksum << quint16(0);
+    else if (protocol == 17)
+        out << sourcePort << quint16(443) << quint16(8 + payload.size()) << transportChecksum;
+    transport += payload;
+    frame[16] = char((20 + transport.size()) >> 8);
+    frame[17] = char(20 + transport.size());
+    return {application, frame + transport, direction};
 }
 
 // Runs action on the next modal window of the class that opens.
@@ -127,23 +110,26 @@ class TestPacketSnifferTab : public QObject {
                 return tree()->topLevelItem(i);
         return nullptr;
     }
-    // Each frame is kept (or counted past the limits) as the capture keeps
-    // it, and queued for the page's next batch, which this waits for.
-    bool feed(const QList<Fed>& packets) {
-        WorkerNetworkingPacketSniffer* worker = tab->captureWorker();
-        const auto seen = [this] { return tab->packetCount() + int(tab->captureCounts().notKept); };
-        const int expected = seen() + packets.size();
+    // Each frame kept (or counted past the limits) as the capture keeps it.
+    QVector<CapturedPacket> keep(const QList<Fed>& packets) {
         QVector<CapturedPacket> kept;
         for (const Fed& fed : packets) {
             CapturedPacket packet;
-            if (!worker->keepFrame(fed.time, reinterpret_cast<const uchar*>(fed.frame.constData()),
-                                   quint32(fed.frame.size()), packet))
+            if (!tab->captureWorker()->keepFrame(fed.time,
+                                                 reinterpret_cast<const uchar*>(fed.frame.constData()),
+                                                 quint32(fed.frame.size()), packet))
                 continue;
             packet.application = fed.application;
             packet.direction = fed.direction;
             kept << packet;
         }
-        worker->queuePackets(kept);
+        return kept;
+    }
+    // Queued for the page's next batch, which this waits for.
+    bool feed(const QList<Fed>& packets) {
+        const auto seen = [this] { return tab->packetCount() + int(tab->captureCounts().notKept); };
+        const int expected = seen() + packets.size();
+        tab->captureWorker()->queuePackets(keep(packets));
         return TestSupport::waitFor([&] { return seen() >= expected; });
     }
 
@@ -198,7 +184,11 @@ private slots:
         QCOMPARE(group("sshd")->text(0), QString("Sshd (7)"));
         QVERIFY(!group("sshd")->child(1)->isHidden());
 
+        // A batch taken just before Clear is not shown after it.
+        tab->captureWorker()->queuePackets(keep({makePacket("late", 6, PacketDirection::Incoming)}));
+        tab->captureWorker()->fetchPackets();
         ui->pushButtonNetworkingPacketSnifferClear->click();
+        QCoreApplication::processEvents();
         QCOMPARE(tree()->topLevelItemCount(), 0);
         QVERIFY(!ui->pushButtonNetworkingPacketSnifferClear->isEnabled());
         QVERIFY(!ui->pushButtonNetworkingPacketSnifferSave->isEnabled());
