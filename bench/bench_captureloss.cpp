@@ -94,9 +94,9 @@ int main(int argc, char** argv) {
     settle(700); // the last batch reaches the tree
     std::printf("kept=%d not_kept=%lld kernel_drops=%llu queue_drops=%llu idle_rss_kb=%lld rss_kb=%lld "
                 "peak_rss_kb=%lld\n",
-                tab->packetCount(), tab->packetsNotKept(),
-                static_cast<unsigned long long>(worker->kernelDrops()),
-                static_cast<unsigned long long>(worker->queueDrops()), idleKilobytes,
+                tab->packetCount(), static_cast<long long>(tab->captureCounts().notKept),
+                static_cast<unsigned long long>(tab->captureCounts().kernelDrops),
+                static_cast<unsigned long long>(tab->captureCounts().queueDrops), idleKilobytes,
                 statusKilobytes("VmRSS:"), statusKilobytes("VmHWM:"));
     std::fflush(stdout);
     delete tab;

@@ -56,3 +56,10 @@ QString CapturedPacket::columnText(int column) const {
         return QString();
     }
 }
+
+bool CapturedPacket::matches(const QString& filter) const {
+    for (int column = 1; column <= 8; ++column)
+        if (columnText(column).contains(filter, Qt::CaseInsensitive))
+            return true;
+    return false;
+}

@@ -23,7 +23,6 @@ struct CapturedPacket {
     qint64 time = 0;    // microseconds since the epoch, UTC
     QString application;
     PacketDirection direction = PacketDirection::Broadcast;
-    bool matchesFilter = true;
 
     // The whole record, decoded from the frame.
     PacketInfo info() const;
@@ -31,4 +30,6 @@ struct CapturedPacket {
     // 3 source port, 4 destination address, 5 destination port, 6 protocol,
     // 7 length, 8 direction); empty for any other.
     QString columnText(int column) const;
+    // Whether a column's text holds filter, ignoring case.
+    bool matches(const QString& filter) const;
 };

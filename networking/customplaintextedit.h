@@ -12,7 +12,6 @@ public:
     ~CustomPlainTextEdit() override;
 
     void setHexView(bool enabled) { hexView = enabled; }
-    bool isHexView() const { return hexView; }
 
     QSize sizeHint() const override { return QSize(100, 0); }
     QSize minimumSizeHint() const override { return QSize(100, 0); }

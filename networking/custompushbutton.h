@@ -19,8 +19,6 @@ public:
     static CustomPushButton* forInterface(const QNetworkInterface& networkInterface, QWidget* parent);
 
     QString interfaceName() const;
-    QString typeText() const { return m_typeText; }
-    QString addressText() const { return m_address; }
     QSize sizeHint() const override;
 
 protected:

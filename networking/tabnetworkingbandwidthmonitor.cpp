@@ -1,15 +1,10 @@
 #include "tabnetworkingbandwidthmonitor.h"
 
 #include "custompushbutton.h"
-#include "systempaths.h"
 #include "ui_mainwindow.h"
-#include "workernetworkingbandwidthmonitor.h"
-#include "workerthread.h"
 
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QDateTime>
-#include <QFile>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
@@ -25,7 +20,7 @@ constexpr double kLinkSpeedMaxAgeSeconds = 30;
 constexpr int kGridSpacingPixels = 14;
 
 double nowSeconds() {
-    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
+    return WorkerNetworkingBandwidthMonitor::monotonicSeconds();
 }
 
 void appendCapped(QList<double>& list, double value) {
@@ -56,13 +51,17 @@ void styleTrafficPlot(QCustomPlot* plot, const ThemeColors& colors) {
 TabNetworkingBandwidthMonitor::TabNetworkingBandwidthMonitor(Ui::MainWindow* ui, QWidget* parent)
     : QWidget(parent), ui(ui) {
     qCDebug(lcBandwidth) << "We are here in tab Networking Bandwidth Monitor!";
-    auto* worker = new WorkerNetworkingBandwidthMonitor;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workernetworkingbandwidthmonitor"));
-    connect(this, &TabNetworkingBandwidthMonitor::requestLinkSpeed, worker,
-            &WorkerNetworkingBandwidthMonitor::probeLinkSpeed);
-    connect(worker, &WorkerNetworkingBandwidthMonitor::linkSpeedProbed, this,
-            &TabNetworkingBandwidthMonitor::onLinkSpeedProbed);
-    workerThread->start();
+    worker.connectResult(&WorkerNetworkingBandwidthMonitor::interfaceCountersUpdated, this,
+                         &TabNetworkingBandwidthMonitor::onInterfaceCountersDataReady);
+    worker.connectRequest(this, &TabNetworkingBandwidthMonitor::requestUpdateBandwidth,
+                          &WorkerNetworkingBandwidthMonitor::fetchInterfaceCounters,
+                          RequestDelivery::SkipWhileBusy);
+    worker.start();
+    linkSpeedWorker.connectResult(&WorkerNetworkingBandwidthMonitor::linkSpeedUpdated, this,
+                                  &TabNetworkingBandwidthMonitor::onLinkSpeedDataReady);
+    linkSpeedWorker.connectRequest(this, &TabNetworkingBandwidthMonitor::requestLinkSpeed,
+                                   &WorkerNetworkingBandwidthMonitor::probeLinkSpeed);
+    linkSpeedWorker.start();
 
     frameRX = ui->frameNetworkingRX;
     frameTX = ui->frameNetworkingTX;
@@ -86,7 +85,7 @@ TabNetworkingBandwidthMonitor::TabNetworkingBandwidthMonitor(Ui::MainWindow* ui,
 
     samplingTimer = new QTimer(this);
     samplingTimer->setInterval(kSampleIntervalMs);
-    connect(samplingTimer, &QTimer::timeout, this, &TabNetworkingBandwidthMonitor::updateNetworkStats);
+    connect(samplingTimer, &QTimer::timeout, this, &TabNetworkingBandwidthMonitor::requestUpdateBandwidth);
 }
 
 TabNetworkingBandwidthMonitor::~TabNetworkingBandwidthMonitor() {
@@ -160,18 +159,12 @@ void TabNetworkingBandwidthMonitor::initializeUi(QWidget* interfacesBox) {
     }
 }
 
-void TabNetworkingBandwidthMonitor::updateNetworkStats() {
-    QFile file(SystemPaths::path(QStringLiteral("/proc/net/dev")));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qWarning("Unable to open /proc/net/dev");
+void TabNetworkingBandwidthMonitor::onInterfaceCountersDataReady(const InterfaceSample& sample) {
+    if (!sample.failure.isEmpty())
         return;
-    }
-    applySample(QString::fromLatin1(file.readAll()), nowSeconds());
-}
-
-void TabNetworkingBandwidthMonitor::applySample(const QString& procNetDev, double now) {
+    const double now = sample.sampledAt;
     const QString checked = checkedInterface();
-    const QVector<traffic::InterfaceCounters> all = traffic::parseProcNetDev(procNetDev);
+    const QVector<traffic::InterfaceCounters>& all = sample.interfaces;
     for (const traffic::InterfaceCounters& counters : all) {
         auto found = history.find(counters.name);
         if (found == history.end())
@@ -311,7 +304,7 @@ void TabNetworkingBandwidthMonitor::onNetworkInterfaceSelected() {
     labelUploadSpeed->clear();
     updatePlotLayout();
     positionSpeedLabels();
-    updateNetworkStats();
+    emit requestUpdateBandwidth();
 }
 
 void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::InterfaceCounters& counters,
@@ -336,13 +329,10 @@ void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::Interf
     if (haveRates) {
         record.peakRxBitsPerSecond = qMax(record.peakRxBitsPerSecond, rxBytes * 8);
         record.peakTxBitsPerSecond = qMax(record.peakTxBitsPerSecond, txBytes * 8);
-        record.peakRxPacketsPerSecond = qMax(record.peakRxPacketsPerSecond, rxPackets);
-        record.peakTxPacketsPerSecond = qMax(record.peakTxPacketsPerSecond, txPackets);
         record.totalRxBytes += double(counters.rxBytes - record.previousRxBytes);
         record.totalTxBytes += double(counters.txBytes - record.previousTxBytes);
     }
-    updateInterfaceLabels(elapsed, now, record, name, haveRates, rxBytes * 8, txBytes * 8, rxPackets,
-                          txPackets);
+    updateInterfaceLabels(now, record, name, haveRates, rxBytes * 8, txBytes * 8, rxPackets, txPackets);
     record.previousRxBytes = counters.rxBytes;
     record.previousTxBytes = counters.txBytes;
     record.previousRxPackets = counters.rxPackets;
@@ -350,8 +340,7 @@ void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::Interf
     record.previousTimestamp = now;
 }
 
-void TabNetworkingBandwidthMonitor::updateInterfaceLabels(double, double now,
-                                                          const InterfaceStatistics& record,
+void TabNetworkingBandwidthMonitor::updateInterfaceLabels(double now, const InterfaceStatistics& record,
                                                           const QString& name, bool haveRates, double rxBits,
                                                           double txBits, double rxPackets, double txPackets) {
     const traffic::InterfaceCounters& c = record.counters;
@@ -397,16 +386,18 @@ void TabNetworkingBandwidthMonitor::showLinkSpeed(const QString& name) {
                                                                       : QStringLiteral("%1 Mbps").arg(*known);
     ui->labelNetworkingBandwidthRX->setText(text);
     ui->labelNetworkingBandwidthTX->setText(text);
-    if (linkSpeedProbeRunning || nowSeconds() - linkSpeedProbedAt.value(name, 0) < kLinkSpeedMaxAgeSeconds)
+    const auto probedAt = linkSpeedProbedAt.constFind(name);
+    if (linkSpeedProbeRunning ||
+        (probedAt != linkSpeedProbedAt.constEnd() && nowSeconds() - *probedAt < kLinkSpeedMaxAgeSeconds))
         return;
     linkSpeedProbeRunning = true;
     linkSpeedProbedAt.insert(name, nowSeconds());
     emit requestLinkSpeed(name);
 }
 
-void TabNetworkingBandwidthMonitor::onLinkSpeedProbed(const QString& name, int megabitsPerSecond) {
+void TabNetworkingBandwidthMonitor::onLinkSpeedDataReady(const LinkSpeed& speed) {
     linkSpeedProbeRunning = false;
-    linkSpeeds.insert(name, megabitsPerSecond);
+    linkSpeeds.insert(speed.interfaceName, speed.megabitsPerSecond);
     // Shows the answer, or asks for the interface chosen meanwhile.
     const QString checked = checkedInterface();
     if (!checked.isEmpty())

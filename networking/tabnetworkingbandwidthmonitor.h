@@ -1,7 +1,9 @@
 #pragma once
 
 #include "interfacetraffic.h"
+#include "tabworker.h"
 #include "themecolors.h"
+#include "workernetworkingbandwidthmonitor.h"
 
 #include <QHash>
 #include <QList>
@@ -18,7 +20,6 @@ class QCustomPlot;
 class QFrame;
 class QLabel;
 class QTimer;
-class WorkerThread;
 
 // The graph data of one interface: rates in Kbit/s at each sample time.
 struct InterfaceTrafficHistory {
@@ -37,14 +38,13 @@ struct InterfaceStatistics {
     double previousTimestamp = 0.0;
     double totalRxBytes = 0, totalTxBytes = 0;
     double peakRxBitsPerSecond = 0, peakTxBitsPerSecond = 0;
-    double peakRxPacketsPerSecond = 0, peakTxPacketsPerSecond = 0;
     double startTimestamp = 0.0;
 };
 
 // The Bandwidth Monitor page: samples the interface counters every 500 ms
 // while the Networking page is shown and draws download and upload graphs.
-// Sampling reads one small kernel file on the GUI thread; link speeds, which
-// need tools, are probed by the worker and cached.
+// A worker reads the counters; link speeds, which need tools, are probed by
+// a second one and cached.
 class TabNetworkingBandwidthMonitor : public QWidget {
     Q_OBJECT
 public:
@@ -58,6 +58,7 @@ public:
     InterfaceTrafficHistory historyOf(const QString& name) const { return history.value(name); }
 
 signals:
+    void requestUpdateBandwidth();
     void requestLinkSpeed(const QString& interfaceName);
 
 public slots:
@@ -66,9 +67,8 @@ public slots:
     // Side by side below a window height of 581, stacked from 581 on.
     void handleWindowResized(const QSize& newSize);
     void onNetworkInterfaceSelected();
-    void updateNetworkStats();
-    // One sample from /proc/net/dev text taken at now (seconds since the epoch).
-    void applySample(const QString& procNetDev, double now);
+    void onInterfaceCountersDataReady(const InterfaceSample& sample);
+    void onLinkSpeedDataReady(const LinkSpeed& speed);
 
 private:
     void initializeUi(QWidget* interfacesBox);
@@ -76,11 +76,10 @@ private:
     void updatePlotLayout();
     void positionSpeedLabels();
     void updateInterfaceDetails(const traffic::InterfaceCounters& counters, double now);
-    void updateInterfaceLabels(double elapsed, double now, const InterfaceStatistics& record,
-                               const QString& name, bool haveRates, double rxBits, double txBits,
-                               double rxPackets, double txPackets);
+    void updateInterfaceLabels(double now, const InterfaceStatistics& record, const QString& name,
+                               bool haveRates, double rxBits, double txBits, double rxPackets,
+                               double txPackets);
     void showLinkSpeed(const QString& name);
-    void onLinkSpeedProbed(const QString& name, int megabitsPerSecond);
     void formatRate(double kbps, QLabel* label);
 
     ThemeColors themeColors;
@@ -101,5 +100,6 @@ private:
     QHash<QString, int> linkSpeeds;
     QHash<QString, double> linkSpeedProbedAt;
     bool linkSpeedProbeRunning = false;
-    std::unique_ptr<WorkerThread> workerThread;
+    TabWorker<WorkerNetworkingBandwidthMonitor> worker{QStringLiteral("workernetworkingbandwidthmonitor")};
+    TabWorker<WorkerNetworkingBandwidthMonitor> linkSpeedWorker{QStringLiteral("workerlinkspeed")};
 };

@@ -2,11 +2,8 @@
 
 #include "mainwindow.h"
 #include "themecolors.h"
-#include "tickgate.h"
 #include "ui_mainwindow.h"
 #include "wirelessparsing.h"
-#include "workernetworkingwireless.h"
-#include "workerthread.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -24,31 +21,22 @@ constexpr int kLongestRouterRetryMs = 60000;
 constexpr int kVendorLength = 27;
 } // namespace
 
-TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent)
-    : QWidget(parent), ui(ui), pollGate(std::make_shared<TickGate>()) {
+TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcWireless) << "We are here in Tab Networking Wireless!";
-    auto* worker = new WorkerNetworkingWireless(pollGate);
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workernetworkingwireless"));
-    connect(this, &TabNetworkingWireless::requestWirelessInterface, worker,
-            &WorkerNetworkingWireless::findWirelessInterface);
-    connect(worker, &WorkerNetworkingWireless::wirelessInterfaceFound, this,
-            &TabNetworkingWireless::onWirelessInterfaceFound);
-    connect(this, &TabNetworkingWireless::fetchStats, worker, &WorkerNetworkingWireless::fetchWirelessStats);
-    connect(worker, &WorkerNetworkingWireless::wirelessDataFetched, this,
-            &TabNetworkingWireless::updateWirelessData);
-    connect(worker, &WorkerNetworkingWireless::wifiRouterInfoLeftColumnUpdated, this,
-            &TabNetworkingWireless::onWifiRouterInfoLeftColumnUpdated, Qt::QueuedConnection);
-    connect(worker, &WorkerNetworkingWireless::wifiRouterInfoOtherColumnsUpdated, this,
-            &TabNetworkingWireless::onWifiRouterInfoOtherColumnsUpdated, Qt::QueuedConnection);
-    connect(this, &TabNetworkingWireless::requestWifiRouterInfo, worker,
-            &WorkerNetworkingWireless::updateWifiRouterInfo, Qt::QueuedConnection);
-    connect(worker, &WorkerNetworkingWireless::failedToGetRouterInfo, this,
-            &TabNetworkingWireless::onFailedToGetRouterInfo, Qt::QueuedConnection);
-    workerThread->start();
-
-    connect(ui->comboBoxNetworkingWirelessSelectWifiInterface,
-            QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &TabNetworkingWireless::on_comboBoxNetworkingWirelessSelectWifiInterface_currentIndexChanged);
+    worker.connectResult(&WorkerNetworkingWireless::wirelessInterfaceUpdated, this,
+                         &TabNetworkingWireless::onWirelessInterfaceDataReady);
+    worker.connectResult(&WorkerNetworkingWireless::wirelessStatsUpdated, this,
+                         &TabNetworkingWireless::onWirelessStatsDataReady);
+    worker.connectResult(&WorkerNetworkingWireless::routerInfoUpdated, this,
+                         &TabNetworkingWireless::onRouterInfoDataReady);
+    worker.connectRequest(this, &TabNetworkingWireless::requestWirelessInterface,
+                          &WorkerNetworkingWireless::findWirelessInterface);
+    // A poll waits on tools; a tick while one still runs is dropped.
+    worker.connectRequest(this, &TabNetworkingWireless::requestUpdateWirelessStats,
+                          &WorkerNetworkingWireless::fetchWirelessStats, RequestDelivery::SkipWhileBusy);
+    worker.connectRequest(this, &TabNetworkingWireless::requestUpdateRouterInfo,
+                          &WorkerNetworkingWireless::fetchRouterInfo);
+    worker.start();
 
     pollTimer = new QTimer(this);
     pollTimer->setObjectName(QStringLiteral("pollTimer"));
@@ -61,7 +49,7 @@ TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent
     connect(routerRetryTimer, &QTimer::timeout, this, [this] {
         if (!routerRequestIsRetry)
             setRouterInfoLabels(QStringLiteral("Scanning..."));
-        emit requestWifiRouterInfo(selectedInterface());
+        emit requestUpdateRouterInfo(selectedInterface());
     });
 
     // The ticker keeps counting while the page is hidden, so it is not tied
@@ -108,9 +96,8 @@ void TabNetworkingWireless::stopTimer() {
 }
 
 void TabNetworkingWireless::pollOnce() {
-    if (wirelessInterface.isEmpty() || !pollGate->tryEnter())
-        return;
-    emit fetchStats(selectedInterface());
+    if (!wirelessInterface.isEmpty())
+        emit requestUpdateWirelessStats(selectedInterface());
 }
 
 QString TabNetworkingWireless::selectedInterface() const {
@@ -118,9 +105,7 @@ QString TabNetworkingWireless::selectedInterface() const {
     return chosen.isEmpty() ? wirelessInterface : chosen;
 }
 
-void TabNetworkingWireless::on_comboBoxNetworkingWirelessSelectWifiInterface_currentIndexChanged(int) {}
-
-void TabNetworkingWireless::onWirelessInterfaceFound(const QString& name) {
+void TabNetworkingWireless::onWirelessInterfaceDataReady(const QString& name) {
     wirelessInterface = name;
     if (name.isEmpty()) {
         showNoLink(tr("No wireless interface found"));
@@ -170,35 +155,32 @@ QString TabNetworkingWireless::levelText(int level) {
     return QStringLiteral("N/A");
 }
 
-void TabNetworkingWireless::updateWirelessData(int linkQuality, int signalLevel, int noiseLevel,
-                                               const QString& ssid, const QString&, const QString& macAddress,
-                                               const QString& ipAddress, const QString& frequency,
-                                               const QString& encryption, const QString& connectionStatus) {
-    const int quality = linkQuality * 100 / 70;
+void TabNetworkingWireless::onWirelessStatsDataReady(const WirelessStats& stats) {
+    const int quality = stats.linkQuality * 100 / 70;
     ui->progressBarLinkQuality->setValue(quality);
     ui->progressBarLinkQuality->setTextVisible(true);
     ui->progressBarLinkQuality->setStyleSheet(linkQualityStyleSheet(quality, isDarkTheme()));
     ui->labelWirelessSignalQuality->setText(quality < 1 ? QStringLiteral("N/A")
                                                         : QStringLiteral("%1%").arg(quality));
-    ui->labelWirelessSignalStrength->setText(levelText(signalLevel));
-    ui->labelWirelessNoiseLevel->setText(levelText(noiseLevel));
+    ui->labelWirelessSignalStrength->setText(levelText(stats.signalLevel));
+    ui->labelWirelessNoiseLevel->setText(levelText(stats.noiseLevel));
     const auto orNotAvailable = [](const QString& text) {
         return text.isEmpty() ? QStringLiteral("N/A") : text;
     };
-    ui->labelWirelessSSID->setText(orNotAvailable(ssid));
-    ui->labelWirelessMACAddress->setText(orNotAvailable(macAddress));
-    ui->labelWirelessIPAddress->setText(orNotAvailable(ipAddress));
-    ui->labelWirelessFrequency->setText(orNotAvailable(frequency));
-    ui->labelWirelessEncryptionType->setText(orNotAvailable(encryption));
-    ui->labelWirelessConnectionStatus->setText(connectionStatus);
+    ui->labelWirelessSSID->setText(orNotAvailable(stats.ssid));
+    ui->labelWirelessMACAddress->setText(orNotAvailable(stats.macAddress));
+    ui->labelWirelessIPAddress->setText(orNotAvailable(stats.ipAddress));
+    ui->labelWirelessFrequency->setText(orNotAvailable(stats.frequency));
+    ui->labelWirelessEncryptionType->setText(orNotAvailable(stats.encryption));
+    ui->labelWirelessConnectionStatus->setText(stats.connectionStatus);
 
-    if (connectionStatus != lastConnectionStatus) {
-        if (connectionStatus == QLatin1String("Connected"))
-            onFailedToGetRouterInfo(false);
+    if (stats.connectionStatus != lastConnectionStatus) {
+        if (stats.connectionStatus == QLatin1String("Connected"))
+            scheduleRouterRequest(false);
         else
             clearRouterInfo();
     }
-    lastConnectionStatus = connectionStatus;
+    lastConnectionStatus = stats.connectionStatus;
 }
 
 void TabNetworkingWireless::clearRouterInfo() {
@@ -209,8 +191,8 @@ void TabNetworkingWireless::clearRouterInfo() {
     setRouterInfoLabels(QStringLiteral("N/A"));
 }
 
-void TabNetworkingWireless::onFailedToGetRouterInfo(bool lastUpdateFailed) {
-    if (!lastUpdateFailed) {
+void TabNetworkingWireless::scheduleRouterRequest(bool afterFailure) {
+    if (!afterFailure) {
         routerRetryDelayMs = kFirstRouterRequestMs;
     } else {
         // A failed scan is retried only while the link is up and the page is
@@ -220,7 +202,7 @@ void TabNetworkingWireless::onFailedToGetRouterInfo(bool lastUpdateFailed) {
             return;
         routerRetryDelayMs = qMin(routerRetryDelayMs * 2, kLongestRouterRetryMs);
     }
-    routerRequestIsRetry = lastUpdateFailed;
+    routerRequestIsRetry = afterFailure;
     routerRetryTimer->start(routerRetryDelayMs);
 }
 
@@ -240,37 +222,35 @@ void TabNetworkingWireless::setRouterInfoLabels(const QString& text) {
         label->setText(text);
 }
 
-void TabNetworkingWireless::onWifiRouterInfoLeftColumnUpdated(const QString& routerIPAddress,
-                                                              const QString& bssid, const QString& vendor) {
-    ui->labelWirelessRouterIPAddress->setText(routerIPAddress);
-    ui->labelWirelessBSSID->setText(bssid);
-    ui->labelWirelessVendor->setText(wireless::elideText(vendor, kVendorLength));
-}
-
-void TabNetworkingWireless::onWifiRouterInfoOtherColumnsUpdated(
-    const QString& channels, const QString& frequencies, const QString& protocols, const QString& uptime,
-    const QString& encryptionMethods, const QString& authenticationMethods) {
+void TabNetworkingWireless::onRouterInfoDataReady(const WirelessRouterInfo& info) {
+    ui->labelWirelessRouterIPAddress->setText(info.routerIPAddress);
+    ui->labelWirelessBSSID->setText(info.bssid);
+    ui->labelWirelessVendor->setText(wireless::elideText(info.vendor, kVendorLength));
+    if (info.failed) {
+        scheduleRouterRequest(true);
+        return;
+    }
     routerInfoKnown = true;
     routerRetryDelayMs = kFirstRouterRequestMs;
     static const QRegularExpression uptimeShape(QStringLiteral("(\\d+)D\\s+(\\d{2}):(\\d{2}):(\\d{2})"));
-    const QRegularExpressionMatch match = uptimeShape.match(uptime);
+    const QRegularExpressionMatch match = uptimeShape.match(info.uptime);
     if (match.hasMatch()) {
         uptimeDays = match.captured(1).toInt();
         uptimeHours = match.captured(2).toInt();
         uptimeMinutes = match.captured(3).toInt();
         uptimeSeconds = match.captured(4).toInt();
     } else {
-        qCDebug(lcWireless) << "Unexpected uptime format:" << uptime;
+        qCDebug(lcWireless) << "Unexpected uptime format:" << info.uptime;
         uptimeDays = uptimeHours = uptimeMinutes = uptimeSeconds = 0;
     }
     if (!uptimeTimer->isActive())
         uptimeTimer->start(1000);
-    ui->labelWirelessChannels->setText(channels);
-    ui->labelWirelessFrequencies->setText(frequencies);
-    ui->labelWirelessProtocols->setText(protocols.isEmpty() ? QStringLiteral("N/A") : protocols);
-    ui->labelWirelessEncryptionMethods->setText(encryptionMethods);
-    ui->labelWirelessAuthenticationMethods->setText(authenticationMethods);
-    ui->labelWirelessUptime->setText(uptime);
+    ui->labelWirelessChannels->setText(info.channels);
+    ui->labelWirelessFrequencies->setText(info.frequencies);
+    ui->labelWirelessProtocols->setText(info.protocols.isEmpty() ? QStringLiteral("N/A") : info.protocols);
+    ui->labelWirelessEncryptionMethods->setText(info.encryptionMethods);
+    ui->labelWirelessAuthenticationMethods->setText(info.authenticationMethods);
+    ui->labelWirelessUptime->setText(info.uptime);
 }
 
 void TabNetworkingWireless::onThemeChanged() {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tabworker.h"
+#include "workernetworkingwireless.h"
+
 #include <QWidget>
 #include <memory>
 
@@ -7,8 +10,6 @@ namespace Ui {
 class MainWindow;
 }
 class QTimer;
-class TickGate;
-class WorkerThread;
 
 // The Wireless page: polls the link state every 500 ms while the Networking
 // page is shown and keeps a live uptime of the router.
@@ -28,30 +29,23 @@ public:
 
 signals:
     void requestWirelessInterface();
-    void fetchStats(const QString& interfaceName);
-    void requestWifiRouterInfo(const QString& selectedInterface);
+    void requestUpdateWirelessStats(const QString& interfaceName);
+    void requestUpdateRouterInfo(const QString& interfaceName);
 
 public slots:
     void startTimer();
     void stopTimer();
     void onThemeChanged();
     void updateUptime();
-    void updateWirelessData(int linkQuality, int signalLevel, int noiseLevel, const QString& ssid,
-                            const QString& bssid, const QString& macAddress, const QString& ipAddress,
-                            const QString& frequency, const QString& encryption,
-                            const QString& connectionStatus);
-    void onWifiRouterInfoLeftColumnUpdated(const QString& routerIPAddress, const QString& bssid,
-                                           const QString& vendor);
-    void onWifiRouterInfoOtherColumnsUpdated(const QString& channels, const QString& frequencies,
-                                             const QString& protocols, const QString& uptime,
-                                             const QString& encryptionMethods,
-                                             const QString& authenticationMethods);
-    void onFailedToGetRouterInfo(bool lastUpdateFailed);
-    void on_comboBoxNetworkingWirelessSelectWifiInterface_currentIndexChanged(int index);
+    void onWirelessInterfaceDataReady(const QString& name);
+    void onWirelessStatsDataReady(const WirelessStats& stats);
+    void onRouterInfoDataReady(const WirelessRouterInfo& info);
 
 private:
-    void onWirelessInterfaceFound(const QString& name);
     void pollOnce();
+    // Asks for the router's details after a while: soon after the link came
+    // up, ever later after each failed scan.
+    void scheduleRouterRequest(bool afterFailure);
     void showNoLink(const QString& status);
     void setRouterInfoLabels(const QString& text);
     void clearRouterInfo();
@@ -72,6 +66,5 @@ private:
     int uptimeMinutes = 0;
     int uptimeSeconds = 0;
     std::unique_ptr<QTimer> uptimeTimer;
-    std::shared_ptr<TickGate> pollGate;
-    std::unique_ptr<WorkerThread> workerThread;
+    TabWorker<WorkerNetworkingWireless> worker{QStringLiteral("workernetworkingwireless")};
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
+#include <time.h>
 
 Q_LOGGING_CATEGORY(lcBandwidth, "tessmar.bandwidth", QtWarningMsg)
 
@@ -39,6 +40,26 @@ WorkerNetworkingBandwidthMonitor::WorkerNetworkingBandwidthMonitor(QObject* pare
 
 WorkerNetworkingBandwidthMonitor::~WorkerNetworkingBandwidthMonitor() = default;
 
+double WorkerNetworkingBandwidthMonitor::monotonicSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+void WorkerNetworkingBandwidthMonitor::fetchInterfaceCounters() {
+    InterfaceSample sample;
+    QFile file(SystemPaths::path(QStringLiteral("/proc/net/dev")));
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QString text = QString::fromLatin1(file.readAll());
+        sample.sampledAt = monotonicSeconds();
+        sample.interfaces = traffic::parseProcNetDev(text);
+    } else {
+        qWarning("Unable to open /proc/net/dev");
+        sample.failure = file.errorString();
+    }
+    emit interfaceCountersUpdated(sample);
+}
+
 int WorkerNetworkingBandwidthMonitor::getLinkSpeed(const QString& interfaceName) {
     // The name becomes part of a sysfs path.
     if (interfaceName.isEmpty() || interfaceName.contains(QLatin1Char('/')) ||
@@ -62,5 +83,5 @@ int WorkerNetworkingBandwidthMonitor::getLinkSpeed(const QString& interfaceName)
 }
 
 void WorkerNetworkingBandwidthMonitor::probeLinkSpeed(const QString& interfaceName) {
-    emit linkSpeedProbed(interfaceName, getLinkSpeed(interfaceName));
+    emit linkSpeedUpdated({interfaceName, getLinkSpeed(interfaceName)});
 }

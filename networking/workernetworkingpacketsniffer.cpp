@@ -90,7 +90,7 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
         captureThread.join(); // a loop that ended by itself after an error
 
     auto openError = [&](const QString& reason) {
-        emit errorOccurred(QStringLiteral("Couldn't open device %1: %2").arg(name, reason), captureId);
+        emit captureEnded({captureId, QStringLiteral("Couldn't open device %1: %2").arg(name, reason)});
     };
     char errorBuffer[PCAP_ERRBUF_SIZE] = {};
     pcap_t* opened = pcap_create(name.toUtf8().constData(), errorBuffer);
@@ -115,9 +115,9 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
         return;
     }
     if (pcap_datalink(opened) != DLT_EN10MB) {
-        emit errorOccurred(
-            QStringLiteral("Device %1 doesn't provide Ethernet headers - not supported").arg(name),
-            captureId);
+        emit captureEnded(
+            {captureId,
+             QStringLiteral("Device %1 doesn't provide Ethernet headers - not supported").arg(name)});
         pcap_close(opened);
         return;
     }
@@ -149,7 +149,7 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
     lastStatisticsSecond = 0;
 
     ring = std::move(frames);
-    captureEnded = false;
+    framesEnded = false;
     {
         QMutexLocker handleLock(&handleMutex);
         handle = opened;
@@ -198,10 +198,10 @@ void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle, quint64 cap
         { std::lock_guard<std::mutex> lock(wakeMutex); }
         wake.notify_one();
     } while (result >= 0);
+    CaptureEnd end{captureId, QString()};
     if (result == PCAP_ERROR)
-        emit errorOccurred(QStringLiteral("Error occurred during packet capture: %1")
-                               .arg(QString::fromLocal8Bit(pcap_geterr(captureHandle))),
-                           captureId);
+        end.error = QStringLiteral("Error occurred during packet capture: %1")
+                        .arg(QString::fromLocal8Bit(pcap_geterr(captureHandle)));
     else if (result == PCAP_ERROR_BREAK)
         qCDebug(lcSniffer) << "pcap_loop exited due to pcap_breakloop.";
     else
@@ -211,7 +211,7 @@ void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle, quint64 cap
     // The decoding thread takes what is left in the ring, then ends.
     {
         std::lock_guard<std::mutex> lock(wakeMutex);
-        captureEnded = true;
+        framesEnded = true;
     }
     wake.notify_one();
     decodeThread.join();
@@ -223,8 +223,9 @@ void WorkerNetworkingPacketSniffer::captureLoop(pcap* captureHandle, quint64 cap
     }
     capturing = false;
     // The refresh timer and the interface name belong to the worker's thread.
-    QMetaObject::invokeMethod(this, "onCaptureLoopEnded", Qt::QueuedConnection);
-    emit captureStopped(captureId);
+    QMetaObject::invokeMethod(
+        this, [this] { onCaptureLoopEnded(); }, Qt::QueuedConnection);
+    emit captureEnded(end);
     qCDebug(lcSniffer) << "Capture thread exiting.";
 }
 
@@ -280,7 +281,7 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
     pthread_setname_np(pthread_self(), "workerdecode");
     QVector<CapturedPacket> batch;
     for (;;) {
-        const bool ended = captureEnded;
+        const bool ended = framesEnded;
         const int taken = ring->drain(
             [&](qint64 time, const uchar* data, quint32 length) {
                 CapturedPacket packet;
@@ -289,8 +290,7 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
             },
             4096);
         if (!batch.isEmpty()) {
-            QMutexLocker queueLock(&queueMutex);
-            queue += batch;
+            queuePackets(batch);
             batch.clear();
         }
         if (tables && connectionMapper->generation() != tablesGeneration)
@@ -300,7 +300,7 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
         if (ended)
             break; // the capture thread wrote its last frame before it said so
         std::unique_lock<std::mutex> lock(wakeMutex);
-        wake.wait_for(lock, std::chrono::milliseconds(50), [&] { return captureEnded || !ring->isEmpty(); });
+        wake.wait_for(lock, std::chrono::milliseconds(50), [&] { return framesEnded || !ring->isEmpty(); });
     }
     block.reset();
     tables.reset();
@@ -345,7 +345,6 @@ bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, qu
             connectionMapper->requestRefresh();
         }
     }
-    packet.matchesFilter = matchesFilter(packet);
     ++keptPackets;
     keptBytes += length;
     return true;
@@ -401,39 +400,29 @@ void WorkerNetworkingPacketSniffer::renameWaitingPackets() {
     }
 }
 
-QVector<CapturedPacket> WorkerNetworkingPacketSniffer::takePackets() {
-    QVector<CapturedPacket> taken;
+void WorkerNetworkingPacketSniffer::queuePackets(const QVector<CapturedPacket>& packets) {
     QMutexLocker queueLock(&queueMutex);
-    taken.swap(queue);
-    return taken;
+    queue += packets;
 }
 
-void WorkerNetworkingPacketSniffer::resetKept() {
+void WorkerNetworkingPacketSniffer::fetchPackets() {
+    PacketBatch batch;
     {
         QMutexLocker queueLock(&queueMutex);
-        queue.clear();
+        batch.packets.swap(queue);
+        batch.resets = resets;
     }
+    batch.counts = {kernelDropCount, queueDropCount, notKeptCount};
+    emit packetsUpdated(batch);
+}
+
+quint64 WorkerNetworkingPacketSniffer::resetKept() {
+    QMutexLocker queueLock(&queueMutex);
+    queue.clear();
     keptPackets = 0;
     keptBytes = 0;
     notKeptCount = 0;
-}
-
-bool WorkerNetworkingPacketSniffer::matchesFilter(const CapturedPacket& packet) {
-    if (!filterSet)
-        return true;
-    QMutexLocker lock(&filterMutex);
-    if (filterText.isEmpty())
-        return true;
-    for (int column : {2, 4, 6})
-        if (packet.columnText(column).contains(filterText, Qt::CaseInsensitive))
-            return true;
-    return false;
-}
-
-void WorkerNetworkingPacketSniffer::setFilterText(const QString& text) {
-    QMutexLocker lock(&filterMutex);
-    filterText = text;
-    filterSet = !text.isEmpty();
+    return ++resets;
 }
 
 void WorkerNetworkingPacketSniffer::setCaptureTCP(bool enabled) {

@@ -4,6 +4,7 @@
 #include "connectionmapper.h"
 #include "packetdecoder.h"
 
+#include <QMetaType>
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -19,6 +20,33 @@ class FrameRing;
 struct pcap;
 struct pcap_pkthdr;
 
+// What the capture lost or left out so far.
+struct CaptureCounts {
+    quint64 kernelDrops = 0; // dropped by the kernel in the running or last capture
+    quint64 queueDrops = 0;  // lost because decoding fell behind
+    quint64 notKept = 0;     // seen past the page's limits since the last reset
+};
+
+// One fetch: the packets kept since the previous one, oldest first.
+struct PacketBatch {
+    QVector<CapturedPacket> packets;
+    CaptureCounts counts;
+    // Resets before the packets were taken: a batch taken before the page
+    // was cleared is not shown after it.
+    quint64 resets = 0;
+};
+
+// The end of a capture: stopped, broken by an error, or never opened.
+struct CaptureEnd {
+    // The number startCapture was given: a page that started a newer
+    // capture meanwhile knows this is not about it.
+    quint64 captureId = 0;
+    QString error; // empty for a stop
+};
+
+Q_DECLARE_METATYPE(PacketBatch)
+Q_DECLARE_METATYPE(CaptureEnd)
+
 // Captures packets on one interface with libpcap and keeps them for the
 // Packet Sniffer page. The slots run on the worker's own thread. A capture
 // runs on two threads of its own: the capture thread only copies each raw
@@ -26,7 +54,7 @@ struct pcap_pkthdr;
 // keeps up with the link; the decoding thread reads the frames out, drops
 // what is switched off, names the application and the direction, and keeps
 // the frame's bytes in large blocks. Frames past the page's limits are
-// counted, not decoded. The page takes the kept packets in batches.
+// counted, not decoded. The page fetches the kept packets in batches.
 class WorkerNetworkingPacketSniffer : public QObject {
     Q_OBJECT
 public:
@@ -41,59 +69,51 @@ public:
     explicit WorkerNetworkingPacketSniffer(QObject* parent = nullptr);
     ~WorkerNetworkingPacketSniffer() override;
 
-    // Called from the GUI thread around saving: frames captured meanwhile are
-    // dropped, also those that libpcap hands over only after the resume.
+    // Thread-safe calls: they take effect at once, whatever the worker's
+    // thread is doing.
+    //
+    // Around saving: frames captured meanwhile are dropped, also those that
+    // libpcap hands over only after the resume.
     void pauseProcessing();
     void resumeProcessing();
     bool isPaused() const { return paused; }
-
-    // Takes every kept packet not taken yet, oldest first. Any thread.
-    QVector<CapturedPacket> takePackets();
     // How many packets are kept at most until resetKept (the page's limit).
     void setKeepLimit(int packets) { keepLimit = packets; }
-    // The page was cleared: packets kept and not taken yet are dropped, and
-    // counting towards the limits starts again. Any thread.
-    void resetKept();
-    // Frames the kernel dropped in the running or last capture (pcap_stats).
-    quint64 kernelDrops() const { return kernelDropCount; }
-    // Frames lost because decoding fell behind.
-    quint64 queueDrops() const { return queueDropCount; }
-    // Frames seen past the limits since the last reset, not kept.
-    quint64 notKept() const { return notKeptCount; }
+    // The page was cleared: packets kept and not fetched yet are dropped, and
+    // counting towards the limits starts again. Returns the resets so far.
+    quint64 resetKept();
     bool isCapturing() const { return capturing; }
-    ConnectionMapper* mapper() const { return connectionMapper; }
 
     // What the decoding thread does with one frame: false when it is dropped
     // (not IPv4, switched off, or past the limits), else packet holds it.
     // One caller at a time.
     bool keepFrame(qint64 timeMicroseconds, const uchar* data, quint32 length, CapturedPacket& packet);
-
-    // The machine's own non-loopback addresses, as text.
-    static QStringList getLocalIPAddresses();
+    // Hands kept packets to the next fetch. Any thread.
+    void queuePackets(const QVector<CapturedPacket>& packets);
 
 signals:
-    // captureId is the one given to startCapture: a page that started a
-    // newer capture meanwhile knows the signal is not about it.
-    void captureStopped(quint64 captureId);
-    void errorOccurred(const QString& error, quint64 captureId);
+    void packetsUpdated(const PacketBatch& batch);
+    // Once for every startCapture: when the capture ends, or at once when
+    // it cannot start.
+    void captureEnded(const CaptureEnd& end);
 
 public slots:
     void startCapture(const QString& interfaceName, quint64 captureId = 0);
     void stopCapture();
-    void setFilterText(const QString& filterText);
     void setCaptureTCP(bool enabled);
     void setCaptureUDP(bool enabled);
-
-private slots:
-    void onCaptureLoopEnded();
+    // Answers with the packets kept since the last fetch and the counts.
+    void fetchPackets();
 
 private:
+    // The machine's own non-loopback addresses, as text.
+    static QStringList getLocalIPAddresses();
+    void onCaptureLoopEnded();
     void stopLocked();
     void captureLoop(pcap* captureHandle, quint64 captureId);
     void decodeLoop();
     void takeFrame(const pcap_pkthdr* header, const unsigned char* bytes);
     void readStatistics(pcap* captureHandle);
-    bool matchesFilter(const CapturedPacket& packet);
     bool isLocal(quint32 address) const;
     // Names the packet's program and direction; false when a packet of this
     // machine matched no socket (the tables may be stale).
@@ -114,9 +134,6 @@ private:
     std::atomic<bool> captureUDP{true};
     // The machine's IPv4 addresses, taken when a capture starts.
     QVector<quint32> localIPv4;
-    QString filterText;
-    std::atomic<bool> filterSet{false};
-    QMutex filterMutex;
     std::atomic<bool> paused{false};
     // The last pause, in microseconds since the epoch (capture time stamps).
     std::atomic<qint64> pausedFrom{0};
@@ -127,7 +144,7 @@ private:
     std::thread decodeThread;
     std::mutex wakeMutex;
     std::condition_variable wake;
-    std::atomic<bool> captureEnded{false};
+    std::atomic<bool> framesEnded{false}; // the capture thread wrote its last frame
 
     // The decoding thread's own.
     std::shared_ptr<FrameBlock> block;
@@ -135,8 +152,10 @@ private:
     quint64 tablesGeneration = 0;
     QHash<quint64, bool> missedFlows; // flows a refresh was asked for
 
+    // The packets for the next fetch, and the resets, under queueMutex.
     QMutex queueMutex;
     QVector<CapturedPacket> queue;
+    quint64 resets = 0;
     std::atomic<int> keepLimit{200000};
     std::atomic<int> keptPackets{0};
     std::atomic<qint64> keptBytes{0};

@@ -2,7 +2,6 @@
 
 #include "commandrunner.h"
 #include "systempaths.h"
-#include "tickgate.h"
 #include "wirelessparsing.h"
 
 #include <QFile>
@@ -30,8 +29,7 @@ QString orNotAvailable(const QString& value) {
 }
 } // namespace
 
-WorkerNetworkingWireless::WorkerNetworkingWireless(std::shared_ptr<TickGate> pollGate, QObject* parent)
-    : QObject(parent), pollGate(std::move(pollGate)) {
+WorkerNetworkingWireless::WorkerNetworkingWireless(QObject* parent) : QObject(parent) {
     qCDebug(lcWireless) << "We are here in Worker Networking Wireless";
 }
 
@@ -56,94 +54,99 @@ void WorkerNetworkingWireless::findWirelessInterface() {
         qCDebug(lcWireless) << "No wireless interface found.";
     else
         qCDebug(lcWireless) << "First available wireless interface found:" << name;
-    emit wirelessInterfaceFound(name);
+    emit wirelessInterfaceUpdated(name);
 }
 
-void WorkerNetworkingWireless::fetchWirelessStats(const QString& selectedInterface) {
-    TickGate::Pass pass(pollGate.get());
+void WorkerNetworkingWireless::fetchWirelessStats(const QString& interfaceName) {
+    WirelessStats stats;
+    const QString na = QStringLiteral("N/A");
+    stats.ssid = stats.bssid = stats.macAddress = stats.ipAddress = stats.frequency = stats.encryption = na;
     QFile file(SystemPaths::path(QStringLiteral("/proc/net/wireless")));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         // Polled twice a second: said once.
         if (!wirelessFileMissingLogged)
             qWarning("Failed to open /proc/net/wireless");
         wirelessFileMissingLogged = true;
-        const QString na = QStringLiteral("N/A");
-        emit wirelessDataFetched(0, 0, 0, na, na, na, na, na, na, QStringLiteral("Disconnected"));
+        stats.connectionStatus = QStringLiteral("Disconnected");
+        emit wirelessStatsUpdated(stats);
         return;
     }
     const wireless::LinkFigures figures =
-        wireless::parseProcNetWireless(QString::fromUtf8(file.readAll()), selectedInterface);
+        wireless::parseProcNetWireless(QString::fromUtf8(file.readAll()), interfaceName);
+    stats.linkQuality = int(figures.link);
+    stats.signalLevel = int(figures.level);
+    stats.noiseLevel = int(figures.noise);
 
     const QString link =
-        runTool(QStringLiteral("iw"), {QStringLiteral("dev"), selectedInterface, QStringLiteral("link")});
-    const QString frequency = wireless::linkFrequencyText(link);
-    const QString bssid = wireless::bssidFromLink(link);
-
-    QString ssid = QStringLiteral("N/A");
-    QString macAddress = QStringLiteral("N/A");
-    QString ipAddress = QStringLiteral("N/A");
-    QString encryption = QStringLiteral("N/A");
-    QString status = wireless::linkStatusFromIw(link);
+        runTool(QStringLiteral("iw"), {QStringLiteral("dev"), interfaceName, QStringLiteral("link")});
+    stats.frequency = wireless::linkFrequencyText(link);
+    stats.bssid = wireless::bssidFromLink(link);
+    stats.connectionStatus = wireless::linkStatusFromIw(link);
     if (nmcliAvailable()) {
         const QString device = runTool(QStringLiteral("nmcli"),
-                                       {QStringLiteral("device"), QStringLiteral("show"), selectedInterface});
-        ssid = orNotAvailable(wireless::extractValue(device, QStringLiteral("GENERAL.CONNECTION")));
-        macAddress = orNotAvailable(wireless::extractValue(device, QStringLiteral("GENERAL.HWADDR")));
-        ipAddress = orNotAvailable(
+                                       {QStringLiteral("device"), QStringLiteral("show"), interfaceName});
+        stats.ssid = orNotAvailable(wireless::extractValue(device, QStringLiteral("GENERAL.CONNECTION")));
+        stats.macAddress = orNotAvailable(wireless::extractValue(device, QStringLiteral("GENERAL.HWADDR")));
+        stats.ipAddress = orNotAvailable(
             wireless::extractValue(device, QStringLiteral("IP4.ADDRESS[1]")).section(QLatin1Char('/'), 0, 0));
         if (!device.isEmpty())
-            status = wireless::connectionStateToString(
+            stats.connectionStatus = wireless::connectionStateToString(
                 wireless::extractValue(device, QStringLiteral("GENERAL.STATE")));
-        if (ssid != QLatin1String("N/A")) {
+        if (stats.ssid != na) {
             // "id" keeps a connection named like an nmcli keyword ("help")
             // from being read as one.
             const QString connection =
-                runTool(QStringLiteral("nmcli"),
-                        {QStringLiteral("connection"), QStringLiteral("show"), QStringLiteral("id"), ssid});
+                runTool(QStringLiteral("nmcli"), {QStringLiteral("connection"), QStringLiteral("show"),
+                                                  QStringLiteral("id"), stats.ssid});
             if (!connection.isEmpty())
-                encryption = wireless::encryptionFromKeyManagement(
+                stats.encryption = wireless::encryptionFromKeyManagement(
                     wireless::extractValue(connection, QStringLiteral("802-11-wireless-security.key-mgmt")));
         }
     }
-    emit wirelessDataFetched(int(figures.link), int(figures.level), int(figures.noise), ssid, bssid,
-                             macAddress, ipAddress, frequency, encryption, status);
+    emit wirelessStatsUpdated(stats);
 }
 
-void WorkerNetworkingWireless::updateWifiRouterInfo(const QString& selectedInterface) {
-    qCDebug(lcWireless) << "Wi-Fi info requested, will attempt to do a scan of" << selectedInterface << "now";
+void WorkerNetworkingWireless::fetchRouterInfo(const QString& interfaceName) {
+    qCDebug(lcWireless) << "Wi-Fi info requested, will attempt to do a scan of" << interfaceName << "now";
+    WirelessRouterInfo info;
     const QString routes = runTool(QStringLiteral("ip"), {QStringLiteral("-4"), QStringLiteral("route"),
                                                           QStringLiteral("show"), QStringLiteral("default")});
-    const QString routerIPAddress = wireless::defaultGateway(routes, selectedInterface);
-    const QString bssid = wireless::bssidFromLink(
-        runTool(QStringLiteral("iw"), {QStringLiteral("dev"), selectedInterface, QStringLiteral("link")}));
-    const QString vendor = bssid == QLatin1String("N/A") ? bssid : lookupVendor(bssid, true);
-    emit wifiRouterInfoLeftColumnUpdated(routerIPAddress, bssid, vendor);
+    info.routerIPAddress = wireless::defaultGateway(routes, interfaceName);
+    info.bssid = wireless::bssidFromLink(
+        runTool(QStringLiteral("iw"), {QStringLiteral("dev"), interfaceName, QStringLiteral("link")}));
+    info.vendor = info.bssid == QLatin1String("N/A") ? info.bssid : lookupVendor(info.bssid, true);
 
     // The cached results of the last scan first: an active scan takes the
     // radio off its channel for a moment.
     wireless::RouterScan scan =
-        wireless::parseScan(runTool(QStringLiteral("iw"), {QStringLiteral("dev"), selectedInterface,
+        wireless::parseScan(runTool(QStringLiteral("iw"), {QStringLiteral("dev"), interfaceName,
                                                            QStringLiteral("scan"), QStringLiteral("dump")}));
     if (!scan.associated) {
         const QString fresh =
             runTool(QStringLiteral("sudo"),
-                    {QStringLiteral("iw"), QStringLiteral("dev"), selectedInterface, QStringLiteral("scan")},
+                    {QStringLiteral("iw"), QStringLiteral("dev"), interfaceName, QStringLiteral("scan")},
                     kScanTimeoutMs);
         scan = wireless::parseScan(fresh);
     }
     if (!scan.associated) {
-        qCDebug(lcWireless) << "Scan of" << selectedInterface
+        qCDebug(lcWireless) << "Scan of" << interfaceName
                             << "found no associated access point. We will try again...";
-        emit failedToGetRouterInfo(true);
+        info.failed = true;
+        emit routerInfoUpdated(info);
         return;
     }
-    emit wifiRouterInfoOtherColumnsUpdated(scan.channels, scan.frequencies, scan.protocols, scan.uptime,
-                                           scan.encryption, scan.authentication);
+    info.channels = scan.channels;
+    info.frequencies = scan.frequencies;
+    info.protocols = scan.protocols;
+    info.uptime = scan.uptime;
+    info.encryptionMethods = scan.encryption;
+    info.authenticationMethods = scan.authentication;
     qCDebug(lcWireless) << "Router Info Updated:"
-                        << "IP Address:" << routerIPAddress << "BSSID:" << bssid << "Vendor:" << vendor
-                        << "Channels:" << scan.channels << "Frequencies:" << scan.frequencies
-                        << "Protocols:" << scan.protocols << "Encryption:" << scan.encryption
-                        << "Authentication:" << scan.authentication;
+                        << "IP Address:" << info.routerIPAddress << "BSSID:" << info.bssid
+                        << "Vendor:" << info.vendor << "Channels:" << scan.channels
+                        << "Frequencies:" << scan.frequencies << "Protocols:" << scan.protocols
+                        << "Encryption:" << scan.encryption << "Authentication:" << scan.authentication;
+    emit routerInfoUpdated(info);
 }
 
 QString WorkerNetworkingWireless::lookupVendor(const QString& mac, bool fullName) {

@@ -23,12 +23,13 @@ namespace {
 // Before main starts: this test, its threads and the programs it runs work in
 // a network namespace of their own.
 const bool ownNetwork = TestSupport::isolateNetwork();
-// A /proc/net/dev with one interface that has received rxBytes bytes.
-QString procNetDev(const QString& name, quint64 rxBytes) {
-    return QString("Inter-|   Receive |  Transmit\n face |bytes packets|bytes packets\n"
-                   "%1: %2 0 0 0 0 0 0 0 100 1 0 0 0 0 0 0\n")
-        .arg(name)
-        .arg(rxBytes);
+// A sample of /proc/net/dev with one interface that has received rxBytes bytes.
+InterfaceSample sample(const QString& name, quint64 rxBytes, double at) {
+    const QString text = QString("Inter-|   Receive |  Transmit\n face |bytes packets|bytes packets\n"
+                                 "%1: %2 0 0 0 0 0 0 0 100 1 0 0 0 0 0 0\n")
+                             .arg(name)
+                             .arg(rxBytes);
+    return {traffic::parseProcNetDev(text), at, QString()};
 }
 
 void writeFile(const QString& path, const QByteArray& text) {
@@ -99,25 +100,25 @@ private slots:
         const QString name = tab.checkedInterface();
         QVERIFY2(!name.isEmpty(), "no interface is up with an address");
         const double t0 = 2000000000.0;
-        tab.applySample(procNetDev(name, 5000000), t0);
+        tab.onInterfaceCountersDataReady(sample(name, 5000000, t0));
         QCOMPARE(tab.historyOf(name).timestamps.size(), 0);
         QCOMPARE(ui->labelNetworkingMulticastTX->text(), QString("N/A"));
 
-        tab.applySample(procNetDev(name, 6000000), t0 + 0.5);
+        tab.onInterfaceCountersDataReady(sample(name, 6000000, t0 + 0.5));
         QCOMPARE(ui->labelNetworkingThroughputRX->text(), QString("16.00 Mbps"));
         QCOMPARE(ui->labelNetworkingPeakSpeedRX->text(), QString("16.00 Mbps"));
         QCOMPARE(ui->labelNetworkingDownloadSpeed->text(), QString("50 Mb/s"));
 
-        tab.applySample(procNetDev(name, 300), t0 + 1.0); // interface re-created
+        tab.onInterfaceCountersDataReady(sample(name, 300, t0 + 1.0)); // interface re-created
         QCOMPARE(tab.historyOf(name).rxRates.size(), 1);
         QCOMPARE(ui->labelNetworkingPeakSpeedRX->text(), QString("16.00 Mbps"));
-        tab.applySample(procNetDev(name, 300 + 125000), t0 + 1.5);
+        tab.onInterfaceCountersDataReady(sample(name, 300 + 125000, t0 + 1.5));
         QCOMPARE(ui->labelNetworkingThroughputRX->text(), QString("2.00 Mbps"));
         QCOMPARE(ui->labelNetworkingBytesRX->text(), QString("122.36 KB"));
 
         // Every sample past the cap drops the oldest.
         for (int i = 0; i < TabNetworkingBandwidthMonitor::kHistoryLength + 5; ++i)
-            tab.applySample(procNetDev(name, 200000 + i * 1000ull), t0 + 2 + i * 0.5);
+            tab.onInterfaceCountersDataReady(sample(name, 200000 + i * 1000ull, t0 + 2 + i * 0.5));
         QCOMPARE(tab.historyOf(name).timestamps.size(), TabNetworkingBandwidthMonitor::kHistoryLength);
     }
 
@@ -141,7 +142,7 @@ private slots:
 
     // Real traffic across a veth pair into a network namespace of the test's
     // own. The veth is also listed as wireless with an iw that hangs: the
-    // page goes on sampling while the worker waits on it.
+    // page goes on sampling while the link speed waits on it.
     void followsRealTraffic() {
         if (geteuid() != 0)
             QSKIP("needs root to make a network namespace");
@@ -190,7 +191,8 @@ private slots:
         for (int i = 0; i < 40; ++i)
             QCOMPARE(socket.writeDatagram(QByteArray(1000, 'x'), QHostAddress(peerAddress), 9), qint64(1000));
         QTRY_VERIFY(QFile::exists(tools.filePath("log")));
-        tab.updateNetworkStats();
+        emit tab.requestUpdateBandwidth();
+        QTRY_VERIFY(ui->labelNetworkingPacketsTX->text().toULongLong() >= 40);
 
         QProcess ip;
         ip.start("ip", {"-j", "-s", "link", "show", host});

@@ -191,13 +191,20 @@ public:
 class TestPacketCapture : public QObject {
     Q_OBJECT
 
+    // What the page's next fetch gets.
+    static PacketBatch fetch(WorkerNetworkingPacketSniffer& worker) {
+        QSignalSpy fetched(&worker, &WorkerNetworkingPacketSniffer::packetsUpdated);
+        worker.fetchPackets();
+        return fetched.first().first().value<PacketBatch>();
+    }
+
     // Waits until packets matching the condition arrive; returns them.
     template <typename Condition>
     static QVector<PacketInfo> collect(WorkerNetworkingPacketSniffer& worker, Condition condition,
                                        int wanted = 1) {
         QVector<PacketInfo> found;
         TestSupport::waitFor([&] {
-            for (const CapturedPacket& captured : worker.takePackets()) {
+            for (const CapturedPacket& captured : fetch(worker).packets) {
                 const PacketInfo packet = captured.info();
                 if (condition(packet))
                     found << packet;
@@ -212,6 +219,7 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("live captures need root");
         QVERIFY(ownNetwork);
+        qRegisterMetaType<CaptureEnd>(), qRegisterMetaType<PacketBatch>();
     }
 
     // A small datagram with its fields, then a 20,000-byte one cut to the
@@ -246,10 +254,10 @@ private slots:
         QCOMPARE(packets.at(1).rawData.size(), 8192);
         QCOMPARE(packets.at(1).payload.size(), 8192 - 14 - 20);
 
-        QSignalSpy stopped(&worker, &WorkerNetworkingPacketSniffer::captureStopped);
+        QSignalSpy ended(&worker, &WorkerNetworkingPacketSniffer::captureEnded);
         worker.stopCapture();
         QVERIFY(!worker.isCapturing());
-        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(ended.count(), 1);
     }
 
     // A request and its answer over loopback: one each way, never "Broadcast".
@@ -313,10 +321,15 @@ private slots:
         worker.startCapture(QStringLiteral("lo"));
         for (int i = 0; i < 8; ++i)
             sender.writeDatagram("x", QHostAddress::LocalHost, receiver.localPort());
-        QVERIFY(TestSupport::waitFor([&] { return worker.notKept() >= 3; }));
-        QCOMPARE(worker.takePackets().size(), 5);
+        QVector<CapturedPacket> kept;
+        QVERIFY(TestSupport::waitFor([&] {
+            const PacketBatch batch = fetch(worker);
+            kept += batch.packets;
+            return batch.counts.notKept >= 3 && kept.size() >= 5;
+        }));
+        QCOMPARE(kept.size(), 5);
         worker.resetKept();
-        QCOMPARE(worker.notKept(), 0u);
+        QCOMPARE(fetch(worker).counts.notKept, 0u);
         sender.writeDatagram("y", QHostAddress::LocalHost, receiver.localPort());
         QCOMPARE(collect(worker, [](const PacketInfo& p) { return p.payload.endsWith("y"); }).size(), 1);
     }
@@ -334,15 +347,13 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, message);
         WorkerNetworkingPacketSniffer worker;
-        QSignalSpy errors(&worker, &WorkerNetworkingPacketSniffer::errorOccurred);
-        QSignalSpy stopped(&worker, &WorkerNetworkingPacketSniffer::captureStopped);
+        QSignalSpy ended(&worker, &WorkerNetworkingPacketSniffer::captureEnded);
         worker.startCapture(device, 7);
-        QCOMPARE(errors.count(), 1);
-        QVERIFY2(QRegularExpression(message).match(errors.first().first().toString()).hasMatch(),
-                 qPrintable(errors.first().first().toString()));
-        QCOMPARE(errors.first().at(1).toULongLong(), 7ull);
+        QCOMPARE(ended.count(), 1);
+        const CaptureEnd end = ended.first().first().value<CaptureEnd>();
+        QVERIFY2(QRegularExpression(message).match(end.error).hasMatch(), qPrintable(end.error));
+        QCOMPARE(end.captureId, 7ull);
         QVERIFY(!worker.isCapturing());
-        QCOMPARE(stopped.count(), 0);
     }
 
     // Two servers of this machine, one IPv4 only and one dual stack, each
@@ -395,11 +406,11 @@ private slots:
             char buffer[4];
             QVERIFY(::read(remoteEnd, buffer, 4) == 4);
             QTest::qWait(20); // the worker's tables refresh on this thread
-            for (const CapturedPacket& captured : worker.takePackets())
+            for (const CapturedPacket& captured : fetch(worker).packets)
                 packets << captured.info();
         }
         worker.stopCapture();
-        for (const CapturedPacket& captured : worker.takePackets())
+        for (const CapturedPacket& captured : fetch(worker).packets)
             packets << captured.info();
 
         int late = 0;
@@ -434,16 +445,14 @@ private slots:
         VethPair veth;
         QVERIFY(veth.ok);
         WorkerNetworkingPacketSniffer worker;
-        QSignalSpy errors(&worker, &WorkerNetworkingPacketSniffer::errorOccurred);
-        QSignalSpy stopped(&worker, &WorkerNetworkingPacketSniffer::captureStopped);
+        QSignalSpy ended(&worker, &WorkerNetworkingPacketSniffer::captureEnded);
         worker.startCapture(veth.host, 3);
         QVERIFY(worker.isCapturing());
         QVERIFY(runIp({"link", "del", veth.host}));
-        QVERIFY(stopped.wait(5000) || stopped.count() == 1);
-        QCOMPARE(stopped.first().first().toULongLong(), 3ull);
-        QCOMPARE(errors.count(), 1);
-        QVERIFY2(errors.first().first().toString().startsWith("Error occurred during packet capture: "),
-                 qPrintable(errors.first().first().toString()));
+        QVERIFY(ended.wait(5000) || ended.count() == 1);
+        const CaptureEnd end = ended.first().first().value<CaptureEnd>();
+        QCOMPARE(end.captureId, 3ull);
+        QVERIFY2(end.error.startsWith("Error occurred during packet capture: "), qPrintable(end.error));
         QVERIFY(!worker.isCapturing());
 
         // A later capture on another interface works.
@@ -454,10 +463,10 @@ private slots:
 
     void restartAndDestroyWhileCapturing() {
         auto* worker = new WorkerNetworkingPacketSniffer;
-        QSignalSpy stopped(worker, &WorkerNetworkingPacketSniffer::captureStopped);
+        QSignalSpy ended(worker, &WorkerNetworkingPacketSniffer::captureEnded);
         worker->startCapture(QStringLiteral("lo"));
         worker->startCapture(QStringLiteral("lo")); // stops and joins the first
-        QCOMPARE(stopped.count(), 1);
+        QCOMPARE(ended.count(), 1);
         QVERIFY(worker->isCapturing());
         delete worker; // joins the running capture thread
     }

@@ -53,9 +53,9 @@ QStringList withoutLibraryThreads(QStringList threads) {
 }
 
 // One thread per worker: overview graphs, system information and its
-// probes, applications, processes, services, cron jobs, bandwidth, packet
-// capture, wireless, users, logs.
-constexpr int kWorkerThreads = 12;
+// probes, applications, processes, services, cron jobs, bandwidth counters
+// and link speeds, packet capture, wireless, users, logs.
+constexpr int kWorkerThreads = 13;
 
 // Every program a worker runs; each stand-in records its name and hangs.
 const QStringList tools =

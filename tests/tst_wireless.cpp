@@ -149,16 +149,19 @@ private slots:
     void workerRunsNoShell() {
         StandInTools tools;
         WorkerNetworkingWireless worker;
-        QSignalSpy left(&worker, &WorkerNetworkingWireless::wifiRouterInfoLeftColumnUpdated);
-        QSignalSpy stats(&worker, &WorkerNetworkingWireless::wirelessDataFetched);
+        WirelessRouterInfo router;
+        WirelessStats stats;
+        connect(&worker, &WorkerNetworkingWireless::routerInfoUpdated,
+                [&](const auto& info) { router = info; });
+        connect(&worker, &WorkerNetworkingWireless::wirelessStatsUpdated, [&](const auto& s) { stats = s; });
         const QString hostile = "wl'; touch pwned; '";
-        worker.updateWifiRouterInfo(hostile);
+        worker.fetchRouterInfo(hostile);
         worker.fetchWirelessStats("wlp2s0");
         QVERIFY(!QFile::exists("pwned"));
         QVERIFY(tools.calls().contains("iw|dev|" + hostile + "|link"));
         QVERIFY(tools.calls().contains("ip|-4|route|show|default"));
-        QCOMPARE(left.at(0).at(0).toString(), QString("N/A")); // no default route through that name
-        QCOMPARE(stats.at(0).at(8).toString(), QString("WPA2"));
+        QCOMPARE(router.routerIPAddress, QString("N/A")); // no default route through that name
+        QCOMPARE(stats.encryption, QString("WPA2"));
         QVERIFY(tools.calls().contains("nmcli|connection|show|id|Home-5G"));
     }
 
@@ -166,7 +169,7 @@ private slots:
         StandInTools tools;
         auto tab = std::make_unique<TabNetworkingWireless>(ui.get(), window.get());
         QTRY_COMPARE(tab->interfaceName(), QString("wlp2s0"));
-        QSignalSpy routerRequests(tab.get(), &TabNetworkingWireless::requestWifiRouterInfo);
+        QSignalSpy routerRequests(tab.get(), &TabNetworkingWireless::requestUpdateRouterInfo);
         tab->startTimer();
         QTRY_COMPARE(ui->labelWirelessSSID->text(), QString("Home-5G"));
         QCOMPARE(ui->labelWirelessSignalQuality->text(), QString("100%"));
@@ -174,11 +177,11 @@ private slots:
         QVERIFY(ui->progressBarLinkQuality->styleSheet().contains("#4CAF50"));
         QTRY_COMPARE(ui->labelWirelessUptime->text().left(6), QString("1D 10:"));
         QCOMPARE(ui->labelWirelessVendor->text(), QString("TELEPLATFORMS"));
-        QSignalSpy polls(tab.get(), &TabNetworkingWireless::fetchStats);
+        QSignalSpy polls(tab.get(), &TabNetworkingWireless::requestUpdateWirelessStats);
         QTRY_VERIFY(polls.count() >= 2); // more polls, all "Connected"
         QCOMPARE(routerRequests.count(), 1);
 
-        tab->updateWirelessData(13, -100, 0, "", "", "", "", "", "", "Disconnected");
+        tab->onWirelessStatsDataReady({13, -100, 0, "", "", "", "", "", "", "Disconnected"});
         QVERIFY(ui->progressBarLinkQuality->styleSheet().contains("background-color: red;"));
         QCOMPARE(ui->labelWirelessSignalStrength->text(), QString("N/A"));
         QCOMPARE(ui->labelWirelessVendor->text(), QString("N/A"));
@@ -194,15 +197,17 @@ private slots:
         auto* retry = tab->findChild<QTimer*>("routerRetryTimer");
         QVERIFY(retry);
         tab->startTimer();
-        tab->updateWirelessData(70, -40, 0, "x", "", "", "", "", "", "Connected");
+        tab->onWirelessStatsDataReady({70, -40, 0, "x", "", "", "", "", "", "Connected"});
         QCOMPARE(retry->interval(), 500);
+        WirelessRouterInfo failedScan;
+        failedScan.failed = true;
         for (int expected : {1000, 2000, 4000}) {
-            tab->onFailedToGetRouterInfo(true);
+            tab->onRouterInfoDataReady(failedScan);
             QCOMPARE(retry->interval(), expected);
         }
-        tab->updateWirelessData(0, 0, 0, "", "", "", "", "", "", "Disconnected");
+        tab->onWirelessStatsDataReady({0, 0, 0, "", "", "", "", "", "", "Disconnected"});
         QVERIFY(!retry->isActive());
-        tab->onFailedToGetRouterInfo(true);
+        tab->onRouterInfoDataReady(failedScan);
         QVERIFY(!retry->isActive());
     }
 
@@ -213,12 +218,14 @@ private slots:
             StandInTools tools("2");
             auto tab = std::make_unique<TabNetworkingWireless>(ui.get(), window.get());
             QTRY_COMPARE(tab->interfaceName(), QString("wlp2s0"));
-            QSignalSpy polls(tab.get(), &TabNetworkingWireless::fetchStats);
             QSignalSpy ticks(tab->findChild<QTimer*>("pollTimer"), &QTimer::timeout);
             tab->startTimer();
             QTRY_VERIFY(ticks.count() >= 3); // while the first poll still runs
             tab->stopTimer();
-            QCOMPARE(polls.count(), 1);
+            // Answered after whatever was queued before it.
+            emit tab->requestWirelessInterface();
+            QTRY_COMPARE(tools.calls().count("iw|dev"), 2);
+            QCOMPARE(tools.calls().filter("nmcli|device|show").size(), 1);
         }
         StandInTools tools("0", "iw_dev_none.txt");
         auto tab = std::make_unique<TabNetworkingWireless>(ui.get(), window.get());
@@ -233,12 +240,12 @@ private slots:
     void uptimeTicksAndVendorIsElided() {
         StandInTools tools("0", "iw_dev_none.txt");
         auto tab = std::make_unique<TabNetworkingWireless>(ui.get(), window.get());
-        tab->onWifiRouterInfoOtherColumnsUpdated("1", "2.4G", "", "1D 23:59:59", "WPA2", "PSK");
+        tab->onRouterInfoDataReady(
+            {"1.2.3.4", "AA", QString(30, 'v'), false, "1", "2.4G", "", "1D 23:59:59", "WPA2", "PSK"});
         QCOMPARE(ui->labelWirelessProtocols->text(), QString("N/A"));
+        QCOMPARE(ui->labelWirelessVendor->text(), QString(27, 'v') + "...");
         tab->updateUptime();
         QCOMPARE(ui->labelWirelessUptime->text(), QString("2D 00:00:00"));
-        tab->onWifiRouterInfoLeftColumnUpdated("1.2.3.4", "AA", QString(30, 'v'));
-        QCOMPARE(ui->labelWirelessVendor->text(), QString(27, 'v') + "...");
     }
 };
 
