@@ -331,6 +331,28 @@ TimeText describeTime(const Field& minutes, const Field& hours) {
     return {QStringLiteral("At minutes %1 of hours %2").arg(listText(minutes, pad2), listText(hours, pad2))};
 }
 
+// The days of a line whose two day fields are both restricted, where
+// either one matching runs the job: "Fri, and every 1st, 15th of the month".
+QString eitherDayText(const QString& dayList, const QString& dateList, const QString& monthList) {
+    if (monthList.isEmpty())
+        return dayList + QStringLiteral(", and every ") + dateList + QStringLiteral(" of the month");
+    const QString ofMonths = QStringLiteral(" of ") + monthList;
+    return dayList + ofMonths + QStringLiteral(", and every ") + dateList + ofMonths;
+}
+
+// Whether some chosen day of the month exists in some chosen month; February
+// counts its 29th, which comes in leap years.
+bool anyDateExists(const Field& daysOfMonth, const Field& months) {
+    static const int monthLengths[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    for (int month : months.values()) {
+        for (int day : daysOfMonth.values()) {
+            if (day <= monthLengths[month - 1])
+                return true;
+        }
+    }
+    return false;
+}
+
 QString keywordText(const QString& keyword) {
     static const std::pair<const char*, const char*> keywords[] = {
         {"@reboot", "At system startup"},
@@ -423,13 +445,24 @@ ScheduleReading readSchedule(const QString& schedule) {
     const QString dateList = listText(daysOfMonth, ordinal);
     const QString ofMonths = QStringLiteral(" of ") + (byMonth ? monthList : QStringLiteral("the month"));
 
+    // A date that no chosen month has ("31 2": Feb 31st) never comes, unless
+    // the day of the week may match instead.
+    const bool datesExist = !byDayOfMonth || anyDateExists(daysOfMonth, months);
+    if (byDayOfMonth && !(eitherDay && byDayOfWeek) && !datesExist) {
+        const bool oneMonth = months.values().size() == 1;
+        return {QStringLiteral("Never: %1 %2 no %3")
+                    .arg(monthList, oneMonth ? QStringLiteral("has") : QStringLiteral("have"), dateList),
+                notes, false};
+    }
+    if (!datesExist)
+        byDayOfMonth = false; // the day of the week alone decides
+
     const TimeText time = describeTime(minutes, hours);
     QString days;
     if (time.fixed) {
         // "Every <days> at <time>"
         if (byDayOfWeek && byDayOfMonth && eitherDay)
-            days = dayList + QStringLiteral(" and ") + dateList +
-                   (byMonth ? QStringLiteral(" of ") + monthList : QString());
+            days = eitherDayText(dayList, dateList, byMonth ? monthList : QString());
         else if (byDayOfWeek && byDayOfMonth)
             days = dayList + QStringLiteral(" that is the ") + dateList + ofMonths;
         else if (byDayOfWeek)
@@ -443,7 +476,7 @@ ScheduleReading readSchedule(const QString& schedule) {
 
     // "<how often>, <on which days>"
     if (byDayOfWeek && byDayOfMonth && eitherDay)
-        days = dayList + QStringLiteral(" and the ") + dateList + ofMonths;
+        days = QStringLiteral("every ") + eitherDayText(dayList, dateList, byMonth ? monthList : QString());
     else if (byDayOfWeek && byDayOfMonth)
         days = dayList + QStringLiteral(" that is the ") + dateList + ofMonths;
     else if (byDayOfWeek)

@@ -1,5 +1,7 @@
 #include "elidetextdelegate.h"
 
+#include "plaintooltip.h"
+
 #include <QAbstractItemView>
 #include <QHelpEvent>
 #include <QPainter>
@@ -65,8 +67,7 @@ QString ElideTextDelegate::toolTipFor(const QStyleOptionViewItem& option, const 
     QString whole = cell.text.left(MaxToolTipCharacters);
     if (whole.size() < cell.text.size())
         whole += QChar(0x2026);
-    // Rich text, so that a long message wraps instead of running off screen.
-    return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(whole.toHtmlEscaped());
+    return plainTextToolTip(whole);
 }
 
 bool ElideTextDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

@@ -66,8 +66,8 @@ private slots:
             {"0 0 11 * *", "Every 11th of the month at 00:00", ""},
             {"0 0 23 * *", "Every 23rd of the month at 00:00", ""},
             {"0 0 1 1 *", "Every 1st of Jan at 00:00", ""},
-            {"0 12 13 * 0", "Every Sun and 13th at 12:00", ""},
-            {"0 12 1 6 2", "Every Tue and 1st of Jun at 12:00", ""},
+            {"0 12 13 * 0", "Every Sun, and every 13th of the month at 12:00", ""},
+            {"0 12 1 6 2", "Every Tue of Jun, and every 1st of Jun at 12:00", ""},
             {"@reboot", "At system startup", ""},
             {"@yearly", "Every January 1st at 00:00", ""},
             {"@hourly", "Every hour at minute 00", ""},
@@ -109,7 +109,8 @@ private slots:
             {"0,30 9 * * *", "Every day at 09:00, 09:30", ""},
             // Both day fields restricted: either may match. A '*' at the
             // start of one of them makes both have to.
-            {"0 0 1,15 * 5", "Every Fri and 1st, 15th at 00:00", ""},
+            {"0 0 1,15 * 5", "Every Fri, and every 1st, 15th of the month at 00:00", ""},
+            {"*/5 * 1,15 * 5", "Every 5 minutes, every Fri, and every 1st, 15th of the month", ""},
             {"0 0 1-31 * 1", "Every day at 00:00", ""},
             {"0 0 */2 * 1", "Every Mon that is the 1st, 3rd, 5th, \u2026, 31st of the month at 00:00", ""},
             // What cron skips, ignores or can never match.
@@ -125,6 +126,12 @@ private slots:
             {"30-10 * * * *", "Never", "30-10 is an empty range"},
             {"0 0 * * fri-sun", "Never", "fri-sun is an empty range"},
             {"0 0 31-1 * 1", "Every Mon at 00:00", "31-1 is an empty range"},
+            // A date no chosen month has never comes; Feb 29th does, in leap years.
+            {"0 0 31 2 *", "Never: Feb has no 31st", ""},
+            {"0 0 30 2 *", "Never: Feb has no 30th", ""},
+            {"0 0 31 apr,6 *", "Never: Apr, Jun have no 31st", ""},
+            {"0 0 29 2 *", "Every 29th of Feb at 00:00", ""},
+            {"0 0 31 2 1", "Every Mon of Feb at 00:00", ""},
         };
         for (const auto& [schedule, text, note] : rows)
             QTest::newRow(schedule) << QString(schedule) << QString(text) << QString(note);
@@ -134,6 +141,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, note);
         QCOMPARE(::scheduleToText(schedule), text);
+        QCOMPARE(readSchedule(schedule).runs, !text.startsWith("Never") && text != "Invalid");
         DetailsCronJob job;
         job.schedule = schedule;
         const QString toolTip = jobScheduleToolTip(job);

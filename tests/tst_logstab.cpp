@@ -12,6 +12,7 @@
 #include "workerlogs.h"
 
 #include <QProgressBar>
+#include <QStandardItemModel>
 #include <QToolTip>
 #include <QtTest>
 #include <csignal>
@@ -330,6 +331,34 @@ private slots:
         QTRY_VERIFY(QToolTip::text().contains(">dbus-daemon<"));
         QToolTip::hideText();
         sys->setColumnWidth(1, 130);
+    }
+
+    // A long name full of hyphens shows on one line of its tooltip, as on the
+    // Services page, not broken at every hyphen.
+    void cutNamesStayOnOneLine() {
+        const QString name = "systemd-networkd-wait-online-for-every-interface-x";
+        QStandardItemModel model(1, 1);
+        model.setItem(0, 0, new QStandardItem(name));
+        QTableView view;
+        ElideTextDelegate delegate;
+        view.setItemDelegate(&delegate);
+        view.setModel(&model);
+        view.setColumnWidth(0, 60);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QPoint at = view.visualRect(model.index(0, 0)).center();
+        QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QWidget* label = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QTipLabel") && widget->isVisible())
+                label = widget;
+        }
+        QVERIFY(label);
+        QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(),
+                 qPrintable(QString::number(label->height())));
+        QToolTip::hideText();
     }
 
     // Reload shows a new veil, sized to the table as it is now, with its
