@@ -1,3 +1,4 @@
+#include "displaytext.h"
 #include "programsettings.h"
 #include "safefile.h"
 #include "selectionkeeper.h"
@@ -331,6 +332,35 @@ private slots:
         const QString path = ProgramSettings::filePath(name);
         SystemPaths::setRootPrefix(QString());
         QCOMPARE(path, file.isEmpty() ? QString() : "/tmp/prefix" + file);
+    }
+
+    // Every control that can reorder what follows it is shown as a mark, so
+    // a name cannot pass for another; ordinary text, right-to-left scripts
+    // and joiners stay as they are.
+    void displaySafeText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const char16_t controls[] = {0x061C, 0x200E, 0x200F, 0x202A, 0x202B, 0x202C,
+                                     0x202D, 0x202E, 0x2066, 0x2067, 0x2068, 0x2069};
+        for (const char16_t control : controls) {
+            const QString mark =
+                QStringLiteral("<U+%1>").arg(int(control), 4, 16, QLatin1Char('0')).toUpper();
+            QTest::newRow(qPrintable(mark)) << QString("a") + QChar(control) + "b"
+                                            << "a" + mark + "b";
+        }
+        QTest::newRow("plain") << QString("gnp.exe") << QString("gnp.exe");
+        QTest::newRow("hebrew") << QString::fromUtf8("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d")
+                                << QString::fromUtf8("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d");
+        QTest::newRow("zero-width joiner") << QString::fromUtf8("a\xe2\x80\x8d"
+                                                                "b")
+                                           << QString::fromUtf8("a\xe2\x80\x8d"
+                                                                "b");
+    }
+    void displaySafeText() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(::displaySafeText(text), shown);
+        QCOMPARE(hasBidiControl(text), text != shown);
     }
 };
 
