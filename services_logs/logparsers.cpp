@@ -268,8 +268,13 @@ QHash<QString, int> parsePasswdIds(const QByteArray& passwd) {
     return ids;
 }
 
+// A person's account: a regular uid, and not the unprivileged "nobody".
+bool isHumanAccount(const QString& name, int uid) {
+    return name != QLatin1String("nobody") && uid >= 1000;
+}
+
 bool isHumanAccount(const QHash<QString, int>& ids, const QString& name) {
-    return name != QLatin1String("nobody") && ids.value(name, -1) >= 1000;
+    return isHumanAccount(name, ids.value(name, -1));
 }
 
 QList<FailCounter> parseFaillog(const QByteArray& text) {
@@ -355,7 +360,7 @@ QStringList humanAccounts(const QByteArray& passwd) {
     QSet<QString> seen;
     forEachLine(passwd, [&](const QString& line) {
         const QStringList fields = line.split(QLatin1Char(':'));
-        if (fields.size() > 2 && fields.at(0) != QLatin1String("nobody") && fields.at(2).toInt() >= 1000 &&
+        if (fields.size() > 2 && isHumanAccount(fields.at(0), fields.at(2).toInt()) &&
             !seen.contains(fields.at(0))) {
             seen.insert(fields.at(0));
             names << fields.at(0);

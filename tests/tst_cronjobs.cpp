@@ -92,6 +92,8 @@ private slots:
             {"0 0 * * SAT,sun", "Every Sat, Sun at 00:00", ""},
             {"0 0 * * */2", "Every Sun, Tue, Thu, Sat at 00:00", ""},
             {"0 0 * * 0-7", "Every day at 00:00", ""},
+            {"0 0 * * 1-7", "Every day at 00:00", ""},
+            {"0 0 * * 0-6", "Every day at 00:00", ""},
             {"0 0 * jan,jul sun", "Every Sun of Jan, Jul at 00:00", ""},
             {"0 12 * 6 *", "Every day in Jun at 12:00", ""},
             {"0 0 * FEB-apr *", "Every day in Feb-Apr at 00:00", ""},
@@ -115,6 +117,9 @@ private slots:
             {"0 0 */2 * 1", "Every Mon that is the 1st, 3rd, 5th, \u2026, 31st of the month at 00:00", ""},
             // What cron skips, ignores or can never match.
             {"0 0 * 13 *", "Invalid", "13 is out of the month range 1-12"},
+            {"0-60 * * * *", "Invalid", "0-60 is out of the minute range 0-59"},
+            {"0 0 * 1-13 *", "Invalid", "1-13 is out of the month range 1-12"},
+            {"0 0 * * 5-8", "Invalid", "5-8 is out of the day of the week range 0-7"},
             {"0 0 0 * *", "Invalid", "0 is out of the day of the month range 1-31"},
             {"0 0 * * -1", "Invalid", "-1 is not a day of the week it can read"},
             {"0 0 * * monday", "Invalid", "monday is not a day of the week"},
@@ -285,6 +290,23 @@ private slots:
                 shown << jobScheduleText(job);
         }
         QCOMPARE(shown, sentences);
+    }
+
+    // anacron's settings, written with or without blanks round the '=', and
+    // lines whose period it cannot read are no jobs.
+    void anacrontabSettingsAreNoJobs() {
+        const QByteArray table = "START_HOURS_RANGE=3-22\n"
+                                 "MAILTO = root ops admin x\n"
+                                 "RANDOM_DELAY = 45 minutes or so\n"
+                                 "0\t5\tnever\trun-parts /etc/cron.never\n"
+                                 "weekly\t5\tcron.x\trun-parts /etc/cron.x\n" +
+                                 stockAnacrontab;
+        QStringList read;
+        for (const CronParser::AnacronLine& line : CronParser::parseAnacrontab(table))
+            read << line.period + " " + line.command;
+        QCOMPARE(read,
+                 (QStringList{"1 run-parts --report /etc/cron.daily", "7 run-parts --report /etc/cron.weekly",
+                              "@monthly run-parts --report /etc/cron.monthly"}));
     }
 
     // A personal crontab that is a link or a FIFO is neither followed nor
