@@ -555,17 +555,26 @@ private slots:
             text.truncate(int(random.bounded(text.size() + 1)));
             for (int flips = 0; flips < 8 && !text.isEmpty(); ++flips)
                 text[int(random.bounded(text.size()))] = char(random.bounded(256));
-            parseDmesg(text);
-            parseBootLog(text);
-            parseDpkgLog(text);
-            parseFlatpakHistory(text);
+            int lines = 0;
+            for (const QByteArray& line : text.split('\n'))
+                lines += line.trimmed().isEmpty() ? 0 : 1;
+            // Every line the kernel printed stays on its page; the boot log
+            // (which leaves out its separator lines) and the histories keep
+            // at most a row a line.
+            QCOMPARE(parseDmesg(text).size(), lines);
+            QVERIFY(parseBootLog(text).size() <= lines);
+            QVERIFY(parseDpkgLog(text).size() <= lines);
+            QVERIFY(parseFlatpakHistory(text).size() <= lines);
+            // The login summary names only people's accounts of the passwd it was given.
             const QHash<QString, int> ids = parsePasswdIds(text);
             LoginSources sources;
             sources.haveCounters = sources.haveHistory = sources.haveActive = true;
             sources.counters = parseFaillog(text);
             sources.history = parseLast(text, ids);
             sources.active = parseWho(text);
-            buildLoginSummary(sources, ids, humanAccounts(text), QDateTime::currentDateTime());
+            for (const DetailsLogsFailLog& record :
+                 buildLoginSummary(sources, ids, humanAccounts(text), QDateTime::currentDateTime()))
+                QVERIFY2(isHumanAccount(ids, record.username), qPrintable(record.username));
         }
     }
 };

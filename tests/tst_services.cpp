@@ -37,6 +37,9 @@ class TestServices : public QObject {
     }
 
 private slots:
+    // The listing crosses threads in the tab; here too, run alone or not.
+    void initTestCase() { qRegisterMetaType<ServiceListing>(); }
+
     void cleanup() {
         SystemPaths::setRootPrefix(QString());
         SystemPaths::setSearchPath(defaultSearchPath);
