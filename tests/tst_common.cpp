@@ -109,7 +109,10 @@ private slots:
         QTRY_COMPARE(answered.size(), 4);
         worker.reset();
         emit requestUpdateSample(7, "after");
-        QTest::qWait(50);
+        // The worker's thread has ended with the TabWorker, so no answer can
+        // come later than the events already posted here.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         QCOMPARE(answered, QList<int>({1, 3, 5, 6}));
         QCOMPARE(answeredOn.count(QThread::currentThread()), 4);
     }
