@@ -204,6 +204,32 @@ private slots:
         QCOMPARE(grantsOf(regular), QStringList());
     }
 
+    // Debian's polkit keeps its rules folder as polkitd:root 0700: the
+    // password-free level is set there all the same, in a file of root's.
+    void levelZeroThroughSystemAccountsRulesFolder() {
+        const QString keeper = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"),
+                                   {QStringLiteral("-r"), QStringLiteral("--"), keeper})
+                    .succeeded());
+        const SystemAccount system = lookupAccount(keeper);
+        QVERIFY(system.found && system.uid < 1000);
+        const QByteArray folder = QFile::encodeName(root.path() + QStringLiteral("/etc/polkit-1/rules.d"));
+        QVERIFY(::chown(folder.constData(), system.uid, 0) == 0 && ::chmod(folder.constData(), 0700) == 0);
+        const auto restore = qScopeGuard([&] {
+            QVERIFY(::chown(folder.constData(), 0, 0) == 0 && ::chmod(folder.constData(), 0755) == 0);
+        });
+        const QString admin = createAccount(true);
+        QString error;
+        QVERIFY2(AccountChanges::setSecurityLevel(admin, 0, &error), qPrintable(error));
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(AccountChanges::polkitRulePath(admin)).constData(), &info), 0);
+        QCOMPARE(info.st_uid, uid_t(0));
+        QCOMPARE(info.st_mode & 07777, mode_t(0644));
+        DetailsUser user;
+        user.username = admin;
+        QCOMPARE(WorkerUsers::getSecurityLevel(user), 0);
+    }
+
     // Names that are no account names never reach a command, a rule file or
     // a file name under sudoers.d, even when the group file lists them in sudo.
     void unusualNamesWriteNothing_data() {
