@@ -10,6 +10,7 @@
 
 #include <QDBusConnection>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <atomic>
@@ -115,6 +116,8 @@ private slots:
     }
 
     void createDeleteCreateLeavesNoGrant() {
+        // A second administrator, so that the first may be deleted.
+        createAccount(true);
         const QString name = createAccount(true);
         QVERIFY(lookupAccount(name).found);
         QVERIFY(run("id", {"-nG", name}).split(' ').contains(QStringLiteral("sudo")));
@@ -228,6 +231,40 @@ private slots:
         DetailsUser user;
         user.username = admin;
         QCOMPARE(WorkerUsers::getSecurityLevel(user), 0);
+    }
+
+    // Without a sound player nothing is started; a player that fails (no
+    // sound file, no sound server) is no warning either.
+    void soundIsQuietWithoutPlayer() {
+        QTemporaryDir tools;
+        const QString args = tools.filePath(QStringLiteral("sudo.args"));
+        QVERIFY(
+            TestSupport::writeScript(tools.filePath(QStringLiteral("sudo")),
+                                     "echo \"$@\" > \"$0.args\"\n"
+                                     "echo \"env: 'paplay': No such file or directory\" >&2\nexit 127\n"));
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::setSearchPath({tools.path()});
+        qputenv("SUDO_USER", "root");
+        static std::atomic<int> warnings{0};
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+                if (type != QtDebugMsg && type != QtInfoMsg)
+                    ++warnings;
+            });
+        const auto restore = qScopeGuard([&] {
+            qInstallMessageHandler(previous);
+            qunsetenv("SUDO_USER");
+            SystemPaths::setSearchPath(searchPath);
+        });
+        const QString sound = QStringLiteral("/usr/share/sounds/none.ogg");
+        AccountChanges::playSoundAsInvokingUser(sound);
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(!QFileInfo::exists(args));
+        QVERIFY(TestSupport::writeScript(tools.filePath(QStringLiteral("paplay")), "exit 0\n"));
+        AccountChanges::playSoundAsInvokingUser(sound);
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(QFileInfo::exists(args));
+        QCOMPARE(warnings.load(), 0);
     }
 
     // Names that are no account names never reach a command, a rule file or

@@ -683,6 +683,48 @@ private slots:
         shoot(&groups, QStringLiteral("groups"));
     }
 
+    // The last administrator is judged again when the deletion is
+    // confirmed: another one gone meanwhile stops it. A failure says why.
+    void deleteRefusedOrFailedSaysWhy() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        const QString name = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"), {QStringLiteral("--"), name}).succeeded());
+        const SystemAccount account = lookupAccount(name);
+        const QByteArray entry = QStringLiteral("%1:x:%2:%3::/home/%1:/bin/bash\n")
+                                     .arg(name)
+                                     .arg(account.uid)
+                                     .arg(account.gid)
+                                     .toUtf8();
+        const QByteArray twoAdmins = "sudo:x:27:bob," + name.toUtf8() + "\n";
+        EditMachine machine(aliceAndBob() + entry, twoAdmins);
+        DialogDeleteUser dialog(name);
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditConfirm"))->setText(name);
+        auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled());
+        // bob stops being an administrator from a shell before the click.
+        machine.write("/etc/group", "sudo:x:27:" + name.toUtf8() + "\n");
+        titles.clear();
+        texts.clear();
+        ok->click();
+        QCOMPARE(titles, QStringList{"Deletion Failed"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("only administrator")), qPrintable(texts.value(0)));
+        QVERIFY(lookupAccount(name).found);
+        shoot(&dialog, QStringLiteral("delete-user-refused"));
+
+        machine.write("/etc/group", twoAdmins);
+        QVERIFY(
+            TestSupport::writeScript(machine.file("/tools/userdel"),
+                                     "echo 'userdel: user is currently used by process 4242' >&2\nexit 8\n"));
+        titles.clear();
+        texts.clear();
+        ok->click();
+        QCOMPARE(titles, QStringList{"Deletion Failed"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("currently used by process 4242")),
+                 qPrintable(texts.value(0)));
+        QVERIFY(lookupAccount(name).found);
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)
@@ -719,6 +761,8 @@ private slots:
         QCOMPARE(authenticateUser(name.toStdString(), "pw 1"), int(AuthAccepted));
         QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
         QVERIFY(AccountChanges::setSecurityLevel(name, 0));
+        // A second administrator, so that this one may be deleted.
+        QVERIFY(AccountChanges::createUser(fresh(), QStringLiteral("pw 2"), true, QByteArray()));
 
         // The sound is played through sudo as the desktop user: a stand-in records how.
         QTemporaryDir tools;
@@ -726,6 +770,7 @@ private slots:
         QVERIFY(
             TestSupport::writeScript(tools.filePath(QStringLiteral("sudo")),
                                      "printf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
+        QVERIFY(TestSupport::writeScript(tools.filePath(QStringLiteral("paplay")), "exit 0\n"));
         const QStringList searchPath = SystemPaths::searchPath();
         SystemPaths::prependSearchPath(tools.path());
         qputenv("SUDO_USER", "root");
