@@ -725,6 +725,41 @@ private slots:
         QVERIFY(lookupAccount(name).found);
     }
 
+    // adduser puts every account in "users" as well as its own group: that
+    // reads as the plain regular type, and a change of type keeps it.
+    void adduserAccountKeepsUsers() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        // A second administrator, so that this one may stop being one.
+        QVERIFY(AccountChanges::createUser(fresh(), QStringLiteral("pw"), true, QByteArray()));
+        const QString name = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"),
+                                   {QStringLiteral("-m"), QStringLiteral("-G"), QStringLiteral("users"),
+                                    QStringLiteral("--"), name})
+                    .succeeded());
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(name);
+        auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        auto* typeLabel = dialog.findChild<QLabel*>(QStringLiteral("labelType"));
+        QCOMPARE(typeLabel->text(), QStringLiteral("Regular user"));
+        dialog.toggleEdit();
+        QCOMPARE(type->currentIndex(), 1);
+        for (const bool administrator : {true, false}) {
+            type->setCurrentIndex(administrator ? 0 : 1);
+            dialog.toggleEdit();
+            QStringList expected = AccountChanges::groupsForNewAccount(administrator)
+                                   << name << QStringLiteral("users");
+            expected.sort();
+            QCOMPARE(groupsOf(name), expected);
+            QCOMPARE(typeLabel->text(),
+                     administrator ? QStringLiteral("Administrator") : QStringLiteral("Regular user"));
+            dialog.toggleEdit();
+        }
+        dialog.cancelChanges();
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)

@@ -232,6 +232,10 @@ QStringList DialogEditUser::applySave(int level) {
                 AccountFiles::definedGroups(
                     row == 0 ? AccountFiles::administratorGroups() : AccountFiles::standardGroups(), groups)
                 << name;
+            // The groups adduser gives every account are no part of a type.
+            for (const QString& group : AccountQueries::everyonesGroups(groups))
+                if (user.groups.contains(group) && !wanted.contains(group))
+                    wanted << group;
         }
         if (!wanted.isEmpty() && QSet<QString>(wanted.begin(), wanted.end()) !=
                                      QSet<QString>(user.groups.begin(), user.groups.end())) {
