@@ -760,6 +760,34 @@ private slots:
         dialog.cancelChanges();
     }
 
+    // Started by root itself, the program asks for root's password; where
+    // root has none that could be checked, it says so before any editing.
+    void rootLoginWithoutPasswordIsTold() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/etc/shadow", "root:*:19500:0:99999:7:::\nalice:$y$j9T$a$b:19500:0:99999:7:::\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* realName = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"));
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Changes Cannot Be Saved"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("root")) &&
+                     texts.value(0).contains(QStringLiteral("locked")),
+                 qPrintable(texts.value(0)));
+        QVERIFY(realName->isHidden());
+        machine.write("/etc/shadow", "root:$y$j9T$a$b:19500:0:99999:7:::\n");
+        titles.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList());
+        QVERIFY(!realName->isHidden());
+        dialog.cancelChanges();
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)

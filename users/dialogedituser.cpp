@@ -131,6 +131,15 @@ void DialogEditUser::setEditorsVisible(bool editing) {
 }
 
 void DialogEditUser::toggleEdit() {
+    // Said before any editing: a save that could never be approved would
+    // only lose the edits.
+    if (!isEditing && WorkerUsers::getSudoUserSecurityLevel() > 0) {
+        const QString problem = authenticationProblem();
+        if (!problem.isEmpty()) {
+            QMessageBox::warning(this, tr("Changes Cannot Be Saved"), problem);
+            return;
+        }
+    }
     isEditing = !isEditing;
     const QString type = WorkerUsers::getUserType(user.uid, user.username);
     if (isEditing) {
@@ -289,7 +298,8 @@ bool DialogEditUser::requestAuthentication() {
         const std::string password = promptForPassword(this);
         if (password.empty())
             return false;
-        const int result = authenticateUser(invokingUserName().toStdString(), password);
+        QString reason;
+        const int result = authenticateUser(invokingUserName().toStdString(), password, &reason);
         if (result == AuthAccepted)
             return true;
         if (result == AuthRefused) {
@@ -297,9 +307,11 @@ bool DialogEditUser::requestAuthentication() {
                                   tr("Incorrect password. Please try again."));
             continue;
         }
-        if (result != AuthConversationError)
-            QMessageBox::critical(this, tr("Authentication Error"),
-                                  tr("An error occurred during authentication."));
+        // The edits go with this answer: say why, and that they went.
+        QMessageBox::critical(this, tr("Authentication Error"),
+                              tr("An error occurred during authentication.") + QStringLiteral("\n\n") +
+                                  (reason.isEmpty() ? QString() : reason + QStringLiteral("\n")) +
+                                  tr("Your changes were not saved."));
         return false;
     }
 }
@@ -432,6 +444,9 @@ void DialogEditUser::fitTypeCombo() {
 
 void DialogEditUser::updateSizePolicies(QObject* root) {
     const auto apply = [this](QWidget* w) {
+        // A message box open over the dialog keeps its own layout.
+        if (w->isWindow())
+            return;
         if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QComboBox*>(w) ||
             qobject_cast<QLineEdit*>(w)) {
             const QSizePolicy::Policy policy = w->isHidden() ? QSizePolicy::Ignored : QSizePolicy::Preferred;
