@@ -788,6 +788,32 @@ private slots:
         dialog.cancelChanges();
     }
 
+    // With no description of its own the editor starts empty, the sentence
+    // shown only as a hint: typing adds to nothing, and an untouched save
+    // writes none.
+    void descriptionStartsEmpty() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/root/.tessmar/settings_alice", "security_level=1\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
+        dialog.toggleEdit();
+        QCOMPARE(description->text(), QString());
+        QCOMPARE(description->placeholderText(),
+                 QStringLiteral("No specific information available for this user."));
+        shoot(&dialog, QStringLiteral("edit-user-no-description"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"))->setText(QStringLiteral("Alice L"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"), QByteArray("security_level=1\n"));
+        dialog.toggleEdit();
+        QTest::keyClicks(description, QStringLiteral("Laptop"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"),
+                 QByteArray("security_level=1\ndescription=Laptop\n"));
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)

@@ -11,6 +11,7 @@
 #include "dialogwebcam.h"
 #include "displaytext.h"
 #include "pamauth.h"
+#include "securitylevel.h"
 #include "ui_dialogedituser.h"
 #include "userslog.h"
 #include "workerusers.h"
@@ -149,7 +150,12 @@ void DialogEditUser::toggleEdit() {
                                                                                   : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
         ui->lineEditRealName->setText(user.realName);
-        ui->lineEditDescription->setText(user.description);
+        // The editor holds the account's own description; the text shown in
+        // its stead (built-in, or the sentence for none) is only a hint.
+        initialDescription = AccountFiles::descriptionFrom(SecurityLevel::settingsText(user.username));
+        ui->lineEditDescription->setText(initialDescription);
+        ui->lineEditDescription->setPlaceholderText(initialDescription.isEmpty() ? user.description
+                                                                                 : QString());
         initialTypeRow = ui->comboBoxType->currentIndex();
         initialSliderValue = ui->verticalSliderSecurityLevel->value();
         // The password-free level is only for administrators (or to leave it).
@@ -267,7 +273,7 @@ QStringList DialogEditUser::applySave(int level) {
         apply(tr("Full name"),
               [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
-    if (description != user.description)
+    if (description != initialDescription)
         apply(tr("Description"),
               [&](QString* error) { return AccountChanges::updateDescription(name, description, error); });
     if (!tempNewPassword.isEmpty()) {
