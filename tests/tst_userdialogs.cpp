@@ -760,6 +760,32 @@ private slots:
         dialog.cancelChanges();
     }
 
+    // With no description of its own the editor starts empty, the sentence
+    // shown only as a hint: typing adds to nothing, and an untouched save
+    // writes none.
+    void descriptionStartsEmpty() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/root/.tessmar/settings_alice", "security_level=1\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
+        dialog.toggleEdit();
+        QCOMPARE(description->text(), QString());
+        QCOMPARE(description->placeholderText(),
+                 QStringLiteral("No specific information available for this user."));
+        shoot(&dialog, QStringLiteral("edit-user-no-description"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"))->setText(QStringLiteral("Alice L"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"), QByteArray("security_level=1\n"));
+        dialog.toggleEdit();
+        QTest::keyClicks(description, QStringLiteral("Laptop"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"),
+                 QByteArray("security_level=1\ndescription=Laptop\n"));
+    }
+
     // Started by root itself, the program asks for root's password; where
     // root has none that could be checked, it says so before any editing.
     void rootLoginWithoutPasswordIsTold() {
@@ -788,30 +814,18 @@ private slots:
         dialog.cancelChanges();
     }
 
-    // With no description of its own the editor starts empty, the sentence
-    // shown only as a hint: typing adds to nothing, and an untouched save
-    // writes none.
-    void descriptionStartsEmpty() {
-        EditMachine machine(aliceAndBob(), twoAdministrators());
-        machine.write("/root/.tessmar/settings_alice", "security_level=1\n");
-        qunsetenv("SUDO_USER");
-        DialogEditUser dialog;
-        dialog.authenticator = [] { return true; };
-        dialog.loadUser(QStringLiteral("alice"));
-        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
-        dialog.toggleEdit();
-        QCOMPARE(description->text(), QString());
-        QCOMPARE(description->placeholderText(),
-                 QStringLiteral("No specific information available for this user."));
-        shoot(&dialog, QStringLiteral("edit-user-no-description"));
-        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"))->setText(QStringLiteral("Alice L"));
-        dialog.toggleEdit();
-        QCOMPARE(machine.read("/root/.tessmar/settings_alice"), QByteArray("security_level=1\n"));
-        dialog.toggleEdit();
-        QTest::keyClicks(description, QStringLiteral("Laptop"));
-        dialog.toggleEdit();
-        QCOMPARE(machine.read("/root/.tessmar/settings_alice"),
-                 QByteArray("security_level=1\ndescription=Laptop\n"));
+    // With no stock pictures installed the dialog says so, and where it looked.
+    void stockPicturesNotInstalled() {
+        QTemporaryDir empty;
+        const QString previous = SystemPaths::rootPrefix();
+        SystemPaths::setRootPrefix(empty.path());
+        DialogStockAvatars dialog;
+        SystemPaths::setRootPrefix(previous);
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("labelNoPictures"));
+        QVERIFY(!label->isHidden());
+        QVERIFY2(label->text().contains(empty.path() + QStringLiteral("/usr/share/pixmaps/faces/")),
+                 qPrintable(label->text()));
+        shoot(&dialog, QStringLiteral("stock-pictures-none"));
     }
 
     // Add and Delete through their dialogs, with the Users tab following.
