@@ -1,5 +1,7 @@
 #include "safefile.h"
 
+#include "systempaths.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -8,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace {
@@ -40,6 +43,21 @@ std::pair<QString, QByteArray> splitPath(const QString& path) {
 // in its place; -1 with errno set when it cannot be.
 int openFolder(const QString& folder) {
     return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Why root must not write into a folder of this owner and mode, for a file
+// handed to fileOwner; empty when it may. A system account's folder is part
+// of the system (polkitd owns Debian's rules folder) as long as nobody but
+// that account can change it; a regular account could swap what root wrote.
+QString folderRefusal(const struct stat& folder, uid_t fileOwner, const QString& path) {
+    if (folder.st_uid == 0 || folder.st_uid == fileOwner)
+        return QString();
+    if (folder.st_uid >= SafeFile::firstRegularUid())
+        return QStringLiteral("The folder %1 belongs to another account").arg(path);
+    if (folder.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("The folder %1 belongs to a system account and others may write to it")
+            .arg(path);
+    return QString();
 }
 } // namespace
 
@@ -115,8 +133,9 @@ bool AtomicWriter::open(const QString& path) {
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0)
         return fail(QStringLiteral("Cannot open the folder %1").arg(folderPath), errno);
-    if (folder.st_uid != 0 && folder.st_uid != rules.owner)
-        return fail(QStringLiteral("The folder %1 belongs to another account").arg(folderPath), EPERM);
+    const QString refusal = folderRefusal(folder, rules.owner, folderPath);
+    if (!refusal.isEmpty())
+        return fail(refusal, EPERM);
     // The name holds dots, so that folders read as drop-ins (sudoers.d)
     // pass the unfinished file over.
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
@@ -204,6 +223,29 @@ bool write(const QString& path, const QByteArray& data, const WriteRules& rules,
     if (!ok && error)
         *error = writer.errorString();
     return ok;
+}
+
+uid_t firstRegularUidFrom(const QByteArray& loginDefs, uid_t fallback) {
+    uid_t found = fallback;
+    for (const QByteArray& line : loginDefs.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2 || fields.at(0) != "UID_MIN")
+            continue;
+        // login.defs numbers may be written in octal or hexadecimal too.
+        bool ok = false;
+        const qulonglong value = fields.at(1).toULongLong(&ok, 0);
+        if (ok && value <= std::numeric_limits<uid_t>::max())
+            found = uid_t(value);
+    }
+    return found;
+}
+
+uid_t firstRegularUid() {
+    ReadRules rules;
+    rules.followSymlinks = true;
+    rules.maxBytes = 256 * 1024;
+    const Read defs = read(SystemPaths::path(QStringLiteral("/etc/login.defs")), rules);
+    return firstRegularUidFrom(defs.ok() ? defs.data : QByteArray());
 }
 
 bool remove(const QString& path, QString* error) {

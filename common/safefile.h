@@ -15,7 +15,9 @@
 // to an account, the owner rule refuses one that belongs to anybody else.
 //
 // Writing: the folder is opened once, without following a link in its place,
-// and must belong to root or to the new file's owner; everything after goes
+// and must belong to root, to the new file's owner, or to a system account
+// (a uid below the first regular one) with no write access for group or
+// others (Debian's polkit keeps its rules folder so); everything after goes
 // through that folder's descriptor, so no path is looked up twice. The data
 // goes into a new hidden temporary file there (created exclusively, never
 // through a link), is handed to its owner, given its mode, synced, and
@@ -88,6 +90,12 @@ private:
 // The whole of data as path, by the rules above.
 bool write(const QString& path, const QByteArray& data, const WriteRules& rules = {},
            QString* error = nullptr);
+
+// The first uid of regular accounts: UID_MIN of login.defs (read under
+// SystemPaths), 1000 where it names none.
+uid_t firstRegularUid();
+// UID_MIN of a login.defs text; fallback when it names none.
+uid_t firstRegularUidFrom(const QByteArray& loginDefs, uid_t fallback = 1000);
 
 // Removes the file at path (never a folder, never through a link in the
 // folder's place); true when it is gone afterwards.

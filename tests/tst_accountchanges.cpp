@@ -10,6 +10,7 @@
 
 #include <QDBusConnection>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <atomic>
@@ -115,6 +116,8 @@ private slots:
     }
 
     void createDeleteCreateLeavesNoGrant() {
+        // A second administrator, so that the first may be deleted.
+        createAccount(true);
         const QString name = createAccount(true);
         QVERIFY(lookupAccount(name).found);
         QVERIFY(run("id", {"-nG", name}).split(' ').contains(QStringLiteral("sudo")));
@@ -202,6 +205,66 @@ private slots:
         const QString regular = createAccount(false);
         QVERIFY(!AccountChanges::setSecurityLevel(regular, 0, &error));
         QCOMPARE(grantsOf(regular), QStringList());
+    }
+
+    // Debian's polkit keeps its rules folder as polkitd:root 0700: the
+    // password-free level is set there all the same, in a file of root's.
+    void levelZeroThroughSystemAccountsRulesFolder() {
+        const QString keeper = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"),
+                                   {QStringLiteral("-r"), QStringLiteral("--"), keeper})
+                    .succeeded());
+        const SystemAccount system = lookupAccount(keeper);
+        QVERIFY(system.found && system.uid < 1000);
+        const QByteArray folder = QFile::encodeName(root.path() + QStringLiteral("/etc/polkit-1/rules.d"));
+        QVERIFY(::chown(folder.constData(), system.uid, 0) == 0 && ::chmod(folder.constData(), 0700) == 0);
+        const auto restore = qScopeGuard([&] {
+            QVERIFY(::chown(folder.constData(), 0, 0) == 0 && ::chmod(folder.constData(), 0755) == 0);
+        });
+        const QString admin = createAccount(true);
+        QString error;
+        QVERIFY2(AccountChanges::setSecurityLevel(admin, 0, &error), qPrintable(error));
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(AccountChanges::polkitRulePath(admin)).constData(), &info), 0);
+        QCOMPARE(info.st_uid, uid_t(0));
+        QCOMPARE(info.st_mode & 07777, mode_t(0644));
+        DetailsUser user;
+        user.username = admin;
+        QCOMPARE(WorkerUsers::getSecurityLevel(user), 0);
+    }
+
+    // Without a sound player nothing is started; a player that fails (no
+    // sound file, no sound server) is no warning either.
+    void soundIsQuietWithoutPlayer() {
+        QTemporaryDir tools;
+        const QString args = tools.filePath(QStringLiteral("sudo.args"));
+        QVERIFY(
+            TestSupport::writeScript(tools.filePath(QStringLiteral("sudo")),
+                                     "echo \"$@\" > \"$0.args\"\n"
+                                     "echo \"env: 'paplay': No such file or directory\" >&2\nexit 127\n"));
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::setSearchPath({tools.path()});
+        qputenv("SUDO_USER", "root");
+        static std::atomic<int> warnings{0};
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString&) {
+                if (type != QtDebugMsg && type != QtInfoMsg)
+                    ++warnings;
+            });
+        const auto restore = qScopeGuard([&] {
+            qInstallMessageHandler(previous);
+            qunsetenv("SUDO_USER");
+            SystemPaths::setSearchPath(searchPath);
+        });
+        const QString sound = QStringLiteral("/usr/share/sounds/none.ogg");
+        AccountChanges::playSoundAsInvokingUser(sound);
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(!QFileInfo::exists(args));
+        QVERIFY(TestSupport::writeScript(tools.filePath(QStringLiteral("paplay")), "exit 0\n"));
+        AccountChanges::playSoundAsInvokingUser(sound);
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY(QFileInfo::exists(args));
+        QCOMPARE(warnings.load(), 0);
     }
 
     // Names that are no account names never reach a command, a rule file or

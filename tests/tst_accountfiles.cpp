@@ -55,6 +55,37 @@ private slots:
         QTEST(AccountFiles::userType(uid, QStringLiteral("alice"), AccountFiles::parseGroup(text)), "type");
     }
 
+    // adduser puts every new account in "users" too (Debian 12's
+    // adduser.conf sets nothing, so its defaults hold): that says nothing of
+    // the type, whatever the configuration names.
+    void everyonesGroups_data() {
+        QTest::addColumn<QString>("conf");
+        QTest::addColumn<QStringList>("everyones");
+        QTest::newRow("Debian 12") << "# Default: USERS_GID=undefined, USERS_GROUP=users\n#USERS_GID=100\n"
+                                      "#USERS_GROUP=users\n#EXTRA_GROUPS=\"users\"\n#ADD_EXTRA_GROUPS=0\n"
+                                   << QStringList{"users"};
+        QTest::newRow("another group") << "USERS_GROUP = staff\n" << QStringList{"staff"};
+        QTest::newRow("by gid") << "USERS_GID=50\n" << QStringList{"staff"};
+        QTest::newRow("extra groups") << "ADD_EXTRA_GROUPS=1\nEXTRA_GROUPS=\"users audio sudo nosuch\"\n"
+                                      << QStringList{"audio", "users"};
+        QTest::newRow("extra groups off") << "EXTRA_GROUPS='audio'\n" << QStringList{"users"};
+    }
+    void everyonesGroups() {
+        QFETCH(QString, conf);
+        QFETCH(QStringList, everyones);
+        const QList<GroupEntry> groups = AccountFiles::parseGroup(QStringLiteral(
+            "sudo:x:27:\naudio:x:29:alice\nstaff:x:50:alice\nusers:x:100:alice\nalice:x:1000:\n"));
+        const QSet<QString> found = AccountFiles::everyonesGroups(conf, groups);
+        QStringList names(found.begin(), found.end());
+        names.sort();
+        QCOMPARE(names, everyones);
+        // Left out of the type: own group and "users" is a plain regular user.
+        QCOMPARE(AccountFiles::userType(1000, QStringLiteral("alice"),
+                                        AccountFiles::parseGroup(QStringLiteral("users:x:100:alice\n")),
+                                        AccountFiles::everyonesGroups(QString(), groups)),
+                 QStringLiteral("Regular user"));
+    }
+
     void shortLinesAndSoleAdministrator() {
         const auto passwd = AccountFiles::parsePasswd(
             QStringLiteral(

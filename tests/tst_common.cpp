@@ -301,6 +301,61 @@ private slots:
         QCOMPARE(entriesOf(dir.path()), QStringList({"capture"}));
     }
 
+    // Root writes into a folder of a system account (polkitd's rules folder)
+    // only while nobody else may write there; "system" ends at login.defs'
+    // UID_MIN, and nobody (65534) is no system account.
+    void systemAccountsFolder_data() {
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("loginDefs"); // empty: no file
+        QTest::addColumn<bool>("written");
+        QTest::newRow("0700") << 600u << 0700 << QByteArray() << true;
+        QTest::newRow("0755") << 600u << 0755 << QByteArray() << true;
+        QTest::newRow("group may write") << 600u << 0770 << QByteArray() << false;
+        QTest::newRow("others may write") << 600u << 0703 << QByteArray() << false;
+        QTest::newRow("regular by login.defs") << 600u << 0700 << QByteArray("UID_MIN\t\t\t 500\n") << false;
+        QTest::newRow("nobody") << 65534u << 0700 << QByteArray() << false;
+    }
+    void systemAccountsFolder() {
+        QFETCH(uint, owner);
+        QFETCH(int, mode);
+        QFETCH(QByteArray, loginDefs);
+        QFETCH(bool, written);
+        if (::geteuid() != 0)
+            QSKIP("handing folders to other accounts needs root");
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath("etc")) && QDir().mkpath(root.filePath("rules.d")));
+        if (!loginDefs.isEmpty())
+            QVERIFY(writeFile(root.filePath("etc/login.defs"), loginDefs));
+        const QByteArray folder = QFile::encodeName(root.filePath("rules.d"));
+        QVERIFY(::chown(folder.constData(), owner, 0) == 0 && ::chmod(folder.constData(), mode_t(mode)) == 0);
+        SystemPaths::setRootPrefix(root.path());
+        const auto restore = qScopeGuard([] { SystemPaths::setRootPrefix(QString()); });
+        SafeFile::WriteRules rules;
+        rules.mode = 0644;
+        QString error;
+        QCOMPARE(SafeFile::write(root.filePath("rules.d/99-x.rules"), "new", rules, &error), written);
+        QCOMPARE(error.isEmpty(), written);
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(root.filePath("rules.d/99-x.rules")).constData(), &info) == 0,
+                 written);
+        if (written) {
+            QCOMPARE(info.st_uid, uid_t(0));
+            QCOMPARE(int(info.st_mode & 07777), 0644);
+        }
+        QCOMPARE(entriesOf(root.filePath("rules.d")).size(), written ? 1 : 0);
+    }
+
+    void firstRegularUidOfLoginDefs() {
+        const QByteArray debian = "#\n# Min/max values for automatic uid selection in useradd(8)\n#\n"
+                                  "UID_MIN\t\t\t 1000\nUID_MAX\t\t\t60000\n# System accounts\n"
+                                  "#SYS_UID_MIN\t\t  100\n#SYS_UID_MAX\t\t  999\n";
+        QCOMPARE(SafeFile::firstRegularUidFrom(debian, 7), uid_t(1000));
+        QCOMPARE(SafeFile::firstRegularUidFrom("UID_MIN 0x1F4\n", 7), uid_t(500));
+        QCOMPARE(SafeFile::firstRegularUidFrom("#UID_MIN 500\nSYS_UID_MIN 100\n", 7), uid_t(7));
+        QCOMPARE(SafeFile::firstRegularUidFrom("UID_MIN lots\n", 7), uid_t(7));
+    }
+
     void removeRules() {
         QTemporaryDir dir;
         QVERIFY(QDir().mkpath(dir.filePath("folder")));

@@ -4,7 +4,9 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <pwd.h>
 #include <security/pam_appl.h>
+#include <unistd.h>
 
 // The PAM conversation, a private PAM stack through pam_wrapper (run in a
 // child of this test with the wrapper preloaded), and the invoking user.
@@ -42,14 +44,22 @@ private slots:
     // A stack that sends an information text before the prompt, then checks
     // the account: the password is answered and the text is not.
     void wrappedStack_data() {
+        QTest::addColumn<QString>("user"); // empty: whoever started the program
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("result");
-        QTest::newRow("right") << "pa ss;$w'd" << int(AuthAccepted);
-        QTest::newRow("wrong") << "nope" << int(AuthRefused);
+        QTest::newRow("right") << "trixie"
+                               << "pa ss;$w'd" << int(AuthAccepted);
+        QTest::newRow("wrong") << "trixie"
+                               << "nope" << int(AuthRefused);
+        // Started by root itself, with no sudo in between: root is asked.
+        QTest::newRow("root login") << QString() << "root's" << int(AuthAccepted);
     }
     void wrappedStack() {
+        QFETCH(QString, user);
         QFETCH(QString, password);
         QFETCH(int, result);
+        if (::geteuid() != 0 && user.isEmpty())
+            QSKIP("a root login needs root");
         if (wrapperLibrary().isEmpty())
             QSKIP("libpam-wrapper is not installed");
         QTemporaryDir dir;
@@ -62,7 +72,9 @@ private slots:
             return QDir().mkpath(QFileInfo(path).absolutePath()) && file.open(QIODevice::WriteOnly) &&
                    file.write(text) == text.size();
         };
-        QVERIFY(write(QFile::decodeName(passdb), "trixie:pa ss;$w'd:common-auth\n"));
+        QVERIFY(write(QFile::decodeName(passdb), user.isEmpty()
+                                                     ? QByteArray("root:root's:common-auth\n")
+                                                     : QByteArray("trixie:pa ss;$w'd:common-auth\n")));
         QVERIFY(write(dir.filePath(QStringLiteral("services/common-auth")),
                       "auth required " + modules + "pam_chatty.so num_lines=2 info\nauth required " + matrix +
                           "account required " + matrix));
@@ -82,7 +94,10 @@ private slots:
 #endif
         environment.insert(QStringLiteral("PAM_WRAPPER_SERVICE_DIR"),
                            dir.filePath(QStringLiteral("services")));
-        environment.insert(QStringLiteral("TSM_PAM_USER"), QStringLiteral("trixie"));
+        environment.insert(QStringLiteral("TSM_PAM_CHILD"), QStringLiteral("1"));
+        environment.insert(QStringLiteral("TSM_PAM_USER"), user);
+        environment.remove(QStringLiteral("SUDO_USER"));
+        environment.remove(QStringLiteral("SUDO_UID"));
         environment.insert(QStringLiteral("TSM_PAM_PASSWORD"), password);
         child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("authenticateInChild")});
@@ -93,9 +108,10 @@ private slots:
 
     // Runs inside the child above, where pam_wrapper is preloaded.
     void authenticateInChild() {
-        if (qEnvironmentVariableIsEmpty("TSM_PAM_USER"))
+        if (qEnvironmentVariableIsEmpty("TSM_PAM_CHILD"))
             QSKIP("only runs as the child of wrappedStack");
-        const int result = authenticateUser(qEnvironmentVariable("TSM_PAM_USER").toStdString(),
+        const QString user = qEnvironmentVariable("TSM_PAM_USER");
+        const int result = authenticateUser((user.isEmpty() ? invokingUserName() : user).toStdString(),
                                             qEnvironmentVariable("TSM_PAM_PASSWORD").toStdString());
         std::printf("RESULT=%d\n", result);
         std::fflush(stdout);
@@ -107,11 +123,32 @@ private slots:
         QCOMPARE(invokingUserName(), QStringLiteral("root"));
         qputenv("SUDO_UID", "1000");
         QCOMPARE(invokingUserName(), QString());
-        qunsetenv("SUDO_USER");
-        QCOMPARE(invokingUserName(), QString());
         qunsetenv("SUDO_UID");
-        // No login name at all: authentication fails closed.
-        QCOMPARE(authenticateUser(invokingUserName().toStdString(), "x"), int(AuthFailed));
+        QCOMPARE(invokingUserName(), QString());
+        // No SUDO_USER: a root login, and the account of the process's own uid.
+        const QString own = QString::fromLocal8Bit(::getpwuid(::getuid())->pw_name);
+        qunsetenv("SUDO_USER");
+        QCOMPARE(invokingUserName(), own);
+        qputenv("SUDO_UID", "1000");
+        QCOMPARE(invokingUserName(), own);
+        qunsetenv("SUDO_UID");
+        // No name at all: authentication fails closed, and says why.
+        QString reason;
+        QCOMPARE(authenticateUser(std::string(), "x", &reason), int(AuthFailed));
+        QVERIFY(!reason.isEmpty());
+    }
+
+    // A password field no password matches is told apart from one that may.
+    void lockedPasswords() {
+        const QString shadow = QStringLiteral("root:*:19500:0:99999:7:::\n"
+                                              "alice:$y$j9T$abc$def:19500:0:99999:7:::\n"
+                                              "bob:!$y$j9T$abc$def:19500:0:99999:7:::\n"
+                                              "carol:!:19500::::::\nroots:$y$x:1::::::\n");
+        QCOMPARE(passwordStateFrom(shadow, QStringLiteral("root")), PasswordState::Locked);
+        QCOMPARE(passwordStateFrom(shadow, QStringLiteral("alice")), PasswordState::Usable);
+        QCOMPARE(passwordStateFrom(shadow, QStringLiteral("bob")), PasswordState::Locked);
+        QCOMPARE(passwordStateFrom(shadow, QStringLiteral("carol")), PasswordState::Locked);
+        QCOMPARE(passwordStateFrom(shadow, QStringLiteral("dave")), PasswordState::Unknown);
     }
 };
 

@@ -683,6 +683,151 @@ private slots:
         shoot(&groups, QStringLiteral("groups"));
     }
 
+    // The last administrator is judged again when the deletion is
+    // confirmed: another one gone meanwhile stops it. A failure says why.
+    void deleteRefusedOrFailedSaysWhy() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        const QString name = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"), {QStringLiteral("--"), name}).succeeded());
+        const SystemAccount account = lookupAccount(name);
+        const QByteArray entry = QStringLiteral("%1:x:%2:%3::/home/%1:/bin/bash\n")
+                                     .arg(name)
+                                     .arg(account.uid)
+                                     .arg(account.gid)
+                                     .toUtf8();
+        const QByteArray twoAdmins = "sudo:x:27:bob," + name.toUtf8() + "\n";
+        EditMachine machine(aliceAndBob() + entry, twoAdmins);
+        DialogDeleteUser dialog(name);
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditConfirm"))->setText(name);
+        auto* ok = dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        QVERIFY(ok->isEnabled());
+        // bob stops being an administrator from a shell before the click.
+        machine.write("/etc/group", "sudo:x:27:" + name.toUtf8() + "\n");
+        titles.clear();
+        texts.clear();
+        ok->click();
+        QCOMPARE(titles, QStringList{"Deletion Failed"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("only administrator")), qPrintable(texts.value(0)));
+        QVERIFY(lookupAccount(name).found);
+        shoot(&dialog, QStringLiteral("delete-user-refused"));
+
+        machine.write("/etc/group", twoAdmins);
+        QVERIFY(
+            TestSupport::writeScript(machine.file("/tools/userdel"),
+                                     "echo 'userdel: user is currently used by process 4242' >&2\nexit 8\n"));
+        titles.clear();
+        texts.clear();
+        ok->click();
+        QCOMPARE(titles, QStringList{"Deletion Failed"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("currently used by process 4242")),
+                 qPrintable(texts.value(0)));
+        QVERIFY(lookupAccount(name).found);
+    }
+
+    // adduser puts every account in "users" as well as its own group: that
+    // reads as the plain regular type, and a change of type keeps it.
+    void adduserAccountKeepsUsers() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        // A second administrator, so that this one may stop being one.
+        QVERIFY(AccountChanges::createUser(fresh(), QStringLiteral("pw"), true, QByteArray()));
+        const QString name = fresh();
+        QVERIFY(CommandRunner::run(QStringLiteral("useradd"),
+                                   {QStringLiteral("-m"), QStringLiteral("-G"), QStringLiteral("users"),
+                                    QStringLiteral("--"), name})
+                    .succeeded());
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(name);
+        auto* type = dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"));
+        auto* typeLabel = dialog.findChild<QLabel*>(QStringLiteral("labelType"));
+        QCOMPARE(typeLabel->text(), QStringLiteral("Regular user"));
+        dialog.toggleEdit();
+        QCOMPARE(type->currentIndex(), 1);
+        for (const bool administrator : {true, false}) {
+            type->setCurrentIndex(administrator ? 0 : 1);
+            dialog.toggleEdit();
+            QStringList expected = AccountChanges::groupsForNewAccount(administrator)
+                                   << name << QStringLiteral("users");
+            expected.sort();
+            QCOMPARE(groupsOf(name), expected);
+            QCOMPARE(typeLabel->text(),
+                     administrator ? QStringLiteral("Administrator") : QStringLiteral("Regular user"));
+            dialog.toggleEdit();
+        }
+        dialog.cancelChanges();
+    }
+
+    // With no description of its own the editor starts empty, the sentence
+    // shown only as a hint: typing adds to nothing, and an untouched save
+    // writes none.
+    void descriptionStartsEmpty() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/root/.tessmar/settings_alice", "security_level=1\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* description = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditDescription"));
+        dialog.toggleEdit();
+        QCOMPARE(description->text(), QString());
+        QCOMPARE(description->placeholderText(),
+                 QStringLiteral("No specific information available for this user."));
+        shoot(&dialog, QStringLiteral("edit-user-no-description"));
+        dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"))->setText(QStringLiteral("Alice L"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"), QByteArray("security_level=1\n"));
+        dialog.toggleEdit();
+        QTest::keyClicks(description, QStringLiteral("Laptop"));
+        dialog.toggleEdit();
+        QCOMPARE(machine.read("/root/.tessmar/settings_alice"),
+                 QByteArray("security_level=1\ndescription=Laptop\n"));
+    }
+
+    // Started by root itself, the program asks for root's password; where
+    // root has none that could be checked, it says so before any editing.
+    void rootLoginWithoutPasswordIsTold() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        machine.write("/etc/shadow", "root:*:19500:0:99999:7:::\nalice:$y$j9T$a$b:19500:0:99999:7:::\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        auto* realName = dialog.findChild<QLineEdit*>(QStringLiteral("lineEditRealName"));
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Changes Cannot Be Saved"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("root")) &&
+                     texts.value(0).contains(QStringLiteral("locked")),
+                 qPrintable(texts.value(0)));
+        QVERIFY(realName->isHidden());
+        machine.write("/etc/shadow", "root:$y$j9T$a$b:19500:0:99999:7:::\n");
+        titles.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList());
+        QVERIFY(!realName->isHidden());
+        dialog.cancelChanges();
+    }
+
+    // With no stock pictures installed the dialog says so, and where it looked.
+    void stockPicturesNotInstalled() {
+        QTemporaryDir empty;
+        const QString previous = SystemPaths::rootPrefix();
+        SystemPaths::setRootPrefix(empty.path());
+        DialogStockAvatars dialog;
+        SystemPaths::setRootPrefix(previous);
+        auto* label = dialog.findChild<QLabel*>(QStringLiteral("labelNoPictures"));
+        QVERIFY(!label->isHidden());
+        QVERIFY2(label->text().contains(empty.path() + QStringLiteral("/usr/share/pixmaps/faces/")),
+                 qPrintable(label->text()));
+        shoot(&dialog, QStringLiteral("stock-pictures-none"));
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)
@@ -719,6 +864,8 @@ private slots:
         QCOMPARE(authenticateUser(name.toStdString(), "pw 1"), int(AuthAccepted));
         QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
         QVERIFY(AccountChanges::setSecurityLevel(name, 0));
+        // A second administrator, so that this one may be deleted.
+        QVERIFY(AccountChanges::createUser(fresh(), QStringLiteral("pw 2"), true, QByteArray()));
 
         // The sound is played through sudo as the desktop user: a stand-in records how.
         QTemporaryDir tools;
@@ -726,6 +873,7 @@ private slots:
         QVERIFY(
             TestSupport::writeScript(tools.filePath(QStringLiteral("sudo")),
                                      "printf '%s\\n' \"$@\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0.args\"\n"));
+        QVERIFY(TestSupport::writeScript(tools.filePath(QStringLiteral("paplay")), "exit 0\n"));
         const QStringList searchPath = SystemPaths::searchPath();
         SystemPaths::prependSearchPath(tools.path());
         qputenv("SUDO_USER", "root");

@@ -418,6 +418,14 @@ bool deleteUser(const QString& username, bool removeHome, QString* error, QStrin
         setError(error, QStringLiteral("No regular account named %1").arg(username));
         return false;
     }
+    // Another administrator may have gone since the deletion was asked for.
+    if (AccountFiles::isOnlyAdministrator(username, AccountQueries::readPasswd(),
+                                          AccountQueries::readGroups())) {
+        setError(error, QStringLiteral("%1 is the only administrator; without it nobody could administer "
+                                       "this computer. Nothing was deleted.")
+                            .arg(username));
+        return false;
+    }
     QStringList arguments;
     if (removeHome)
         arguments << QStringLiteral("-r");
@@ -478,9 +486,23 @@ void playSoundAsInvokingUser(const QString& soundFile) {
         qCDebug(lcUsers) << "No account for SUDO_USER" << user;
         return;
     }
+    // A machine without a sound player simply plays nothing; sudo looks for
+    // paplay on the same secure path.
+    for (const QString& program : {QStringLiteral("sudo"), QStringLiteral("paplay")})
+        if (CommandRunner::resolveProgram(program).isEmpty()) {
+            qCDebug(lcUsers) << "No" << program << "to play" << soundFile;
+            return;
+        }
     const QStringList arguments = soundCommand(user, account.uid, soundFile);
-    QThreadPool::globalInstance()->start(
-        [arguments] { CommandRunner::run(QStringLiteral("sudo"), arguments, withTimeout(10000)); });
+    QThreadPool::globalInstance()->start([arguments] {
+        // Without the sound file or a sound server of the user's (no desktop
+        // session) it fails; a sound is no result anybody waits for.
+        CommandOptions options = withTimeout(10000);
+        options.exitStatusIsAnswer = true;
+        const CommandResult result = CommandRunner::run(QStringLiteral("sudo"), arguments, options);
+        if (!result.succeeded())
+            qCDebug(lcUsers).noquote() << "No sound:" << result.describeFailure(QStringLiteral("sudo"));
+    });
 }
 
 } // namespace AccountChanges

@@ -55,13 +55,16 @@ bool createUser(const QString& username, const QString& password, bool administr
                 const QByteArray& picture, QString* error = nullptr, QString* warning = nullptr);
 // userdel (with -r to remove the home folder), then every grant of the name.
 // userdel's exit 12 (home folder not removed) counts as done, with a warning.
+// The only administrator is never deleted, judged from the account files as
+// they are now, before anything is removed.
 bool deleteUser(const QString& username, bool removeHome, QString* error = nullptr,
                 QString* warning = nullptr);
 // The rules, settings file and automatic-login line of username; false, with
 // error, when one of them could not be removed.
 bool removeAccountGrants(const QString& username, QString* error = nullptr);
 
-// Plays a sound as the desktop user (SUDO_USER) in the background.
+// Plays a sound as the desktop user (SUDO_USER) in the background; where
+// there is no player, or it fails, that is only a debug line.
 void playSoundAsInvokingUser(const QString& soundFile);
 // The argument list for sudo that plays soundFile as user uid.
 QStringList soundCommand(const QString& user, uint uid, const QString& soundFile);

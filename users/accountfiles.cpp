@@ -111,29 +111,72 @@ const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& 
     return nullptr;
 }
 
-QString userType(int uid, const QString& name, const QList<GroupEntry>& groups) {
+QSet<QString> everyonesGroups(const QString& adduserConf, const QList<GroupEntry>& groups) {
+    // Read as adduser reads it: "NAME = value", the value maybe quoted, the
+    // last line of a name winning.
+    QHash<QString, QString> settings;
+    static const QRegularExpression setting(QStringLiteral("^\\s*(\\S+?)\\s*=\\s*(.*?)\\s*$"));
+    for (const QString& line : linesOf(adduserConf)) {
+        if (line.startsWith(QLatin1Char('#')))
+            continue;
+        const QRegularExpressionMatch match = setting.match(line);
+        if (!match.hasMatch())
+            continue;
+        QString value = match.captured(2);
+        if (value.size() >= 2 &&
+            (value.startsWith(QLatin1Char('"')) || value.startsWith(QLatin1Char('\''))) &&
+            value.endsWith(value.at(0)))
+            value = value.mid(1, value.size() - 2);
+        settings.insert(match.captured(1).toUpper(), value);
+    }
+    QStringList names;
+    bool numeric = false;
+    const int usersGid = settings.value(QStringLiteral("USERS_GID")).toInt(&numeric);
+    if (numeric) {
+        for (const GroupEntry& group : groups)
+            if (group.gid == usersGid) {
+                names << group.name;
+                break;
+            }
+    } else {
+        names << settings.value(QStringLiteral("USERS_GROUP"), QStringLiteral("users"));
+    }
+    const QString addExtra =
+        settings.value(QStringLiteral("ADD_EXTRA_GROUPS"), QStringLiteral("0")).trimmed();
+    if (!addExtra.isEmpty() && addExtra != QLatin1String("0"))
+        names += settings.value(QStringLiteral("EXTRA_GROUPS"), QStringLiteral("users"))
+                     .split(QRegularExpression(QStringLiteral("[\\s,]+")), Qt::SkipEmptyParts);
+    QSet<QString> everyones = setOf(names) & groupNames(groups);
+    everyones.remove(QStringLiteral("sudo"));
+    return everyones;
+}
+
+QString userType(int uid, const QString& name, const QList<GroupEntry>& groups,
+                 const QSet<QString>& everyones) {
     QSet<QString> memberOf;
     if (uid > 999 && uid <= 64999)
         for (const GroupEntry& group : groups)
             if (group.members.contains(name))
                 memberOf.insert(group.name);
-    return userType(uid, name, memberOf, groupNames(groups));
+    return userType(uid, name, memberOf, groupNames(groups), everyones);
 }
 
-QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined) {
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined,
+                 const QSet<QString>& everyones) {
     if (uid == 0)
         return QStringLiteral("Root account");
     if (uid <= 999)
         return QStringLiteral("System account");
     if (uid > 64999)
         return QStringLiteral("Service account");
-    QSet<QString> others = memberOf;
+    QSet<QString> others = memberOf - everyones;
     others.remove(name);
     if (memberOf.contains(QStringLiteral("sudo")))
-        return others == (setOf(administratorGroups()) & defined) ? QStringLiteral("Administrator")
-                                                                  : QStringLiteral("Administrator (c)");
+        return others == ((setOf(administratorGroups()) & defined) - everyones)
+                   ? QStringLiteral("Administrator")
+                   : QStringLiteral("Administrator (c)");
     // An account in no group but its own has the plain regular set of rights.
-    if (others.isEmpty() || others == (setOf(standardGroups()) & defined))
+    if (others.isEmpty() || others == ((setOf(standardGroups()) & defined) - everyones))
         return QStringLiteral("Regular user");
     return QStringLiteral("Regular user (c)");
 }

@@ -48,14 +48,23 @@ QStringList definedGroups(const QStringList& wanted, const QList<GroupEntry>& gr
 // The first entry named name, or nullptr.
 const PasswdEntry* findPasswd(const QList<PasswdEntry>& entries, const QString& name);
 
+// The groups adduser puts every new account in, from the text of
+// adduser.conf (empty: its defaults): USERS_GROUP, or the group of USERS_GID,
+// and EXTRA_GROUPS when ADD_EXTRA_GROUPS is on; only groups defined in
+// groups, and never "sudo", which is what makes an administrator.
+QSet<QString> everyonesGroups(const QString& adduserConf, const QList<GroupEntry>& groups);
+
 // "Root account", "System account", "Service account", "Administrator",
 // "Administrator (c)", "Regular user" or "Regular user (c)". The standard
 // sets are those of their groups that this machine defines, so an account
-// given every defined one reads as the plain type.
-QString userType(int uid, const QString& name, const QList<GroupEntry>& groups);
+// given every defined one reads as the plain type. Membership of
+// everyonesGroups says nothing of the type and is left out.
+QString userType(int uid, const QString& name, const QList<GroupEntry>& groups,
+                 const QSet<QString>& everyones = QSet<QString>());
 // The same from the names of the groups that list name (see groupsByMember)
 // and the names of every group defined (see groupNames).
-QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined);
+QString userType(int uid, const QString& name, const QSet<QString>& memberOf, const QSet<QString>& defined,
+                 const QSet<QString>& everyones = QSet<QString>());
 // For each member name, the groups that list it; built once for many accounts.
 QHash<QString, QSet<QString>> groupsByMember(const QList<GroupEntry>& groups);
 // The groups listing name, plus its primary group, in file order.

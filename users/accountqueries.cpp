@@ -68,6 +68,7 @@ struct AccountSnapshot {
     // Derived once per refresh, so that many accounts cost no more than one pass each.
     QHash<QString, QSet<QString>> memberOf;
     QSet<QString> definedGroups;
+    QSet<QString> everyones;
     QSet<QString> sudoMembers;
     int administrators = 0;
 
@@ -76,6 +77,7 @@ struct AccountSnapshot {
         loggedIn = loggedInNames();
         memberOf = AccountFiles::groupsByMember(groups);
         definedGroups = AccountFiles::groupNames(groups);
+        everyones = AccountQueries::everyonesGroups(groups);
         QStringList members;
         administrators = AccountFiles::administratorsInRange(passwd, groups, &members);
         sudoMembers = QSet<QString>(members.begin(), members.end());
@@ -91,7 +93,7 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.uid = entry.uid;
     user.gid = entry.gid;
     user.userType = AccountFiles::userType(entry.uid, entry.name, snapshot.memberOf.value(entry.name),
-                                           snapshot.definedGroups);
+                                           snapshot.definedGroups, snapshot.everyones);
     user.securityLevel =
         isSpecialType(user.userType) ? SecurityLevel::highest : SecurityLevel::ofAccount(entry.name);
     user.isOnlyAdministrator = snapshot.administrators == 1 && snapshot.sudoMembers.contains(entry.name);
@@ -173,7 +175,15 @@ QString userType(int uid, const QString& username) {
         qCDebug(lcUsers) << "Failed to open /etc/group";
         return QStringLiteral("Error opening group file");
     }
-    return AccountFiles::userType(uid, username, groups);
+    return AccountFiles::userType(uid, username, groups, everyonesGroups(groups));
+}
+
+QSet<QString> everyonesGroups(const QList<GroupEntry>& groups) {
+    bool ok = false;
+    const QString conf = readSystemText(QStringLiteral("/etc/adduser.conf"), &ok);
+    if (!ok)
+        qCDebug(lcUsers) << "No /etc/adduser.conf; adduser's defaults apply";
+    return AccountFiles::everyonesGroups(ok ? conf : QString(), groups);
 }
 
 QStringList userGroups(const QString& username) {

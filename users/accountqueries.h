@@ -28,6 +28,9 @@ std::optional<QList<DetailsUser>> listAccounts(bool showAll, const std::function
 DetailsUser userDetails(const QString& username);
 
 QString userType(int uid, const QString& username);
+// The groups adduser gives every account here (see AccountFiles::everyonesGroups),
+// from /etc/adduser.conf; a machine without one has adduser's defaults.
+QSet<QString> everyonesGroups(const QList<GroupEntry>& groups);
 // The groups listing the account, plus its primary group, in file order.
 QStringList userGroups(const QString& username);
 int primaryGid(const QString& username);

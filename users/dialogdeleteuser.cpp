@@ -43,8 +43,9 @@ void DialogDeleteUser::accept() {
     QString warning;
     if (!AccountChanges::deleteUser(user.username, removeHome, &error, &warning)) {
         QMessageBox::critical(this, tr("Deletion Failed"),
-                              removeHome ? tr("Failed to delete the user and their home directory.")
-                                         : tr("Failed to delete the user."));
+                              (removeHome ? tr("Failed to delete the user and their home directory.")
+                                          : tr("Failed to delete the user.")) +
+                                  QStringLiteral("\n\n") + displaySafeText(error));
         return;
     }
     if (!warning.isEmpty())

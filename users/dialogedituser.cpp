@@ -11,6 +11,7 @@
 #include "dialogwebcam.h"
 #include "displaytext.h"
 #include "pamauth.h"
+#include "securitylevel.h"
 #include "ui_dialogedituser.h"
 #include "userslog.h"
 #include "workerusers.h"
@@ -131,6 +132,15 @@ void DialogEditUser::setEditorsVisible(bool editing) {
 }
 
 void DialogEditUser::toggleEdit() {
+    // Said before any editing: a save that could never be approved would
+    // only lose the edits.
+    if (!isEditing && WorkerUsers::getSudoUserSecurityLevel() > 0) {
+        const QString problem = authenticationProblem();
+        if (!problem.isEmpty()) {
+            QMessageBox::warning(this, tr("Changes Cannot Be Saved"), problem);
+            return;
+        }
+    }
     isEditing = !isEditing;
     const QString type = WorkerUsers::getUserType(user.uid, user.username);
     if (isEditing) {
@@ -140,7 +150,12 @@ void DialogEditUser::toggleEdit() {
                                                                                   : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
         ui->lineEditRealName->setText(user.realName);
-        ui->lineEditDescription->setText(user.description);
+        // The editor holds the account's own description; the text shown in
+        // its stead (built-in, or the sentence for none) is only a hint.
+        initialDescription = AccountFiles::descriptionFrom(SecurityLevel::settingsText(user.username));
+        ui->lineEditDescription->setText(initialDescription);
+        ui->lineEditDescription->setPlaceholderText(initialDescription.isEmpty() ? user.description
+                                                                                 : QString());
         initialTypeRow = ui->comboBoxType->currentIndex();
         initialSliderValue = ui->verticalSliderSecurityLevel->value();
         // The password-free level is only for administrators (or to leave it).
@@ -232,6 +247,10 @@ QStringList DialogEditUser::applySave(int level) {
                 AccountFiles::definedGroups(
                     row == 0 ? AccountFiles::administratorGroups() : AccountFiles::standardGroups(), groups)
                 << name;
+            // The groups adduser gives every account are no part of a type.
+            for (const QString& group : AccountQueries::everyonesGroups(groups))
+                if (user.groups.contains(group) && !wanted.contains(group))
+                    wanted << group;
         }
         if (!wanted.isEmpty() && QSet<QString>(wanted.begin(), wanted.end()) !=
                                      QSet<QString>(user.groups.begin(), user.groups.end())) {
@@ -254,7 +273,7 @@ QStringList DialogEditUser::applySave(int level) {
         apply(tr("Full name"),
               [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
-    if (description != user.description)
+    if (description != initialDescription)
         apply(tr("Description"),
               [&](QString* error) { return AccountChanges::updateDescription(name, description, error); });
     if (!tempNewPassword.isEmpty()) {
@@ -285,7 +304,8 @@ bool DialogEditUser::requestAuthentication() {
         const std::string password = promptForPassword(this);
         if (password.empty())
             return false;
-        const int result = authenticateUser(invokingUserName().toStdString(), password);
+        QString reason;
+        const int result = authenticateUser(invokingUserName().toStdString(), password, &reason);
         if (result == AuthAccepted)
             return true;
         if (result == AuthRefused) {
@@ -293,9 +313,11 @@ bool DialogEditUser::requestAuthentication() {
                                   tr("Incorrect password. Please try again."));
             continue;
         }
-        if (result != AuthConversationError)
-            QMessageBox::critical(this, tr("Authentication Error"),
-                                  tr("An error occurred during authentication."));
+        // The edits go with this answer: say why, and that they went.
+        QMessageBox::critical(this, tr("Authentication Error"),
+                              tr("An error occurred during authentication.") + QStringLiteral("\n\n") +
+                                  (reason.isEmpty() ? QString() : reason + QStringLiteral("\n")) +
+                                  tr("Your changes were not saved."));
         return false;
     }
 }
@@ -428,6 +450,9 @@ void DialogEditUser::fitTypeCombo() {
 
 void DialogEditUser::updateSizePolicies(QObject* root) {
     const auto apply = [this](QWidget* w) {
+        // A message box open over the dialog keeps its own layout.
+        if (w->isWindow())
+            return;
         if (qobject_cast<QLabel*>(w) || qobject_cast<QPushButton*>(w) || qobject_cast<QComboBox*>(w) ||
             qobject_cast<QLineEdit*>(w)) {
             const QSizePolicy::Policy policy = w->isHidden() ? QSizePolicy::Ignored : QSizePolicy::Preferred;

@@ -80,4 +80,5 @@ private:
     // what differs from them.
     int initialTypeRow = -1;
     int initialSliderValue = 1;
+    QString initialDescription;
 };

@@ -111,6 +111,15 @@ void DialogStockAvatars::addStockFaces() {
         item->setData(folder + name, Qt::UserRole);
         model->appendRow(item);
     }
+    // Nothing installs them with the program: an empty grid alone would
+    // read as a fault.
+    if (names.isEmpty()) {
+        ui->labelNoPictures->setText(
+            tr("No stock pictures are installed.\nThey are looked for in %1 (PNG and JPEG files).")
+                .arg(folder));
+        ui->labelNoPictures->show();
+        ui->listViewAvatars->hide();
+    }
 }
 
 bool DialogStockAvatars::imagesLookAlike(const QImage& picture, const QImage& tile) {
