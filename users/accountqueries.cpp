@@ -3,15 +3,13 @@
 #include "accountdescriptions.h"
 #include "accountpicture.h"
 #include "accounttext.h"
+#include "loginrecords.h"
 #include "securitylevel.h"
 #include "systempaths.h"
 #include "userslog.h"
 
 #include <QFile>
-#include <QMutex>
 #include <QSet>
-
-#include <utmpx.h>
 
 Q_LOGGING_CATEGORY(lcUsers, "tessmar.users", QtWarningMsg)
 
@@ -26,23 +24,12 @@ bool isSpecialType(const QString& type) {
            type == QLatin1String("Service account");
 }
 
-// The utmpx functions share one hidden cursor per process.
-QMutex& utmpLock() {
-    static QMutex mutex;
-    return mutex;
-}
-
 QSet<QString> loggedInNames() {
-    QMutexLocker locker(&utmpLock());
     QSet<QString> names;
-    utmpxname(QFile::encodeName(SystemPaths::path(QStringLiteral("/var/run/utmp"))).constData());
-    setutxent();
-    while (const struct utmpx* entry = getutxent()) {
-        if (entry->ut_type == USER_PROCESS)
-            names.insert(QString::fromLocal8Bit(
-                QByteArray(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user)))));
-    }
-    endutxent();
+    const std::optional<QVector<LoginRecords::Login>> logins =
+        LoginRecords::read(SystemPaths::path(QStringLiteral("/var/run/utmp")));
+    for (const LoginRecords::Login& login : logins.value_or(QVector<LoginRecords::Login>()))
+        names.insert(login.user);
     return names;
 }
 

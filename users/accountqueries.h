@@ -10,7 +10,7 @@
 #include <optional>
 
 // What the program reads about the local accounts: /etc/passwd, /etc/group,
-// the lastlog file, the utmpx login database, LightDM's configuration, the
+// the lastlog file, the utmp login records, LightDM's configuration, the
 // program's per-user settings and the accounts' pictures. Plain functions
 // that keep no state; only the account list reads home folders, so only it
 // must stay off the GUI thread.
