@@ -150,6 +150,8 @@ void DialogEditUser::toggleEdit() {
         setEditorsVisible(true);
         hasUnsavedChanges = false;
     } else {
+        // A picture still being read arrives too late for this edit.
+        browsing.abandon();
         ui->labelUserAvatar->setCursor(Qt::ArrowCursor);
         const int sudoLevel = WorkerUsers::getSudoUserSecurityLevel();
         if (sudoLevel > 0 && !cancelRequested) {
@@ -373,12 +375,8 @@ void DialogEditUser::onImageCaptured(const QImage& image) {
 }
 
 void DialogEditUser::onBrowseAvatar() {
-    const QImage image = openImageFromFile(this);
-    if (image.isNull()) {
-        qCDebug(lcUsers) << "No image was selected or processing failed.";
-        return;
-    }
-    setPendingPicture(image);
+    browsing.abandon();
+    browsing = openImageFromFile(this, [this](const QImage& image) { setPendingPicture(image); });
 }
 
 void DialogEditUser::openDialogChangePassword() {
