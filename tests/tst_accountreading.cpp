@@ -124,6 +124,35 @@ private slots:
         QTEST(!shown.isNull() && shown.pixelColor(63, 63) == QColor(Qt::red), "shown");
     }
 
+    // The list comes first and each picture after it on its own, so that a
+    // slow picture holds up no account; when the page is left, the pictures
+    // not read yet are not read.
+    void picturesFollowTheList() {
+        const QString face = home(QStringLiteral("alice")) + QStringLiteral("/.face");
+        QImage red(32, 32, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(face, "PNG"));
+        QVERIFY(::chown(QFile::encodeName(face).constData(), 1000, 1000) == 0);
+        const auto removeFace = qScopeGuard([&] { QFile::remove(face); });
+        WorkerUsers worker;
+        QSignalSpy lists(&worker, &WorkerUsers::userListUpdated);
+        QSignalSpy pictures(&worker, &WorkerUsers::userPictureRead);
+        worker.getUsers();
+        QCOMPARE(lists.size(), 1);
+        QCOMPARE(pictures.size(), 0);
+        QTRY_COMPARE(pictures.size(), 1);
+        const UserPicture read = pictures.first().first().value<UserPicture>();
+        QCOMPARE(read.username, QStringLiteral("alice"));
+        QCOMPARE(read.picture.pixelColor(63, 63), QColor(Qt::red));
+
+        pictures.clear();
+        worker.getUsers();
+        worker.stopPictures();
+        QCoreApplication::sendPostedEvents(&worker);
+        QCOMPARE(lists.size(), 2);
+        QCOMPARE(pictures.size(), 0);
+    }
+
     // The login records are read no further than their first 16 MB: a login
     // past them is not seen, and a sparse file of gigabytes costs no more.
     void loginRecordsReadToTheirCap() {

@@ -69,10 +69,7 @@ struct AccountSnapshot {
     }
 };
 
-enum class Picture { Read, Skipped };
-
-DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog,
-                       Picture picture) {
+DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog) {
     DetailsUser user;
     user.username = entry.name;
     user.uid = entry.uid;
@@ -87,8 +84,6 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.loginShell = entry.shell;
     user.lastLoginTime = lastLoginFrom(lastlog, entry.uid);
     user.isLoggedIn = snapshot.loggedIn.contains(entry.name);
-    if (picture == Picture::Read)
-        user.picture = AccountQueries::picture(user, entry.home);
     return user;
 }
 
@@ -125,7 +120,7 @@ std::optional<QList<DetailsUser>> listAccounts(bool showAll, const std::function
             continue;
         if (!showAll && (entry.uid <= 999 || entry.name == QLatin1String("nobody")))
             continue;
-        users.append(detailsFor(entry, snapshot, lastlog, Picture::Read));
+        users.append(detailsFor(entry, snapshot, lastlog));
     }
     return users;
 }
@@ -140,7 +135,7 @@ DetailsUser userDetails(const QString& username) {
         snapshot.read();
         QFile lastlog(lastlogPath());
         lastlog.open(QIODevice::ReadOnly);
-        DetailsUser user = detailsFor(entry, snapshot, lastlog, Picture::Skipped);
+        DetailsUser user = detailsFor(entry, snapshot, lastlog);
         user.autoLogin = isAutoLoginUser(user);
         user.groups = AccountFiles::userGroups(username, entry.gid, snapshot.groups);
         user.isOnlyAdministrator = AccountFiles::countAdministrators(snapshot.passwd, snapshot.groups) < 2;
@@ -181,11 +176,16 @@ bool isInAdminGroup(const QString& username) {
     return isAdministrator(username, primaryGid(username), readGroups());
 }
 
-QImage picture(const DetailsUser& user, const QString& homeDirectory) {
+bool mayHavePicture(const DetailsUser& user) {
+    return user.username != QLatin1String("root") && user.username != QLatin1String("nobody") &&
+           !user.homeDirectory.isEmpty();
+}
+
+QImage picture(const DetailsUser& user, const QString& homeDirectory, const AccountPicture::StopCheck& stop) {
     if (user.username == QLatin1String("root") || user.username == QLatin1String("nobody") ||
         homeDirectory.isEmpty())
         return QImage();
-    return AccountPicture::readTilePicture(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid));
+    return AccountPicture::readTilePicture(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid), stop);
 }
 
 QString description(const DetailsUser& user) {
