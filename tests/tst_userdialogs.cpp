@@ -405,7 +405,8 @@ private slots:
     void webcamWithoutCamera() {
         DialogWebcam dialog;
         if (QCameraInfo::availableCameras().isEmpty()) {
-            QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("labelNoCamera")));
+            QTRY_COMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelCameraStatus"))->text(),
+                         QStringLiteral("No camera was found on this computer."));
             QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"))->isEnabled());
         }
         shoot(&dialog, QStringLiteral("webcam"));
@@ -416,6 +417,32 @@ private slots:
         dialog.processCapturedImage(2, photo);
         QCOMPARE(spy.size(), 1);
         QVERIFY(!dialog.isVisible());
+    }
+
+    // The camera is looked for away from the GUI thread: while a slow probe
+    // runs, the dialog is up and says so; then it tells what was found.
+    void webcamLookedForAway() {
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        const auto released = qScopeGuard([&] {
+            *release = true;
+            QThreadPool::globalInstance()->waitForDone();
+        });
+        DialogWebcam dialog(nullptr, [release] {
+            QDeadlineTimer deadline(5000);
+            while (!*release && !deadline.hasExpired())
+                QThread::msleep(5);
+            return QCameraInfo();
+        });
+        auto* status = dialog.findChild<QLabel*>(QStringLiteral("labelCameraStatus"));
+        auto* take = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"));
+        QCOMPARE(status->text(), QStringLiteral("Looking for a camera on this computer..."));
+        QVERIFY(!take->isEnabled());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        shoot(&dialog, QStringLiteral("webcam-looking"));
+        *release = true;
+        QTRY_COMPARE(status->text(), QStringLiteral("No camera was found on this computer."));
+        QVERIFY(!take->isEnabled());
     }
 
     // A picture chosen with Browse is read away from the GUI thread: the
