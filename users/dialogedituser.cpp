@@ -80,8 +80,7 @@ void DialogEditUser::loadUser(const QString& username, const QIcon& picture) {
     hasUnsavedChanges = false;
 }
 
-// Fills the view from user; names and descriptions are shown display-safe,
-// while the editors always start from the stored text.
+// Fills the view from user; names and descriptions are shown display-safe.
 void DialogEditUser::showUser() {
     const QSignalBlocker blockType(ui->comboBoxType);
     const QSignalBlocker blockSlider(ui->verticalSliderSecurityLevel);
@@ -139,7 +138,8 @@ void DialogEditUser::toggleEdit() {
                                           : type == QLatin1String("Regular user") ? 1
                                                                                   : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
-        ui->lineEditRealName->setText(user.realName);
+        // Shown as the pages show it; saved only when edited (applySave).
+        ui->lineEditRealName->setText(displaySafeText(user.realName));
         ui->lineEditDescription->setText(user.description);
         initialTypeRow = ui->comboBoxType->currentIndex();
         initialSliderValue = ui->verticalSliderSecurityLevel->value();
@@ -252,7 +252,7 @@ QStringList DialogEditUser::applySave(int level) {
         apply(tr("Auto login"),
               [&](QString* error) { return AccountChanges::setAutoLogin(name, autoLogin, error); });
     const QString realName = ui->lineEditRealName->text();
-    if (realName != user.realName)
+    if (realName != displaySafeText(user.realName))
         apply(tr("Full name"),
               [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
