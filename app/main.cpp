@@ -1,3 +1,4 @@
+#include "accountpicture.h"
 #include "apppalette.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     chooseIconThemeFallback();
     installQuitHandling(app);
+    AccountPicture::installDecoderMessageFilter();
     QApplication::setStyle(QStringLiteral("Fusion"));
     // The light palette until the child's verdict, taken before the window shows.
     applyApplicationPalette(app, earlyThemeProbe ? false : isSystemThemeDark());

@@ -114,6 +114,7 @@ void registerSharedMetaTypes() {
     qRegisterMetaType<QList<DetailsCronJob>>("QList<DetailsCronJob>");
     qRegisterMetaType<DetailsUser>("DetailsUser");
     qRegisterMetaType<QList<DetailsUser>>("QList<DetailsUser>");
+    qRegisterMetaType<UserPicture>("UserPicture");
     qRegisterMetaType<DetailsLogsSysLog>("DetailLogsSysLog");
     qRegisterMetaType<QList<DetailsLogsSysLog>>("QList<DetailsLogsSysLog>");
     qRegisterMetaType<DetailsLogsAuthLog>("DetailLogsAuthLog");

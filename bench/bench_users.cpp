@@ -1,7 +1,11 @@
 // The Users page over 1,000 accounts: one account-list refresh (passwd, group,
 // lastlog, settings, and the ~/.face of every tenth account, a 512x512 PNG)
 // and the tile refill, beside awk doing the comparable join of the same
-// passwd and group files.
+// passwd and group files. And the opening of the webcam dialog beside the
+// stock-pictures dialog's, in alternation, with the camera object the
+// webcam dialog used to make at every opening.
+#include "dialogstockavatars.h"
+#include "dialogwebcam.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "tabusers.h"
@@ -9,9 +13,12 @@
 #include "workerusers.h"
 
 #include <QApplication>
+#include <QCamera>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -48,6 +55,13 @@ void writeFixture(const QString& root) {
                   QByteArray::number(i) + "::/nonexistent:/usr/sbin/nologin\n";
     QByteArray group = "root:x:0:\n";
     QList<QByteArray> members[16];
+    // Stock pictures for the stock-pictures dialog, as Debian ships them.
+    QDir().mkpath(root + QStringLiteral("/usr/share/pixmaps/faces"));
+    for (int i = 0; i < 20; ++i) {
+        QImage stock(96, 96, QImage::Format_RGB32);
+        stock.fill(QColor(10 * i, 100, 200));
+        stock.save(root + QStringLiteral("/usr/share/pixmaps/faces/face-%1.png").arg(i), "PNG");
+    }
     QImage face(512, 512, QImage::Format_RGB32);
     face.fill(QColor(40, 90, 160));
     for (int i = 0; i < accountCount; ++i) {
@@ -82,20 +96,28 @@ void writeFixture(const QString& root) {
     lastlogFile.resize(qint64(sizeof(struct lastlog)) * (1000 + accountCount));
 }
 
-QList<DetailsUser> readAccounts() {
+// The account list, then the pictures read after it, one per event.
+QList<DetailsUser> readAccounts(int* pictures = nullptr) {
     WorkerUsers worker;
     QList<DetailsUser> users;
+    int read = 0;
     QObject::connect(&worker, &WorkerUsers::userListUpdated,
                      [&](const QList<DetailsUser>& list) { users = list; });
+    QObject::connect(&worker, &WorkerUsers::userPictureRead, [&](const UserPicture&) { ++read; });
     worker.getUsers();
+    for (int turn = 0; turn < 2 * accountCount && read < accountCount / 10; ++turn)
+        QCoreApplication::processEvents();
+    if (pictures)
+        *pictures = read;
     return users;
 }
 
 void BM_ReadAccounts(benchmark::State& state) {
     for (auto _ : state) {
-        const QList<DetailsUser> users = readAccounts();
-        if (users.size() != accountCount)
-            state.SkipWithError("wrong account count");
+        int pictures = 0;
+        const QList<DetailsUser> users = readAccounts(&pictures);
+        if (users.size() != accountCount || pictures != accountCount / 10)
+            state.SkipWithError("wrong account or picture count");
         benchmark::DoNotOptimize(users.size());
     }
 }
@@ -140,6 +162,49 @@ void BM_AwkJoin(benchmark::State& state) {
     posix_spawn_file_actions_destroy(&actions);
 }
 BENCHMARK(BM_AwkJoin)->Unit(benchmark::kMillisecond);
+
+// The window is held from the dialog's creation until it has been painted
+// once; the webcam dialog's camera is looked for after that, on the pool.
+double openMs(QDialog* dialog) {
+    QElapsedTimer clock;
+    clock.start();
+    dialog->show();
+    QCoreApplication::processEvents();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+void BM_OpenPictureDialogs(benchmark::State& state) {
+    double webcamMs = 0;
+    double stockMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        auto* webcam = new DialogWebcam;
+        webcamMs += clock.nsecsElapsed() / 1e6 + openMs(webcam);
+        // Its answer comes on its own; waited for outside the figure.
+        auto* status = webcam->findChild<QLabel*>(QStringLiteral("labelCameraStatus"));
+        while (status->text().startsWith(QLatin1String("Looking")))
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        delete webcam;
+        clock.restart();
+        auto* stock = new DialogStockAvatars;
+        stockMs += clock.nsecsElapsed() / 1e6 + openMs(stock);
+        delete stock;
+    }
+    state.counters["webcam_ms"] = benchmark::Counter(webcamMs, benchmark::Counter::kAvgIterations);
+    state.counters["stock_ms"] = benchmark::Counter(stockMs, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_OpenPictureDialogs)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// What the webcam dialog made at every opening before it looked for a camera
+// first: a camera object for the default camera, camera or not.
+void BM_DefaultCameraObject(benchmark::State& state) {
+    for (auto _ : state) {
+        QCamera camera;
+        benchmark::DoNotOptimize(camera.state());
+    }
+}
+BENCHMARK(BM_DefaultCameraObject)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -5,8 +5,6 @@
 #include <QStringList>
 
 #include <cmath>
-#include <cstring>
-#include <utmp.h>
 
 namespace SysInfoFigures {
 
@@ -110,24 +108,10 @@ std::optional<int> parseLoadavgTaskCount(const QString& text) {
     return total;
 }
 
-QVector<LoginRecord> parseUtmp(const QByteArray& data) {
-    QVector<LoginRecord> records;
-    constexpr int recordSize = int(sizeof(struct utmp));
-    for (int offset = 0; offset + recordSize <= data.size(); offset += recordSize) {
-        struct utmp record;
-        std::memcpy(&record, data.constData() + offset, sizeof record);
-        if (record.ut_type != USER_PROCESS || record.ut_user[0] == '\0')
-            continue;
-        const size_t length = strnlen(record.ut_user, sizeof record.ut_user);
-        const QByteArray user(record.ut_user, int(length));
-        records.append({QString::fromLocal8Bit(user), qint64(record.ut_pid)});
-    }
-    return records;
-}
-
-int countLoggedInUsers(const QVector<LoginRecord>& records, const std::function<bool(qint64)>& isAlive) {
+int countLoggedInUsers(const QVector<LoginRecords::Login>& records,
+                       const std::function<bool(qint64)>& isAlive) {
     QSet<QString> names;
-    for (const LoginRecord& record : records) {
+    for (const LoginRecords::Login& record : records) {
         if (record.pid <= 0 || isAlive(record.pid))
             names.insert(record.user);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "loginrecords.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -37,18 +39,10 @@ QString formatSwapUsage(const MemInfo& info);
 // "running/total" field; nothing when the field is missing.
 std::optional<int> parseLoadavgTaskCount(const QString& text);
 
-// One login of the utmp file: a user's process on a terminal or display.
-struct LoginRecord {
-    QString user;
-    qint64 pid = 0;
-};
-// The user-process records of a utmp file (the C library's struct utmp, one
-// after another); other record types, records without a user name and a
-// partial record at the end are left out.
-QVector<LoginRecord> parseUtmp(const QByteArray& data);
-// The number of distinct users among the records, leaving out those whose
+// The number of distinct users among the logins of the utmp file, leaving out those whose
 // process isAlive says has ended (as "who" does); a record without a process
 // ID counts.
-int countLoggedInUsers(const QVector<LoginRecord>& records, const std::function<bool(qint64)>& isAlive);
+int countLoggedInUsers(const QVector<LoginRecords::Login>& records,
+                       const std::function<bool(qint64)>& isAlive);
 
 } // namespace SysInfoFigures

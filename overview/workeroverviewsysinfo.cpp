@@ -27,9 +27,6 @@ const char* const serviceFolderPaths[] = {
     "/etc/systemd/system/default.target.wants/",
 };
 
-// The login records; a file this large is no utmp file.
-constexpr qint64 maximumUtmpBytes = 16 * 1024 * 1024;
-
 std::optional<QString> readTextFile(const QString& absolutePath) {
     QFile file(SystemPaths::path(absolutePath));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -144,12 +141,11 @@ int WorkerOverviewSysInfo::countCronJobs() {
 }
 
 int WorkerOverviewSysInfo::countActiveUsers() {
-    QFile file(SystemPaths::path(QStringLiteral("/var/run/utmp")));
-    if (!file.open(QIODevice::ReadOnly))
-        return file.exists() ? -1 : 0;
-    const QVector<SysInfoFigures::LoginRecord> records =
-        SysInfoFigures::parseUtmp(file.read(maximumUtmpBytes));
-    return SysInfoFigures::countLoggedInUsers(records, [](qint64 pid) {
+    const QString path = SystemPaths::path(QStringLiteral("/var/run/utmp"));
+    const std::optional<QVector<LoginRecords::Login>> logins = LoginRecords::read(path);
+    if (!logins)
+        return QFileInfo::exists(path) ? -1 : 0;
+    return SysInfoFigures::countLoggedInUsers(*logins, [](qint64 pid) {
         return QFileInfo::exists(SystemPaths::path(QStringLiteral("/proc/%1").arg(pid)));
     });
 }

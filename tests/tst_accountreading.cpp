@@ -1,4 +1,5 @@
 #include "accountqueries.h"
+#include "loginrecords.h"
 #include "systempaths.h"
 #include "testsupport.h"
 #include "workerusers.h"
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <lastlog.h>
 #include <unistd.h>
+#include <utmp.h>
 
 // Accounts and groups read from a fixture tree, and the pictures in homes
 // the accounts control.
@@ -120,6 +122,64 @@ private slots:
         const QImage shown = AccountQueries::picture(alice, home(QStringLiteral("alice")));
         QFile::remove(face);
         QTEST(!shown.isNull() && shown.pixelColor(63, 63) == QColor(Qt::red), "shown");
+    }
+
+    // The list comes first and each picture after it on its own, so that a
+    // slow picture holds up no account; when the page is left, the pictures
+    // not read yet are not read.
+    void picturesFollowTheList() {
+        const QString face = home(QStringLiteral("alice")) + QStringLiteral("/.face");
+        QImage red(32, 32, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(face, "PNG"));
+        QVERIFY(::chown(QFile::encodeName(face).constData(), 1000, 1000) == 0);
+        const auto removeFace = qScopeGuard([&] { QFile::remove(face); });
+        WorkerUsers worker;
+        QSignalSpy lists(&worker, &WorkerUsers::userListUpdated);
+        QSignalSpy pictures(&worker, &WorkerUsers::userPictureRead);
+        worker.getUsers();
+        QCOMPARE(lists.size(), 1);
+        QCOMPARE(pictures.size(), 0);
+        QTRY_COMPARE(pictures.size(), 1);
+        const UserPicture read = pictures.first().first().value<UserPicture>();
+        QCOMPARE(read.username, QStringLiteral("alice"));
+        QCOMPARE(read.picture.pixelColor(63, 63), QColor(Qt::red));
+
+        pictures.clear();
+        worker.getUsers();
+        worker.stopPictures();
+        QCoreApplication::sendPostedEvents(&worker);
+        QCOMPARE(lists.size(), 2);
+        QCOMPARE(pictures.size(), 0);
+    }
+
+    // The login records are read no further than their first 16 MB: a login
+    // past them is not seen, and a sparse file of gigabytes costs no more.
+    void loginRecordsReadToTheirCap() {
+        const QString path = root.path() + QStringLiteral("/var/run/utmp");
+        QVERIFY(QDir().mkpath(root.path() + QStringLiteral("/var/run")));
+        const auto login = [](const char* user) {
+            struct utmp entry {};
+            entry.ut_type = USER_PROCESS;
+            entry.ut_pid = 1;
+            std::strncpy(entry.ut_user, user, sizeof entry.ut_user);
+            return QByteArray(reinterpret_cast<const char*>(&entry), sizeof entry);
+        };
+        {
+            QFile utmp(path);
+            QVERIFY(utmp.open(QIODevice::WriteOnly));
+            utmp.write(login("alice"));
+            const qint64 past =
+                (LoginRecords::maxBytes / qint64(sizeof(struct utmp)) + 10) * sizeof(struct utmp);
+            QVERIFY(utmp.seek(past));
+            utmp.write(login("bob"));
+            QVERIFY(utmp.resize(4LL * 1024 * 1024 * 1024));
+        }
+        const auto removeUtmp = qScopeGuard([&] { QFile::remove(path); });
+        QVERIFY(WorkerUsers::getUserDetails(QStringLiteral("alice")).isLoggedIn);
+        QVERIFY(!WorkerUsers::getUserDetails(QStringLiteral("bob")).isLoggedIn);
+        const std::optional<QVector<LoginRecords::Login>> logins = LoginRecords::read(path);
+        QVERIFY(logins && logins->size() == 1);
     }
 
     // A line with a NUL or with bytes that are not UTF-8 hides no other

@@ -112,9 +112,9 @@ private slots:
                           record(USER_PROCESS, "", 0);
         data += record(USER_PROCESS, longName, 0);
         data += record(USER_PROCESS, "partial", 1007).left(100);
-        const QVector<LoginRecord> records = parseUtmp(data);
+        const QVector<LoginRecords::Login> records = LoginRecords::parse(data);
         QStringList users;
-        for (const LoginRecord& login : records)
+        for (const LoginRecords::Login& login : records)
             users << login.user;
         QCOMPARE(users, QStringList({"alice", "alice", "bob", "gone", QString(sizeof longName, 'x')}));
         QCOMPARE(countLoggedInUsers(records, [](qint64 pid) { return pid != 1006; }), 3);

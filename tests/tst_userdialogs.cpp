@@ -14,6 +14,7 @@
 #include "startup.h"
 #include "systempaths.h"
 #include "tabusers.h"
+#include "testpictures.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "usersortproxymodel.h"
@@ -21,9 +22,11 @@
 #include <QCameraInfo>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
@@ -402,7 +405,8 @@ private slots:
     void webcamWithoutCamera() {
         DialogWebcam dialog;
         if (QCameraInfo::availableCameras().isEmpty()) {
-            QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("labelNoCamera")));
+            QTRY_COMPARE(dialog.findChild<QLabel*>(QStringLiteral("labelCameraStatus"))->text(),
+                         QStringLiteral("No camera was found on this computer."));
             QVERIFY(!dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"))->isEnabled());
         }
         shoot(&dialog, QStringLiteral("webcam"));
@@ -415,9 +419,115 @@ private slots:
         QVERIFY(!dialog.isVisible());
     }
 
-    // The view shows the full name display-safe while the editor holds the
-    // stored text; a save runs only what was changed, and a refused change
-    // is named in a message.
+    // The camera is looked for away from the GUI thread: while a slow probe
+    // runs, the dialog is up and says so; then it tells what was found.
+    void webcamLookedForAway() {
+        const auto release = std::make_shared<std::atomic<bool>>(false);
+        const auto released = qScopeGuard([&] {
+            *release = true;
+            QThreadPool::globalInstance()->waitForDone();
+        });
+        DialogWebcam dialog(nullptr, [release] {
+            QDeadlineTimer deadline(5000);
+            while (!*release && !deadline.hasExpired())
+                QThread::msleep(5);
+            return QCameraInfo();
+        });
+        auto* status = dialog.findChild<QLabel*>(QStringLiteral("labelCameraStatus"));
+        auto* take = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonTakeSnapshot"));
+        QCOMPARE(status->text(), QStringLiteral("Looking for a camera on this computer..."));
+        QVERIFY(!take->isEnabled());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        shoot(&dialog, QStringLiteral("webcam-looking"));
+        *release = true;
+        QTRY_COMPARE(status->text(), QStringLiteral("No camera was found on this computer."));
+        QVERIFY(!take->isEnabled());
+    }
+
+    // A picture chosen with Browse is read away from the GUI thread: the
+    // dialog answers meanwhile and Cancel drops the read; a progressive JPEG
+    // of tens of thousands of scans (minutes of decoding) holds neither
+    // Cancel nor the quit.
+    void browseReadsAway() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        qunsetenv("SUDO_USER");
+        const QString plain = machine.file("/home/alice/plain.png");
+        writeImage(plain, QSize(300, 200), QColor(20, 200, 40));
+        const QString slow = machine.file("/home/alice/slow.jpg");
+        {
+            QFile out(slow);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(TestPictures::withRepeatedScan(TestPictures::jpeg(QSize(2048, 2048), 1, true), 70000));
+        }
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* avatar = dialog.findChild<QLabel*>(QStringLiteral("labelUserAvatar"));
+        auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonCancel"));
+        const auto shown = [&] { return avatar->pixmap(Qt::ReturnByValue).toImage(); };
+        // Picks path through the picture's menu and the file dialog; one
+        // timer each, as a timer is not run again inside its own handler.
+        const auto browse = [&](const QString& path) {
+            QTimer menuChooser;
+            connect(&menuChooser, &QTimer::timeout, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+                    for (QAction* action : menu->actions())
+                        if (action->text() == QLatin1String("Browse...")) {
+                            menu->close();
+                            action->trigger();
+                        }
+            });
+            QTimer fileChooser;
+            connect(&fileChooser, &QTimer::timeout, [&] {
+                if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    files->selectFile(path);
+                    QMetaObject::invokeMethod(files, "accept");
+                }
+            });
+            menuChooser.start(20);
+            fileChooser.start(20);
+            QTest::mousePress(avatar, Qt::LeftButton, {}, QPoint(95, 95));
+        };
+
+        dialog.toggleEdit();
+        const QImage editing = shown();
+        browse(plain);
+        QCOMPARE(shown(), editing); // back before the picture is read
+        QTRY_VERIFY(shown() != editing);
+        dialog.cancelChanges();
+        const QImage viewing = shown();
+
+        // Cancel while the picture is being read: it never arrives.
+        dialog.toggleEdit();
+        browse(plain);
+        cancel->click();
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
+        QCoreApplication::processEvents();
+        QCOMPARE(shown(), viewing);
+
+        dialog.toggleEdit();
+        titles.clear();
+        browse(slow);
+        cancel->click();
+        QCOMPARE(cancel->isEnabled(), false);
+        QElapsedTimer quitting;
+        quitting.start();
+        CommandRunner::abortAll();
+        const bool ended = QThreadPool::globalInstance()->waitForDone(5000);
+        CommandRunner::resetAbort();
+        qInfo("The picture's read ended %lld ms after the quit began", quitting.elapsed());
+        QVERIFY(ended && quitting.elapsed() < 1000);
+        QCoreApplication::processEvents();
+        QCOMPARE(shown(), viewing);
+        QCOMPARE(titles, QStringList());
+    }
+
+    // The view and the editor show the full name display-safe; a save runs
+    // only what was changed (an untouched name is not written back escaped),
+    // and a refused change is named in a message.
     void savesOnlyWhatChanged() {
         const QByteArray spoofed = "Alice \xe2\x80\xae"
                                    "gnp.exe";
@@ -440,7 +550,7 @@ private slots:
         titles.clear();
         texts.clear();
         dialog.toggleEdit();
-        QCOMPARE(realName->text(), QString::fromUtf8(spoofed));
+        QCOMPARE(realName->text(), QStringLiteral("Alice <U+202E>gnp.exe"));
         dialog.toggleEdit();
         QCOMPARE(machine.commands(), QStringList());
         QCOMPARE(titles, QStringList());

@@ -2,6 +2,7 @@
 #include "startup.h"
 #include "systempaths.h"
 #include "tabusers.h"
+#include "testpictures.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "usersortproxymodel.h"
@@ -261,9 +262,13 @@ private slots:
     // Pictures other users put at ~/.face to attack the root program: SVGs
     // that link a FIFO (at start-up, and swapped in once the page is shown),
     // that declare 23000x23000 pixels or link a picture only root may read,
-    // a PNG of 3000x3000 and a JPEG of 5000x5000 pixels; plus a name with a
-    // right-to-left override. Every account is listed, memory stays low, nothing waits on
-    // the FIFO, no root-only pixel is shown, and quitting does not wait.
+    // a PNG of 3000x3000 and a JPEG of 5000x5000 pixels; pictures within
+    // those sizes that take long or much memory to decode (a progressive
+    // JPEG of 55,000 scans, a 16-bit PNG, progressive colour and CMYK JPEGs
+    // of 4096x4096); plus a name with a right-to-left override, and login
+    // records made a sparse file of 4 GB. Every account is listed at once
+    // and the pictures follow, memory stays low, nothing waits on the FIFO,
+    // no root-only pixel is shown, and quitting does not wait.
     void hostilePictures() {
         QTemporaryDir machine;
         const QString home = machine.path() + QStringLiteral("/home/");
@@ -271,8 +276,10 @@ private slots:
         const QString fifo = home + QStringLiteral("fifo/pipe");
         const QString spoofed = QString::fromUtf8("gnp\xe2\x80\xae"
                                                   "exe.");
-        const QStringList names{"plain", "fifo", "huge", "peek", "bomb", "jpegbomb", spoofed, "none"};
-        const QStringList hostile{"fifo", "huge", "peek", "bomb", "jpegbomb"};
+        const QStringList names{"plain", "fifo", "huge",        "peek", "bomb",  "jpegbomb",
+                                "slow",  "deep", "progressive", "cmyk", spoofed, "none"};
+        const QStringList hostile{"fifo", "huge", "peek",        "bomb", "jpegbomb",
+                                  "slow", "deep", "progressive", "cmyk"};
         QVERIFY(QDir().mkpath(machine.path() + QStringLiteral("/etc")) &&
                 QDir().mkpath(machine.path() + QStringLiteral("/root")));
         QByteArray passwd = "root:x:0:0:root:/root:/bin/bash\n";
@@ -353,6 +360,17 @@ private slots:
         jpegBuffer.open(QIODevice::WriteOnly);
         QVERIFY(wide.save(&jpegBuffer, "JPEG", 10));
         face(QStringLiteral("jpegbomb"), jpeg);
+        // Within the size limits: minutes of decoding, and 64 to 130 MB of it.
+        face(QStringLiteral("slow"),
+             TestPictures::withRepeatedScan(TestPictures::jpeg(QSize(2048, 2048), 1, true), 55000));
+        face(QStringLiteral("deep"), TestPictures::deepPng(QSize(2048, 2048)));
+        face(QStringLiteral("progressive"), TestPictures::jpeg(QSize(4096, 4096), 3, true));
+        face(QStringLiteral("cmyk"), TestPictures::jpeg(QSize(4096, 4096), 4, true));
+        QVERIFY(QDir().mkpath(machine.path() + QStringLiteral("/var/run")));
+        {
+            QFile utmp(machine.path() + QStringLiteral("/var/run/utmp"));
+            QVERIFY(utmp.open(QIODevice::WriteOnly) && utmp.resize(4LL * 1024 * 1024 * 1024));
+        }
 
         struct RootFor {
             QString previous = SystemPaths::rootPrefix();
@@ -380,12 +398,6 @@ private slots:
         clock.start();
         auto* hostileTab = new TabUsers(&form, hostileWindow.get());
         listed = form.listViewUsers->model();
-        QVERIFY(TestSupport::waitFor([&] { return listed->rowCount() == names.size(); }));
-        const qint64 grown = peakMemory() - memoryBefore;
-        qInfo("Every account listed after %lld ms; peak memory grew by %lld kB", clock.elapsed(),
-              grown / 1024);
-        QVERIFY2(grown < 50 * 1024 * 1024, qPrintable(QString::number(grown)));
-        // Every hostile picture gives way to the generic one.
         const auto shownFor = [&](const QString& name) {
             return tile(name)
                 .data(UserSortProxyModel::PlainIconRole)
@@ -393,10 +405,22 @@ private slots:
                 .pixmap(126, 126)
                 .toImage();
         };
+        // The accounts come first, every one with the generic picture.
+        bool listedWithPicture = true;
+        connect(listed, &QAbstractItemModel::rowsInserted,
+                [&] { listedWithPicture = shows(shownFor(QStringLiteral("plain")), plainColour); });
+        QVERIFY(TestSupport::waitFor([&] { return listed->rowCount() == names.size(); }, 2000));
+        qInfo("Every account listed after %lld ms", clock.elapsed());
+        QVERIFY(!listedWithPicture);
+        // Pictures are read in the list's order, the hostile ones before this one.
+        QVERIFY(TestSupport::waitFor([&] { return shows(shownFor(spoofed), plainColour); }));
+        const qint64 grown = peakMemory() - memoryBefore;
+        qInfo("Every picture read after %lld ms; peak memory grew by %lld kB", clock.elapsed(), grown / 1024);
+        QVERIFY2(grown < 50 * 1024 * 1024, qPrintable(QString::number(grown)));
+        // Every hostile picture gives way to the generic one.
         for (const QString& name : hostile)
             QVERIFY2(shownFor(name) == shownFor(QStringLiteral("none")), qPrintable(name));
         QVERIFY(shows(shownFor(QStringLiteral("plain")), plainColour));
-        QVERIFY(shows(shownFor(spoofed), plainColour));
         QCOMPARE(tile(spoofed).data(UserSortProxyModel::ShownNameRole).toString(),
                  QStringLiteral("gnp<U+202E>exe."));
 

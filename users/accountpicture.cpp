@@ -1,20 +1,135 @@
 #include "accountpicture.h"
 
+#include "commandrunner.h"
+#include "picturecost.h"
 #include "safefile.h"
+#include "userslog.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QEventLoop>
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QPointer>
 #include <QThreadPool>
 
-#include <memory>
+#include <cstring>
+#include <mutex>
 
 namespace {
 
+using AccountPicture::StopCheck;
+using AccountPicture::Verdict;
+
+// Set while this thread runs an image reader over a picture.
+thread_local bool decodingHere = false;
+QtMessageHandler previousHandler = nullptr;
+
+void filterDecoderMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const bool fromReader = !context.category || std::strcmp(context.category, "default") == 0;
+    if (decodingHere && fromReader && type != QtFatalMsg) {
+        qCDebug(lcUsers).noquote() << "Picture decoder:" << message;
+        return;
+    }
+    previousHandler(type, context, message);
+}
+
+struct Decoding {
+    Decoding() { decodingHere = true; }
+    ~Decoding() { decodingHere = false; }
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
+};
+
 bool startsWith(const QByteArray& bytes, const char* magic, int length) {
     return bytes.size() >= length && std::equal(magic, magic + length, bytes.constData());
+}
+
+// Hands a decoder the picture's bytes a little at a time, and runs dry once
+// the decode is to end: the decoders read as they go, so a decode that runs
+// past its time, or is no longer wanted, stops at its next read. (Not a
+// QBuffer: Qt's JPEG reader takes a QBuffer's bytes whole, without reading.)
+class MeteredBytes : public QIODevice {
+public:
+    // piece: the most one read hands over, or 0 for as much as is asked for.
+    MeteredBytes(const QByteArray& bytes, const StopCheck& stop, int budgetMs, qint64 piece)
+        : bytes(bytes), stop(stop), budgetMs(budgetMs), piece(piece) {
+        clock.start();
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return bytes.size(); }
+    // Why the bytes ran dry: Decoded while they did not.
+    Verdict cut() const { return ending; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override {
+        if (ending == Verdict::Decoded) {
+            if (CommandRunner::isAborted() || (stop && stop()))
+                ending = Verdict::Stopped;
+            else if (clock.elapsed() > budgetMs)
+                ending = Verdict::TooSlow;
+        }
+        if (ending != Verdict::Decoded)
+            return -1;
+        const qint64 asked = piece > 0 ? qMin(maxSize, piece) : maxSize;
+        const qint64 count = qMin(asked, qint64(bytes.size()) - pos());
+        if (count <= 0)
+            return 0;
+        std::memcpy(data, bytes.constData() + pos(), size_t(count));
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    const QByteArray& bytes;
+    const StopCheck& stop;
+    const int budgetMs;
+    const qint64 piece;
+    QElapsedTimer clock;
+    Verdict ending = Verdict::Decoded;
+};
+
+// The size to decode to for a centre square of target's side: the whole
+// picture scaled so that its shorter side fits, cut afterwards from the
+// small image rather than from the full one.
+QSize coveringSize(const QSize& declared, const QSize& target) {
+    const int shorter = qMin(declared.width(), declared.height());
+    return QSize(qMax(target.width(), int(qint64(declared.width()) * target.width() / shorter)),
+                 qMax(target.height(), int(qint64(declared.height()) * target.height() / shorter)));
+}
+
+QImage centreSquare(const QImage& image) {
+    if (image.width() == image.height())
+        return image;
+    const int side = qMin(image.width(), image.height());
+    return image.copy((image.width() - side) / 2, (image.height() - side) / 2, side, side);
+}
+
+// Whether a decode of bytes of format to target would pass the limits, from
+// the header alone.
+Verdict checkCost(const QByteArray& bytes, const QByteArray& format, const QSize& declared,
+                  const QSize& target, const AccountPicture::Limits& limits) {
+    if (!declared.isValid() || declared.isEmpty())
+        return Verdict::Unreadable;
+    if (declared.width() > AccountPicture::maxSide || declared.height() > AccountPicture::maxSide)
+        return Verdict::TooLarge;
+    qint64 cost = -1;
+    if (format == "jpeg") {
+        const std::optional<PictureCost::JpegLayout> layout = PictureCost::jpegLayout(bytes);
+        if (!layout)
+            return Verdict::Unreadable;
+        if (layout->scans > limits.jpegScans)
+            return Verdict::TooManyScans;
+        cost = PictureCost::jpegDecodingBytes(*layout, target);
+    } else {
+        cost = PictureCost::decodingBytes(bytes, format, declared, target);
+    }
+    if (cost < 0)
+        return Verdict::Unreadable;
+    // The copy scaled to target comes on top; small but for a picture of a
+    // very odd shape, whose centre square needs its long side scaled up too.
+    const qint64 scaled = target.isValid() ? qint64(target.width()) * target.height() * 4 : 0;
+    return qMax(cost, scaled) > limits.decodingBytes ? Verdict::TooCostly : Verdict::Decoded;
 }
 
 } // namespace
@@ -33,41 +148,61 @@ QByteArray formatOf(const QByteArray& bytes) {
     return QByteArray();
 }
 
-QImage decode(const QByteArray& bytes, Crop crop, const QSize& size) {
+Decoded decodePicture(const QByteArray& bytes, Crop crop, const QSize& size, const StopCheck& stop,
+                      const Limits& limits) {
     const QByteArray format = formatOf(bytes);
     if (format.isEmpty())
-        return QImage();
-    QBuffer buffer;
-    buffer.setData(bytes);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return QImage();
-    QImageReader reader(&buffer, format);
+        return {QImage(), Verdict::NotARasterPicture};
+    // Qt's JPEG reader takes what a read gives, and a JPEG's scans can be a
+    // few bytes each: small pieces, so that few scans pass between two looks
+    // at the clock. The other readers expect every read filled.
+    MeteredBytes device(bytes, stop, limits.budgetMs, format == "jpeg" ? 256 : 0);
+    const Decoding decoding;
+    QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
     const QSize declared = reader.size();
-    if (!declared.isValid() || declared.isEmpty() || declared.width() > maxSide ||
-        declared.height() > maxSide)
-        return QImage();
-    // JPEG decodes straight to a smaller size; the others hold every pixel once.
-    if (format != "jpeg" && qint64(declared.width()) * declared.height() > maxFullPixels)
-        return QImage();
-    if (crop == Crop::CentreSquare && declared.width() != declared.height()) {
-        const int side = qMin(declared.width(), declared.height());
-        reader.setClipRect(QRect((declared.width() - side) / 2, (declared.height() - side) / 2, side, side));
+    const bool sized = size.isValid() && !size.isEmpty();
+    const bool square = declared.width() == declared.height();
+    const QSize target =
+        sized && crop == Crop::CentreSquare && !square && declared.isValid() && !declared.isEmpty()
+            ? coveringSize(declared, size)
+            : size;
+    const Verdict cost = checkCost(bytes, format, declared, target, limits);
+    if (cost != Verdict::Decoded) {
+        qCDebug(lcUsers) << "Picture refused before decoding:" << int(cost) << declared << format;
+        return {QImage(), device.cut() != Verdict::Decoded ? device.cut() : cost};
     }
-    if (size.isValid() && !size.isEmpty())
-        reader.setScaledSize(size);
+    if (sized)
+        reader.setScaledSize(target);
     QImage image = reader.read();
+    if (device.cut() != Verdict::Decoded) {
+        qCDebug(lcUsers) << "Picture decoding stopped:" << int(device.cut()) << declared << format;
+        return {QImage(), device.cut()};
+    }
+    if (image.isNull())
+        return {QImage(), Verdict::Unreadable};
+    if (crop == Crop::CentreSquare)
+        image = centreSquare(image);
     // The reader scales quickly; a smooth pass where it left the size alone.
-    if (!image.isNull() && size.isValid() && image.size() != size)
+    if (sized && image.size() != size)
         image = image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
+    return {image, Verdict::Decoded};
 }
 
-QImage readTilePicture(const QString& path, uid_t owner) {
+void installDecoderMessageFilter() {
+    static std::once_flag once;
+    std::call_once(once, [] { previousHandler = qInstallMessageHandler(filterDecoderMessages); });
+}
+
+QImage decode(const QByteArray& bytes, Crop crop, const QSize& size, const StopCheck& stop) {
+    return decodePicture(bytes, crop, size, stop).image;
+}
+
+QImage readTilePicture(const QString& path, uid_t owner, const StopCheck& stop) {
     const QByteArray bytes = readFile(path, owner, maxFaceBytes);
     return bytes.isEmpty() ? QImage()
-                           : decode(bytes, Crop::CentreSquare, QSize(tilePictureSide, tilePictureSide));
+                           : decode(bytes, Crop::CentreSquare, QSize(tilePictureSide, tilePictureSide), stop);
 }
 
 QByteArray readFile(const QString& path, std::optional<uid_t> owner, qint64 maxBytes) {
@@ -90,32 +225,44 @@ QIcon standInIcon(const QString& username) {
     return systemIcon;
 }
 
-void readInBackground(QObject* context, std::function<QImage()> read,
-                      std::function<void(const QImage&)> done) {
-    QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start([guard, read = std::move(read), done = std::move(done)]() {
-        const QImage image = read();
-        // The guard is only looked at on the GUI thread, where context lives.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [guard, done, image] {
-                if (guard)
-                    done(image);
-            },
-            Qt::QueuedConnection);
-    });
+void BackgroundRead::abandon() {
+    if (abandoned)
+        *abandoned = true;
 }
 
-QImage readAway(const std::function<QImage()>& read) {
-    QEventLoop loop;
-    auto result = std::make_shared<QImage>();
-    readInBackground(&loop, read, [&loop, result](const QImage& image) {
-        *result = image;
-        loop.quit();
-    });
-    // Painting goes on; clicks wait until the picture is read.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return *result;
+bool BackgroundRead::isAbandoned() const {
+    return abandoned && *abandoned;
+}
+
+BackgroundRead readInBackground(QObject* context, std::function<QImage(const StopCheck&)> read,
+                                std::function<void(const QImage&)> done) {
+    BackgroundRead handle;
+    handle.abandoned = std::make_shared<std::atomic<bool>>(false);
+    const std::shared_ptr<std::atomic<bool>> abandoned = handle.abandoned;
+    // The decode learns of context's end through the flag; context itself
+    // is only looked at on its own thread.
+    const auto watch = std::make_shared<QMetaObject::Connection>(
+        QObject::connect(context, &QObject::destroyed, [abandoned] { *abandoned = true; }));
+    QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start(
+        [guard, abandoned, watch, read = std::move(read), done = std::move(done)]() {
+            const QImage image = read([abandoned] { return abandoned->load(); });
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [guard, abandoned, watch, done, image] {
+                    QObject::disconnect(*watch);
+                    if (guard && !*abandoned)
+                        done(image);
+                },
+                Qt::QueuedConnection);
+        });
+    return handle;
+}
+
+void readInBackground(QObject* context, std::function<QImage()> read,
+                      std::function<void(const QImage&)> done) {
+    readInBackground(
+        context, [read = std::move(read)](const StopCheck&) { return read(); }, std::move(done));
 }
 
 } // namespace AccountPicture

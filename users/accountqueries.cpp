@@ -3,15 +3,13 @@
 #include "accountdescriptions.h"
 #include "accountpicture.h"
 #include "accounttext.h"
+#include "loginrecords.h"
 #include "securitylevel.h"
 #include "systempaths.h"
 #include "userslog.h"
 
 #include <QFile>
-#include <QMutex>
 #include <QSet>
-
-#include <utmpx.h>
 
 Q_LOGGING_CATEGORY(lcUsers, "tessmar.users", QtWarningMsg)
 
@@ -26,23 +24,12 @@ bool isSpecialType(const QString& type) {
            type == QLatin1String("Service account");
 }
 
-// The utmpx functions share one hidden cursor per process.
-QMutex& utmpLock() {
-    static QMutex mutex;
-    return mutex;
-}
-
 QSet<QString> loggedInNames() {
-    QMutexLocker locker(&utmpLock());
     QSet<QString> names;
-    utmpxname(QFile::encodeName(SystemPaths::path(QStringLiteral("/var/run/utmp"))).constData());
-    setutxent();
-    while (const struct utmpx* entry = getutxent()) {
-        if (entry->ut_type == USER_PROCESS)
-            names.insert(QString::fromLocal8Bit(
-                QByteArray(entry->ut_user, int(strnlen(entry->ut_user, sizeof entry->ut_user)))));
-    }
-    endutxent();
+    const std::optional<QVector<LoginRecords::Login>> logins =
+        LoginRecords::read(SystemPaths::path(QStringLiteral("/var/run/utmp")));
+    for (const LoginRecords::Login& login : logins.value_or(QVector<LoginRecords::Login>()))
+        names.insert(login.user);
     return names;
 }
 
@@ -84,10 +71,7 @@ struct AccountSnapshot {
     }
 };
 
-enum class Picture { Read, Skipped };
-
-DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog,
-                       Picture picture) {
+DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot, QFile& lastlog) {
     DetailsUser user;
     user.username = entry.name;
     user.uid = entry.uid;
@@ -102,8 +86,6 @@ DetailsUser detailsFor(const PasswdEntry& entry, const AccountSnapshot& snapshot
     user.loginShell = entry.shell;
     user.lastLoginTime = lastLoginFrom(lastlog, entry.uid);
     user.isLoggedIn = snapshot.loggedIn.contains(entry.name);
-    if (picture == Picture::Read)
-        user.picture = AccountQueries::picture(user, entry.home);
     return user;
 }
 
@@ -140,7 +122,7 @@ std::optional<QList<DetailsUser>> listAccounts(bool showAll, const std::function
             continue;
         if (!showAll && (entry.uid <= 999 || entry.name == QLatin1String("nobody")))
             continue;
-        users.append(detailsFor(entry, snapshot, lastlog, Picture::Read));
+        users.append(detailsFor(entry, snapshot, lastlog));
     }
     return users;
 }
@@ -155,7 +137,7 @@ DetailsUser userDetails(const QString& username) {
         snapshot.read();
         QFile lastlog(lastlogPath());
         lastlog.open(QIODevice::ReadOnly);
-        DetailsUser user = detailsFor(entry, snapshot, lastlog, Picture::Skipped);
+        DetailsUser user = detailsFor(entry, snapshot, lastlog);
         user.autoLogin = isAutoLoginUser(user);
         user.groups = AccountFiles::userGroups(username, entry.gid, snapshot.groups);
         user.isOnlyAdministrator = AccountFiles::countAdministrators(snapshot.passwd, snapshot.groups) < 2;
@@ -204,11 +186,16 @@ bool isInAdminGroup(const QString& username) {
     return isAdministrator(username, primaryGid(username), readGroups());
 }
 
-QImage picture(const DetailsUser& user, const QString& homeDirectory) {
+bool mayHavePicture(const DetailsUser& user) {
+    return user.username != QLatin1String("root") && user.username != QLatin1String("nobody") &&
+           !user.homeDirectory.isEmpty();
+}
+
+QImage picture(const DetailsUser& user, const QString& homeDirectory, const AccountPicture::StopCheck& stop) {
     if (user.username == QLatin1String("root") || user.username == QLatin1String("nobody") ||
         homeDirectory.isEmpty())
         return QImage();
-    return AccountPicture::readTilePicture(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid));
+    return AccountPicture::readTilePicture(homeDirectory + QStringLiteral("/.face"), uid_t(user.uid), stop);
 }
 
 QString description(const DetailsUser& user) {

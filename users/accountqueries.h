@@ -1,6 +1,7 @@
 #pragma once
 
 #include "accountfiles.h"
+#include "accountpicture.h"
 #include "detailsgroup.h"
 #include "detailsuser.h"
 
@@ -10,7 +11,7 @@
 #include <optional>
 
 // What the program reads about the local accounts: /etc/passwd, /etc/group,
-// the lastlog file, the utmpx login database, LightDM's configuration, the
+// the lastlog file, the utmp login records, LightDM's configuration, the
 // program's per-user settings and the accounts' pictures. Plain functions
 // that keep no state; only the account list reads home folders, so only it
 // must stay off the GUI thread.
@@ -19,8 +20,8 @@ namespace AccountQueries {
 QList<PasswdEntry> readPasswd(bool* ok = nullptr);
 QList<GroupEntry> readGroups(bool* ok = nullptr);
 
-// The accounts the Users page lists, with their pictures: regular ones, and
-// with showAll the system accounts too. Nothing when stop() turns true
+// The accounts the Users page lists, without their pictures: regular ones,
+// and with showAll the system accounts too. Nothing when stop() turns true
 // meanwhile (quitting, or the page going away).
 std::optional<QList<DetailsUser>> listAccounts(bool showAll, const std::function<bool()>& stop);
 // One account with every field but the picture (its home folder is not
@@ -37,8 +38,11 @@ int primaryGid(const QString& username);
 bool isInAdminGroup(const QString& username);
 // The picture at ~/.face as an account tile shows it, read at most as a
 // small regular file the account owns; null for root, nobody, and an
-// account without a usable one.
-QImage picture(const DetailsUser& user, const QString& homeDirectory);
+// account without a usable one, or when stop turns true while it is decoded.
+QImage picture(const DetailsUser& user, const QString& homeDirectory,
+               const AccountPicture::StopCheck& stop = {});
+// False for the accounts picture() never reads: root, nobody, no home.
+bool mayHavePicture(const DetailsUser& user);
 QString description(const DetailsUser& user);
 bool isAutoLoginUser(const DetailsUser& user);
 // Every group, as the group dialog shows it for username.

@@ -1,6 +1,7 @@
 #include "avatarhelpers.h"
 
 #include "accountpicture.h"
+#include "userslog.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -73,24 +74,30 @@ QImage cropImageToSquare(const QImage& image) {
     return square.scaled(256, 256, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage openImageFromFile(QWidget* parent) {
+AccountPicture::BackgroundRead openImageFromFile(QWidget* parent, std::function<void(const QImage&)> chosen) {
     const QString fileName = QFileDialog::getOpenFileName(
         parent, QCoreApplication::translate("QObject", "Open Image"), QDir::homePath(),
         QCoreApplication::translate("QObject", "Images (*.png *.jpg *.jpeg *.bmp *.gif)"));
     if (fileName.isEmpty())
-        return QImage();
-    const QImage image = AccountPicture::readAway([fileName] {
-        const QByteArray bytes =
-            AccountPicture::readFile(fileName, std::nullopt, AccountPicture::maxChosenFileBytes);
-        return AccountPicture::decode(bytes, AccountPicture::Crop::CentreSquare, QSize(256, 256));
-    });
-    if (image.isNull()) {
-        if (parent)
-            QMessageBox::warning(parent, QCoreApplication::translate("QObject", "Open Image"),
-                                 QCoreApplication::translate("QObject", "Could not load image."));
-        return QImage();
-    }
-    return image;
+        return AccountPicture::BackgroundRead();
+    QObject* context = parent ? static_cast<QObject*>(parent) : QCoreApplication::instance();
+    return AccountPicture::readInBackground(
+        context,
+        [fileName](const AccountPicture::StopCheck& stop) {
+            const QByteArray bytes =
+                AccountPicture::readFile(fileName, std::nullopt, AccountPicture::maxChosenFileBytes);
+            return AccountPicture::decode(bytes, AccountPicture::Crop::CentreSquare, QSize(256, 256), stop);
+        },
+        [parent, chosen = std::move(chosen)](const QImage& image) {
+            if (!image.isNull()) {
+                chosen(image);
+                return;
+            }
+            qCDebug(lcUsers) << "No image was selected or processing failed.";
+            if (parent)
+                QMessageBox::warning(parent, QCoreApplication::translate("QObject", "Open Image"),
+                                     QCoreApplication::translate("QObject", "Could not load image."));
+        });
 }
 
 bool readStockPicture(const QString& path, QByteArray* bytes, QImage* image) {

@@ -19,12 +19,17 @@ struct DetailsUser {
     QString loginShell;
     QString lastLoginTime;
     bool isLoggedIn = false;
-    // The picture the account chose (~/.face) as its tile shows it, read on
-    // the worker's thread; null for none, where the page shows a stand-in.
-    QImage picture;
     QString description;
     QStringList groups;
     bool autoLogin = false;
 };
 
+// The picture of one account (its ~/.face as the account's tile shows it),
+// read after the account list.
+struct UserPicture {
+    QString username;
+    QImage picture;
+};
+
 Q_DECLARE_METATYPE(DetailsUser)
+Q_DECLARE_METATYPE(UserPicture)

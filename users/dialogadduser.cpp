@@ -168,12 +168,8 @@ void DialogAddUser::onImageCaptured(const QImage& image) {
 }
 
 void DialogAddUser::onBrowseAvatar() {
-    const QImage image = openImageFromFile(this);
-    if (image.isNull()) {
-        qCDebug(lcUsers) << "No image was selected or processing failed.";
-        return;
-    }
-    setPicture(image);
+    browsing.abandon();
+    browsing = openImageFromFile(this, [this](const QImage& image) { setPicture(image); });
 }
 
 void DialogAddUser::accept() {

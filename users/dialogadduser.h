@@ -1,5 +1,7 @@
 #pragma once
 
+#include "accountpicture.h"
+
 #include <QDialog>
 #include <QIcon>
 
@@ -42,4 +44,6 @@ private:
     QByteArray avatarData;
     QIcon avatarIcon;
     QIcon defaultAvatarIcon;
+    // A picture chosen with Browse while it is being read.
+    AccountPicture::BackgroundRead browsing;
 };

@@ -81,8 +81,7 @@ void DialogEditUser::loadUser(const QString& username, const QIcon& picture) {
     hasUnsavedChanges = false;
 }
 
-// Fills the view from user; names and descriptions are shown display-safe,
-// while the editors always start from the stored text.
+// Fills the view from user; names and descriptions are shown display-safe.
 void DialogEditUser::showUser() {
     const QSignalBlocker blockType(ui->comboBoxType);
     const QSignalBlocker blockSlider(ui->verticalSliderSecurityLevel);
@@ -149,7 +148,8 @@ void DialogEditUser::toggleEdit() {
                                           : type == QLatin1String("Regular user") ? 1
                                                                                   : 2);
         ui->comboBoxAutoLogin->setCurrentIndex(user.autoLogin ? 1 : 0);
-        ui->lineEditRealName->setText(user.realName);
+        // Shown as the pages show it; saved only when edited (applySave).
+        ui->lineEditRealName->setText(displaySafeText(user.realName));
         // The editor holds the account's own description; the text shown in
         // its stead (built-in, or the sentence for none) is only a hint.
         initialDescription = AccountFiles::descriptionFrom(SecurityLevel::settingsText(user.username));
@@ -165,6 +165,8 @@ void DialogEditUser::toggleEdit() {
         setEditorsVisible(true);
         hasUnsavedChanges = false;
     } else {
+        // A picture still being read arrives too late for this edit.
+        browsing.abandon();
         ui->labelUserAvatar->setCursor(Qt::ArrowCursor);
         const int sudoLevel = WorkerUsers::getSudoUserSecurityLevel();
         if (sudoLevel > 0 && !cancelRequested) {
@@ -269,7 +271,7 @@ QStringList DialogEditUser::applySave(int level) {
         apply(tr("Auto login"),
               [&](QString* error) { return AccountChanges::setAutoLogin(name, autoLogin, error); });
     const QString realName = ui->lineEditRealName->text();
-    if (realName != user.realName)
+    if (realName != displaySafeText(user.realName))
         apply(tr("Full name"),
               [&](QString* error) { return AccountChanges::updateRealName(name, realName, error); });
     const QString description = ui->lineEditDescription->text();
@@ -395,12 +397,8 @@ void DialogEditUser::onImageCaptured(const QImage& image) {
 }
 
 void DialogEditUser::onBrowseAvatar() {
-    const QImage image = openImageFromFile(this);
-    if (image.isNull()) {
-        qCDebug(lcUsers) << "No image was selected or processing failed.";
-        return;
-    }
-    setPendingPicture(image);
+    browsing.abandon();
+    browsing = openImageFromFile(this, [this](const QImage& image) { setPendingPicture(image); });
 }
 
 void DialogEditUser::openDialogChangePassword() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "accountpicture.h"
 #include "detailsuser.h"
 
 #include <QDialog>
@@ -73,6 +74,8 @@ private:
     QIcon shownIcon;
     QIcon pendingIcon;
     QByteArray pendingPicture;
+    // A picture chosen with Browse while it is being read.
+    AccountPicture::BackgroundRead browsing;
     QString tempNewPassword;
     QStringList tempGroups;
     bool groupsChosen = false;

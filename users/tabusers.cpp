@@ -31,7 +31,9 @@ bool isViewOnlyType(const QString& userType) {
 TabUsers::TabUsers(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     qCDebug(lcUsers) << "Here in tab Users!";
     worker->connectResult(&WorkerUsers::userListUpdated, this, &TabUsers::onUserDataReady);
+    worker->connectResult(&WorkerUsers::userPictureRead, this, &TabUsers::onUserPictureRead);
     worker->connectRequest(this, &TabUsers::requestUpdateUsersTable, &WorkerUsers::getUsers);
+    worker->connectRequest(this, &TabUsers::requestStopPictures, &WorkerUsers::stopPictures);
     worker->connectRequest(ui->checkBoxShowAllUsers, &QCheckBox::toggled,
                            &WorkerUsers::requestSetShowAllUsers);
     worker->start();
@@ -82,6 +84,9 @@ TabUsers::~TabUsers() {
 bool TabUsers::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->tab_6 && event->type() == QEvent::Show)
         updateUsersTable();
+    // Nobody sees the pictures still to come; the next showing reads them again.
+    if (watched == ui->tab_6 && event->type() == QEvent::Hide)
+        emit requestStopPictures();
     return QWidget::eventFilter(watched, event);
 }
 
@@ -93,27 +98,19 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     QListView* view = ui->listViewUsers;
     const SelectionKeeper kept(view, 0, UserSortProxyModel::UidRole);
     model->clear();
+    itemsByName.clear();
     const QPixmap frame(QStringLiteral(":/icons/frame"));
-    QHash<qint64, QIcon> tiles; // accounts sharing a picture share its tile
+    QHash<qint64, QIcon> tiles; // accounts sharing a stand-in share its tile
     // All rows in one insertion: the proxy sorts and the view lays out once,
-    // not once per account.
+    // not once per account. Every account starts with its stand-in; its own
+    // picture follows when the worker has read it.
     QList<QStandardItem*> items;
     items.reserve(users.size());
     for (const DetailsUser& user : users) {
-        // The pixmaps of the pictures the worker read are made here, on the
-        // GUI thread.
-        QPixmap picture;
-        QIcon plain;
-        if (user.picture.isNull()) {
-            plain = AccountPicture::standInIcon(user.username);
-        } else {
-            picture = QPixmap::fromImage(user.picture);
-            plain = QIcon(picture);
-        }
+        const QIcon plain = AccountPicture::standInIcon(user.username);
         QIcon& tile = tiles[plain.cacheKey()];
         if (tile.isNull())
-            tile =
-                QIcon(composeAvatarPixmap(picture.isNull() ? plain.pixmap(126, 126) : picture, frame, false));
+            tile = QIcon(composeAvatarPixmap(plain.pixmap(126, 126), frame, false));
         auto* item = new QStandardItem(tile, user.userType);
         item->setData(user.uid, UserSortProxyModel::UidRole);
         item->setData(user.username, UserSortProxyModel::UserNameRole);
@@ -122,6 +119,7 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
         item->setData(plain, UserSortProxyModel::PlainIconRole);
         item->setEditable(false);
         items.append(item);
+        itemsByName.insert(user.username, item);
     }
     if (!items.isEmpty())
         model->appendColumn(items);
@@ -136,6 +134,16 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
     } else {
         setEditMode(isViewOnlyType(selected.first().data(UserSortProxyModel::UserTypeRole).toString()));
     }
+}
+
+void TabUsers::onUserPictureRead(const UserPicture& picture) {
+    QStandardItem* item = itemsByName.value(picture.username);
+    if (!item)
+        return;
+    // The pixmap of the picture the worker read is made here, on the GUI thread.
+    const QPixmap pixmap = QPixmap::fromImage(picture.picture);
+    item->setIcon(QIcon(composeAvatarPixmap(pixmap, QPixmap(QStringLiteral(":/icons/frame")), false)));
+    item->setData(QIcon(pixmap), UserSortProxyModel::PlainIconRole);
 }
 
 void TabUsers::setEditMode(bool viewOnly) {

@@ -4,6 +4,7 @@
 #include "tabworker.h"
 #include "workerusers.h"
 
+#include <QHash>
 #include <QWidget>
 #include <memory>
 
@@ -11,6 +12,7 @@ namespace Ui {
 class MainWindow;
 }
 class QItemSelection;
+class QStandardItem;
 class QStandardItemModel;
 class UserSortProxyModel;
 
@@ -24,9 +26,11 @@ public:
 
 signals:
     void requestUpdateUsersTable();
+    void requestStopPictures();
 
 public slots:
     void onUserDataReady(const QList<DetailsUser>& users);
+    void onUserPictureRead(const UserPicture& picture);
     void updateUsersTable();
     void openDialogAddUser();
     void openDialogEditUser();
@@ -44,6 +48,8 @@ private:
     Ui::MainWindow* ui;
     QStandardItemModel* model;
     UserSortProxyModel* proxy;
+    // The item of each account of the list shown, for its picture to find.
+    QHash<QString, QStandardItem*> itemsByName;
     // Held by pointer: a worker stuck in the kernel is left behind at the end.
     std::unique_ptr<TabWorker<WorkerUsers>> worker =
         std::make_unique<TabWorker<WorkerUsers>>(QStringLiteral("workerusers"));

@@ -12,15 +12,46 @@ WorkerUsers::WorkerUsers(QObject* parent) : QObject(parent) {
 
 WorkerUsers::~WorkerUsers() = default;
 
+bool WorkerUsers::stopping() const {
+    return cancelled || CommandRunner::isAborted();
+}
+
 void WorkerUsers::getUsers() {
     qCDebug(lcUsers) << "Here in get users!";
     // Quitting, or the tab going away, ends a long account list at once.
-    const std::optional<QList<DetailsUser>> users = AccountQueries::listAccounts(
-        showAllUsers, [this] { return cancelled || CommandRunner::isAborted(); });
+    const std::optional<QList<DetailsUser>> users =
+        AccountQueries::listAccounts(showAllUsers, [this] { return stopping(); });
     if (!users)
         return;
     qCDebug(lcUsers) << "About to emit userlist" << users->size();
     emit userListUpdated(*users);
+    picturesToRead.clear();
+    for (const DetailsUser& user : *users)
+        if (AccountQueries::mayHavePicture(user))
+            picturesToRead.append(user);
+    if (!picturesToRead.isEmpty() && !pictureReadQueued) {
+        pictureReadQueued = true;
+        QMetaObject::invokeMethod(this, &WorkerUsers::readNextPicture, Qt::QueuedConnection);
+    }
+}
+
+void WorkerUsers::stopPictures() {
+    qCDebug(lcUsers) << "Pictures left unread:" << picturesToRead.size();
+    picturesToRead.clear();
+}
+
+void WorkerUsers::readNextPicture() {
+    pictureReadQueued = false;
+    if (picturesToRead.isEmpty() || stopping())
+        return;
+    const DetailsUser next = picturesToRead.takeFirst();
+    const QImage picture = AccountQueries::picture(next, next.homeDirectory, [this] { return stopping(); });
+    if (!picture.isNull())
+        emit userPictureRead({next.username, picture});
+    if (!picturesToRead.isEmpty()) {
+        pictureReadQueued = true;
+        QMetaObject::invokeMethod(this, &WorkerUsers::readNextPicture, Qt::QueuedConnection);
+    }
 }
 
 void WorkerUsers::requestSetShowAllUsers(bool checked) {

@@ -7,7 +7,8 @@
 #include <atomic>
 
 // The worker of the Users tab: on the tab's thread it lists the accounts
-// (AccountQueries) for the page. The user dialogs and the main window make
+// (AccountQueries) for the page, then reads their pictures one by one, so
+// that a slow picture never holds up the list. The user dialogs and the main window make
 // plain instances of their own and call it directly for one account's
 // details, its security level (SecurityLevel) and its groups.
 class WorkerUsers : public QObject {
@@ -33,20 +34,32 @@ public:
                           QString* error = nullptr);
 
     // From any thread: a list being read stops at its next account and
-    // answers nothing.
+    // answers nothing; a picture being decoded stops at its next read.
     void cancel() { cancelled = true; }
 
 signals:
+    // The accounts without their pictures; each picture follows on its own.
     void userListUpdated(const QList<DetailsUser>& users);
+    // The picture of one account of the last list.
+    void userPictureRead(const UserPicture& picture);
     void groupListUpdated(const QList<DetailsGroup>& groups);
 
 public slots:
     void getUsers();
+    // The pictures of the last list not read yet are not read (the page was left).
+    void stopPictures();
     void getGroups(const QString& username);
     int getUserPrimaryGid(const QString& username);
     void requestSetShowAllUsers(bool checked);
 
 private:
+    // One picture per call, each call queued behind whatever the tab asked
+    // for meanwhile: a new list, or stopPictures.
+    void readNextPicture();
+    bool stopping() const;
+
     bool showAllUsers = false;
     std::atomic<bool> cancelled{false};
+    QList<DetailsUser> picturesToRead;
+    bool pictureReadQueued = false;
 };
