@@ -5,6 +5,7 @@
 #include "apppalette.h"
 
 #include "mainwindow.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -73,12 +74,19 @@ public:
         const Gtk* gtk = Gtk::library();
         if (!gtk)
             return nullptr;
+        // Nor does the hidden window need GTK's accessibility bridge, which
+        // would talk to the session bus.
         const bool glSetHere = !qEnvironmentVariableIsSet("GDK_GL");
+        const bool bridgeSetHere = !qEnvironmentVariableIsSet("NO_AT_BRIDGE");
         if (glSetHere)
             qputenv("GDK_GL", "disable");
+        if (bridgeSetHere)
+            qputenv("NO_AT_BRIDGE", "1");
         const bool initialised = gtk->initCheck(nullptr, nullptr);
         if (glSetHere)
             qunsetenv("GDK_GL");
+        if (bridgeSetHere)
+            qunsetenv("NO_AT_BRIDGE");
         if (!initialised)
             return nullptr;
         return std::unique_ptr<GtkThemeWindow>(new GtkThemeWindow(*gtk));
@@ -129,6 +137,8 @@ private:
     GtkThemeProbe() : window(GtkThemeWindow::open()) {
         if (!window)
             qWarning() << "GTK cannot open the display; the desktop theme counts as light.";
+        else
+            qCDebug(lcStartup) << "The desktop theme is read through GTK";
     }
 
     std::unique_ptr<GtkThemeWindow> window;

@@ -42,6 +42,8 @@ int main(int argc, char* argv[]) {
 
     printRootBanner(stdout, std::getenv("DISPLAY"), std::getenv("XAUTHORITY"),
                     std::getenv("DBUS_SESSION_BUS_ADDRESS"));
+    // As root, only a session bus the environment names is used, and none is ever started.
+    refuseSessionBusStart();
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
     if (!xDisplayAvailable()) {

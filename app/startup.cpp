@@ -65,6 +65,19 @@ void printRootBanner(std::FILE* out, const char* display, const char* xauthority
     std::fflush(out);
 }
 
+bool refuseSessionBusStart() {
+    // Without an address, libdbus (Qt's accessibility bridge, as the form is
+    // built) and GLib (GTK's) start a session bus through "dbus-launch
+    // --autolaunch": as root, a bus daemon and an accessibility bus that stay
+    // on the display after the program has gone. "disabled:" is a transport
+    // neither knows, so each connection fails at once and starts nothing; the
+    // tools the program runs inherit it.
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return false;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    return true;
+}
+
 QString interfaceLocaleName() {
     QString name = qEnvironmentVariable("APP_LOCALE");
     if (name.isEmpty())

@@ -33,6 +33,11 @@ std::vector<std::string> sudoArguments(int argc, char** argv);
 // The root banner; unset variables are printed as "(null)".
 void printRootBanner(std::FILE* out, const char* display, const char* xauthority, const char* dbusAddress);
 
+// With no session bus named in the environment, names one that nothing can
+// connect to, so that no library starts a bus of its own for the program.
+// Returns true when it did. Call before Qt and before any thread starts.
+bool refuseSessionBusStart();
+
 // Locale name for the interface: APP_LOCALE, else the system locale's name.
 QString interfaceLocaleName();
 

@@ -48,17 +48,6 @@ const char* const toolRunnerVariable = "TESSMAR_TEST_TOOL_RUNNER";
         ::pause();
 }
 
-// Live processes (not zombies) whose environment holds the token.
-QStringList processesWithToken(const QByteArray& token) {
-    QStringList found;
-    const QStringList pids = QDir("/proc").entryList({"[0-9]*"}, QDir::Dirs);
-    for (const QString& pid : pids) {
-        QFile environ("/proc/" + pid + "/environ");
-        if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(token))
-            found << pid;
-    }
-    return found;
-}
 } // namespace
 
 // The runner must never report a failure as success.
@@ -217,11 +206,11 @@ private slots:
             const auto cleanup = qScopeGuard([&] {
                 if (runner > 0 && ::kill(runner, SIGKILL) == 0)
                     ::waitpid(runner, nullptr, 0);
-                for (const QString& pid : processesWithToken(token))
+                for (const QString& pid : TestSupport::processesWithEnvironmentEntry(token))
                     ::kill(pid.toInt(), SIGKILL);
             });
             const auto sleeping = [&] {
-                const QStringList pids = processesWithToken(token);
+                const QStringList pids = TestSupport::processesWithEnvironmentEntry(token);
                 return std::count_if(pids.begin(), pids.end(), [](const QString& pid) {
                     QFile comm("/proc/" + pid + "/comm");
                     return comm.open(QIODevice::ReadOnly) && comm.readAll() == "sleep\n";
@@ -232,8 +221,9 @@ private slots:
             QCOMPARE(::kill(runner, SIGKILL), 0);
             QCOMPARE(::waitpid(runner, nullptr, 0), runner);
             runner = -1;
-            QVERIFY2(TestSupport::waitFor([&] { return processesWithToken(token).isEmpty(); }, 3000),
-                     qPrintable(processesWithToken(token).join(' ')));
+            QVERIFY2(TestSupport::waitFor(
+                         [&] { return TestSupport::processesWithEnvironmentEntry(token).isEmpty(); }, 3000),
+                     qPrintable(TestSupport::processesWithEnvironmentEntry(token).join(' ')));
         }
     }
 };
