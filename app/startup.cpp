@@ -7,6 +7,7 @@
 #include "detailsservice.h"
 #include "detailsuser.h"
 #include "packetinfo.h"
+#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +24,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -200,6 +203,42 @@ void onQuitSignal(int) {
     errno = savedErrno;
 }
 } // namespace
+
+namespace {
+timespec quitLimit{};
+
+// The last resort of a quit: only system calls, on a thread of its own.
+void* endAtQuitLimit(void*) {
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &quitLimit, nullptr) == EINTR) {
+    }
+    static const char message[] = "Quitting took too long; the program ends now.\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    ::_exit(0);
+}
+} // namespace
+
+void boundQuitting(int stopsWithinMs, int exitWithinMs) {
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    WorkerThread::limitStopsTo(stopsWithinMs);
+    ::clock_gettime(CLOCK_MONOTONIC, &quitLimit);
+    quitLimit.tv_sec += exitWithinMs / 1000;
+    quitLimit.tv_nsec += long(exitWithinMs % 1000) * 1000000L;
+    if (quitLimit.tv_nsec >= 1000000000L) {
+        quitLimit.tv_sec += 1;
+        quitLimit.tv_nsec -= 1000000000L;
+    }
+    // Signals stay with the other threads.
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    pthread_t watchdog;
+    if (::pthread_create(&watchdog, nullptr, endAtQuitLimit, nullptr) == 0)
+        ::pthread_detach(watchdog);
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
 
 void requestQuit() {
     CommandRunner::abortAll();

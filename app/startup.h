@@ -78,6 +78,13 @@ QIcon themeIcon(const QStringList& names);
 // that no worker keeps the program waiting.
 void installQuitHandling(QCoreApplication& app);
 
+// Bounds what is left of quitting once the event loop ends: worker threads
+// get until stopsWithinMs to stop (a worker still busy is left to end with
+// the process), and whatever still holds the program at exitWithinMs (a
+// read stuck in the kernel, a library's wait) is cut short there with
+// exit status 0. For the program's main only: the clock keeps running.
+void boundQuitting(int stopsWithinMs, int exitWithinMs);
+
 // Ends every running external command, then leaves the event loop: work
 // that runs inside the loop (a long table fill) sees the abort and stops.
 void requestQuit();
