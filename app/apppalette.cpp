@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <type_traits>
 #include <unistd.h>
@@ -193,8 +194,12 @@ bool startEarlyThemeProbe() {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return false;
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // A probe that hangs on the display ends with the program.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(0);
         ::close(pipe[0]);
         runEarlyProbe(pipe[1]);
     }
