@@ -1,12 +1,15 @@
 #include "workerthread.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QObject>
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+
+Q_LOGGING_CATEGORY(lcWorkerThread, "tessmar.workerthread", QtWarningMsg)
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -47,7 +50,12 @@ bool WorkerThread::stop(unsigned long timeoutMs) {
     if (m_thread->isRunning()) {
         m_thread->quit();
         if (!m_thread->wait(boundedWait(timeoutMs))) {
-            qWarning().noquote() << "Worker thread" << m_thread->objectName() << "did not stop in time";
+            // Expected while quitting, when the wait has a bound; a fault otherwise.
+            if (stopDeadline.load() != Clock::duration::max().count())
+                qCDebug(lcWorkerThread).noquote()
+                    << "Worker thread" << m_thread->objectName() << "is left to end with the program";
+            else
+                qWarning().noquote() << "Worker thread" << m_thread->objectName() << "did not stop in time";
             ++threadsLeftRunning;
             return false;
         }
