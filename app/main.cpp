@@ -90,9 +90,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    // Quit and SIGTERM end the program within a second, whatever its workers are doing.
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                     [] { boundQuitting(quitStopsWithinMs, quitEndsWithinMs); });
+    // Quit and SIGTERM end the program within a second, whatever it is doing.
+    startQuitWatchdog(quitEndsWithinMs);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { boundQuitting(quitStopsWithinMs); });
 
     int exitCode = 0;
     {

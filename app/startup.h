@@ -78,12 +78,16 @@ QIcon themeIcon(const QStringList& names);
 // that no worker keeps the program waiting.
 void installQuitHandling(QCoreApplication& app);
 
-// Bounds what is left of quitting once the event loop ends: worker threads
-// get until stopsWithinMs to stop (a worker still busy is left to end with
-// the process), and whatever still holds the program at exitWithinMs (a
-// read stuck in the kernel, a library's wait) is cut short there with
-// exit status 0. For the program's main only: the clock keeps running.
-void boundQuitting(int stopsWithinMs, int exitWithinMs);
+// Starts the quit watchdog: once a quit begins (a termination signal, or
+// boundQuitting), whatever still holds the program at exitWithinMs (a busy
+// GUI thread, a read stuck in the kernel, a library's wait) is cut short
+// there with exit status 0. For the program's main only.
+void startQuitWatchdog(int exitWithinMs);
+
+// As the event loop ends: worker threads get until stopsWithinMs to stop
+// (a worker still busy is left to end with the process), and the watchdog
+// starts counting.
+void boundQuitting(int stopsWithinMs);
 
 // Ends every running external command, then leaves the event loop: work
 // that runs inside the loop (a long table fill) sees the abort and stops.
