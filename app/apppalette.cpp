@@ -5,6 +5,7 @@
 #include "apppalette.h"
 
 #include "mainwindow.h"
+#include "startup.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <type_traits>
 #include <unistd.h>
@@ -73,12 +75,19 @@ public:
         const Gtk* gtk = Gtk::library();
         if (!gtk)
             return nullptr;
+        // Nor does the hidden window need GTK's accessibility bridge, which
+        // would talk to the session bus.
         const bool glSetHere = !qEnvironmentVariableIsSet("GDK_GL");
+        const bool bridgeSetHere = !qEnvironmentVariableIsSet("NO_AT_BRIDGE");
         if (glSetHere)
             qputenv("GDK_GL", "disable");
+        if (bridgeSetHere)
+            qputenv("NO_AT_BRIDGE", "1");
         const bool initialised = gtk->initCheck(nullptr, nullptr);
         if (glSetHere)
             qunsetenv("GDK_GL");
+        if (bridgeSetHere)
+            qunsetenv("NO_AT_BRIDGE");
         if (!initialised)
             return nullptr;
         return std::unique_ptr<GtkThemeWindow>(new GtkThemeWindow(*gtk));
@@ -129,6 +138,8 @@ private:
     GtkThemeProbe() : window(GtkThemeWindow::open()) {
         if (!window)
             qWarning() << "GTK cannot open the display; the desktop theme counts as light.";
+        else
+            qCDebug(lcStartup) << "The desktop theme is read through GTK";
     }
 
     std::unique_ptr<GtkThemeWindow> window;
@@ -183,8 +194,12 @@ bool startEarlyThemeProbe() {
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return false;
+    const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // A probe that hangs on the display ends with the program.
+        if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+            ::_exit(0);
         ::close(pipe[0]);
         runEarlyProbe(pipe[1]);
     }

@@ -3,8 +3,10 @@
 #include "mainwindow.h"
 #include "singleinstance.h"
 #include "startup.h"
+#include "workerthread.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -15,6 +17,11 @@
 #include <unistd.h>
 
 namespace {
+// Quitting: the budget of the worker threads' stops, and the moment the
+// process ends whatever still holds it.
+constexpr int quitStopsWithinMs = 600;
+constexpr int quitEndsWithinMs = 900;
+
 int reExecuteThroughSudo(int argc, char** argv) {
     const std::vector<std::string> arguments = sudoArguments(argc, argv);
     std::vector<char*> vector;
@@ -43,6 +50,8 @@ int main(int argc, char* argv[]) {
 
     printRootBanner(stdout, std::getenv("DISPLAY"), std::getenv("XAUTHORITY"),
                     std::getenv("DBUS_SESSION_BUS_ADDRESS"));
+    // As root, only a session bus the environment names is used, and none is ever started.
+    refuseSessionBusStart();
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
     if (!xDisplayAvailable()) {
@@ -83,24 +92,41 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    MainWindow window(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
-    bool lastAppliedDark = false;
-    if (earlyThemeProbe) {
-        // Built, not shown yet: the window first shows in the desktop's colours.
-        // Without an answer it is light, and the poll reads the desktop again.
-        lastAppliedDark = takeEarlyThemeVerdict().value_or(false);
-        applyEarlyVerdict(lastAppliedDark, app, [&window] { emit window.themeChanged(); });
-    } else {
-        lastAppliedDark = isSystemThemeDark();
+    // Quit and SIGTERM end the program within a second, whatever it is doing.
+    startQuitWatchdog(quitEndsWithinMs);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [] { boundQuitting(quitStopsWithinMs); });
+
+    int exitCode = 0;
+    {
+        MainWindow window(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
+        bool lastAppliedDark = false;
+        if (earlyThemeProbe) {
+            // Built, not shown yet: the window first shows in the desktop's colours.
+            // Without an answer it is light, and the poll reads the desktop again.
+            lastAppliedDark = takeEarlyThemeVerdict().value_or(false);
+            applyEarlyVerdict(lastAppliedDark, app, [&window] { emit window.themeChanged(); });
+        } else {
+            lastAppliedDark = isSystemThemeDark();
+        }
+        auto* themePoll = new QTimer(&app);
+        themePoll->setInterval(1000);
+        QObject::connect(themePoll, &QTimer::timeout, &app, [&lastAppliedDark, &app, &window] {
+            checkThemeChange(lastAppliedDark, app, window);
+        });
+        themePoll->start();
+
+        QObject::connect(&instance, &SingleInstance::activationRequested, &window, &MainWindow::bringToFront);
+
+        window.show();
+        exitCode = QApplication::exec();
+        delete themePoll;
     }
-    auto* themePoll = new QTimer(&app);
-    themePoll->setInterval(1000);
-    QObject::connect(themePoll, &QTimer::timeout, &app,
-                     [&lastAppliedDark, &app, &window] { checkThemeChange(lastAppliedDark, app, window); });
-    themePoll->start();
-
-    QObject::connect(&instance, &SingleInstance::activationRequested, &window, &MainWindow::bringToFront);
-
-    window.show();
-    return QApplication::exec();
+    // A worker left in a long step must not meet the process's static
+    // objects as they are destroyed.
+    if (WorkerThread::leftRunning() > 0) {
+        QFile::remove(instance.socketPath());
+        std::fflush(nullptr);
+        ::_exit(exitCode);
+    }
+    return exitCode;
 }

@@ -72,7 +72,10 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
     tabOverviewGraphs->setupGraphs();
 
     tabOverviewSysInfo = createTab<TabOverviewSysInfo>(ui, this);
-    tabOverviewSysInfo->loadStaticSystemInfo();
+    // The static facts run tools (lspci, glxinfo...): not while the window
+    // is being put on the screen.
+    if (creation == TabCreation::AllTabsNow)
+        loadStaticSystemInfoOnce();
 
     applicationsTimer = new QTimer(this);
     applicationsTimer->setObjectName(QStringLiteral("applicationsTimer"));
@@ -146,6 +149,7 @@ void MainWindow::createRemainingTabs() {
     if (allTabsCreated())
         return;
     createTabsAfterFirstPaint = false;
+    loadStaticSystemInfoOnce();
 
     // No menu of the window can be opened before its first paint.
     dialogNewTask = new DialogNewTask(this);
@@ -197,6 +201,13 @@ void MainWindow::createRemainingTabs() {
         tabNetworkingBandwidthMonitor->handleWindowResized(size());
         tabNetworkingPacketSniffer->handleWindowResized(size());
     }
+}
+
+void MainWindow::loadStaticSystemInfoOnce() {
+    if (staticSystemInfoRequested)
+        return;
+    staticSystemInfoRequested = true;
+    tabOverviewSysInfo->loadStaticSystemInfo();
 }
 
 void MainWindow::onTabMainChanged(int index) {

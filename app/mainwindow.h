@@ -30,9 +30,9 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // When the window opens, only the Overview is shown: the program builds
-    // the other tabs' handlers and the dialogs once the window has been
-    // painted, so that it appears sooner. AllTabsNow builds them all in the
-    // constructor.
+    // the other tabs' handlers and the dialogs, and starts the tools of the
+    // system-information panel, once the window has been painted, so that it
+    // appears sooner. AllTabsNow does all of it in the constructor.
     enum class TabCreation { AllTabsNow, OtherTabsAfterFirstPaint };
 
     explicit MainWindow(QWidget* parent = nullptr, TabCreation creation = TabCreation::AllTabsNow);
@@ -75,8 +75,10 @@ protected:
 
 private:
     void onKeepOnTopTriggered(bool on);
+    void loadStaticSystemInfoOnce();
 
     bool createTabsAfterFirstPaint = false;
+    bool staticSystemInfoRequested = false;
 
     Ui::MainWindow* ui;
     TabOverviewGraphs* tabOverviewGraphs = nullptr;

@@ -7,6 +7,7 @@
 #include "detailsservice.h"
 #include "detailsuser.h"
 #include "packetinfo.h"
+#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,6 +24,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -63,6 +67,19 @@ void printRootBanner(std::FILE* out, const char* display, const char* xauthority
     std::fprintf(out, "XAUTHORITY=%s\n", orNull(xauthority));
     std::fprintf(out, "DBUS_SESSION_BUS_ADDRESS=%s\n", orNull(dbusAddress));
     std::fflush(out);
+}
+
+bool refuseSessionBusStart() {
+    // Without an address, libdbus (Qt's accessibility bridge, as the form is
+    // built) and GLib (GTK's) start a session bus through "dbus-launch
+    // --autolaunch": as root, a bus daemon and an accessibility bus that stay
+    // on the display after the program has gone. "disabled:" is a transport
+    // neither knows, so each connection fails at once and starts nothing; the
+    // tools the program runs inherit it.
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return false;
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    return true;
 }
 
 QString interfaceLocaleName() {
@@ -181,13 +198,71 @@ namespace {
 // out of a handler is a write to a file descriptor.
 int quitSignalPipe[2] = {-1, -1};
 
+// Read by the quit watchdog, which waits on it from the start.
+int watchdogPipe[2] = {-1, -1};
+int watchdogLimitMs = 0;
+
+// Safe in a signal handler.
+void armQuitWatchdog() {
+    if (watchdogPipe[1] < 0)
+        return;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(watchdogPipe[1], &byte, 1);
+}
+
 void onQuitSignal(int) {
     const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(quitSignalPipe[1], &byte, 1);
+    armQuitWatchdog();
     errno = savedErrno;
 }
+
+// The last resort of a quit: only system calls, on a thread of its own that
+// holds no lock and touches nothing of the program's.
+void* runQuitWatchdog(void*) {
+    char byte = 0;
+    while (::read(watchdogPipe[0], &byte, 1) < 0 && errno == EINTR) {
+    }
+    timespec limit{};
+    ::clock_gettime(CLOCK_MONOTONIC, &limit);
+    limit.tv_sec += watchdogLimitMs / 1000;
+    limit.tv_nsec += long(watchdogLimitMs % 1000) * 1000000L;
+    if (limit.tv_nsec >= 1000000000L) {
+        limit.tv_sec += 1;
+        limit.tv_nsec -= 1000000000L;
+    }
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &limit, nullptr) == EINTR) {
+    }
+    static const char message[] = "Quitting took too long; the program ends now.\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message, sizeof message - 1);
+    ::_exit(0);
+}
 } // namespace
+
+void startQuitWatchdog(int exitWithinMs) {
+    if (watchdogPipe[0] >= 0 || ::pipe2(watchdogPipe, O_CLOEXEC) != 0)
+        return;
+    watchdogLimitMs = exitWithinMs;
+    // Signals stay with the other threads.
+    sigset_t all, previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    pthread_t watchdog;
+    if (::pthread_create(&watchdog, nullptr, runQuitWatchdog, nullptr) == 0) {
+        ::pthread_detach(watchdog);
+    } else {
+        ::close(watchdogPipe[0]);
+        ::close(watchdogPipe[1]);
+        watchdogPipe[0] = watchdogPipe[1] = -1;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
+void boundQuitting(int stopsWithinMs) {
+    WorkerThread::limitStopsTo(stopsWithinMs);
+    armQuitWatchdog();
+}
 
 void requestQuit() {
     CommandRunner::abortAll();

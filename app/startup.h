@@ -33,6 +33,11 @@ std::vector<std::string> sudoArguments(int argc, char** argv);
 // The root banner; unset variables are printed as "(null)".
 void printRootBanner(std::FILE* out, const char* display, const char* xauthority, const char* dbusAddress);
 
+// With no session bus named in the environment, names one that nothing can
+// connect to, so that no library starts a bus of its own for the program.
+// Returns true when it did. Call before Qt and before any thread starts.
+bool refuseSessionBusStart();
+
 // Locale name for the interface: APP_LOCALE, else the system locale's name.
 QString interfaceLocaleName();
 
@@ -72,6 +77,17 @@ QIcon themeIcon(const QStringList& names);
 // does, and, as the program quits, ends every running external command, so
 // that no worker keeps the program waiting.
 void installQuitHandling(QCoreApplication& app);
+
+// Starts the quit watchdog: once a quit begins (a termination signal, or
+// boundQuitting), whatever still holds the program at exitWithinMs (a busy
+// GUI thread, a read stuck in the kernel, a library's wait) is cut short
+// there with exit status 0. For the program's main only.
+void startQuitWatchdog(int exitWithinMs);
+
+// As the event loop ends: worker threads get until stopsWithinMs to stop
+// (a worker still busy is left to end with the process), and the watchdog
+// starts counting.
+void boundQuitting(int stopsWithinMs);
 
 // Ends every running external command, then leaves the event loop: work
 // that runs inside the loop (a long table fill) sees the abort and stops.

@@ -1,56 +1,23 @@
 #include "commandrunner.h"
 
+#include "childprocess.h"
 #include "systempaths.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
+#include <QFile>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <atomic>
-#include <csignal>
-#include <unistd.h>
 
 namespace {
 std::atomic<bool> abortRequested{false};
 
 // How often a waiting run looks at the abort flag.
 constexpr int kAbortPollMs = 20;
-
-// Waits for the process to finish, or until the deadline or an abort.
-// Returns true when it finished.
-bool waitUnlessAborted(QProcess& process, const QDeadlineTimer& deadline, bool* aborted) {
-    while (!deadline.hasExpired()) {
-        if (abortRequested.load()) {
-            *aborted = true;
-            return false;
-        }
-        const qint64 left = deadline.remainingTime();
-        const int slice = int(qMin<qint64>(left < 0 ? kAbortPollMs : left, kAbortPollMs));
-        if (process.waitForFinished(qMax(slice, 1)))
-            return true;
-        if (process.state() == QProcess::NotRunning)
-            return true;
-    }
-    return false;
-}
-// Each child leads a process group of its own, so that ending it on a
-// time-out or at quit also ends whatever it started (a shell's children, a
-// tool's helpers): nothing it began outlives the run.
-class GroupLeaderProcess : public QProcess {
-protected:
-    void setupChildProcess() override { ::setpgid(0, 0); }
-};
-
-void killProcessGroup(QProcess& process) {
-    const qint64 pid = process.processId();
-    if (pid > 0)
-        ::kill(-static_cast<pid_t>(pid), SIGKILL);
-    process.kill();
-}
 
 // Logs a failure unless it repeats the last one logged for the program: a
 // tool run on a timer that is missing or keeps failing is reported once, not
@@ -122,7 +89,6 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
         return result;
     }
 
-    GroupLeaderProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PATH"), SystemPaths::searchPath().join(QLatin1Char(':')));
     if (options.cLocale) {
@@ -132,34 +98,40 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
     const QStringList extraKeys = options.extraEnvironment.keys();
     for (const QString& key : extraKeys)
         environment.insert(key, options.extraEnvironment.value(key));
-    process.setProcessEnvironment(environment);
-    if (!options.workingDirectory.isEmpty())
-        process.setWorkingDirectory(options.workingDirectory);
 
+    ChildProcess::Command command;
+    command.executable = QFile::encodeName(executable);
+    command.argv.append(command.executable);
+    for (const QString& argument : arguments)
+        command.argv.append(argument.toLocal8Bit());
+    const QStringList variables = environment.toStringList();
+    for (const QString& variable : variables)
+        command.environment.append(variable.toLocal8Bit());
+    command.workingDirectory = QFile::encodeName(options.workingDirectory);
+
+    // Each child leads a process group of its own, so that ending it on a
+    // time-out or at quit also ends whatever it started (a shell's children,
+    // a tool's helpers): nothing it began outlives the run.
     const QDeadlineTimer deadline(options.timeoutMs);
-    process.start(executable, arguments, QIODevice::ReadWrite);
-    if (!process.waitForStarted(options.timeoutMs)) {
-        result.errorString = process.errorString();
+    ChildProcess process;
+    if (!process.start(command, &result.errorString)) {
         logFailure(program, result.describeFailure(program));
         return result;
     }
     result.started = true;
-    if (!options.input.isEmpty())
-        process.write(options.input);
-    process.closeWriteChannel();
-
-    if (!waitUnlessAborted(process, deadline, &result.aborted)) {
+    const ChildProcess::Outcome outcome = process.waitForExit(
+        options.input, deadline, [] { return abortRequested.load(); }, kAbortPollMs);
+    if (outcome != ChildProcess::Outcome::Exited) {
+        result.aborted = outcome == ChildProcess::Outcome::Stopped;
         result.timedOut = !result.aborted;
-        killProcessGroup(process);
-        process.waitForFinished(1000);
+        process.killGroup(1000);
     }
-    result.standardOutput = process.readAllStandardOutput();
-    result.standardError = process.readAllStandardError();
-    result.crashed = !result.timedOut && !result.aborted && process.exitStatus() == QProcess::CrashExit;
+    result.standardOutput = process.standardOutput;
+    result.standardError = process.standardError;
+    result.crashed = !result.timedOut && !result.aborted && process.crashed();
     // A crashed tool's status is the signal's number; never let it pass for
     // an exit status a caller reads as an answer.
     result.exitCode = result.crashed || result.timedOut || result.aborted ? -1 : process.exitCode();
-    result.errorString = process.errorString();
     const bool answered = options.exitStatusIsAnswer && !result.timedOut && !result.crashed;
     if (result.succeeded() || answered)
         logFailure(program, QString());

@@ -25,6 +25,13 @@ public:
     bool isRunning() const;
     QThread* thread() const { return m_thread; }
 
+    // From now on no stop() waits past deadlineMs from now: a worker still
+    // in a long step then is left to end with the process. Set as the
+    // program quits, so that quitting has a bound whatever the workers do.
+    static void limitStopsTo(int deadlineMs);
+    // How many threads stop() has left running so far.
+    static int leftRunning();
+
 private:
     QThread* m_thread = nullptr;
     QPointer<QObject> m_worker;

@@ -82,6 +82,7 @@ TabNetworkingBandwidthMonitor::TabNetworkingBandwidthMonitor(Ui::MainWindow* ui,
     labelUploadSpeed->clear();
 
     initializeUi(ui->groupBoxNetworkingBandwidthMonitorNetworkInterfaces);
+    frameRX->installEventFilter(this);
 
     samplingTimer = new QTimer(this);
     samplingTimer->setInterval(kSampleIntervalMs);
@@ -128,7 +129,6 @@ void TabNetworkingBandwidthMonitor::initializeUi(QWidget* interfacesBox) {
     }
 
     CustomPushButton* firstEnabled = nullptr;
-    const double now = nowSeconds();
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& networkInterface : interfaces) {
         CustomPushButton* button = CustomPushButton::forInterface(networkInterface, interfacesBox);
@@ -139,18 +139,6 @@ void TabNetworkingBandwidthMonitor::initializeUi(QWidget* interfacesBox) {
         if (!firstEnabled && button->isEnabled())
             firstEnabled = button;
 
-        auto* download = new QCustomPlot;
-        auto* upload = new QCustomPlot;
-        for (QCustomPlot* plot : {download, upload}) {
-            styleTrafficPlot(plot, themeColors);
-            plot->xAxis->setRange(now - 0.4 * qMax(1, download->width()), now);
-            plot->yAxis->setRange(0, 100);
-            plot->replot(QCustomPlot::rpRefreshHint);
-            plot->hide();
-        }
-        frameRX->layout()->addWidget(download);
-        frameTX->layout()->addWidget(upload);
-        plots.insert(networkInterface.name(), qMakePair(download, upload));
         history.insert(networkInterface.name(), InterfaceTrafficHistory());
     }
     if (firstEnabled) {
@@ -189,8 +177,7 @@ void TabNetworkingBandwidthMonitor::onInterfaceCountersDataReady(const Interface
     }
     if (checked.isEmpty())
         return;
-    if (plots.contains(checked))
-        updatePlot(checked);
+    updatePlot(checked);
     for (const traffic::InterfaceCounters& counters : all) {
         if (counters.name == checked) {
             updateInterfaceDetails(counters, now);
@@ -200,18 +187,15 @@ void TabNetworkingBandwidthMonitor::onInterfaceCountersDataReady(const Interface
 }
 
 void TabNetworkingBandwidthMonitor::updatePlot(const QString& name) {
-    const auto found = plots.constFind(name);
-    if (found == plots.constEnd())
-        return;
     const InterfaceTrafficHistory record = history.value(name);
     if (record.timestamps.isEmpty())
         return;
-    QCustomPlot* download = found->first;
-    QCustomPlot* upload = found->second;
+    // The scale labels follow the samples also while the graphs are not built.
+    const auto found = plots.constFind(name);
+    QCustomPlot* download = found == plots.constEnd() ? nullptr : found->first;
+    QCustomPlot* upload = found == plots.constEnd() ? nullptr : found->second;
     const double upper = record.timestamps.last();
-    const double lower = upper - 0.2 * qMax(1, download->width());
-    download->xAxis->setRange(lower, upper);
-    upload->xAxis->setRange(lower, upper);
+    const double lower = upper - 0.2 * qMax(1, download ? download->width() : frameRX->width());
 
     QVector<double> times, rx, tx;
     for (int i = 0; i < record.timestamps.size(); ++i) {
@@ -226,16 +210,19 @@ void TabNetworkingBandwidthMonitor::updatePlot(const QString& name) {
         return;
     const double rxScale = traffic::calculateScale(*std::max_element(rx.cbegin(), rx.cend()));
     const double txScale = traffic::calculateScale(*std::max_element(tx.cbegin(), tx.cend()));
-    const auto draw = [&times](QCustomPlot* plot, QVector<double> rates, double scale) {
+    formatRate(rxScale, labelDownloadSpeed);
+    formatRate(txScale, labelUploadSpeed);
+    if (!download)
+        return;
+    const auto draw = [&times, lower, upper](QCustomPlot* plot, QVector<double> rates, double scale) {
         for (double& rate : rates)
             rate = rate / scale * 100;
         plot->graph(0)->setData(times, rates, true);
+        plot->xAxis->setRange(lower, upper);
         plot->yAxis->setRange(-1, 100);
     };
     draw(download, rx, rxScale);
-    formatRate(rxScale, labelDownloadSpeed);
     draw(upload, tx, txScale);
-    formatRate(txScale, labelUploadSpeed);
     // Lays the grid out and draws each plot once.
     updatePlotLayout();
 }
@@ -289,22 +276,55 @@ void TabNetworkingBandwidthMonitor::onNetworkInterfaceSelected() {
         qWarning("No interface selected.");
         return;
     }
-    for (const auto& pair : qAsConst(plots)) {
-        pair.first->hide();
-        pair.second->hide();
-    }
-    const auto found = plots.constFind(name);
-    if (found == plots.constEnd()) {
+    if (!history.contains(name)) {
         qWarning().noquote() << "Plots for interface" << name << "not found.";
         return;
     }
-    found->first->show();
-    found->second->show();
     labelDownloadSpeed->clear();
     labelUploadSpeed->clear();
-    updatePlotLayout();
+    if (frameRX->isVisible())
+        showPlotsOf(name);
     positionSpeedLabels();
     emit requestUpdateBandwidth();
+}
+
+bool TabNetworkingBandwidthMonitor::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == frameRX && event->type() == QEvent::Show) {
+        const QString name = checkedInterface();
+        if (history.contains(name))
+            showPlotsOf(name);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TabNetworkingBandwidthMonitor::showPlotsOf(const QString& name) {
+    auto found = plots.find(name);
+    if (found == plots.end()) {
+        // Built when first seen: each graph keeps drawing buffers of its
+        // size, a few megabytes a pair, and most interfaces are never looked at.
+        const double now = nowSeconds();
+        auto* download = new QCustomPlot;
+        auto* upload = new QCustomPlot;
+        for (QCustomPlot* plot : {download, upload}) {
+            styleTrafficPlot(plot, themeColors);
+            plot->xAxis->setRange(now - 0.4 * qMax(1, frameRX->width()), now);
+            plot->yAxis->setRange(0, 100);
+            plot->hide();
+        }
+        frameRX->layout()->addWidget(download);
+        frameTX->layout()->addWidget(upload);
+        found = plots.insert(name, qMakePair(download, upload));
+    }
+    for (auto pair = plots.cbegin(); pair != plots.cend(); ++pair) {
+        if (pair != found) {
+            pair->first->hide();
+            pair->second->hide();
+        }
+    }
+    found->first->show();
+    found->second->show();
+    updatePlot(name);
+    updatePlotLayout();
 }
 
 void TabNetworkingBandwidthMonitor::updateInterfaceDetails(const traffic::InterfaceCounters& counters,

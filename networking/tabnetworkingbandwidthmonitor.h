@@ -70,7 +70,11 @@ public slots:
     void onInterfaceCountersDataReady(const InterfaceSample& sample);
     void onLinkSpeedDataReady(const LinkSpeed& speed);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void showPlotsOf(const QString& name);
     void initializeUi(QWidget* interfacesBox);
     void updatePlot(const QString& name);
     void updatePlotLayout();
@@ -84,6 +88,7 @@ private:
 
     ThemeColors themeColors;
     Ui::MainWindow* ui;
+    // Download and upload graphs of the interfaces shown so far.
     QMap<QString, QPair<QCustomPlot*, QCustomPlot*>> plots;
     QButtonGroup* interfaceButtons = nullptr;
     QFrame* frameRX;

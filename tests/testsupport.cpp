@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -102,6 +103,17 @@ bool isolateNetwork() {
     up = up && ::ioctl(control, SIOCSIFFLAGS, &request) == 0;
     ::close(control);
     return up;
+}
+
+QStringList processesWithEnvironmentEntry(const QByteArray& entry) {
+    QStringList found;
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs);
+    for (const QString& pid : pids) {
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(pid));
+        if (environment.open(QIODevice::ReadOnly) && environment.readAll().split('\0').contains(entry))
+            found << pid;
+    }
+    return found;
 }
 
 bool writeScript(const QString& path, const QByteArray& body) {

@@ -41,6 +41,11 @@ bool isolateSystemFolders();
 // test does). False when the namespace cannot be made (not root).
 bool isolateNetwork();
 
+// Live processes (zombies left out) whose environment holds entry
+// ("NAME=value"): everything a start made, however far it went from its
+// parent, when the test gave that start a variable of its own.
+QStringList processesWithEnvironmentEntry(const QByteArray& entry);
+
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);
 

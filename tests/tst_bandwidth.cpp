@@ -16,6 +16,7 @@
 #include <QUdpSocket>
 #include <QtTest>
 #include <memory>
+#include <qcustomplot.h>
 #include <unistd.h>
 
 namespace {
@@ -120,6 +121,39 @@ private slots:
         for (int i = 0; i < TabNetworkingBandwidthMonitor::kHistoryLength + 5; ++i)
             tab.onInterfaceCountersDataReady(sample(name, 200000 + i * 1000ull, t0 + 2 + i * 0.5));
         QCOMPARE(tab.historyOf(name).timestamps.size(), TabNetworkingBandwidthMonitor::kHistoryLength);
+    }
+
+    // A graph keeps drawing buffers of its size, megabytes a pair: none is
+    // built while the page is hidden, the checked interface's pair when it
+    // shows, with the samples taken meanwhile.
+    void graphsAreBuiltWhenFirstSeen() {
+        QTemporaryDir emptyRoot;
+        SystemPaths::setRootPrefix(emptyRoot.path());
+        auto restore = qScopeGuard([&] {
+            SystemPaths::setRootPrefix(QString());
+            window->hide();
+        });
+        TabNetworkingBandwidthMonitor tab(ui.get(), window.get());
+        const QString name = tab.checkedInterface();
+        QVERIFY2(!name.isEmpty(), "no interface is up with an address");
+        const auto graphs = [&] {
+            return ui->frameNetworkingRX->findChildren<QCustomPlot*>() +
+                   ui->frameNetworkingTX->findChildren<QCustomPlot*>();
+        };
+        const double t0 = 2000000000.0;
+        tab.onInterfaceCountersDataReady(sample(name, 5000000, t0));
+        tab.onInterfaceCountersDataReady(sample(name, 6000000, t0 + 0.5));
+        QVERIFY(graphs().isEmpty());
+
+        ui->tabWidgetMainTabs->setCurrentWidget(ui->tab_5); // Networking
+        ui->tabWidgetNetworkingTabs->setCurrentWidget(ui->tabWidgetNetworkingBandwidthMonitor);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(graphs().size(), 2);
+        for (QCustomPlot* graph : graphs()) {
+            QVERIFY(graph->isVisible());
+            QCOMPARE(graph->graph(0)->dataCount(), 1);
+        }
     }
 
     void linkSpeedSources() {

@@ -6,6 +6,12 @@
 #include <QThread>
 #include <QtTest>
 
+#include <csignal>
+#include <random>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 int warnings = 0;
 QtMessageHandler previousHandler = nullptr;
@@ -24,6 +30,24 @@ void countWarnings(QtMsgType type, const QMessageLogContext& context, const QStr
         ++warnings;
     previousHandler(type, context, message);
 }
+
+// Set to a token in the environment of a copy of this test that only runs
+// tools until it is killed; every child it makes inherits the token.
+const char* const toolRunnerVariable = "TESSMAR_TEST_TOOL_RUNNER";
+
+// The copy's life: two workers wait in long tools, six start short ones
+// back to back, so that a kill also meets children between fork and exec.
+[[noreturn]] void runToolsUntilKilled() {
+    for (int i = 0; i < 8; ++i) {
+        QThread::create([i] {
+            for (;;)
+                CommandRunner::run(i < 2 ? "sleep" : "true", i < 2 ? QStringList{"60"} : QStringList());
+        })->start();
+    }
+    for (;;)
+        ::pause();
+}
+
 } // namespace
 
 // The runner must never report a failure as success.
@@ -160,7 +184,55 @@ private slots:
         QVERIFY(later.aborted && !later.started);
         QVERIFY(CommandRunner::run("true", {}).succeeded());
     }
+
+    // A program killed with SIGKILL while its tools run leaves none of its
+    // children behind: not a tool waiting in its work, not a copy of the
+    // program that had not reached exec yet.
+    void childrenEndWithAKilledProgram() {
+        std::mt19937 random(std::random_device{}());
+        for (int round = 0; round < 10; ++round) {
+            const QByteArray token =
+                QByteArray(toolRunnerVariable) + '=' + TestSupport::uniqueName("runner").toUtf8();
+            std::vector<char*> environment{const_cast<char*>(token.constData())};
+            for (char** variable = environ; *variable; ++variable)
+                environment.push_back(*variable);
+            environment.push_back(nullptr);
+            const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
+            char* const arguments[] = {const_cast<char*>(self.constData()), nullptr};
+            pid_t runner = -1;
+            QCOMPARE(
+                ::posix_spawn(&runner, self.constData(), nullptr, nullptr, arguments, environment.data()), 0);
+            // Whatever is left is ended, so that a failure leaves nothing behind either.
+            const auto cleanup = qScopeGuard([&] {
+                if (runner > 0 && ::kill(runner, SIGKILL) == 0)
+                    ::waitpid(runner, nullptr, 0);
+                for (const QString& pid : TestSupport::processesWithEnvironmentEntry(token))
+                    ::kill(pid.toInt(), SIGKILL);
+            });
+            const auto sleeping = [&] {
+                const QStringList pids = TestSupport::processesWithEnvironmentEntry(token);
+                return std::count_if(pids.begin(), pids.end(), [](const QString& pid) {
+                    QFile comm("/proc/" + pid + "/comm");
+                    return comm.open(QIODevice::ReadOnly) && comm.readAll() == "sleep\n";
+                });
+            };
+            QVERIFY(TestSupport::waitFor([&] { return sleeping() == 2; }));
+            QThread::usleep(std::uniform_int_distribution<unsigned>(0, 20000)(random));
+            QCOMPARE(::kill(runner, SIGKILL), 0);
+            QCOMPARE(::waitpid(runner, nullptr, 0), runner);
+            runner = -1;
+            QVERIFY2(TestSupport::waitFor(
+                         [&] { return TestSupport::processesWithEnvironmentEntry(token).isEmpty(); }, 3000),
+                     qPrintable(TestSupport::processesWithEnvironmentEntry(token).join(' ')));
+        }
+    }
 };
 
-QTEST_GUILESS_MAIN(TestCommandRunner)
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsSet(toolRunnerVariable))
+        runToolsUntilKilled();
+    QCoreApplication app(argc, argv);
+    TestCommandRunner test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_commandrunner.moc"

@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,6 +204,47 @@ private slots:
         QVERIFY(closeWindow(id));
         QVERIFY(next.finished());
         QCOMPARE(next.process.exitCode(), 0);
+    }
+
+    // With no session bus named, nothing starts one: D-Bus libraries would
+    // run "dbus-launch --autolaunch", whose bus daemon and accessibility bus
+    // stay on the display for good. Nothing else of the start stays either.
+    void startWithoutSessionBusLeavesNothingBehind() {
+        QTemporaryDir standIns;
+        const QString log = standIns.filePath("started");
+        // Like the real one, it leaves a process behind.
+        QVERIFY(TestSupport::writeScript(standIns.filePath("dbus-launch"),
+                                         "echo \"$*\" >> '" + log.toUtf8() +
+                                             "'\nsleep 300 </dev/null >/dev/null 2>&1 &\nexit 1\n"));
+        // Found first wherever libdbus and GLib look for it.
+        const QByteArray layers = "lowerdir=" + QFile::encodeName(standIns.path()) + ":/usr/bin";
+        QVERIFY2(::mount("overlay", "/usr/bin", "overlay", 0, layers.constData()) == 0, strerror(errno));
+        const QString markValue = TestSupport::uniqueName("bus");
+        const QByteArray mark = "TESSMAR_TEST_MARK=" + markValue.toUtf8();
+        const auto cleanup = qScopeGuard([&] {
+            ::umount2("/usr/bin", MNT_DETACH);
+            for (const QString& pid : TestSupport::processesWithEnvironmentEntry(mark))
+                ::kill(pid.toInt(), SIGKILL);
+        });
+
+        QProcessEnvironment environment = userEnvironment();
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+        environment.insert("TESSMAR_TEST_MARK", markValue);
+        Launch launch(environment);
+        QVERIFY2(!launch.window().isEmpty(), qPrintable(launch.standardError()));
+        // GTK, the last library to look for a bus, is set up a second after the window.
+        QVERIFY2(TestSupport::waitFor([&] {
+                     return launch.standardError().contains("The desktop theme is read through GTK");
+                 }),
+                 qPrintable(launch.standardError()));
+        launch.process.terminate();
+        QVERIFY(launch.finished());
+        QCOMPARE(launch.process.exitCode(), 0);
+
+        QVERIFY2(!QFileInfo::exists(log), "a session bus was started");
+        QVERIFY2(TestSupport::waitFor(
+                     [&] { return TestSupport::processesWithEnvironmentEntry(mark).isEmpty(); }, 3000),
+                 qPrintable(TestSupport::processesWithEnvironmentEntry(mark).join(' ')));
     }
 
     // Debug lines stay off unless asked for.

@@ -1,6 +1,7 @@
 #include "dialogabout.h"
 #include "mainwindow.h"
 #include "startup.h"
+#include "systempaths.h"
 #include "tablogs.h"
 #include "tabnetworkingbandwidthmonitor.h"
 #include "taboverviewgraphs.h"
@@ -227,14 +228,33 @@ private slots:
     // The program opens on the Overview and builds the other tabs once its
     // window has been painted, laid out for the window's size; a tab shown
     // before that is built at once, with its periodic work.
+    // The tools of the system-information panel wait for that paint too.
     void otherTabsAfterFirstPaint() {
         window.reset();
+        QTemporaryDir standIns;
+        const QString log = standIns.filePath("started");
+        QVERIFY(
+            TestSupport::writeScript(standIns.filePath("lspci"), "echo lspci >> '" + log.toUtf8() + "'\n"));
+        SystemPaths::setSearchPath({standIns.path()});
+        const auto restore =
+            qScopeGuard([] { SystemPaths::setSearchPath(SystemPaths::defaultSearchPath()); });
+        const auto probesThreads = [] {
+            int count = 0;
+            for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile comm("/proc/self/task/" + task + "/comm");
+                count += comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("workersysinfopr");
+            }
+            return count;
+        };
         window = std::make_unique<MainWindow>(nullptr, MainWindow::TabCreation::OtherTabsAfterFirstPaint);
         QVERIFY(window->findChild<TabOverviewGraphs*>() && !window->findChild<TabLogs*>());
+        QCOMPARE(probesThreads(), 0);
         window->resize(1000, 900);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY(window->allTabsCreated());
+        QCOMPARE(probesThreads(), 1);
+        QTRY_VERIFY(QFileInfo::exists(log));
         auto* layout = qobject_cast<QBoxLayout*>(window->form()->groupBoxNetworkingGraphs->layout());
         QCOMPARE(int(layout->direction()), int(QBoxLayout::TopToBottom));
 
