@@ -54,11 +54,13 @@ QStringList named(const QStringList& threads, const QString& prefix) {
     return matching;
 }
 
-// Threads Qt and GLib start for themselves and keep for the process's life.
+// Threads Qt and GLib start for themselves and keep for the process's life,
+// and those of Qt's global pool ("Thread (pooled)"), which Qt's GUI code
+// uses on its own; the pool ends them when they idle.
 QStringList withoutLibraryThreads(QStringList threads) {
     static const QRegularExpression library(
         QStringLiteral("^(QDBusConnection|QXcbEventQueue|gmain|gdbus|dconf "
-                       "worker|pool-.*)\\("));
+                       "worker|pool-.*|Thread \\(pooled\\))\\("));
     threads.erase(std::remove_if(threads.begin(), threads.end(),
                                  [](const QString& thread) { return library.match(thread).hasMatch(); }),
                   threads.end());
