@@ -170,14 +170,22 @@ void TabNetworkingPacketSniffer::updateStatusTitle() {
     }
 }
 
-void TabNetworkingPacketSniffer::setInterfaceButtonsEnabled(bool enabled) {
+void TabNetworkingPacketSniffer::disableInterfaceButtons() {
     const QList<QAbstractButton*> buttons = interfaceButtons->buttons();
-    for (QAbstractButton* button : buttons)
-        button->setEnabled(enabled);
+    for (QAbstractButton* button : buttons) {
+        enabledBeforeCapture.insert(button, button->isEnabled());
+        button->setEnabled(false);
+    }
+}
+
+void TabNetworkingPacketSniffer::restoreInterfaceButtons() {
+    for (auto it = enabledBeforeCapture.cbegin(); it != enabledBeforeCapture.cend(); ++it)
+        it.key()->setEnabled(it.value());
+    enabledBeforeCapture.clear();
 }
 
 void TabNetworkingPacketSniffer::returnToIdle() {
-    setInterfaceButtonsEnabled(true);
+    restoreInterfaceButtons();
     capturing = false;
     ui->pushButtonNetworkingPacketSnifferRecordStop->setText(tr("Record"));
     ui->pushButtonNetworkingPacketSnifferRecordStop->setIcon(QIcon(QStringLiteral(":/icons/record")));
@@ -197,7 +205,7 @@ void TabNetworkingPacketSniffer::recordOrStop() {
     }
     qCDebug(lcSnifferTab) << "Starting packet capture on interface:" << button->interfaceName();
     emit requestStartCapture(button->interfaceName(), ++captureId);
-    setInterfaceButtonsEnabled(false);
+    disableInterfaceButtons();
     capturing = true;
     ui->pushButtonNetworkingPacketSnifferRecordStop->setText(tr("Stop"));
     ui->pushButtonNetworkingPacketSnifferRecordStop->setIcon(QIcon(QStringLiteral(":/icons/stop")));

@@ -138,6 +138,11 @@ private slots:
         QVERIFY(ownNetwork || ::geteuid() != 0);
         qunsetenv("SUDO_USER");
         registerSharedMetaTypes();
+        // An interface that is down, and stays down, beside loopback.
+        if (::geteuid() == 0)
+            QCOMPARE(QProcess::execute(
+                         "ip", {"link", "add", "tsmdown0", "type", "veth", "peer", "name", "tsmdown1"}),
+                     0);
     }
     void init() {
         window = std::make_unique<MainWindow>();
@@ -368,6 +373,34 @@ private slots:
         ui->pushButtonNetworkingPacketSnifferRecordStop->click();
         QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
         window.reset();
+    }
+
+    // Record and Stop hand every interface button back as it was: one that
+    // is down stays disabled.
+    void stopLeavesDownInterfacesDisabled() {
+        if (::geteuid() != 0)
+            QSKIP("making an interface needs root");
+        CustomPushButton *loopback = nullptr, *down = nullptr;
+        for (CustomPushButton* button :
+             ui->groupBoxNetworkingPacketSnifferNetworkInterfaces->findChildren<CustomPushButton*>()) {
+            if (button->interfaceName() == "lo")
+                loopback = button;
+            if (button->interfaceName() == "tsmdown0")
+                down = button;
+        }
+        QVERIFY(loopback && down);
+        QVERIFY(!down->isEnabled());
+        loopback->click();
+        QSignalSpy ended(tab->captureWorker(), &WorkerNetworkingPacketSniffer::captureEnded);
+        QPushButton* recordStop = ui->pushButtonNetworkingPacketSnifferRecordStop;
+        recordStop->click();
+        QVERIFY(!loopback->isEnabled());
+        recordStop->click();
+        QVERIFY(loopback->isEnabled());
+        QVERIFY(!down->isEnabled());
+        QVERIFY(ended.count() == 1 || ended.wait(5000)); // the capture's own end changes nothing
+        QCoreApplication::processEvents();
+        QVERIFY(!down->isEnabled());
     }
 
     // Stop and Record again at once: the first capture's late stop is not
