@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -239,11 +240,11 @@ private slots:
         QCOMPARE(ui->labelNetworkingPacketSnifferEtherType->text(), QString("0X0800"));
         QCOMPARE(ui->labelNetworkingPacketSnifferIPLayerChecksum->text(), QString("0XB1E6"));
         QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("3735928559"));
-        // The IP payload: the TCP header, then the data.
+        // The IP payload: the TCP header, then the data, 16 bytes a row.
         QCOMPARE(ui->plainTextEditNetworkingPacketSnifferHEX->toPlainText(),
-                 QString("9C 40 01 BB DE AD BE EF 01 02 03 04 50 00 72 10 00 FF 00 00 41 0A 7F FF"));
+                 QString("9C 40 01 BB DE AD BE EF 01 02 03 04 50 00 72 10\n00 FF 00 00 41 0A 7F FF"));
         QCOMPARE(ui->plainTextEditNetworkingPacketSnifferASCII->toPlainText(),
-                 QString(".@..........P.r.....A..."));
+                 QString(".@..........P.r.\n....A..."));
         // A UDP packet shows none of the TCP packet's figures.
         tree()->setCurrentItem(group("a")->child(1));
         QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("0"));
@@ -290,6 +291,45 @@ private slots:
         QCOMPARE(ascii->extraSelections().size(), 1);
         QCOMPARE(ascii->extraSelections().first().cursor.selectedText(), QString("D"));
         QCOMPARE(hex->extraSelections().first().cursor.selectedText(), QString("44"));
+    }
+
+    // Each ASCII row shows the bytes of the HEX row beside it, whatever
+    // punctuation (where text may wrap) the payload holds, in narrow panes.
+    void asciiRowsAreTheHexRows() {
+        QByteArray payload;
+        for (int i = 0; i < 100; ++i)
+            payload += "a-b/c?d!e,f;g:h)i(j]k[ %"[i % 24];
+        window->resize(700, 800);
+        QVERIFY(feed({makePacket("a", 1, PacketDirection::Incoming, 0, payload)}));
+        tree()->setCurrentItem(group("a")->child(0));
+        QCoreApplication::processEvents();
+        CustomPlainTextEdit* hex = ui->plainTextEditNetworkingPacketSnifferHEX;
+        CustomPlainTextEdit* ascii = ui->plainTextEditNetworkingPacketSnifferASCII;
+        auto rows = [](QPlainTextEdit* pane) {
+            QStringList rows;
+            for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next()) {
+                pane->document()->documentLayout()->blockBoundingRect(block); // laid out now
+                for (int i = 0; i < block.layout()->lineCount(); ++i)
+                    rows << block.text().mid(block.layout()->lineAt(i).textStart(),
+                                             block.layout()->lineAt(i).textLength());
+            }
+            return rows;
+        };
+        const QStringList hexRows = rows(hex), asciiRows = rows(ascii);
+        QCOMPARE(asciiRows.size(), hexRows.size());
+        QVERIFY(hexRows.size() > 2);
+        for (int i = 0; i < hexRows.size(); ++i)
+            QCOMPARE(asciiRows.at(i), QString::fromLatin1(QByteArray::fromHex(hexRows.at(i).toLatin1())));
+
+        // The panes follow each other past the row breaks.
+        emit hex->hexClicked(3 * 40);
+        QCOMPARE(ascii->textCursor().selectedText(), QString(QChar(payload.at(40))));
+        QTextCursor cursor = ascii->textCursor();
+        cursor.setPosition(asciiRows.at(0).size() + 1 + 2); // byte 18
+        cursor.setPosition(asciiRows.at(0).size() + 1 + 5, QTextCursor::KeepAnchor);
+        ascii->setTextCursor(cursor);
+        QCOMPARE(hex->textCursor().selectionStart(), 3 * 18);
+        QCOMPARE(hex->textCursor().selectionEnd(), 3 * 21);
     }
 
     void recordWithoutInterfaceAndErrors() {
