@@ -1,6 +1,7 @@
 #include "captureformats.h"
 #include "customplaintextedit.h"
 #include "custompushbutton.h"
+#include "displaytext.h"
 #include "mainwindow.h"
 #include "startup.h"
 #include "tabnetworkingpacketsniffer.h"
@@ -266,6 +267,22 @@ private slots:
         QCOMPARE(group(spoof)->text(0), QString("gnp<U+202E>.exe (1)"));
         tab->updateGroupLabels();
         QCOMPARE(group(spoof)->text(0), QString("Gnp<U+202E>.exe (1)"));
+
+        // Nor a saved file's, in an editor or a spreadsheet; a cell that
+        // starts a formula still does not.
+        QVERIFY(feed({makePacket(QString::fromUtf8("=\u2066x\u200F\u2069"), 6, PacketDirection::Incoming)}));
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Csv, dir.filePath("x.csv"), false,
+                                  &error));
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("x.txt"), false,
+                                  &error));
+        const QString csv = QString::fromUtf8(readAll(dir.filePath("x.csv")));
+        const QString text = QString::fromUtf8(readAll(dir.filePath("x.txt")));
+        QVERIFY2(csv.contains("\n\"Gnp<U+202E>.exe\",") && csv.contains("\n\"'=<U+2066>x<U+200F><U+2069>\","),
+                 qPrintable(csv));
+        QVERIFY(text.contains("Application: Gnp<U+202E>.exe\n"));
+        QVERIFY(!hasBidiControl(csv) && !hasBidiControl(text));
     }
 
     void panesStayInStep() {
