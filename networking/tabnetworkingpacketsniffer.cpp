@@ -138,6 +138,8 @@ void TabNetworkingPacketSniffer::onPacketsDataReady(const PacketBatch& batch) {
     if (batch.resets != resets)
         return; // taken before the list was cleared
     counts = batch.counts;
+    // Packets already shown as "Unknown" move first; the new ones are named.
+    packetTree->applyRenames(batch.renames);
     if (!batch.packets.isEmpty()) {
         packetTree->addPackets(batch.packets);
         ui->pushButtonNetworkingPacketSnifferClear->setEnabled(true);

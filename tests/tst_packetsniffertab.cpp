@@ -3,6 +3,7 @@
 #include "custompushbutton.h"
 #include "displaytext.h"
 #include "mainwindow.h"
+#include "packetflow.h"
 #include "startup.h"
 #include "tabnetworkingpacketsniffer.h"
 #include "testsupport.h"
@@ -216,6 +217,59 @@ private slots:
         for (int i = 0; i < group("a")->childCount(); ++i)
             ports << group("a")->child(i)->text(3);
         QCOMPARE(ports, QStringList({"1000", "2000", "3000", "4000"}));
+    }
+
+    // Rows a flow's first packets got as "Unknown" move to the group of the
+    // name it got later: in time order among that group's rows, with the
+    // direction and the filter worked out again, the selection kept, and an
+    // emptied group gone.
+    void unknownRowsMoveToTheirName() {
+        Fed first = makePacket("Unknown", 6, PacketDirection::Outgoing, 40000);
+        Fed other = makePacket("Unknown", 6, PacketDirection::Outgoing, 40001);
+        Fed named = makePacket("curl", 6, PacketDirection::Outgoing, 50000);
+        Fed second = makePacket("Unknown", 6, PacketDirection::Outgoing, 40000);
+        named.time += 5000;
+        second.time += 10000;
+        QVERIFY(feed({first, other, named, second}));
+        QCOMPARE(group("Unknown")->childCount(), 3);
+        tree()->setCurrentItem(group("Unknown")->child(2)); // the second packet of port 40000
+        ui->lineEditNetworkingPacketSnifferFilter->setText("outgoing");
+
+        auto flowOf = [](const Fed& fed) {
+            PacketDecoder::FrameSummary summary;
+            PacketDecoder::summarizeFrame(reinterpret_cast<const uchar*>(fed.frame.constData()),
+                                          size_t(fed.frame.size()), summary);
+            return PacketFlow::of(summary);
+        };
+        // Named after the socket of 10.0.0.1:443: what it sent is Outgoing,
+        // so what these rows carry from 192.168.1.10 is Incoming.
+        const quint64 server = PacketFlow::endpoint(0x0A000001, 443);
+        tab->captureWorker()->queueRenames({{flowOf(first), "curl", first.time, true, server}});
+        QVERIFY(TestSupport::waitFor([&] { return group("curl")->childCount() == 3; }));
+        tab->updateGroupLabels();
+        QStringList ports, directions;
+        for (int i = 0; i < 3; ++i) {
+            ports << group("curl")->child(i)->text(3);
+            directions << group("curl")->child(i)->text(8);
+        }
+        QCOMPARE(ports, QStringList({"40000", "50000", "40000"}));
+        QCOMPARE(directions, QStringList({"Incoming", "Outgoing", "Incoming"}));
+        QCOMPARE(group("curl")->child(0)->background(0).color(), statusColorGreen());
+        QCOMPARE(group("curl")->text(0), QString("Curl (1/3)"));
+        QVERIFY(group("curl")->child(0)->isHidden() && !group("curl")->child(1)->isHidden());
+        QCOMPARE(group("Unknown")->text(0), QString("Unknown (1/1)"));
+        QCOMPARE(tree()->currentItem(), group("curl")->child(2));
+        QCOMPARE(tab->packetCount(), 4);
+
+        // A row the filter hid shows once its new direction matches.
+        ui->lineEditNetworkingPacketSnifferFilter->setText("incoming");
+        QVERIFY(group("Unknown")->child(0)->isHidden());
+        tab->captureWorker()->queueRenames({{flowOf(other), "wget", other.time, true, server}});
+        QVERIFY(TestSupport::waitFor([&] { return group("wget"); }));
+        QVERIFY(!group("Unknown"));
+        QCOMPARE(group("wget")->child(0)->text(8), QString("Incoming"));
+        QVERIFY(!group("wget")->child(0)->isHidden());
+        QCOMPARE(tree()->topLevelItemCount(), 2);
     }
 
     void packetLimitKeepsCountVisible() {
