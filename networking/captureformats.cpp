@@ -1,5 +1,7 @@
 #include "captureformats.h"
 
+#include "displaytext.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -26,8 +28,9 @@ QByteArray textHeader() {
 
 QByteArray textGroupStart(const QString& application) {
     // A process name may hold line breaks; in a line-based report they would
-    // forge lines of their own.
-    QString name = application;
+    // forge lines of their own. Bidirectional controls would reorder it in
+    // an editor as on screen: they read as on the page.
+    QString name = displaySafeText(application);
     for (QChar& c : name)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
             c = QLatin1Char(' ');
@@ -87,7 +90,9 @@ QString csvField(const QString& value) {
 }
 
 QByteArray csvLine(const QString& application, const PacketInfo& p) {
-    const QStringList values = {application,
+    // Bidirectional controls in a process name would reorder the cell in a
+    // spreadsheet as on screen: they read as on the page.
+    const QStringList values = {displaySafeText(application),
                                 p.timestamp,
                                 p.sourceIP,
                                 QString::number(p.sourcePort),

@@ -1,5 +1,6 @@
 #include "connectionmapper.h"
 
+#include "packetflow.h"
 #include "systempaths.h"
 
 #include <QDir>
@@ -8,10 +9,13 @@
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QMetaType>
+#include <QSet>
 #include <QTimer>
 #include <QVector>
 
+#include <algorithm>
 #include <dirent.h>
+#include <limits>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcConnections, "tessmar.connections", QtWarningMsg)
@@ -21,27 +25,8 @@ namespace {
 constexpr quint8 ProtocolTcp = 6;
 constexpr quint8 ProtocolUdp = 17;
 
-// One end of a socket or packet: an IPv4 address and a port, host order.
 quint64 endpoint(quint32 address, quint16 port) {
-    return (quint64(address) << 16) | port;
-}
-
-// A socket's or packet's two ends, in either order, and its protocol.
-struct FlowKey {
-    quint64 low = 0;
-    quint64 high = 0;
-    quint8 protocol = 0;
-    bool operator==(const FlowKey& other) const {
-        return low == other.low && high == other.high && protocol == other.protocol;
-    }
-};
-
-FlowKey flowKey(quint8 protocol, quint64 a, quint64 b) {
-    return a <= b ? FlowKey{a, b, protocol} : FlowKey{b, a, protocol};
-}
-
-uint qHash(const FlowKey& key, uint seed = 0) {
-    return ::qHash(key.low ^ (key.high * 0x9E3779B97F4A7C15ull) ^ (quint64(key.protocol) << 56), seed);
+    return PacketFlow::endpoint(address, port);
 }
 
 // A listening (or unconnected) socket's protocol and local end; address 0
@@ -104,7 +89,7 @@ public:
     };
     QList<ConnectionInfo> connections;
     QMap<quint64, QString> inodeToPid;
-    QHash<FlowKey, Owner> byEndpoints;
+    QHash<PacketFlow, Owner> byEndpoints;
     QHash<quint64, QString> listeners;
 };
 
@@ -112,12 +97,14 @@ ConnectionMapper::ConnectionMapper(QObject* parent)
     : QObject(parent), snapshot(std::make_shared<Snapshot>()) {
     qRegisterMetaType<ConnectionInfo>("ConnectionInfo");
     processNameCache.setMaxCost(1000);
+    clock.start();
+    recentRefreshes.fill(std::numeric_limits<qint64>::min() / 2);
     refreshTimer = new QTimer(this);
     refreshTimer->setInterval(RefreshInterval);
     connect(refreshTimer, &QTimer::timeout, this, &ConnectionMapper::refreshConnections);
     dueTimer = new QTimer(this);
     dueTimer->setSingleShot(true);
-    connect(dueTimer, &QTimer::timeout, this, &ConnectionMapper::refreshConnections);
+    connect(dueTimer, &QTimer::timeout, this, &ConnectionMapper::refreshNewSockets);
     initializeWellKnownServices();
 }
 
@@ -161,11 +148,17 @@ void ConnectionMapper::requestRefresh() {
 void ConnectionMapper::refreshWhenDue() {
     if (!refreshTimer->isActive())
         return; // no capture needs the tables
-    const qint64 since = sinceRefresh.isValid() ? sinceRefresh.elapsed() : MinimumRefreshInterval;
-    if (since >= MinimumRefreshInterval)
-        refreshConnections();
+    qint64 wait;
+    {
+        QMutexLocker refreshLock(&refreshMutex);
+        // The refresh this one would be the next after in the ring started
+        // RefreshesPerSecond refreshes ago.
+        wait = recentRefreshes[nextRefreshSlot] + 1000 - clock.elapsed();
+    }
+    if (wait <= 0)
+        refreshNewSockets();
     else if (!dueTimer->isActive())
-        dueTimer->start(int(MinimumRefreshInterval - since));
+        dueTimer->start(int(wait));
 }
 
 std::shared_ptr<const ConnectionMapper::Snapshot> ConnectionMapper::currentSnapshot() const {
@@ -286,11 +279,16 @@ QList<ConnectionInfo> ConnectionMapper::parseProcNetFile(const QString& path, co
     return parseProcNetTable(file.readAll(), protocol, path);
 }
 
-QMap<quint64, QString> ConnectionMapper::buildInodeToPidMap() const {
-    QMap<quint64, QString> map;
-    const QByteArray procRoot = QFile::encodeName(SystemPaths::path(QStringLiteral("/proc")));
+namespace {
+
+QByteArray procRoot() {
+    return QFile::encodeName(SystemPaths::path(QStringLiteral("/proc")));
+}
+
+// The process ids under /proc, as listed.
+QStringList processIds() {
     QStringList pids;
-    if (DIR* proc = ::opendir(procRoot.constData())) {
+    if (DIR* proc = ::opendir(procRoot().constData())) {
         while (const dirent* entry = ::readdir(proc)) {
             bool isPid = false;
             const QString name = QString::fromLatin1(entry->d_name);
@@ -300,28 +298,70 @@ QMap<quint64, QString> ConnectionMapper::buildInodeToPidMap() const {
         }
         ::closedir(proc);
     }
+    return pids;
+}
+
+// Hands the inode of every socket the process holds to take(inode), until
+// take returns false.
+template <typename Take> void forEachSocketOf(const QString& pid, Take take) {
+    const QByteArray fdPath = procRoot() + '/' + pid.toLatin1() + "/fd";
+    DIR* fdDir = ::opendir(fdPath.constData());
+    if (!fdDir)
+        return; // gone, or not ours to read
+    const int fdDirFd = ::dirfd(fdDir);
+    char target[256];
+    while (const dirent* entry = ::readdir(fdDir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const ssize_t length = ::readlinkat(fdDirFd, entry->d_name, target, sizeof target - 1);
+        if (length <= 0)
+            continue;
+        const quint64 inode = ConnectionMapper::socketInodeOfLink(QString::fromLatin1(target, int(length)));
+        if (inode && !take(inode))
+            break;
+    }
+    ::closedir(fdDir);
+}
+
+} // namespace
+
+QMap<quint64, QString> ConnectionMapper::buildInodeToPidMap() const {
+    QMap<quint64, QString> map;
+    QStringList pids = processIds();
     // When several processes share a socket, the first in name order keeps it.
     pids.sort();
-    char target[256];
-    for (const QString& pid : qAsConst(pids)) {
-        const QByteArray fdPath = procRoot + '/' + pid.toLatin1() + "/fd";
-        DIR* fdDir = ::opendir(fdPath.constData());
-        if (!fdDir)
-            continue; // gone, or not ours to read
-        const int fdDirFd = ::dirfd(fdDir);
-        while (const dirent* entry = ::readdir(fdDir)) {
-            if (entry->d_name[0] == '.')
-                continue;
-            const ssize_t length = ::readlinkat(fdDirFd, entry->d_name, target, sizeof target - 1);
-            if (length <= 0)
-                continue;
-            const quint64 inode = socketInodeOfLink(QString::fromLatin1(target, int(length)));
-            if (inode && !map.contains(inode))
+    for (const QString& pid : qAsConst(pids))
+        forEachSocketOf(pid, [&](quint64 inode) {
+            if (!map.contains(inode))
                 map.insert(inode, pid);
-        }
-        ::closedir(fdDir);
-    }
+            return true;
+        });
     return map;
+}
+
+QMap<quint64, QString> ConnectionMapper::findSocketOwners(QSet<quint64> inodes,
+                                                          const QStringList& likelyPids) const {
+    QMap<quint64, QString> owners;
+    auto search = [&](const QString& pid) {
+        forEachSocketOf(pid, [&](quint64 inode) {
+            if (inodes.remove(inode))
+                owners.insert(inode, pid);
+            return !inodes.isEmpty();
+        });
+        return !inodes.isEmpty();
+    };
+    for (const QString& pid : likelyPids)
+        if (!search(pid))
+            return owners;
+    // Then the newest processes first: a program just started is as likely
+    // to have made the socket as one that already talks on the network.
+    QStringList pids = processIds();
+    std::sort(pids.begin(), pids.end(),
+              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
+    for (const QString& pid : qAsConst(pids))
+        if (!likelyPids.contains(pid) && !search(pid))
+            break;
+    return owners;
 }
 
 QString ConnectionMapper::getProcessName(const QString& pid) {
@@ -348,15 +388,54 @@ QString ConnectionMapper::getProcessName(const QString& pid) {
 }
 
 void ConnectionMapper::refreshConnections() {
+    refresh(false);
+}
+
+void ConnectionMapper::refreshNewSockets() {
+    refresh(true);
+}
+
+void ConnectionMapper::refresh(bool newSocketsOnly) {
     QMutexLocker refreshLock(&refreshMutex);
     refreshRequested = false; // a miss from now on asks again
-    sinceRefresh.start();
+    const qint64 started = clock.elapsed();
+    recentRefreshes[nextRefreshSlot] = started;
+    nextRefreshSlot = (nextRefreshSlot + 1) % RefreshesPerSecond;
     auto next = std::make_shared<Snapshot>();
     next->connections = parseProcNetFile(QStringLiteral("/proc/net/tcp"), QStringLiteral("TCP"));
     next->connections += parseProcNetFile(QStringLiteral("/proc/net/udp"), QStringLiteral("UDP"));
     next->connections += parseProcNetFile(QStringLiteral("/proc/net/tcp6"), QStringLiteral("TCP6"));
     next->connections += parseProcNetFile(QStringLiteral("/proc/net/udp6"), QStringLiteral("UDP6"));
-    next->inodeToPid = buildInodeToPidMap();
+    const std::shared_ptr<const Snapshot> last = currentSnapshot();
+    if (newSocketsOnly && generation() > 0) {
+        // The sockets of the last tables keep their processes; only the new
+        // ones are looked for, first among the processes that held sockets,
+        // and the search ends when all are found. It takes a fraction of a
+        // full scan, so a short connection is found before it closes.
+        QSet<quint64> known, wanted;
+        QStringList likelyPids;
+        for (const ConnectionInfo& entry : qAsConst(last->connections)) {
+            known.insert(entry.inode);
+            const QString pid = last->inodeToPid.value(entry.inode);
+            if (!pid.isEmpty() && !likelyPids.contains(pid))
+                likelyPids << pid;
+        }
+        for (const ConnectionInfo& entry : qAsConst(next->connections)) {
+            if (!entry.inode)
+                continue;
+            if (!known.contains(entry.inode))
+                wanted.insert(entry.inode);
+            else if (last->inodeToPid.contains(entry.inode))
+                next->inodeToPid.insert(entry.inode, last->inodeToPid.value(entry.inode));
+        }
+        if (!wanted.isEmpty()) {
+            const QMap<quint64, QString> found = findSocketOwners(wanted, likelyPids);
+            for (auto it = found.cbegin(); it != found.cend(); ++it)
+                next->inodeToPid.insert(it.key(), it.value());
+        }
+    } else {
+        next->inodeToPid = buildInodeToPidMap();
+    }
     for (const ConnectionInfo& entry : qAsConst(next->connections)) {
         const auto pid = next->inodeToPid.constFind(entry.inode);
         if (pid == next->inodeToPid.cend())
@@ -375,12 +454,14 @@ void ConnectionMapper::refreshConnections() {
                 next->listeners.insert(key, name);
         } else if (!localWildcard) {
             const quint64 localEnd = endpoint(local, entry.localPort);
-            const FlowKey key = flowKey(protocol, localEnd, endpoint(remote, entry.remotePort));
+            const PacketFlow key =
+                PacketFlow::between(protocol, localEnd, endpoint(remote, entry.remotePort));
             if (!next->byEndpoints.contains(key))
                 next->byEndpoints.insert(key, {name, localEnd});
         }
     }
-    qCDebug(lcConnections) << "Connection table refreshed:" << next->connections.size() << "sockets";
+    qCDebug(lcConnections) << (newSocketsOnly ? "New sockets looked up:" : "Connection table refreshed:")
+                           << next->connections.size() << "sockets in" << clock.elapsed() - started << "ms";
     std::shared_ptr<const Snapshot> previous = std::move(next);
     {
         QMutexLocker lock(&mutex);
@@ -414,7 +495,8 @@ ConnectionMapper::Answer ConnectionMapper::lookup(const Query& query, const Snap
     if (query.protocol == ProtocolTcp || query.protocol == ProtocolUdp) {
         const quint64 source = endpoint(query.sourceAddress, query.sourcePort);
         const quint64 destination = endpoint(query.destinationAddress, query.destinationPort);
-        const auto socket = tables.byEndpoints.constFind(flowKey(query.protocol, source, destination));
+        const auto socket =
+            tables.byEndpoints.constFind(PacketFlow::between(query.protocol, source, destination));
         if (socket != tables.byEndpoints.cend())
             return {socket->name, socket->localEnd == source ? Owner::Source : Owner::Destination, true};
         auto listener = [&](quint32 address, quint16 port) -> const QString* {

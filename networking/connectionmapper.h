@@ -10,7 +10,9 @@
 #include <QMap>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -35,16 +37,18 @@ struct WellKnownService {
 // dual-stack socket ("::ffff:a.b.c.d" in tcp6 and udp6) counts as the IPv4
 // socket it is, and one listening on "::" listens on IPv4 too.
 //
-// The snapshot is rebuilt every 5 s while refreshing is switched on, and
-// soon after a lookup missed (requestRefresh, at most every 200 ms) so that
-// a new connection is named within a fraction of a second. Each snapshot is
-// built without the lock and swapped in whole; a lookup works on a snapshot
-// it holds, so it never waits for a refresh.
+// The snapshot is rebuilt every 5 s while refreshing is switched on, and at
+// once after a lookup missed (requestRefresh), so that a connection is
+// named while its socket still lives, even one that lasts a few tens of
+// milliseconds. Refreshes are limited to 5 in any second: a burst of new
+// connections gets the first ones at once, the rest soon after. Each
+// snapshot is built without the lock and swapped in whole; a lookup works
+// on a snapshot it holds, so it never waits for a refresh.
 class ConnectionMapper : public QObject {
     Q_OBJECT
 public:
     static constexpr int RefreshInterval = 5000;
-    static constexpr int MinimumRefreshInterval = 200;
+    static constexpr int RefreshesPerSecond = 5;
 
     // A packet's endpoints, in host order. The two flags say whether the
     // address may be this machine's; only then may a listening socket on
@@ -84,7 +88,8 @@ public:
     quint64 generation() const { return snapshotGeneration.load(std::memory_order_acquire); }
 
     // Any thread: a packet matched nothing, the tables may be stale. The
-    // refresh runs on the mapper's thread, at most every 200 ms.
+    // refresh runs on the mapper's thread, at once unless 5 ran in the last
+    // second.
     void requestRefresh();
 
     // Periodic refreshes run only while a capture needs them.
@@ -112,8 +117,14 @@ private:
 
     void initializeWellKnownServices();
     void refreshWhenDue();
+    // A full refresh, or one that keeps the processes of the sockets the
+    // last tables had and looks only for those of new sockets.
+    void refresh(bool newSocketsOnly);
+    void refreshNewSockets();
     QList<ConnectionInfo> parseProcNetFile(const QString& path, const QString& protocol) const;
     QMap<quint64, QString> buildInodeToPidMap() const;
+    // The processes holding the sockets, looked for in likelyPids first.
+    QMap<quint64, QString> findSocketOwners(QSet<quint64> inodes, const QStringList& likelyPids) const;
     QString getProcessName(const QString& pid);
     const QString* wellKnownName(const Query& query) const;
 
@@ -127,7 +138,10 @@ private:
     std::shared_ptr<const Snapshot> snapshot;
     std::atomic<quint64> snapshotGeneration{0};
     std::atomic<bool> refreshRequested{false};
-    QElapsedTimer sinceRefresh; // the mapper's thread
+    // Start times of the last refreshes, in a ring (under refreshMutex).
+    QElapsedTimer clock;
+    std::array<qint64, RefreshesPerSecond> recentRefreshes;
+    int nextRefreshSlot = 0;
     QTimer* refreshTimer;
     QTimer* dueTimer;
 };

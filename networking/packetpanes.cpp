@@ -9,6 +9,25 @@ namespace {
 QString hexLabel(quint16 value) {
     return QStringLiteral("0x%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
+
+QString hexRows(const QByteArray& payload) {
+    QString text = CaptureFormats::hexBytes(payload);
+    for (int byte = PacketPanes::BytesPerRow; byte < payload.size(); byte += PacketPanes::BytesPerRow)
+        text[byte * 3 - 1] = QLatin1Char('\n');
+    return text;
+}
+
+QString asciiRows(const QByteArray& payload) {
+    QString text;
+    text.reserve(payload.size() + payload.size() / PacketPanes::BytesPerRow);
+    for (int byte = 0; byte < payload.size(); ++byte) {
+        if (byte && byte % PacketPanes::BytesPerRow == 0)
+            text += QLatin1Char('\n');
+        const uchar c = uchar(payload[byte]);
+        text += (c >= 32 && c <= 126) ? QLatin1Char(char(c)) : QLatin1Char('.');
+    }
+    return text;
+}
 } // namespace
 
 PacketPanes::PacketPanes(const QList<QLabel*>& fieldLabels, CustomPlainTextEdit* hex,
@@ -17,6 +36,10 @@ PacketPanes::PacketPanes(const QList<QLabel*>& fieldLabels, CustomPlainTextEdit*
     Q_ASSERT(labels.size() == FieldCount);
     hex->setHexView(true);
     ascii->setHexView(false);
+    // A pane that wrapped by its width would break its rows elsewhere than
+    // the other (the ASCII text at punctuation); a narrow pane scrolls.
+    hex->setLineWrapMode(QPlainTextEdit::NoWrap);
+    ascii->setLineWrapMode(QPlainTextEdit::NoWrap);
     // A cursor move and a selection in the HEX pane select the same bytes.
     connect(hex, &QPlainTextEdit::cursorPositionChanged, this, &PacketPanes::followHexCursor);
     connect(hex, &QPlainTextEdit::selectionChanged, this, &PacketPanes::followHexCursor);
@@ -28,12 +51,9 @@ PacketPanes::PacketPanes(const QList<QLabel*>& fieldLabels, CustomPlainTextEdit*
 
 void PacketPanes::show(const PacketInfo& packet) {
     loading = true;
-    QString text;
-    text.reserve(packet.payload.size());
-    for (const char c : packet.payload)
-        text += (uchar(c) >= 32 && uchar(c) <= 126) ? QLatin1Char(c) : QLatin1Char('.');
-    hex->setPlainText(CaptureFormats::hexBytes(packet.payload));
-    ascii->setPlainText(text);
+    payloadBytes = packet.payload.size();
+    hex->setPlainText(hexRows(packet.payload));
+    ascii->setPlainText(asciiRows(packet.payload));
 
     labels[SourceMAC]->setText(packet.sourceMAC);
     labels[DestinationMAC]->setText(packet.destinationMAC);
@@ -53,6 +73,7 @@ void PacketPanes::clear() {
     loading = true;
     for (QLabel* label : qAsConst(labels))
         label->setText(QStringLiteral("N/A"));
+    payloadBytes = 0;
     hex->clear();
     ascii->clear();
     hex->setExtraSelections({});
@@ -60,7 +81,11 @@ void PacketPanes::clear() {
     loading = false;
 }
 
-void PacketPanes::selectAsciiRange(int start, int end) {
+void PacketPanes::selectAsciiBytes(int firstByte, int endByte) {
+    const int length = ascii->document()->characterCount() - 1;
+    const int start = qMin(asciiPosition(firstByte), length);
+    // Up to the last byte's character, not the row break after it.
+    const int end = endByte > firstByte ? qMin(asciiPosition(endByte - 1) + 1, length) : start;
     QTextCursor cursor = ascii->textCursor();
     cursor.setPosition(start);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
@@ -70,14 +95,14 @@ void PacketPanes::selectAsciiRange(int start, int end) {
 void PacketPanes::onHexClicked(int hexPosition) {
     syncing = true;
     const int byte = hexPosition / 3;
-    if (byte >= 0 && byte < ascii->toPlainText().length())
-        selectAsciiRange(byte, byte + 1);
+    if (byte >= 0 && byte < payloadBytes)
+        selectAsciiBytes(byte, byte + 1);
     syncing = false;
 }
 
-void PacketPanes::onAsciiClicked(int asciiPosition) {
-    const int position = asciiPosition * 3;
-    if (position >= 0 && position < hex->toPlainText().length()) {
+void PacketPanes::onAsciiClicked(int clickedPosition) {
+    const int position = byteAtAscii(clickedPosition) * 3;
+    if (position >= 0 && position < hex->document()->characterCount() - 1) {
         QTextCursor cursor = hex->textCursor();
         cursor.setPosition(position);
         cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, 1);
@@ -91,9 +116,8 @@ void PacketPanes::followHexCursor() {
     syncing = true;
     ascii->setExtraSelections({});
     const QTextCursor cursor = hex->textCursor();
-    const int length = ascii->toPlainText().length();
-    selectAsciiRange(qMin(cursor.selectionStart() / 3, length),
-                     qMin((cursor.selectionEnd() + 2) / 3, length));
+    selectAsciiBytes(qMin(cursor.selectionStart() / 3, payloadBytes),
+                     qMin((cursor.selectionEnd() + 2) / 3, payloadBytes));
     syncing = false;
 }
 
@@ -111,10 +135,10 @@ void PacketPanes::onAsciiSelectionChanged() {
         onAsciiCursorMoved();
         return;
     }
-    const int length = hex->toPlainText().length();
+    const int length = hex->document()->characterCount() - 1;
     QTextCursor cursor = hex->textCursor();
-    cursor.setPosition(qMin(selection.selectionStart() * 3, length));
-    cursor.setPosition(qMin(selection.selectionEnd() * 3, length), QTextCursor::KeepAnchor);
+    cursor.setPosition(qMin(byteAtAscii(selection.selectionStart()) * 3, length));
+    cursor.setPosition(qMin(byteAtAscii(selection.selectionEnd()) * 3, length), QTextCursor::KeepAnchor);
     hex->setTextCursor(cursor);
     syncing = false;
 }
@@ -136,8 +160,8 @@ void PacketPanes::onAsciiCursorMoved() {
                                      QTextCursor::KeepAnchor);
         pane->setExtraSelections({selection});
     };
-    const int position = cursor.position();
-    highlight(ascii, position, 1);
-    highlight(hex, position * 3, 2);
+    const int byte = byteAtAscii(cursor.position());
+    highlight(ascii, asciiPosition(byte), 1);
+    highlight(hex, byte * 3, 2);
     syncing = false;
 }

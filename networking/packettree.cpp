@@ -6,7 +6,7 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <algorithm>
-#include <deque>
+#include <limits>
 
 namespace {
 QString capitalizeFirstLetter(const QString& text) {
@@ -17,9 +17,7 @@ QString capitalizeFirstLetter(const QString& text) {
 struct PacketTree::Group {
     QString application;
     QTreeWidgetItem* item = nullptr;
-    // In the order they came; never moved, as the rows point at them.
-    std::deque<CapturedPacket> packets;
-    // The same packets in the order of the rows.
+    // The rows' packets, in the order of the rows.
     QVector<const CapturedPacket*> shown;
     int visible = 0;
     // What the label shows now.
@@ -89,42 +87,106 @@ PacketTree::Group& PacketTree::groupOf(const QString& application) {
     return *groups.back();
 }
 
-void PacketTree::addPackets(const QVector<CapturedPacket>& packets) {
-    if (packets.isEmpty())
+void PacketTree::removeGroup(Group* group) {
+    delete tree->takeTopLevelItem(tree->indexOfTopLevelItem(group->item));
+    groupsByApplication.remove(group->application);
+    groups.erase(std::find_if(groups.begin(), groups.end(),
+                              [group](const auto& owned) { return owned.get() == group; }));
+}
+
+void PacketTree::addPackets(const QVector<CapturedPacket>& newPackets) {
+    if (newPackets.isEmpty())
         return;
     QVector<Group*> touched;
-    QHash<Group*, QVector<const CapturedPacket*>> newPackets;
-    for (const CapturedPacket& packet : packets) {
+    QHash<Group*, QVector<CapturedPacket*>> newByGroup;
+    for (const CapturedPacket& packet : newPackets) {
+        packets.push_back(packet);
         Group& group = groupOf(packet.application);
-        group.packets.push_back(packet);
-        auto found = newPackets.find(&group);
-        if (found == newPackets.end()) {
+        auto found = newByGroup.find(&group);
+        if (found == newByGroup.end()) {
             touched << &group;
-            found = newPackets.insert(&group, {});
+            found = newByGroup.insert(&group, {});
         }
-        found->append(&group.packets.back());
+        found->append(&packets.back());
         ++packetsInTree;
     }
     tree->setUpdatesEnabled(false);
-    for (Group* group : qAsConst(touched))
-        placeInGroup(*group, newPackets.value(group));
+    for (Group* group : qAsConst(touched)) {
+        // A group's rows made one after another lie together in memory,
+        // which the view's walks over them are quicker for.
+        QList<QTreeWidgetItem*> rows;
+        const QVector<CapturedPacket*> groupPackets = newByGroup.value(group);
+        rows.reserve(groupPackets.size());
+        for (CapturedPacket* packet : groupPackets)
+            rows << new PacketTreeItem(packet);
+        placeInGroup(*group, rows, true);
+    }
     tree->setUpdatesEnabled(true);
 }
 
-void PacketTree::placeInGroup(Group& group, const QVector<const CapturedPacket*>& newPackets) {
-    const bool filtering = !filter.isEmpty();
-    QList<QTreeWidgetItem*> rows;
-    rows.reserve(newPackets.size());
-    for (const CapturedPacket* packet : newPackets)
-        rows << new PacketTreeItem(packet);
-    if (sortColumn == ColumnTimestamp && sortOrder == Qt::AscendingOrder) {
-        group.item->addChildren(rows); // packets arrive in time order
-        group.shown += newPackets;
+void PacketTree::applyRenames(const QVector<FlowRename>& renames) {
+    Group* unknown = groupsByApplication.value(QStringLiteral("Unknown"));
+    if (!unknown || renames.isEmpty())
+        return;
+    QHash<PacketFlow, const FlowRename*> byFlow;
+    qint64 since = std::numeric_limits<qint64>::max();
+    for (const FlowRename& rename : renames) {
+        byFlow.insert(rename.flow, &rename);
+        since = qMin(since, rename.since);
+    }
+    QVector<Group*> targets;
+    QHash<Group*, QList<QTreeWidgetItem*>> moved;
+    QTreeWidgetItem* current = tree->currentItem();
+    PacketTreeItem* movedCurrent = nullptr;
+    tree->setUpdatesEnabled(false);
+    // From the last row back, so the rows still to look at keep their index.
+    for (int r = unknown->shown.size() - 1; r >= 0; --r) {
+        if (unknown->shown.at(r)->time < since)
+            continue;
+        const CapturedPacket& packet = *unknown->shown.at(r);
+        PacketDecoder::FrameSummary summary;
+        if (!packet.frame || !PacketDecoder::summarizeFrame(packet.frame, packet.length, summary))
+            continue;
+        const FlowRename* rename = byFlow.value(PacketFlow::of(summary));
+        if (!rename)
+            continue;
+        unknown->visible -= !unknown->item->child(r)->isHidden();
+        auto* row = static_cast<PacketTreeItem*>(unknown->item->takeChild(r));
+        if (row == current)
+            movedCurrent = row;
+        unknown->shown.remove(r);
+        rename->apply(row->captured(), summary);
+        Group& target = groupOf(rename->application);
+        auto found = moved.find(&target);
+        if (found == moved.end()) {
+            targets << &target;
+            found = moved.insert(&target, {});
+        }
+        found->prepend(row);
+    }
+    for (Group* target : qAsConst(targets))
+        placeInGroup(*target, moved.value(target), false);
+    if (unknown->shown.isEmpty())
+        removeGroup(unknown);
+    tree->setUpdatesEnabled(true);
+    // A selected packet that moved stays selected.
+    if (movedCurrent)
+        tree->setCurrentItem(movedCurrent);
+}
+
+void PacketTree::placeInGroup(Group& group, const QList<QTreeWidgetItem*>& rows, bool arriving) {
+    auto packetOf = [](QTreeWidgetItem* row) { return &static_cast<PacketTreeItem*>(row)->captured(); };
+    if (arriving && sortColumn == ColumnTimestamp && sortOrder == Qt::AscendingOrder) {
+        // Packets arrive in time order.
+        group.shown.reserve(group.shown.size() + rows.size());
+        for (QTreeWidgetItem* row : rows)
+            group.shown << packetOf(row);
+        group.item->addChildren(rows);
     } else {
         const bool ascending = sortOrder == Qt::AscendingOrder;
-        for (int i = 0; i < rows.size(); ++i) {
-            const QString key = newPackets.at(i)->columnText(sortColumn);
-            // After every equal key, so rows with the same key keep their arrival order.
+        for (QTreeWidgetItem* row : rows) {
+            const QString key = packetOf(row)->columnText(sortColumn);
+            // After every equal key, so rows with the same key keep their order.
             int low = 0, high = group.shown.size();
             while (low < high) {
                 const int middle = (low + high) / 2;
@@ -134,16 +196,19 @@ void PacketTree::placeInGroup(Group& group, const QVector<const CapturedPacket*>
                 else
                     low = middle + 1;
             }
-            group.item->insertChild(low, rows.at(i));
-            group.shown.insert(low, newPackets.at(i));
+            group.item->insertChild(low, row);
+            group.shown.insert(low, packetOf(row));
         }
     }
-    // Only the new rows are filtered; the rest of the tree already is.
-    for (int i = 0; i < rows.size(); ++i) {
-        const bool visible = !filtering || newPackets.at(i)->matches(filter);
+    // Only these rows are filtered; the rest of the tree already is. A new
+    // row is shown, a moved one keeps its state (its direction may have
+    // changed).
+    const bool filtering = !filter.isEmpty();
+    for (QTreeWidgetItem* row : rows) {
+        const bool visible = !filtering || packetOf(row)->matches(filter);
         group.visible += visible;
-        if (!visible)
-            rows.at(i)->setHidden(true);
+        if (!arriving || !visible)
+            row->setHidden(!visible);
     }
 }
 
@@ -189,6 +254,7 @@ void PacketTree::updateGroupLabels() {
 
 void PacketTree::clear() {
     tree->clear();
+    packets.clear();
     groups.clear();
     groupsByApplication.clear();
     packetsInTree = 0;

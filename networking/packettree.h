@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capturedpacket.h"
+#include "packetflow.h"
 #include "packetinfo.h"
 
 #include <QHash>
@@ -8,6 +9,7 @@
 #include <QPointer>
 #include <QString>
 #include <QVector>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -49,7 +51,10 @@ public:
     explicit PacketTree(QTreeWidget* tree, QObject* parent = nullptr);
     ~PacketTree() override;
 
-    void addPackets(const QVector<CapturedPacket>& packets);
+    void addPackets(const QVector<CapturedPacket>& newPackets);
+    // Moves the "Unknown" rows of each flow to the group of its name, which
+    // they now carry; a group left empty goes.
+    void applyRenames(const QVector<FlowRename>& renames);
     void clear();
     int packetCount() const { return packetsInTree; }
 
@@ -67,10 +72,14 @@ private:
 
     void sortBy(int column);
     Group& groupOf(const QString& application);
-    void placeInGroup(Group& group, const QVector<const CapturedPacket*>& newPackets);
+    void removeGroup(Group* group);
+    // New rows (arriving in time order) or rows moved from another group.
+    void placeInGroup(Group& group, const QList<QTreeWidgetItem*>& rows, bool arriving);
     QString label(const Group& group) const;
 
     QPointer<QTreeWidget> tree;
+    // In the order they came; never moved, as the rows point at them.
+    std::deque<CapturedPacket> packets;
     // In the order the tree shows them.
     std::vector<std::unique_ptr<Group>> groups;
     QHash<QString, Group*> groupsByApplication;

@@ -4,7 +4,7 @@
 
 #include <QBrush>
 
-PacketTreeItem::PacketTreeItem(const CapturedPacket* packet) : QTreeWidgetItem(UserType), packet(packet) {}
+PacketTreeItem::PacketTreeItem(CapturedPacket* packet) : QTreeWidgetItem(UserType), packet(packet) {}
 
 QColor PacketTreeItem::directionColor(const QString& direction) {
     if (direction.compare(QLatin1String("incoming"), Qt::CaseInsensitive) == 0)

@@ -138,6 +138,8 @@ void TabNetworkingPacketSniffer::onPacketsDataReady(const PacketBatch& batch) {
     if (batch.resets != resets)
         return; // taken before the list was cleared
     counts = batch.counts;
+    // Packets already shown as "Unknown" move first; the new ones are named.
+    packetTree->applyRenames(batch.renames);
     if (!batch.packets.isEmpty()) {
         packetTree->addPackets(batch.packets);
         ui->pushButtonNetworkingPacketSnifferClear->setEnabled(true);
@@ -170,14 +172,22 @@ void TabNetworkingPacketSniffer::updateStatusTitle() {
     }
 }
 
-void TabNetworkingPacketSniffer::setInterfaceButtonsEnabled(bool enabled) {
+void TabNetworkingPacketSniffer::disableInterfaceButtons() {
     const QList<QAbstractButton*> buttons = interfaceButtons->buttons();
-    for (QAbstractButton* button : buttons)
-        button->setEnabled(enabled);
+    for (QAbstractButton* button : buttons) {
+        enabledBeforeCapture.insert(button, button->isEnabled());
+        button->setEnabled(false);
+    }
+}
+
+void TabNetworkingPacketSniffer::restoreInterfaceButtons() {
+    for (auto it = enabledBeforeCapture.cbegin(); it != enabledBeforeCapture.cend(); ++it)
+        it.key()->setEnabled(it.value());
+    enabledBeforeCapture.clear();
 }
 
 void TabNetworkingPacketSniffer::returnToIdle() {
-    setInterfaceButtonsEnabled(true);
+    restoreInterfaceButtons();
     capturing = false;
     ui->pushButtonNetworkingPacketSnifferRecordStop->setText(tr("Record"));
     ui->pushButtonNetworkingPacketSnifferRecordStop->setIcon(QIcon(QStringLiteral(":/icons/record")));
@@ -197,7 +207,7 @@ void TabNetworkingPacketSniffer::recordOrStop() {
     }
     qCDebug(lcSnifferTab) << "Starting packet capture on interface:" << button->interfaceName();
     emit requestStartCapture(button->interfaceName(), ++captureId);
-    setInterfaceButtonsEnabled(false);
+    disableInterfaceButtons();
     capturing = true;
     ui->pushButtonNetworkingPacketSnifferRecordStop->setText(tr("Stop"));
     ui->pushButtonNetworkingPacketSnifferRecordStop->setIcon(QIcon(QStringLiteral(":/icons/stop")));

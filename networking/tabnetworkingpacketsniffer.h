@@ -4,6 +4,7 @@
 #include "tabworker.h"
 #include "workernetworkingpacketsniffer.h"
 
+#include <QHash>
 #include <QList>
 #include <QWidget>
 
@@ -12,6 +13,7 @@ class MainWindow;
 }
 class PacketPanes;
 class PacketTree;
+class QAbstractButton;
 class QButtonGroup;
 class QTimer;
 
@@ -61,7 +63,8 @@ private:
     void clearPackets();
     void savePackets();
     void showSelectedPacket();
-    void setInterfaceButtonsEnabled(bool enabled);
+    void disableInterfaceButtons();
+    void restoreInterfaceButtons();
     void returnToIdle();
     void updateStatusTitle();
 
@@ -69,6 +72,9 @@ private:
     PacketTree* packetTree;
     PacketPanes* panes;
     QButtonGroup* interfaceButtons = nullptr;
+    // Whether each interface button was enabled before Record: an interface
+    // that is down stays unclickable after Stop.
+    QHash<QAbstractButton*, bool> enabledBeforeCapture;
     QTimer* batchTimer;
     QTimer* labelTimer;
     bool capturing = false;

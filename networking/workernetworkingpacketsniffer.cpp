@@ -24,14 +24,12 @@ qint64 nowMicroseconds() {
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// A flow's two ends in either order, folded into one number; a collision
-// only saves a refresh.
-quint64 flowHash(const PacketDecoder::FrameSummary& s) {
-    const quint64 a = (quint64(s.sourceAddress) << 16) | s.sourcePort;
-    const quint64 b = (quint64(s.destinationAddress) << 16) | s.destinationPort;
-    const quint64 low = qMin(a, b), high = qMax(a, b);
-    return (low * 0x9E3779B97F4A7C15ull) ^ (high + 0x632BE59BD9B4E019ull + (low << 6)) ^ s.protocol;
-}
+// A named flow's name outlives its socket by this much of quiet (capture
+// time); a flow no socket named is looked for this long.
+constexpr qint64 NamedFlowMemory = 10 * 1000000;
+constexpr qint64 MissedFlowLifetime = 60 * 1000000;
+constexpr int MaxMissedFlows = 4096;
+constexpr int MaxNamedFlows = 65536;
 
 bool isGroupAddress(quint32 address) {
     return (address >> 28) == 0xE || address == 0xFFFFFFFFu; // multicast, limited broadcast
@@ -101,8 +99,9 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
     // A kernel buffer of tens of MB rides out the bursts of a busy link;
     // libpcap's default of 2 MB holds a few milliseconds of one.
     // The kernel hands frames over a block at a time, or when this time
-    // is up: 100 ms keeps a quiet link's packets (and the naming of a new
-    // connection) prompt, where a whole second would show them late.
+    // is up: on a busy link the blocks fill first, and on a quiet one 10 ms
+    // lets a new connection be looked up while its socket still lives (a
+    // short one is closed, its socket without a process, 100 ms later).
     pcap_set_snaplen(opened, SnapshotLength);
     pcap_set_promisc(opened, 0);
     pcap_set_timeout(opened, ReadTimeout);
@@ -140,9 +139,13 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
     tables = connectionMapper->currentSnapshot();
     tablesGeneration = connectionMapper->generation();
     missedFlows.clear();
+    namedFlows.clear();
+    foundRenames.clear();
+    latestFrameTime = 0;
     {
         QMutexLocker queueLock(&queueMutex);
         queue.clear();
+        pendingRenames.clear();
     }
     queueDropCount = 0;
     kernelDropCount = 0;
@@ -293,8 +296,9 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
             queuePackets(batch);
             batch.clear();
         }
+        publishRenames(); // after the packets they name are queued
         if (tables && connectionMapper->generation() != tablesGeneration)
-            renameWaitingPackets();
+            takeNewTables();
         if (taken)
             continue;
         if (ended)
@@ -334,15 +338,24 @@ bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, qu
     packet.frame = kept;
     packet.length = length;
     packet.time = time;
-    if (!nameAndDirection(summary, packet)) {
-        // A connection newer than the tables: have them read again soon,
+    latestFrameTime = qMax(latestFrameTime, time);
+    const Naming naming = nameAndDirection(summary, time, packet);
+    if (!naming.named) {
+        // A connection newer than the tables: have them read again at once,
         // once per flow, so one that never resolves costs no more refreshes.
-        const quint64 flow = flowHash(summary);
-        if (!missedFlows.contains(flow)) {
-            if (missedFlows.size() >= 4096)
+        if (!missedFlows.contains(naming.flow)) {
+            if (missedFlows.size() >= MaxMissedFlows)
                 missedFlows.clear();
-            missedFlows.insert(flow, true);
+            missedFlows.insert(naming.flow, {summary, time});
             connectionMapper->requestRefresh();
+        }
+    } else if (!missedFlows.isEmpty()) {
+        // Its first packets went out unnamed: they move to this name.
+        const auto missed = missedFlows.find(naming.flow);
+        if (missed != missedFlows.end()) {
+            foundRenames.append(
+                {naming.flow, packet.application, missed->since, naming.directionByOwner, naming.ownerEnd});
+            missedFlows.erase(missed);
         }
     }
     ++keptPackets;
@@ -350,8 +363,9 @@ bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, qu
     return true;
 }
 
-bool WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameSummary& summary,
-                                                     CapturedPacket& packet) {
+WorkerNetworkingPacketSniffer::Naming
+WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameSummary& summary, qint64 time,
+                                                CapturedPacket& packet) {
     if (!tables) {
         tablesGeneration = connectionMapper->generation();
         tables = connectionMapper->currentSnapshot();
@@ -368,11 +382,20 @@ bool WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameS
     query.destinationPort = summary.destinationPort;
     query.sourceIsLocal = sourceLocal;
     query.destinationIsLocal = destinationLocal || group; // our listener receives it too
-    const ConnectionMapper::Answer answer = connectionMapper->lookup(query, *tables);
+    ConnectionMapper::Answer answer = connectionMapper->lookup(query, *tables);
+    // Only a packet of this machine can be named by its tables.
+    const bool own = (sourceLocal || destinationLocal) && summary.sourcePort;
+    const quint64 source = PacketFlow::endpoint(summary.sourceAddress, summary.sourcePort);
+    const quint64 destination = PacketFlow::endpoint(summary.destinationAddress, summary.destinationPort);
+    Naming naming;
+    naming.flow = PacketFlow::between(summary.protocol, source, destination);
+    if (own)
+        recallFlow(naming.flow, source, destination, time, answer);
     packet.application = answer.name;
+    naming.directionByOwner = sourceLocal && destinationLocal && !group;
     if (group)
         packet.direction = PacketDirection::Broadcast;
-    else if (sourceLocal && destinationLocal) // between two programs of this machine
+    else if (naming.directionByOwner) // between two programs of this machine
         packet.direction = answer.owner == ConnectionMapper::Owner::Destination ? PacketDirection::Incoming
                                                                                 : PacketDirection::Outgoing;
     else if (sourceLocal)
@@ -381,23 +404,85 @@ bool WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameS
         packet.direction = PacketDirection::Incoming;
     else
         packet.direction = PacketDirection::Broadcast;
-    // Only a packet of this machine can be named by its tables.
-    return answer.found || !(sourceLocal || destinationLocal) || !summary.sourcePort;
+    naming.named = answer.found || !own;
+    naming.ownerEnd = answer.owner == ConnectionMapper::Owner::Source        ? source
+                      : answer.owner == ConnectionMapper::Owner::Destination ? destination
+                                                                             : 0;
+    return naming;
 }
 
-// New tables: packets still waiting for the page that were not named get
-// another chance, so a connection's first packets are named like the rest.
-void WorkerNetworkingPacketSniffer::renameWaitingPackets() {
+// A flow a socket named keeps that name for its packets after the socket is
+// gone: the closing exchange of a connection whose program has exited, or
+// whose socket has lost its inode by the next refresh.
+void WorkerNetworkingPacketSniffer::recallFlow(const PacketFlow& flow, quint64 source, quint64 destination,
+                                               qint64 time, ConnectionMapper::Answer& answer) {
+    const auto known = namedFlows.find(flow);
+    if (answer.owner != ConnectionMapper::Owner::Unknown) {
+        const quint64 ownerEnd = answer.owner == ConnectionMapper::Owner::Source ? source : destination;
+        if (known == namedFlows.end()) {
+            if (namedFlows.size() < MaxNamedFlows)
+                namedFlows.insert(flow, {answer.name, ownerEnd, time});
+        } else {
+            known->application = answer.name;
+            known->ownerEnd = ownerEnd;
+            known->lastSeen = time;
+        }
+    } else if (!answer.found && known != namedFlows.end()) {
+        answer.name = known->application;
+        answer.owner = known->ownerEnd == source ? ConnectionMapper::Owner::Source
+                                                 : ConnectionMapper::Owner::Destination;
+        answer.found = true;
+        known->lastSeen = time;
+    }
+}
+
+// New tables: the flows no socket named so far get another chance, and the
+// names of flows quiet for long are forgotten.
+void WorkerNetworkingPacketSniffer::takeNewTables() {
     tablesGeneration = connectionMapper->generation();
     tables = connectionMapper->currentSnapshot();
+    for (auto it = namedFlows.begin(); it != namedFlows.end();)
+        it = it->lastSeen < latestFrameTime - NamedFlowMemory ? namedFlows.erase(it) : std::next(it);
+    for (auto it = missedFlows.begin(); it != missedFlows.end();) {
+        if (it->since < latestFrameTime - MissedFlowLifetime) {
+            it = missedFlows.erase(it);
+            continue;
+        }
+        CapturedPacket probe;
+        const Naming naming = nameAndDirection(it->summary, latestFrameTime, probe);
+        if (!naming.named) {
+            ++it;
+            continue;
+        }
+        foundRenames.append(
+            {naming.flow, probe.application, it->since, naming.directionByOwner, naming.ownerEnd});
+        it = missedFlows.erase(it);
+    }
+    publishRenames();
+}
+
+void WorkerNetworkingPacketSniffer::publishRenames() {
+    if (foundRenames.isEmpty())
+        return;
+    queueRenames(foundRenames);
+    foundRenames.clear();
+}
+
+void WorkerNetworkingPacketSniffer::queueRenames(const QVector<FlowRename>& renames) {
+    QHash<PacketFlow, const FlowRename*> byFlow;
+    for (const FlowRename& rename : renames)
+        byFlow.insert(rename.flow, &rename);
     QMutexLocker queueLock(&queueMutex);
     for (CapturedPacket& packet : queue) {
         if (packet.application != QLatin1String("Unknown"))
             continue;
         PacketDecoder::FrameSummary summary;
-        if (PacketDecoder::summarizeFrame(packet.frame, packet.length, summary))
-            nameAndDirection(summary, packet);
+        if (!PacketDecoder::summarizeFrame(packet.frame, packet.length, summary))
+            continue;
+        if (const FlowRename* rename = byFlow.value(PacketFlow::of(summary)))
+            rename->apply(packet, summary);
     }
+    pendingRenames += renames;
 }
 
 void WorkerNetworkingPacketSniffer::queuePackets(const QVector<CapturedPacket>& packets) {
@@ -410,6 +495,7 @@ void WorkerNetworkingPacketSniffer::fetchPackets() {
     {
         QMutexLocker queueLock(&queueMutex);
         batch.packets.swap(queue);
+        batch.renames.swap(pendingRenames);
         batch.resets = resets;
     }
     batch.counts = {kernelDropCount, queueDropCount, notKeptCount};
@@ -419,6 +505,7 @@ void WorkerNetworkingPacketSniffer::fetchPackets() {
 quint64 WorkerNetworkingPacketSniffer::resetKept() {
     QMutexLocker queueLock(&queueMutex);
     queue.clear();
+    pendingRenames.clear();
     keptPackets = 0;
     keptBytes = 0;
     notKeptCount = 0;

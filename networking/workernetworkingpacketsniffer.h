@@ -3,6 +3,7 @@
 #include "capturedpacket.h"
 #include "connectionmapper.h"
 #include "packetdecoder.h"
+#include "packetflow.h"
 
 #include <QMetaType>
 #include <QMutex>
@@ -30,6 +31,9 @@ struct CaptureCounts {
 // One fetch: the packets kept since the previous one, oldest first.
 struct PacketBatch {
     QVector<CapturedPacket> packets;
+    // Flows named since the previous fetch whose first packets were fetched
+    // before, as "Unknown"; these packets are already named.
+    QVector<FlowRename> renames;
     CaptureCounts counts;
     // Resets before the packets were taken: a batch taken before the page
     // was cleared is not shown after it.
@@ -59,7 +63,7 @@ class WorkerNetworkingPacketSniffer : public QObject {
     Q_OBJECT
 public:
     static constexpr int SnapshotLength = 8192;
-    static constexpr int ReadTimeout = 100; // ms
+    static constexpr int ReadTimeout = 10; // ms
     static constexpr int KernelBufferBytes = 32 << 20;
     static constexpr size_t RingBytes = size_t(32) << 20;
     // Frame bytes kept until the page is cleared; with the page's packet
@@ -90,6 +94,9 @@ public:
     bool keepFrame(qint64 timeMicroseconds, const uchar* data, quint32 length, CapturedPacket& packet);
     // Hands kept packets to the next fetch. Any thread.
     void queuePackets(const QVector<CapturedPacket>& packets);
+    // Names the flows' "Unknown" packets waiting for the next fetch, and
+    // hands the renames to it for those fetched before. Any thread.
+    void queueRenames(const QVector<FlowRename>& renames);
 
 signals:
     void packetsUpdated(const PacketBatch& batch);
@@ -115,10 +122,18 @@ private:
     void takeFrame(const pcap_pkthdr* header, const unsigned char* bytes);
     void readStatistics(pcap* captureHandle);
     bool isLocal(quint32 address) const;
-    // Names the packet's program and direction; false when a packet of this
-    // machine matched no socket (the tables may be stale).
-    bool nameAndDirection(const PacketDecoder::FrameSummary& summary, CapturedPacket& packet);
-    void renameWaitingPackets();
+    struct Naming {
+        PacketFlow flow;
+        bool named = false;            // false: a packet of this machine matched no socket
+        bool directionByOwner = false; // between two programs of this machine
+        quint64 ownerEnd = 0;          // the named socket's end, 0 when none
+    };
+    // Names the packet's program and direction.
+    Naming nameAndDirection(const PacketDecoder::FrameSummary& summary, qint64 time, CapturedPacket& packet);
+    void recallFlow(const PacketFlow& flow, quint64 source, quint64 destination, qint64 time,
+                    ConnectionMapper::Answer& answer);
+    void takeNewTables();
+    void publishRenames();
     static void packetHandler(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes);
 
     QString interfaceName;
@@ -150,11 +165,28 @@ private:
     std::shared_ptr<FrameBlock> block;
     std::shared_ptr<const ConnectionMapper::Snapshot> tables;
     quint64 tablesGeneration = 0;
-    QHash<quint64, bool> missedFlows; // flows a refresh was asked for
+    // Flows of this machine that no socket named yet (a refresh was asked
+    // for each), with their first packet.
+    struct MissedFlow {
+        PacketDecoder::FrameSummary summary;
+        qint64 since = 0;
+    };
+    QHash<PacketFlow, MissedFlow> missedFlows;
+    // Flows a socket named, kept for the packets that come after the socket
+    // is gone, until the flow has been quiet for a while.
+    struct NamedFlow {
+        QString application;
+        quint64 ownerEnd = 0;
+        qint64 lastSeen = 0;
+    };
+    QHash<PacketFlow, NamedFlow> namedFlows;
+    QVector<FlowRename> foundRenames; // not published yet
+    qint64 latestFrameTime = 0;
 
     // The packets for the next fetch, and the resets, under queueMutex.
     QMutex queueMutex;
     QVector<CapturedPacket> queue;
+    QVector<FlowRename> pendingRenames;
     quint64 resets = 0;
     std::atomic<int> keepLimit{200000};
     std::atomic<int> keptPackets{0};

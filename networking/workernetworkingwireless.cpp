@@ -4,6 +4,7 @@
 #include "systempaths.h"
 #include "wirelessparsing.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QMutex>
@@ -22,6 +23,14 @@ QString runTool(const QString& program, const QStringList& arguments, int timeou
     options.timeoutMs = timeoutMs;
     const CommandResult result = CommandRunner::run(program, arguments, options);
     return result.succeeded() ? result.outputText() : QString();
+}
+
+// Every wireless device the kernel drives is listed there. Without one, iw
+// has nothing to report (without the wireless stack it even fails with
+// "nl80211 not found"): no tool is started for an expected absence.
+bool hasWirelessDevice() {
+    const QDir devices(SystemPaths::path(QStringLiteral("/sys/class/ieee80211")));
+    return !devices.entryList(QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot).isEmpty();
 }
 
 QString orNotAvailable(const QString& value) {
@@ -47,6 +56,11 @@ bool WorkerNetworkingWireless::nmcliAvailable() {
 }
 
 void WorkerNetworkingWireless::findWirelessInterface() {
+    if (!hasWirelessDevice()) {
+        qCDebug(lcWireless) << "No wireless device on this machine.";
+        emit wirelessInterfaceUpdated(QString());
+        return;
+    }
     const QString output = runTool(QStringLiteral("iw"), {QStringLiteral("dev")});
     qCDebug(lcWireless) << "IW Dev Command Output:" << output;
     const QString name = wireless::firstWirelessInterface(output);

@@ -166,7 +166,9 @@ private slots:
     }
 
     // A connection opened after the last refresh: a missed lookup brings
-    // the next refresh forward, and asking twice refreshes once.
+    // the next refresh forward, and asking twice refreshes once. That
+    // refresh looks only for the new socket's process; the sockets known
+    // before keep theirs.
     void missedLookupRefreshesSoon() {
         ConnectionMapper mapper;
         mapper.startRefreshing();
@@ -184,6 +186,27 @@ private slots:
         mapper.requestRefresh();
         QTRY_COMPARE_WITH_TIMEOUT(mapper.getApplicationName(late), QString("latecomer"), 1000);
         QCOMPARE(mapper.generation(), before + 1);
+        QCOMPARE(mapper.getApplicationName(query("TCP", "192.168.1.10", 22, "192.168.1.5", 0xC823)),
+                 QString("sshd"));
+        mapper.stopRefreshing();
+    }
+
+    // Misses are answered at once, also right after a refresh, up to five
+    // refreshes in a second; the next waits until the oldest is a second old.
+    void refreshesAtOnceUpToFiveASecond() {
+        ConnectionMapper mapper;
+        mapper.startRefreshing();
+        for (int refresh = 2; refresh <= ConnectionMapper::RefreshesPerSecond; ++refresh) {
+            const quint64 before = mapper.generation();
+            mapper.requestRefresh();
+            QCoreApplication::processEvents(); // the request reaches the mapper
+            QCOMPARE(mapper.generation(), before + 1);
+        }
+        const quint64 before = mapper.generation();
+        mapper.requestRefresh();
+        QCoreApplication::processEvents();
+        QCOMPARE(mapper.generation(), before);
+        QTRY_COMPARE_WITH_TIMEOUT(mapper.generation(), before + 1, 2000);
         mapper.stopRefreshing();
     }
 };

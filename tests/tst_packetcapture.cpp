@@ -1,3 +1,4 @@
+#include "packetflow.h"
 #include "testsupport.h"
 #include "workernetworkingpacketsniffer.h"
 
@@ -439,6 +440,87 @@ private slots:
             QCOMPARE(p.direction, QString(p.sourceIP == "10.199.17.1" ? "Outgoing" : "Incoming"));
         }
         QVERIFY2(late > 30, qPrintable(QString::number(late)));
+    }
+
+    // Connections this program opens after the capture started and closes
+    // after three exchanges 20 ms apart are named after this program in
+    // every packet: those fetched before the socket was found are named by
+    // the rename a later fetch brings, and the other end's close, sent after
+    // newer tables lost the closed socket, keeps the name. Three of them,
+    // one after another.
+    void shortConnectionsAreNamed() {
+        VethPair veth;
+        QVERIFY(veth.ok);
+        QTRY_VERIFY(QNetworkInterface::interfaceFromName(veth.host).flags() & QNetworkInterface::IsRunning);
+        const int remoteListener = listenInNamespace(veth.ns, 7001);
+        QVERIFY(remoteListener >= 0);
+        auto closeListener = qScopeGuard([&] { ::close(remoteListener); });
+        WorkerNetworkingPacketSniffer worker;
+        worker.startCapture(veth.host);
+        QVERIFY(worker.isCapturing());
+
+        QVector<CapturedPacket> fetched; // as the page would show them
+        // Fetches often for a while, as a page could, and renames what it has.
+        auto fetchFor = [&](int milliseconds) {
+            QElapsedTimer clock;
+            clock.start();
+            do {
+                const PacketBatch batch = fetch(worker);
+                for (const FlowRename& rename : batch.renames)
+                    for (CapturedPacket& packet : fetched) {
+                        PacketDecoder::FrameSummary summary;
+                        if (packet.application == "Unknown" &&
+                            PacketDecoder::summarizeFrame(packet.frame, packet.length, summary) &&
+                            PacketFlow::of(summary) == rename.flow)
+                            rename.apply(packet, summary);
+                    }
+                fetched += batch.packets;
+                QTest::qWait(2); // the worker's tables refresh on this thread
+            } while (clock.elapsed() < milliseconds);
+        };
+        QVector<quint16> clientPorts;
+        int previousRemoteEnd = -1;
+        for (int connection = 0; connection < 3; ++connection) {
+            const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in server{};
+            server.sin_family = AF_INET;
+            server.sin_port = htons(7001);
+            ::inet_pton(AF_INET, "10.199.17.2", &server.sin_addr);
+            QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server), 0);
+            const int remoteEnd = ::accept(remoteListener, nullptr, nullptr);
+            QVERIFY(remoteEnd >= 0);
+            sockaddr_in local{};
+            socklen_t length = sizeof local;
+            QCOMPARE(::getsockname(client, reinterpret_cast<sockaddr*>(&local), &length), 0);
+            clientPorts << ntohs(local.sin_port);
+            for (int i = 0; i < 3; ++i) {
+                char buffer[4];
+                QVERIFY(::write(client, "ping", 4) == 4 && ::read(remoteEnd, buffer, 4) == 4);
+                QVERIFY(::write(remoteEnd, "pong", 4) == 4 && ::read(client, buffer, 4) == 4);
+                if (i < 2)
+                    fetchFor(20);
+            }
+            ::close(client);
+            if (previousRemoteEnd >= 0) // this connection's lookup has dropped its socket
+                ::close(previousRemoteEnd);
+            previousRemoteEnd = remoteEnd;
+            fetchFor(150);
+        }
+        ::close(previousRemoteEnd);
+        fetchFor(500); // the closing exchanges, and a while after them
+
+        QMap<quint16, int> packets;
+        for (const CapturedPacket& captured : qAsConst(fetched)) {
+            const PacketInfo p = captured.info();
+            const quint16 port = clientPorts.contains(p.sourcePort) ? p.sourcePort : p.destinationPort;
+            if (p.protocol != "TCP" || !clientPorts.contains(port))
+                continue;
+            ++packets[port];
+            QVERIFY2(p.application == ownProcessName(),
+                     qPrintable(QString("%1 %2 port %3").arg(p.timestamp, p.application).arg(port)));
+        }
+        for (quint16 port : qAsConst(clientPorts)) // handshake, exchanges, close
+            QVERIFY2(packets.value(port) >= 10, qPrintable(QString::number(packets.value(port))));
     }
 
     void removedLinkEndsTheCapture() {

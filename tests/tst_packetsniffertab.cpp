@@ -1,7 +1,9 @@
 #include "captureformats.h"
 #include "customplaintextedit.h"
 #include "custompushbutton.h"
+#include "displaytext.h"
 #include "mainwindow.h"
+#include "packetflow.h"
 #include "startup.h"
 #include "tabnetworkingpacketsniffer.h"
 #include "testsupport.h"
@@ -17,6 +19,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -138,6 +141,11 @@ private slots:
         QVERIFY(ownNetwork || ::geteuid() != 0);
         qunsetenv("SUDO_USER");
         registerSharedMetaTypes();
+        // An interface that is down, and stays down, beside loopback.
+        if (::geteuid() == 0)
+            QCOMPARE(QProcess::execute(
+                         "ip", {"link", "add", "tsmdown0", "type", "veth", "peer", "name", "tsmdown1"}),
+                     0);
     }
     void init() {
         window = std::make_unique<MainWindow>();
@@ -211,6 +219,59 @@ private slots:
         QCOMPARE(ports, QStringList({"1000", "2000", "3000", "4000"}));
     }
 
+    // Rows a flow's first packets got as "Unknown" move to the group of the
+    // name it got later: in time order among that group's rows, with the
+    // direction and the filter worked out again, the selection kept, and an
+    // emptied group gone.
+    void unknownRowsMoveToTheirName() {
+        Fed first = makePacket("Unknown", 6, PacketDirection::Outgoing, 40000);
+        Fed other = makePacket("Unknown", 6, PacketDirection::Outgoing, 40001);
+        Fed named = makePacket("curl", 6, PacketDirection::Outgoing, 50000);
+        Fed second = makePacket("Unknown", 6, PacketDirection::Outgoing, 40000);
+        named.time += 5000;
+        second.time += 10000;
+        QVERIFY(feed({first, other, named, second}));
+        QCOMPARE(group("Unknown")->childCount(), 3);
+        tree()->setCurrentItem(group("Unknown")->child(2)); // the second packet of port 40000
+        ui->lineEditNetworkingPacketSnifferFilter->setText("outgoing");
+
+        auto flowOf = [](const Fed& fed) {
+            PacketDecoder::FrameSummary summary;
+            PacketDecoder::summarizeFrame(reinterpret_cast<const uchar*>(fed.frame.constData()),
+                                          size_t(fed.frame.size()), summary);
+            return PacketFlow::of(summary);
+        };
+        // Named after the socket of 10.0.0.1:443: what it sent is Outgoing,
+        // so what these rows carry from 192.168.1.10 is Incoming.
+        const quint64 server = PacketFlow::endpoint(0x0A000001, 443);
+        tab->captureWorker()->queueRenames({{flowOf(first), "curl", first.time, true, server}});
+        QVERIFY(TestSupport::waitFor([&] { return group("curl")->childCount() == 3; }));
+        tab->updateGroupLabels();
+        QStringList ports, directions;
+        for (int i = 0; i < 3; ++i) {
+            ports << group("curl")->child(i)->text(3);
+            directions << group("curl")->child(i)->text(8);
+        }
+        QCOMPARE(ports, QStringList({"40000", "50000", "40000"}));
+        QCOMPARE(directions, QStringList({"Incoming", "Outgoing", "Incoming"}));
+        QCOMPARE(group("curl")->child(0)->background(0).color(), statusColorGreen());
+        QCOMPARE(group("curl")->text(0), QString("Curl (1/3)"));
+        QVERIFY(group("curl")->child(0)->isHidden() && !group("curl")->child(1)->isHidden());
+        QCOMPARE(group("Unknown")->text(0), QString("Unknown (1/1)"));
+        QCOMPARE(tree()->currentItem(), group("curl")->child(2));
+        QCOMPARE(tab->packetCount(), 4);
+
+        // A row the filter hid shows once its new direction matches.
+        ui->lineEditNetworkingPacketSnifferFilter->setText("incoming");
+        QVERIFY(group("Unknown")->child(0)->isHidden());
+        tab->captureWorker()->queueRenames({{flowOf(other), "wget", other.time, true, server}});
+        QVERIFY(TestSupport::waitFor([&] { return group("wget"); }));
+        QVERIFY(!group("Unknown"));
+        QCOMPARE(group("wget")->child(0)->text(8), QString("Incoming"));
+        QVERIFY(!group("wget")->child(0)->isHidden());
+        QCOMPARE(tree()->topLevelItemCount(), 2);
+    }
+
     void packetLimitKeepsCountVisible() {
         tab->setPacketLimit(10);
         QList<Fed> packets;
@@ -234,11 +295,11 @@ private slots:
         QCOMPARE(ui->labelNetworkingPacketSnifferEtherType->text(), QString("0X0800"));
         QCOMPARE(ui->labelNetworkingPacketSnifferIPLayerChecksum->text(), QString("0XB1E6"));
         QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("3735928559"));
-        // The IP payload: the TCP header, then the data.
+        // The IP payload: the TCP header, then the data, 16 bytes a row.
         QCOMPARE(ui->plainTextEditNetworkingPacketSnifferHEX->toPlainText(),
-                 QString("9C 40 01 BB DE AD BE EF 01 02 03 04 50 00 72 10 00 FF 00 00 41 0A 7F FF"));
+                 QString("9C 40 01 BB DE AD BE EF 01 02 03 04 50 00 72 10\n00 FF 00 00 41 0A 7F FF"));
         QCOMPARE(ui->plainTextEditNetworkingPacketSnifferASCII->toPlainText(),
-                 QString(".@..........P.r.....A..."));
+                 QString(".@..........P.r.\n....A..."));
         // A UDP packet shows none of the TCP packet's figures.
         tree()->setCurrentItem(group("a")->child(1));
         QCOMPARE(ui->labelNetworkingPacketSnifferSequenceNumber->text(), QString("0"));
@@ -260,6 +321,22 @@ private slots:
         QCOMPARE(group(spoof)->text(0), QString("gnp<U+202E>.exe (1)"));
         tab->updateGroupLabels();
         QCOMPARE(group(spoof)->text(0), QString("Gnp<U+202E>.exe (1)"));
+
+        // Nor a saved file's, in an editor or a spreadsheet; a cell that
+        // starts a formula still does not.
+        QVERIFY(feed({makePacket(QString::fromUtf8("=\u2066x\u200F\u2069"), 6, PacketDirection::Incoming)}));
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Csv, dir.filePath("x.csv"), false,
+                                  &error));
+        QVERIFY(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, dir.filePath("x.txt"), false,
+                                  &error));
+        const QString csv = QString::fromUtf8(readAll(dir.filePath("x.csv")));
+        const QString text = QString::fromUtf8(readAll(dir.filePath("x.txt")));
+        QVERIFY2(csv.contains("\n\"Gnp<U+202E>.exe\",") && csv.contains("\n\"'=<U+2066>x<U+200F><U+2069>\","),
+                 qPrintable(csv));
+        QVERIFY(text.contains("Application: Gnp<U+202E>.exe\n"));
+        QVERIFY(!hasBidiControl(csv) && !hasBidiControl(text));
     }
 
     void panesStayInStep() {
@@ -285,6 +362,45 @@ private slots:
         QCOMPARE(ascii->extraSelections().size(), 1);
         QCOMPARE(ascii->extraSelections().first().cursor.selectedText(), QString("D"));
         QCOMPARE(hex->extraSelections().first().cursor.selectedText(), QString("44"));
+    }
+
+    // Each ASCII row shows the bytes of the HEX row beside it, whatever
+    // punctuation (where text may wrap) the payload holds, in narrow panes.
+    void asciiRowsAreTheHexRows() {
+        QByteArray payload;
+        for (int i = 0; i < 100; ++i)
+            payload += "a-b/c?d!e,f;g:h)i(j]k[ %"[i % 24];
+        window->resize(700, 800);
+        QVERIFY(feed({makePacket("a", 1, PacketDirection::Incoming, 0, payload)}));
+        tree()->setCurrentItem(group("a")->child(0));
+        QCoreApplication::processEvents();
+        CustomPlainTextEdit* hex = ui->plainTextEditNetworkingPacketSnifferHEX;
+        CustomPlainTextEdit* ascii = ui->plainTextEditNetworkingPacketSnifferASCII;
+        auto rows = [](QPlainTextEdit* pane) {
+            QStringList rows;
+            for (QTextBlock block = pane->document()->begin(); block.isValid(); block = block.next()) {
+                pane->document()->documentLayout()->blockBoundingRect(block); // laid out now
+                for (int i = 0; i < block.layout()->lineCount(); ++i)
+                    rows << block.text().mid(block.layout()->lineAt(i).textStart(),
+                                             block.layout()->lineAt(i).textLength());
+            }
+            return rows;
+        };
+        const QStringList hexRows = rows(hex), asciiRows = rows(ascii);
+        QCOMPARE(asciiRows.size(), hexRows.size());
+        QVERIFY(hexRows.size() > 2);
+        for (int i = 0; i < hexRows.size(); ++i)
+            QCOMPARE(asciiRows.at(i), QString::fromLatin1(QByteArray::fromHex(hexRows.at(i).toLatin1())));
+
+        // The panes follow each other past the row breaks.
+        emit hex->hexClicked(3 * 40);
+        QCOMPARE(ascii->textCursor().selectedText(), QString(QChar(payload.at(40))));
+        QTextCursor cursor = ascii->textCursor();
+        cursor.setPosition(asciiRows.at(0).size() + 1 + 2); // byte 18
+        cursor.setPosition(asciiRows.at(0).size() + 1 + 5, QTextCursor::KeepAnchor);
+        ascii->setTextCursor(cursor);
+        QCOMPARE(hex->textCursor().selectionStart(), 3 * 18);
+        QCOMPARE(hex->textCursor().selectionEnd(), 3 * 21);
     }
 
     void recordWithoutInterfaceAndErrors() {
@@ -368,6 +484,34 @@ private slots:
         ui->pushButtonNetworkingPacketSnifferRecordStop->click();
         QVERIFY(TestSupport::waitFor([&] { return tab->captureWorker()->isCapturing(); }));
         window.reset();
+    }
+
+    // Record and Stop hand every interface button back as it was: one that
+    // is down stays disabled.
+    void stopLeavesDownInterfacesDisabled() {
+        if (::geteuid() != 0)
+            QSKIP("making an interface needs root");
+        CustomPushButton *loopback = nullptr, *down = nullptr;
+        for (CustomPushButton* button :
+             ui->groupBoxNetworkingPacketSnifferNetworkInterfaces->findChildren<CustomPushButton*>()) {
+            if (button->interfaceName() == "lo")
+                loopback = button;
+            if (button->interfaceName() == "tsmdown0")
+                down = button;
+        }
+        QVERIFY(loopback && down);
+        QVERIFY(!down->isEnabled());
+        loopback->click();
+        QSignalSpy ended(tab->captureWorker(), &WorkerNetworkingPacketSniffer::captureEnded);
+        QPushButton* recordStop = ui->pushButtonNetworkingPacketSnifferRecordStop;
+        recordStop->click();
+        QVERIFY(!loopback->isEnabled());
+        recordStop->click();
+        QVERIFY(loopback->isEnabled());
+        QVERIFY(!down->isEnabled());
+        QVERIFY(ended.count() == 1 || ended.wait(5000)); // the capture's own end changes nothing
+        QCoreApplication::processEvents();
+        QVERIFY(!down->isEnabled());
     }
 
     // Stop and Record again at once: the first capture's late stop is not

@@ -33,15 +33,20 @@ void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& m
 // argument per line, and prints the recorded output its arguments ask for.
 class StandInTools {
 public:
-    explicit StandInTools(const QString& nmcliDelay = "0", const QString& iwDev = "iw_dev.txt") {
+    // Without a radio, iw fails as it does without the wireless stack.
+    explicit StandInTools(const QString& nmcliDelay = "0", const QString& iwDev = "iw_dev.txt",
+                          bool radio = true) {
         const QString data = TestSupport::testDataPath("wireless");
         write("nmcli", QString("sleep %1\ncase \"$1 $2\" in\n"
                                "  'device show') cat '%2/nmcli_device.txt' ;;\n"
                                "  'connection show') cat '%2/nmcli_connection.txt' ;;\nesac\n")
                            .arg(nmcliDelay, data));
-        write("iw", QString("case \"$*\" in\n  dev) cat '%1/%2' ;;\n  *link) cat '%1/iw_link.txt' ;;\n"
-                            "  *'scan dump') exit 0 ;;\n  *scan) cat '%1/scan.txt' ;;\nesac\n")
-                        .arg(data, iwDev));
+        if (radio)
+            write("iw", QString("case \"$*\" in\n  dev) cat '%1/%2' ;;\n  *link) cat '%1/iw_link.txt' ;;\n"
+                                "  *'scan dump') exit 0 ;;\n  *scan) cat '%1/scan.txt' ;;\nesac\n")
+                            .arg(data, iwDev));
+        else
+            write("iw", "echo 'nl80211 not found.' >&2; exit 1\n");
         write("ip", QString("cat '%1/ip_route.txt'\n").arg(data));
         write("sudo", "\"$@\"\n");
         SystemPaths::prependSearchPath(dir.path());
@@ -49,12 +54,15 @@ public:
         QFile wireless(proc.filePath("proc/net/wireless"));
         wireless.open(QIODevice::WriteOnly);
         wireless.write(fixture("proc_net_wireless.txt").toUtf8());
+        if (radio)
+            QDir(proc.path()).mkpath("sys/class/ieee80211/phy0");
         SystemPaths::setRootPrefix(proc.path());
     }
     ~StandInTools() {
         SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
         SystemPaths::setRootPrefix(QString());
     }
+    QString callLog() const { return dir.filePath("calls"); }
     // Every call as "tool arg arg ...", arguments separated by "|".
     QStringList calls() const {
         QFile log(dir.filePath("calls"));
@@ -235,6 +243,23 @@ private slots:
         QCOMPARE(tools.calls(), QStringList{"iw|dev"});
         QCOMPARE(ui->labelWirelessSSID->text(), QString("N/A"));
         QCOMPARE(ui->progressBarLinkQuality->value(), 0);
+        tab.reset();
+
+        // A machine without a radio: not even iw runs, and nothing is
+        // written to stderr.
+        StandInTools noRadio("0", "iw_dev_none.txt", false);
+        WorkerNetworkingWireless worker;
+        QSignalSpy found(&worker, &WorkerNetworkingWireless::wirelessInterfaceUpdated);
+        warnings.clear();
+        {
+            const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+            auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
+            worker.findWirelessInterface();
+        }
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+        QCOMPARE(found.count(), 1);
+        QCOMPARE(found.first().first().toString(), QString());
+        QVERIFY(!QFile::exists(noRadio.callLog())); // no tool ran
     }
 
     void uptimeTicksAndVendorIsElided() {
