@@ -370,10 +370,9 @@ QString ConnectionMapper::getProcessName(const QString& pid) {
     QString name = QStringLiteral("Unknown");
     const QString base = SystemPaths::path(QStringLiteral("/proc/") + pid);
     QFile comm(base + QStringLiteral("/comm"));
-    if (!comm.exists()) {
-        qWarning().noquote() << "/proc/" + pid + "/comm does not exist.";
-    } else if (!comm.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qWarning().noquote() << "Failed to open /proc/" + pid + "/comm";
+    // A process that ended after the socket scan found it is no fault.
+    if (!comm.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qCDebug(lcConnections).noquote() << "Process" << pid << "ended before its name was read";
     } else {
         name = QString::fromUtf8(comm.readLine()).trimmed();
         if (name.isEmpty()) {
