@@ -1,4 +1,5 @@
 #include "systempaths.h"
+#include "windowiconcache.h"
 #include "windowiconresolver.h"
 #include "windowproperties.h"
 
@@ -17,6 +18,7 @@ class TestWindowIcons : public QObject {
 private:
     QTemporaryDir root;
     std::unique_ptr<WindowIconResolver> resolver;
+    WindowIconCache icons;
 
     QString at(const QString& relative) const { return root.path() + "/" + relative; }
     void write(const QString& relative, const QByteArray& content) {
@@ -124,15 +126,16 @@ private slots:
     void fallbacks() {
         QFETCH(bool, byClass);
         QFETCH(QString, key);
-        QTEST(describe(byClass ? resolver->getIconFromWmClass(key) : resolver->getIconFromDesktopFile(key)),
+        QTEST(describe(icons.icon(byClass ? resolver->getIconFromWmClass(key)
+                                          : resolver->getIconFromDesktopFile(key))),
               "icon");
     }
 
     void chainReadsTheOwnersCommandLine() {
         SystemPaths::setRootPrefix(root.path());
         write("proc/4242/cmdline", QByteArray("/opt/editor/bin/fancyeditor\0--new-window\0", 42));
-        QCOMPARE(describe(resolver->iconFor(4242, "LowerClass")), QString("theme:themed-entry"));
-        QCOMPARE(describe(resolver->iconFor(4243, "LowerClass")), QString("theme:lowerclass"));
+        QCOMPARE(describe(icons.icon(resolver->iconFor(4242, "LowerClass"))), QString("theme:themed-entry"));
+        QCOMPARE(describe(icons.icon(resolver->iconFor(4243, "LowerClass"))), QString("theme:lowerclass"));
         SystemPaths::setRootPrefix(QString());
     }
 };
