@@ -58,7 +58,9 @@ private slots:
             {"apps2/escape", "Exec=escaper\nIcon=../../outside/evil"},
             {"apps2/outer", "Exec=absouter\nIcon=" + at("outside/evil.png")},
             {"apps2/inner", "Exec=absinner\nIcon=" + at("sysicons/inner.png")},
-            {"apps2/linked", "Exec=abslinked\nIcon=" + at("sysicons/link.png")}};
+            {"apps2/linked", "Exec=abslinked\nIcon=" + at("sysicons/link.png")},
+            {"apps1/classmissing", "Exec=classmissing\nIcon=not-in-theme"},
+            {"apps1/classouter", "Exec=classouter\nIcon=" + at("outside/evil.png")}};
         for (const auto& [name, lines] : entries)
             write(name + ".desktop", "[Desktop Entry]\n" + lines.toUtf8() + "\n");
         resolver = std::make_unique<WindowIconResolver>(WindowIconResolver::Folders{
@@ -122,6 +124,9 @@ private slots:
         row("class in lower case", true, "LowerClass", "theme:lowerclass");
         row("empty class", true, "", generic);
         row("class with a path", true, "../../outside/evil", generic);
+        // The first entry found by class decides, even when it gives no icon.
+        row("class entry's icon not in the theme", true, "ClassMissing", "null");
+        row("class entry's path outside", true, "ClassOuter", "null");
     }
     void fallbacks() {
         QFETCH(bool, byClass);
