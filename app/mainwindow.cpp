@@ -122,6 +122,7 @@ const MainWindow::TabRoute MainWindow::tabRoutes[] = {
      },
      [](MainWindow& w) { emit w.requestInitializeLogs(); }, nullptr},
 };
+
 MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(parent), ui(new Ui::MainWindow) {
     loadProgramResources();
     ui->setupUi(this);
