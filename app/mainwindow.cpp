@@ -25,7 +25,7 @@
 #include <QTabBar>
 #include <QTimer>
 
-bool showGeometryDebug = false;
+#include <iterator>
 
 Q_LOGGING_CATEGORY(lcWindow, "tessmar.window", QtWarningMsg)
 
@@ -39,6 +39,7 @@ enum MainTab {
     NetworkingTab = 5,
     UsersTab = 6,
     LogsTab = 7,
+    MainTabCount
 };
 
 template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
@@ -47,6 +48,80 @@ template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
     return tab;
 }
 } // namespace
+
+const MainWindow::TabRoute MainWindow::tabRoutes[] = {
+    // The Overview is built by the constructor; its graphs run on their own.
+    {"Overview", nullptr, nullptr, nullptr},
+    {"Applications",
+     [](MainWindow& w) {
+         w.tabApplications = createTab<TabApplications>(w.ui, &w);
+         w.tabApplications->setupApplicationTable();
+         connect(&w, &MainWindow::requestUpdateApplicationsTable, w.tabApplications,
+                 &TabApplications::updateApplicationTable, Qt::QueuedConnection);
+         connect(w.applicationsTimer, &QTimer::timeout, &w, &MainWindow::updateTabApplications);
+     },
+     [](MainWindow& w) {
+         emit w.requestUpdateApplicationsTable();
+         w.applicationsTimer->start(2000);
+     },
+     [](MainWindow& w) { w.applicationsTimer->stop(); }},
+    {"Processes",
+     [](MainWindow& w) {
+         w.tabProcesses = createTab<TabProcesses>(w.ui, &w);
+         connect(&w, &MainWindow::requestUpdateProcessesTable, w.tabProcesses,
+                 &TabProcesses::updateProcessesTable, Qt::QueuedConnection);
+         connect(w.processesTimer, &QTimer::timeout, &w, &MainWindow::updateTabProcesses);
+     },
+     [](MainWindow& w) {
+         emit w.requestUpdateProcessesTable();
+         w.processesTimer->start(3000);
+     },
+     [](MainWindow& w) { w.processesTimer->stop(); }},
+    {"Services", [](MainWindow& w) { w.tabServices = createTab<TabServices>(w.ui, &w); }, nullptr, nullptr},
+    {"Cron Jobs", [](MainWindow& w) { w.tabCronJobs = createTab<TabCronJobs>(w.ui, &w); }, nullptr, nullptr},
+    {"Networking",
+     [](MainWindow& w) {
+         auto* bandwidth = createTab<TabNetworkingBandwidthMonitor>(w.ui, &w);
+         w.tabNetworkingBandwidthMonitor = bandwidth;
+         connect(&w, &MainWindow::windowResized, bandwidth,
+                 &TabNetworkingBandwidthMonitor::handleWindowResized);
+         connect(&w, &MainWindow::requestStartTabBandwidthMonitorTimer, bandwidth,
+                 &TabNetworkingBandwidthMonitor::startTimer);
+         connect(&w, &MainWindow::requestStopTabBandwidthMonitorTimer, bandwidth,
+                 &TabNetworkingBandwidthMonitor::stopTimer);
+
+         auto* sniffer = createTab<TabNetworkingPacketSniffer>(w.ui, &w);
+         w.tabNetworkingPacketSniffer = sniffer;
+         connect(&w, &MainWindow::windowResized, sniffer, &TabNetworkingPacketSniffer::handleWindowResized);
+
+         auto* wireless = createTab<TabNetworkingWireless>(w.ui, &w);
+         w.tabNetworkingWireless = wireless;
+         connect(&w, &MainWindow::requestStartTabWirelessTimer, wireless, &TabNetworkingWireless::startTimer);
+         connect(&w, &MainWindow::requestStopTabWirelessTimer, wireless, &TabNetworkingWireless::stopTimer);
+
+         // Built after the window took its size: they lay their pages out for it now.
+         if (w.isVisible()) {
+             bandwidth->handleWindowResized(w.size());
+             sniffer->handleWindowResized(w.size());
+         }
+     },
+     [](MainWindow& w) {
+         emit w.requestStartTabBandwidthMonitorTimer();
+         emit w.requestStartTabWirelessTimer();
+         qCDebug(lcWindow) << "Current networking tab is " << w.ui->tabWidgetNetworkingTabs->currentIndex();
+     },
+     [](MainWindow& w) {
+         emit w.requestStopTabBandwidthMonitorTimer();
+         emit w.requestStopTabWirelessTimer();
+     }},
+    {"Users", [](MainWindow& w) { w.tabUsers = createTab<TabUsers>(w.ui, &w); }, nullptr, nullptr},
+    {"Logs",
+     [](MainWindow& w) {
+         w.tabLogs = createTab<TabLogs>(w.ui, &w);
+         connect(&w, &MainWindow::requestInitializeLogs, w.tabLogs, &TabLogs::initializeLogs);
+     },
+     [](MainWindow& w) { emit w.requestInitializeLogs(); }, nullptr},
+};
 
 MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(parent), ui(new Ui::MainWindow) {
     loadProgramResources();
@@ -59,8 +134,6 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
         const int securityLevel = WorkerUsers::getSudoUserSecurityLevel();
         qCDebug(lcWindow) << "Our security level: " << securityLevel;
     }
-
-    showGeometryDebug = false;
 
     connect(ui->tabWidgetMainTabs, &QTabWidget::currentChanged, this, &MainWindow::onTabMainChanged);
     connect(ui->tabWidgetNetworkingTabs, &QTabWidget::currentChanged, this,
@@ -91,7 +164,14 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
     qCDebug(lcWindow) << "Tab open at app start:" << startTab;
 
     connect(ui->actionKeep_On_Top, &QAction::triggered, this, &MainWindow::onKeepOnTopTriggered);
+    setupViewMenu();
+    connect(ui->actionQuit, &QAction::triggered, qApp, &requestQuit);
 
+    onTabMainChanged(startTab);
+}
+
+// The graph colours and the graph update speed, each a group of exclusive choices.
+void MainWindow::setupViewMenu() {
     ui->actionAperture->setChecked(true);
     auto* colorGroup = new QActionGroup(this);
     colorGroup->setExclusive(true);
@@ -117,15 +197,6 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
         connect(action, &QAction::triggered, this, [this, name] { tabOverviewGraphs->setUpdateSpeed(name); });
     }
     tabOverviewGraphs->setUpdateSpeed(QStringLiteral("medium"));
-
-    connect(ui->actionQuit, &QAction::triggered, qApp, &requestQuit);
-
-    onTabMainChanged(startTab);
-
-    if (showGeometryDebug) {
-        qCDebug(lcWindow) << "OverviewTabHandler geometry:" << tabOverviewGraphs->geometry();
-        qCDebug(lcWindow) << "MenuBar geometry:" << menuBar()->geometry();
-    }
 }
 
 MainWindow::~MainWindow() {
@@ -158,48 +229,9 @@ void MainWindow::createRemainingTabs() {
     connect(ui->pushButtonNewTask, &QPushButton::clicked, dialogNewTask, &QDialog::exec);
     connect(ui->actionAbout, &QAction::triggered, dialogAbout, &QDialog::exec);
 
-    tabApplications = createTab<TabApplications>(ui, this);
-    tabApplications->setupApplicationTable();
-
-    tabProcesses = createTab<TabProcesses>(ui, this);
-    tabServices = createTab<TabServices>(ui, this);
-    tabCronJobs = createTab<TabCronJobs>(ui, this);
-
-    tabNetworkingBandwidthMonitor = createTab<TabNetworkingBandwidthMonitor>(ui, this);
-    connect(this, &MainWindow::windowResized, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::handleWindowResized);
-    connect(this, &MainWindow::requestStartTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::startTimer);
-    connect(this, &MainWindow::requestStopTabBandwidthMonitorTimer, tabNetworkingBandwidthMonitor,
-            &TabNetworkingBandwidthMonitor::stopTimer);
-
-    tabNetworkingPacketSniffer = createTab<TabNetworkingPacketSniffer>(ui, this);
-    connect(this, &MainWindow::windowResized, tabNetworkingPacketSniffer,
-            &TabNetworkingPacketSniffer::handleWindowResized);
-
-    tabNetworkingWireless = createTab<TabNetworkingWireless>(ui, this);
-    connect(this, &MainWindow::requestStartTabWirelessTimer, tabNetworkingWireless,
-            &TabNetworkingWireless::startTimer);
-    connect(this, &MainWindow::requestStopTabWirelessTimer, tabNetworkingWireless,
-            &TabNetworkingWireless::stopTimer);
-
-    tabUsers = createTab<TabUsers>(ui, this);
-
-    tabLogs = createTab<TabLogs>(ui, this);
-    connect(this, &MainWindow::requestInitializeLogs, tabLogs, &TabLogs::initializeLogs);
-
-    connect(this, &MainWindow::requestUpdateApplicationsTable, tabApplications,
-            &TabApplications::updateApplicationTable, Qt::QueuedConnection);
-    connect(applicationsTimer, &QTimer::timeout, this, &MainWindow::updateTabApplications);
-
-    connect(this, &MainWindow::requestUpdateProcessesTable, tabProcesses, &TabProcesses::updateProcessesTable,
-            Qt::QueuedConnection);
-    connect(processesTimer, &QTimer::timeout, this, &MainWindow::updateTabProcesses);
-
-    // Built after the window took its size: they lay their pages out for it now.
-    if (isVisible()) {
-        tabNetworkingBandwidthMonitor->handleWindowResized(size());
-        tabNetworkingPacketSniffer->handleWindowResized(size());
+    for (const TabRoute& route : tabRoutes) {
+        if (route.create)
+            route.create(*this);
     }
 }
 
@@ -211,51 +243,20 @@ void MainWindow::loadStaticSystemInfoOnce() {
 }
 
 void MainWindow::onTabMainChanged(int index) {
+    static_assert(std::size(tabRoutes) == MainTabCount, "one route per page");
     if (index != OverviewTab)
         createRemainingTabs();
-    if (applicationsTimer->isActive())
-        applicationsTimer->stop();
-    if (processesTimer->isActive())
-        processesTimer->stop();
-    emit requestStopTabBandwidthMonitorTimer();
-    emit requestStopTabWirelessTimer();
-
-    switch (index) {
-    case OverviewTab:
-        qCDebug(lcWindow) << "Tab Overview (1) opened";
-        break;
-    case ApplicationsTab:
-        qCDebug(lcWindow) << "Tab Applications (2) opened";
-        emit requestUpdateApplicationsTable();
-        applicationsTimer->start(2000);
-        break;
-    case ProcessesTab:
-        emit requestUpdateProcessesTable();
-        processesTimer->start(3000);
-        qCDebug(lcWindow) << "Tab Processes (3) opened";
-        break;
-    case ServicesTab:
-        qCDebug(lcWindow) << "Tab Services (4) opened";
-        break;
-    case CronJobsTab:
-        qCDebug(lcWindow) << "Tab Cron Jobs (5) opened";
-        break;
-    case NetworkingTab:
-        emit requestStartTabBandwidthMonitorTimer();
-        emit requestStartTabWirelessTimer();
-        qCDebug(lcWindow) << "Tab Networking (6) opened";
-        qCDebug(lcWindow) << "Current networking tab is " << ui->tabWidgetNetworkingTabs->currentIndex();
-        break;
-    case UsersTab:
-        qCDebug(lcWindow) << "Tab Users (7) opened";
-        break;
-    case LogsTab:
-        qCDebug(lcWindow) << "Tab Logs (8) opened";
-        emit requestInitializeLogs();
-        break;
-    default:
-        break;
+    for (const TabRoute& route : tabRoutes) {
+        if (route.hidden)
+            route.hidden(*this);
     }
+    if (index < 0 || index >= MainTabCount)
+        return;
+    const TabRoute& route = tabRoutes[index];
+    qCDebug(lcWindow).noquote()
+        << QStringLiteral("Tab %1 (%2) opened").arg(QLatin1String(route.name)).arg(index + 1);
+    if (route.shown)
+        route.shown(*this);
 }
 
 void MainWindow::bringToFront() {

@@ -21,9 +21,6 @@ class TabLogs;
 class DialogNewTask;
 class DialogAbout;
 
-// Diagnostics switch: logs geometries at start-up and extra graph details.
-extern bool showGeometryDebug;
-
 // The program's only top-level window: builds the form, creates one handler
 // per tab and routes tab changes to the periodic work each tab needs.
 class MainWindow : public QMainWindow {
@@ -74,6 +71,21 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // What the window does for one page of tabWidgetMainTabs: builds its
+    // handlers, starts its periodic work when it is shown and stops that
+    // work when another page is. Each step may be null.
+    struct TabRoute {
+        // As the debug line of a switch names the page.
+        const char* name;
+        void (*create)(MainWindow& window);
+        void (*shown)(MainWindow& window);
+        void (*hidden)(MainWindow& window);
+    };
+    // One per page, in the order of the pages; the handlers are built in
+    // this order too.
+    static const TabRoute tabRoutes[];
+
+    void setupViewMenu();
     void onKeepOnTopTriggered(bool on);
     void loadStaticSystemInfoOnce();
 

@@ -33,6 +33,5 @@ QColor statusColorAmber();
 QColor statusColorRed();
 QColor statusColorBlue();
 QColor statusColorGrey();
-QColor statusColorMidGrey();
 QColor statusColorInverseGrey();
 QColor statusColorSoftGrey();

@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QIcon>
+#include "windowiconsource.h"
+
+#include <QList>
+#include <QMetaType>
 #include <QString>
 
 // One open top-level window of the desktop, as the Applications tab lists it.
@@ -8,6 +11,7 @@ struct DetailsApplicationWindow {
     // Hexadecimal with its 0x prefix, as the window manager's tools print it.
     QString id;
     QString title;
-    // May be null: the window then shows no icon.
-    QIcon icon;
+    // Nothing to draw from leaves the window without an icon.
+    WindowIconSource icon;
 };
+Q_DECLARE_METATYPE(DetailsApplicationWindow)

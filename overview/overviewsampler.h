@@ -2,19 +2,21 @@
 
 #include "overviewparser.h"
 
+#include <QMetaType>
 #include <QString>
 
 // One reading of every figure the Overview's bars and graphs show.
 struct OverviewSample {
-    int cpuUsage = -1;       // percent, -1 when /proc/stat cannot be read
-    int gpuUsage = -1;       // percent, -1 when no GPU source answers
-    int ramUsage = 0;        // percent
-    double diskTotalMb = -1; // megabytes read plus written since boot, -1 when unknown
-    double networkKilobits = 0;
-    int maxTemperature = -1; // degrees Celsius, -1 when no thermal zone is readable
-    QString error;           // set when the memory figures are missing
-    qint64 sampledAtMs = 0;  // monotonic clock, for rates over the time really elapsed
+    int cpuUsage = -1;          // percent, -1 when /proc/stat cannot be read
+    int gpuUsage = -1;          // percent, -1 when no GPU source answers
+    int ramUsage = 0;           // percent
+    double diskTotalMb = -1;    // megabytes read plus written since boot, -1 when unknown
+    double networkKilobits = 0; // kilobits received and sent since the previous reading
+    int maxTemperature = -1;    // degrees Celsius, -1 when no thermal zone is readable
+    QString error;              // set when the memory figures are missing
+    qint64 sampledAtMs = 0;     // monotonic clock, for rates over the time really elapsed
 };
+Q_DECLARE_METATYPE(OverviewSample)
 
 // Reads the sources behind the Overview graphs and keeps the counters that
 // figures since the previous reading need. Not thread-safe: one owner.

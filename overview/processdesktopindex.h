@@ -28,8 +28,6 @@ public:
     // matching Exec=. In the order the folders were read.
     QStringList iconValuesFor(const QString& processName) const;
 
-    int entryCount() const { return entries.size(); }
-
     static Entry parseEntry(const QByteArray& text);
 
 private:

@@ -267,6 +267,6 @@ StaticSystemInfo SystemInfoProbes::gather() {
     return info;
 }
 
-void SystemInfoProbes::collect() {
-    emit collected(gather());
+void SystemInfoProbes::fetchStaticSystemInfo() {
+    emit staticSystemInfoUpdated(gather());
 }

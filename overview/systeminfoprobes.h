@@ -43,17 +43,19 @@ public:
     explicit SystemInfoProbes(int probeTimeoutMs = 3000, int totalBudgetMs = 10000,
                               QObject* parent = nullptr);
 
-    // Gathers everything; the building block of collect().
+    // Gathers everything; the building block of fetchStaticSystemInfo().
     StaticSystemInfo gather();
 
-    // Thread-safe: the probes still to run fall back without running their tools.
+    // Safe from any thread: the probes still to run fall back without
+    // running their tools.
     void abort();
 
 public slots:
-    void collect();
+    // Answers with staticSystemInfoUpdated.
+    void fetchStaticSystemInfo();
 
 signals:
-    void collected(const StaticSystemInfo& info);
+    void staticSystemInfoUpdated(const StaticSystemInfo& info);
 
 private:
     CommandResult runTool(const QString& program, const QStringList& arguments);

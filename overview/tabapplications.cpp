@@ -2,13 +2,9 @@
 
 #include "displaytext.h"
 #include "ui_mainwindow.h"
-#include "windowlistparser.h"
-#include "workerapplications.h"
-#include "workerthread.h"
 
 #include <QHeaderView>
 #include <QLoggingCategory>
-#include <QPixmap>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -19,21 +15,16 @@ enum Column { ColumnApplication, ColumnStatus };
 }
 
 TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
-    auto* worker = new WorkerApplications;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerapplications"));
-    connect(this, &TabApplications::requestWindowList, worker, &WorkerApplications::fetchWindowList,
-            Qt::QueuedConnection);
-    connect(this, &TabApplications::requestWindowCommand, worker, &WorkerApplications::runWindowCommand,
-            Qt::QueuedConnection);
-    connect(worker, &WorkerApplications::windowListRead, this, &TabApplications::onWindowListRead);
-    connect(worker, &WorkerApplications::windowCommandFinished, this,
-            [this](const QString& action, const QString&, bool) {
-                // The window manager asks the application to close: give it
-                // a moment before looking again.
-                if (action == QLatin1String("-ic"))
-                    QTimer::singleShot(500, this, &TabApplications::updateApplicationTable);
-            });
-    workerThread->start();
+    worker.connectResult(&WorkerApplications::windowListUpdated, this,
+                         &TabApplications::onWindowListDataReady);
+    worker.connectResult(&WorkerApplications::windowCommandFinished, this,
+                         &TabApplications::onWindowCommandFinished);
+    // Every refill, timer-driven or not, waits for the list being made.
+    worker.connectRequest(this, &TabApplications::requestUpdateWindowList,
+                          &WorkerApplications::fetchWindowList, RequestDelivery::SkipWhileBusy);
+    worker.connectRequest(this, &TabApplications::requestWindowCommand,
+                          &WorkerApplications::runWindowCommand);
+    worker.start();
 }
 
 TabApplications::~TabApplications() = default;
@@ -55,56 +46,17 @@ void TabApplications::setupApplicationTable() {
 }
 
 void TabApplications::updateApplicationTable() {
-    if (!listingGate.tryEnter())
-        return;
-    emit requestWindowList();
+    emit requestUpdateWindowList();
 }
 
-void TabApplications::onWindowListRead(const QByteArray& output) {
-    fillTable(listWindows(output));
-    listingGate.leave();
+void TabApplications::onWindowCommandFinished(const WindowCommandResult& result) {
+    // The window manager asks the application to close: give it a moment
+    // before looking again.
+    if (result.action == QLatin1String("-ic"))
+        QTimer::singleShot(500, this, &TabApplications::updateApplicationTable);
 }
 
-QList<DetailsApplicationWindow> TabApplications::listWindows(const QByteArray& wmctrlOutput) {
-    const QList<WindowListParser::Entry> entries = WindowListParser::parse(wmctrlOutput);
-    QVector<quint32> numbers;
-    numbers.reserve(entries.size());
-    for (const WindowListParser::Entry& entry : entries)
-        numbers.append(WindowListParser::windowNumber(entry.id));
-    const X11WindowReader::Snapshot snapshot = windowReader.read(numbers);
-    iconResolver.refresh();
-
-    QList<DetailsApplicationWindow> windows;
-    for (int i = 0; i < entries.size(); ++i) {
-        // A line that a title forged names no window the manager manages.
-        if (snapshot.haveClientList && !snapshot.clients.contains(numbers[i]))
-            continue;
-        const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
-        QIcon icon;
-        if (!facts.icon.isNull())
-            icon = QIcon(QPixmap::fromImage(facts.icon));
-        else
-            icon = iconResolver.iconFor(facts.pid, facts.windowClass);
-        windows.append({entries[i].id, entries[i].title, icon});
-    }
-    return windows;
-}
-
-QIcon TabApplications::getWindowIcon(unsigned long windowId) {
-    const X11WindowReader::Snapshot snapshot = windowReader.read({quint32(windowId)});
-    const QImage& image = snapshot.windows.first().icon;
-    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
-}
-
-int TabApplications::getWindowPid(const QString& windowId) {
-    return windowReader.read({WindowListParser::windowNumber(windowId)}).windows.first().pid;
-}
-
-QString TabApplications::getWindowClass(const QString& windowId) {
-    return windowReader.read({WindowListParser::windowNumber(windowId)}).windows.first().windowClass;
-}
-
-void TabApplications::fillTable(const QList<DetailsApplicationWindow>& windows) {
+void TabApplications::onWindowListDataReady(const QList<DetailsApplicationWindow>& windows) {
     QTableWidget* table = ui->tableApplications;
     const int scrollPosition = table->verticalScrollBar()->value();
     table->setSortingEnabled(false);
@@ -128,7 +80,7 @@ void TabApplications::fillTable(const QList<DetailsApplicationWindow>& windows) 
         const DetailsApplicationWindow& window = windows[row];
         // Other users' programs choose their titles: no reordering on screen.
         title->setText(displaySafeText(window.title));
-        title->setIcon(window.icon);
+        title->setIcon(icons.icon(window.icon));
         title->setData(Qt::UserRole, window.id);
         status->setText(QStringLiteral("Running"));
     }

@@ -2,16 +2,14 @@
 
 #include "clickablegroupbox.h"
 #include "mainwindow.h"
+#include "overviewstyles.h"
 #include "ui_mainwindow.h"
-#include "workeroverviewgraphs.h"
-#include "workerthread.h"
 
 #include <qcustomplot.h>
 
 #include <QEvent>
 #include <QLoggingCategory>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +20,6 @@ Q_LOGGING_CATEGORY(lcOverviewGraphs, "tessmar.overview.graphs", QtWarningMsg)
 namespace {
 
 constexpr int defaultIntervalMs = 500;
-constexpr int maximumHistory = 1000;
-constexpr int gridSpacing = 14;
 
 const char* const graphTitles[] = {
     QT_TRANSLATE_NOOP("TabOverviewGraphs", "CPU History"),
@@ -33,6 +29,11 @@ const char* const graphTitles[] = {
     QT_TRANSLATE_NOOP("TabOverviewGraphs", "Network I/O History"),
     QT_TRANSLATE_NOOP("TabOverviewGraphs", "Temperatures History"),
 };
+
+// The plot each graph index shows.
+const OverviewPlots::Plot shownPlots[] = {OverviewPlots::Cpu,     OverviewPlots::Gpu,
+                                          OverviewPlots::Ram,     OverviewPlots::Disk,
+                                          OverviewPlots::Network, OverviewPlots::Temperature};
 
 const QString notAvailable = QStringLiteral("N/A");
 
@@ -47,17 +48,6 @@ void setBarValue(QProgressBar* bar, int value, const QString& format) {
     }
     bar->setValue(std::clamp(value, bar->minimum(), bar->maximum()));
     bar->setFormat(format);
-}
-
-// A hidden plot is drawn when it is selected; drawing it on every sample
-// would only cost time.
-void replotIfShown(QCustomPlot* plot) {
-    if (plot->isVisible())
-        plot->replot();
-}
-
-QCPGraphDataContainer& dataOf(QCustomPlot* plot) {
-    return *plot->graph(0)->data();
 }
 
 } // namespace
@@ -75,16 +65,17 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
         drawGrid();
     });
 
-    worker = new WorkerOverviewGraphs;
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workeroverviewgraphs"));
-    connect(worker, &WorkerOverviewGraphs::updateCompleted, this, &TabOverviewGraphs::updateGraphs);
-    worker->sampleGate().tryEnter();
-    connect(workerThread->thread(), &QThread::started, worker, &WorkerOverviewGraphs::process);
-    workerThread->start();
+    worker.connectResult(&WorkerOverviewGraphs::updateCompleted, this, &TabOverviewGraphs::updateGraphs);
+    // A slow sample (a hanging GPU tool) delays the next tick instead of
+    // queueing them up.
+    worker.connectRequest(this, &TabOverviewGraphs::requestUpdateGraphs, &WorkerOverviewGraphs::process,
+                          RequestDelivery::SkipWhileBusy);
+    worker.start();
+    emit requestUpdateGraphs();
 
     updateTimer = new QTimer(this);
     updateTimer->setObjectName(QStringLiteral("overviewUpdateTimer"));
-    connect(updateTimer, &QTimer::timeout, this, &TabOverviewGraphs::requestSample);
+    connect(updateTimer, &QTimer::timeout, this, &TabOverviewGraphs::requestUpdateGraphs);
 
     ClickableGroupBox* const boxes[GraphCount] = {ui->gbCPU,    ui->gbGPU,       ui->gbRAM,
                                                   ui->gbDiskIO, ui->gbNetworkIO, ui->gbTemps};
@@ -113,20 +104,12 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
 
 TabOverviewGraphs::~TabOverviewGraphs() = default;
 
-void TabOverviewGraphs::requestSample() {
-    if (!worker->sampleGate().tryEnter()) {
-        qCDebug(lcOverviewGraphs) << "Previous sample still running; tick skipped";
-        return;
-    }
-    QMetaObject::invokeMethod(worker, &WorkerOverviewGraphs::process, Qt::QueuedConnection);
-}
-
 // The form's sample figures must not pass for readings before the first sample.
 void TabOverviewGraphs::showPlaceholders() {
     for (QProgressBar* bar : {ui->pbCPU, ui->pbGPU, ui->pbRAM, ui->pbDiskIO, ui->pbNetworkIO, ui->pbTemps})
         setBarValue(bar, -1, QString());
-    updateDiskScaleLabel(diskScaleCeiling(std::numeric_limits<double>::lowest()));
-    updateNetworkScaleLabel(networkScaleCeiling(std::numeric_limits<double>::lowest()));
+    updateDiskScaleLabel(OverviewPlots::diskScaleCeiling(std::numeric_limits<double>::lowest()));
+    updateNetworkScaleLabel(OverviewPlots::networkScaleCeiling(std::numeric_limits<double>::lowest()));
 }
 
 void TabOverviewGraphs::setupGraphs() {
@@ -136,39 +119,7 @@ void TabOverviewGraphs::setupGraphs() {
         qCDebug(lcOverviewGraphs) << "fCPUUsagePlot is null";
         return;
     }
-    QCustomPlot** const fields[] = {&cpuUsagePlot,  &gpuUsagePlot,  &ramUsagePlot,     &diskIOPlot,
-                                    &diskIORawPlot, &networkIOPlot, &networkIORawPlot, &temperaturePlot};
-    const char* const names[] = {"cpuUsagePlot",  "gpuUsagePlot",  "ramUsagePlot",     "diskIOPlot",
-                                 "diskIORawPlot", "networkIOPlot", "networkIORawPlot", "temperaturePlot"};
-    auto* layout = new QVBoxLayout(frame);
-    layout->setContentsMargins(0, 0, 0, 0);
-    for (int i = 0; i < 8; ++i) {
-        auto* plot = new QCustomPlot(frame);
-        plot->setObjectName(QString::fromLatin1(names[i]));
-        plot->setVisible(i == 0);
-        plot->addGraph();
-        layout->addWidget(plot);
-        *fields[i] = plot;
-    }
-    frame->setLayout(layout);
-
-    const QPen gridPen(QColor(150, 101, 0, 255), 1, Qt::DotLine, Qt::SquareCap, Qt::BevelJoin);
-    for (QCustomPlot* plot :
-         {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
-        plot->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        QCPAxisRect* rect = plot->axisRect(0);
-        rect->setMinimumMargins(QMargins(0, 0, 0, 0));
-        rect->setAutoMargins(QCP::msNone);
-        rect->setMargins(QMargins(0, 1, 0, 0));
-        for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
-            axis->setTicks(false);
-            axis->setPadding(0);
-            axis->grid()->setVisible(true);
-            axis->grid()->setPen(gridPen);
-        }
-        plot->xAxis->ticker()->setTickCount(50);
-        plot->yAxis->ticker()->setTickCount(10);
-    }
+    plots.build(frame);
 
     noDataLabel = new QLabel(notAvailable, frame);
     noDataLabel->setObjectName(QStringLiteral("labelOverviewGraphNoData"));
@@ -183,30 +134,14 @@ void TabOverviewGraphs::setupGraphs() {
 }
 
 QCustomPlot* TabOverviewGraphs::currentPlot() const {
-    switch (currentGraphIndex) {
-    case GpuGraph:
-        return gpuUsagePlot;
-    case RamGraph:
-        return ramUsagePlot;
-    case DiskGraph:
-        return diskIOPlot;
-    case NetworkGraph:
-        return networkIOPlot;
-    case TemperatureGraph:
-        return temperaturePlot;
-    default:
-        return cpuUsagePlot;
-    }
+    const bool known = currentGraphIndex >= 0 && currentGraphIndex < GraphCount;
+    return plots.plot(known ? shownPlots[currentGraphIndex] : OverviewPlots::Cpu);
 }
 
 void TabOverviewGraphs::selectGraph(int index) {
     if (index == currentGraphIndex)
         return;
-    for (QCustomPlot* plot :
-         {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, networkIOPlot, temperaturePlot}) {
-        if (plot)
-            plot->hide();
-    }
+    plots.hideShownPlots();
     diskSpeedLabel->hide();
     networkSpeedLabel->hide();
 
@@ -246,39 +181,15 @@ void TabOverviewGraphs::updateNoDataLabel() {
 }
 
 void TabOverviewGraphs::applyGraphPens() {
-    QCustomPlot* plot = currentPlot();
-    if (!plot)
-        return;
-    plot->setBackground(QBrush(themeColors.backgroundColor()));
-    const QPen gridPen(themeColors.secondaryColor(), 1, Qt::DotLine);
-    for (QCPAxis* axis : {plot->xAxis, plot->yAxis}) {
-        axis->grid()->setPen(gridPen);
-        axis->grid()->setZeroLinePen(gridPen);
-        axis->setTickPen(gridPen);
-    }
-    plot->graph(0)->setPen(QPen(themeColors.foregroundColor(), 1, Qt::SolidLine));
+    if (QCustomPlot* plot = currentPlot())
+        OverviewPlots::applyPens(plot, themeColors);
 }
 
 void TabOverviewGraphs::applyFrameStyles() {
     const bool dark = isDarkTheme();
-    const QString borderColor = dark ? QStringLiteral("#404040") : QStringLiteral("lightgray");
-    const QString frameStyle =
-        dark ? QStringLiteral(
-                   "QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
-                   "border-color: #101010 #303030 #303030 #101010;}")
-             : QStringLiteral(
-                   "QFrame {background-color: #2C1A00;padding: 0;border-style: solid;border-width: 2px;"
-                   "border-color: grey lightgrey lightgrey grey;}");
-    const QString boxRules =
-        QStringLiteral("border-radius: 5px;margin-top: 1ex;padding: 2px;}"
-                       "QGroupBox::title {subcontrol-origin: margin;subcontrol-position: top "
-                       "left;padding: 0 2px;left: 6px;top: -1px;"
-                       "background-color: palette(tooltipbase);}");
-    groupBoxStyleSelected =
-        QStringLiteral("QGroupBox {background-color: palette(tooltipbase);border: 1px solid gray;") +
-        boxRules;
-    groupBoxStyle = QStringLiteral("QGroupBox {background-color: palette(tooltipbase);border: 1px solid ") +
-                    borderColor + QLatin1Char(';') + boxRules;
+    groupBoxStyleSelected = OverviewStyles::selectedGroupBoxStyle();
+    groupBoxStyle = OverviewStyles::groupBoxStyle(dark);
+    const QString frameStyle = OverviewStyles::frameStyle(dark);
     for (QFrame* frame : {ui->frameCPU, ui->frameGPU, ui->frameRAM, ui->frameDiskIO, ui->frameNetworkIO,
                           ui->frameTemps, ui->fCPUUsagePlot, ui->frameNetworkingRX, ui->frameNetworkingTX}) {
         if (frame)
@@ -295,23 +206,13 @@ void TabOverviewGraphs::onThemeChanged() {
 
 void TabOverviewGraphs::setColorTheme(const QString& theme) {
     themeColors.setTheme(theme);
-    const QString foreground = themeColors.foregroundColor().name();
-    const QString background = themeColors.backgroundColor().name();
-    const QString labelStyle = QStringLiteral("QLabel {color: %1;background-color : rgba(125, 125, 125, 128);"
-                                              "padding: 1px;border: 0;}")
-                                   .arg(foreground);
+    const QString labelStyle = OverviewStyles::overlayLabelStyle(themeColors.foregroundColor());
     diskSpeedLabel->setStyleSheet(labelStyle);
     networkSpeedLabel->setStyleSheet(labelStyle);
     if (noDataLabel)
         noDataLabel->setStyleSheet(labelStyle);
     const QString barStyle =
-        QStringLiteral("QProgressBar {color: %1;border: 0px solid grey;border-radius: 5px;text-align: center;"
-                       "padding: 0;margin-bottom: 0;background: transparent;}"
-                       "QProgressBar::chunk {background: qlineargradient(x1: 0, y1: 1, x2: 0, y2: 0, "
-                       "stop: 0 %1, stop: 1.0 %2);margin: 0px;padding: 0px;}"
-                       "QProgressBar:vertical {min-width: 100px;}"
-                       "QProgressBar::chunk:vertical {height: 2px;width: 100%;}")
-            .arg(foreground, background);
+        OverviewStyles::barStyle(themeColors.foregroundColor(), themeColors.backgroundColor());
     for (QProgressBar* bar : {ui->pbCPU, ui->pbGPU, ui->pbRAM, ui->pbDiskIO, ui->pbNetworkIO, ui->pbTemps})
         bar->setStyleSheet(barStyle);
     applyGraphPens();
@@ -363,176 +264,87 @@ void TabOverviewGraphs::positionOverlayLabels() {
     }
 }
 
-void TabOverviewGraphs::updateGraphs(int cpuUsage, int gpuUsage, int ramUsage, double diskIO,
-                                     double networkSpeedMB, int maxTemp, const QString& error,
-                                     qint64 sampledAtMs) {
-    if (!error.isEmpty()) {
-        qCDebug(lcOverviewGraphs) << "Error updating system stats:" << error;
+void TabOverviewGraphs::updateGraphs(const OverviewSample& sample) {
+    if (!sample.error.isEmpty()) {
+        qCDebug(lcOverviewGraphs) << "Error updating system stats:" << sample.error;
         return;
     }
     const double key = sampleCounter;
-    const double nominalSeconds = updateTimer->interval() > 0 ? updateTimer->interval() / 1000.0 : 0.5;
-    const auto secondsSince = [sampledAtMs, nominalSeconds](qint64 before) {
-        if (sampledAtMs > 0 && before > 0 && sampledAtMs > before)
-            return (sampledAtMs - before) / 1000.0;
-        return nominalSeconds;
-    };
+    rates.take(sample, updateTimer->interval() > 0 ? updateTimer->interval() / 1000.0 : 0.5);
 
-    lastGpuUsage = gpuUsage;
-    lastTemperature = maxTemp;
+    lastGpuUsage = sample.gpuUsage;
+    lastTemperature = sample.maxTemperature;
     updateNoDataLabel();
-    setBarValue(ui->pbCPU, cpuUsage, QStringLiteral("%p%"));
-    setBarValue(ui->pbGPU, gpuUsage, QStringLiteral("%p%"));
-    setBarValue(ui->pbRAM, ramUsage, QStringLiteral("%p%"));
+    setBarValue(ui->pbCPU, sample.cpuUsage, QStringLiteral("%p%"));
+    setBarValue(ui->pbGPU, sample.gpuUsage, QStringLiteral("%p%"));
+    setBarValue(ui->pbRAM, sample.ramUsage, QStringLiteral("%p%"));
+    updateDiskBar();
+    updateNetworkBar();
+    setBarValue(ui->pbTemps, sample.maxTemperature, QStringLiteral("%1°C").arg(sample.maxTemperature));
     if (graphsInitialized) {
-        cpuUsagePlot->graph(0)->addData(key, cpuUsage);
-        gpuUsagePlot->graph(0)->addData(key, gpuUsage);
-        ramUsagePlot->graph(0)->addData(key, ramUsage);
-    }
+        plots.addPoint(OverviewPlots::Cpu, key, sample.cpuUsage);
+        plots.addPoint(OverviewPlots::Gpu, key, sample.gpuUsage);
+        plots.addPoint(OverviewPlots::Ram, key, sample.ramUsage);
 
-    updateDiskRate(diskIO, secondsSince(previousDiskAtMs));
-    if (diskIO >= 0)
-        previousDiskAtMs = sampledAtMs;
-    if (graphsInitialized) {
-        diskIORawPlot->graph(0)->addData(key, diskRate);
-        replotIfShown(diskIORawPlot);
-        const double ceiling = diskScaleCeiling(peakInView(diskIORawPlot, diskIOPlot));
-        updateDiskScaleLabel(ceiling);
-        rescaleDiskGraph(ceiling);
-    }
+        plots.addPoint(OverviewPlots::DiskRaw, key, rates.diskRate());
+        const double diskCeiling =
+            OverviewPlots::diskScaleCeiling(plots.peakInView(OverviewPlots::DiskRaw, OverviewPlots::Disk));
+        updateDiskScaleLabel(diskCeiling);
+        rescaleDiskGraph(diskCeiling);
 
-    updateNetworkRate(networkSpeedMB, secondsSince(previousSampledAtMs));
-    previousSampledAtMs = sampledAtMs;
-    if (graphsInitialized) {
-        networkIORawPlot->graph(0)->addData(key, networkRate);
-        replotIfShown(networkIORawPlot);
-        const double ceiling = networkScaleCeiling(peakInView(networkIORawPlot, networkIOPlot));
-        updateNetworkScaleLabel(ceiling);
-        rescaleNetworkGraph(ceiling);
-    }
+        plots.addPoint(OverviewPlots::NetworkRaw, key, rates.networkRate());
+        const double networkCeiling = OverviewPlots::networkScaleCeiling(
+            plots.peakInView(OverviewPlots::NetworkRaw, OverviewPlots::Network));
+        updateNetworkScaleLabel(networkCeiling);
+        rescaleNetworkGraph(networkCeiling);
 
-    setBarValue(ui->pbTemps, maxTemp, QStringLiteral("%1°C").arg(maxTemp));
-    if (graphsInitialized) {
-        temperaturePlot->graph(0)->addData(key, maxTemp);
-        replotIfShown(temperaturePlot);
+        plots.addPoint(OverviewPlots::Temperature, key, sample.maxTemperature);
+        OverviewPlots::replotIfShown(plots.plot(OverviewPlots::Temperature));
     }
-
     drawGrid();
     ++sampleCounter;
-
-    if (graphsInitialized && dataOf(cpuUsagePlot).size() > maximumHistory) {
-        for (QCustomPlot* plot : {cpuUsagePlot, gpuUsagePlot, ramUsagePlot, diskIOPlot, diskIORawPlot,
-                                  networkIOPlot, networkIORawPlot, temperaturePlot})
-            dataOf(plot).removeBefore(key - maximumHistory);
-    }
+    if (graphsInitialized)
+        plots.trim(key);
 }
 
-// diskTotal is a running total in megabytes; negative when it could not be
-// read, which shows as N/A without disturbing the stored total. A total
-// that went down (a device removed) gives 0 and becomes the new base.
-void TabOverviewGraphs::updateDiskRate(double diskTotal, double elapsedSeconds) {
+// The bar maxima only grow, so a new peak shows at once as a full bar.
+void TabOverviewGraphs::updateDiskBar() {
     QProgressBar* bar = ui->pbDiskIO;
-    if (diskTotal < 0) {
-        diskRate = 0;
+    if (!rates.isDiskRateKnown()) {
         setBarValue(bar, -1, QString());
         return;
     }
-    if (previousDiskTotal >= 0)
-        diskRate = std::clamp((diskTotal - previousDiskTotal) / elapsedSeconds, 0.0,
-                              double(std::numeric_limits<int>::max()));
-    previousDiskTotal = diskTotal;
-    const int barValue = int(std::ceil(diskRate));
+    const int barValue = int(std::ceil(rates.diskRate()));
     if (barValue > diskBarMaximum) {
         diskBarMaximum = barValue;
         bar->setMaximum(diskBarMaximum);
     }
     bar->setValue(barValue);
-    bar->setFormat(diskBarText(diskRate));
+    bar->setFormat(OverviewRates::diskRateText(rates.diskRate()));
 }
 
-QString TabOverviewGraphs::diskBarText(double megabytesPerSecond) {
-    if (megabytesPerSecond > 999)
-        return QString::number(megabytesPerSecond / 1024.0, 'f', 1) + QStringLiteral(" GB/s");
-    // Below 10 MB/s a tenth is worth showing; 0 stays 0.
-    if (megabytesPerSecond > 0 && megabytesPerSecond < 9.95)
-        return QString::number(std::max(megabytesPerSecond, 0.1), 'f', 1) + QStringLiteral(" MB/s");
-    return QString::number(std::round(megabytesPerSecond), 'f', 0) + QStringLiteral(" MB/s");
-}
-
-void TabOverviewGraphs::updateNetworkRate(double kilobits, double elapsedSeconds) {
-    const double rate = std::max(0.0, kilobits / elapsedSeconds);
-    networkRate = rate > 0 && rate < 1 ? 1 : int(std::min(rate, double(std::numeric_limits<int>::max())));
+void TabOverviewGraphs::updateNetworkBar() {
     QProgressBar* bar = ui->pbNetworkIO;
-    if (networkRate > networkBarMaximum) {
-        networkBarMaximum = networkRate;
+    if (rates.networkRate() > networkBarMaximum) {
+        networkBarMaximum = rates.networkRate();
         bar->setMaximum(networkBarMaximum);
     }
-    bar->setValue(networkRate);
-    bar->setFormat(networkBarText(networkRate));
-}
-
-QString TabOverviewGraphs::networkBarText(int kilobitsPerSecond) {
-    if (kilobitsPerSecond > 999999)
-        return QString::number(kilobitsPerSecond / 1000000.0, 'f', 2) + QStringLiteral(" Gb/s");
-    if (kilobitsPerSecond > 999)
-        return QString::number(kilobitsPerSecond / 1000.0, 'f', 0) + QStringLiteral(" Mb/s");
-    return QString::number(kilobitsPerSecond) + QStringLiteral(" Kb/s");
-}
-
-// The highest raw rate within the shown plot's x range, one point beyond
-// each end included; the lowest double when there is none.
-double TabOverviewGraphs::peakInView(const QCustomPlot* raw, const QCustomPlot* shown) const {
-    const QCPRange range = shown->xAxis->range();
-    const QCPGraphDataContainer& data = *raw->graph(0)->data();
-    double peak = std::numeric_limits<double>::lowest();
-    const auto end = data.findEnd(range.upper, true);
-    for (auto it = data.findBegin(range.lower, true); it != end; ++it)
-        peak = std::max(peak, it->value);
-    return peak;
-}
-
-double TabOverviewGraphs::diskScaleCeiling(double peak) {
-    for (double ceiling : {10.0, 100.0, 250.0, 500.0, 1000.0, 2000.0, 4000.0}) {
-        if (peak < ceiling)
-            return ceiling;
-    }
-    return 8000.0;
-}
-
-double TabOverviewGraphs::networkScaleCeiling(double peak) {
-    for (double ceiling : {100.0, 500.0, 1000.0, 5000.0, 10000.0, 50000.0, 100000.0, 500000.0, 1000000.0}) {
-        if (peak < ceiling)
-            return ceiling;
-    }
-    return 5000000.0;
-}
-
-QString TabOverviewGraphs::diskScaleText(double ceiling) {
-    if (ceiling >= 1000)
-        return QStringLiteral("%1 GB/s").arg(ceiling / 1000, 0, 'g');
-    return QStringLiteral("%1 MB/s").arg(ceiling, 0, 'g');
-}
-
-QString TabOverviewGraphs::networkScaleText(double ceiling) {
-    if (ceiling >= 1000000)
-        return QStringLiteral("%1 Gb/s").arg(ceiling / 1000000, 0, 'f', 2);
-    if (ceiling >= 1000)
-        return QStringLiteral("%1 Mb/s").arg(ceiling / 1000, 0, 'f', 0);
-    return QStringLiteral("%1 Kb/s").arg(ceiling, 0, 'g');
+    bar->setValue(rates.networkRate());
+    bar->setFormat(OverviewRates::networkRateText(rates.networkRate()));
 }
 
 void TabOverviewGraphs::updateDiskScaleLabel(double ceiling) {
-    diskSpeedLabel->setText(diskScaleText(ceiling));
+    diskSpeedLabel->setText(OverviewPlots::diskScaleText(ceiling));
     positionOverlayLabels();
 }
 
 void TabOverviewGraphs::updateNetworkScaleLabel(double ceiling) {
-    networkSpeedLabel->setText(networkScaleText(ceiling));
+    networkSpeedLabel->setText(OverviewPlots::networkScaleText(ceiling));
     positionOverlayLabels();
 }
 
 void TabOverviewGraphs::rescaleDiskGraph(double ceiling) {
-    rescale(diskIORawPlot, diskIOPlot, ceiling);
+    plots.rescale(OverviewPlots::DiskRaw, OverviewPlots::Disk, ceiling);
 }
 
 void TabOverviewGraphs::rescaleNetworkGraph(double ceiling) {
@@ -541,22 +353,11 @@ void TabOverviewGraphs::rescaleNetworkGraph(double ceiling) {
             << "Scale for conversion to percentage is zero, which may lead to division by zero errors.";
         return;
     }
-    rescale(networkIORawPlot, networkIOPlot, ceiling);
-}
-
-void TabOverviewGraphs::rescale(QCustomPlot* raw, QCustomPlot* shown, double ceiling) {
-    const QCPGraphDataContainer& source = dataOf(raw);
-    QVector<QCPGraphData> points;
-    points.reserve(source.size());
-    for (auto point = source.constBegin(); point != source.constEnd(); ++point)
-        points.append(QCPGraphData(point->key, point->value / ceiling * 100.0));
-    // Raw points are already in key order.
-    dataOf(shown).set(points, true);
-    replotIfShown(shown);
+    plots.rescale(OverviewPlots::NetworkRaw, OverviewPlots::Network, ceiling);
 }
 
 void TabOverviewGraphs::drawGrid() {
-    if (!cpuUsagePlot) {
+    if (!plots.plot(OverviewPlots::Cpu)) {
         qCDebug(lcOverviewGraphs) << "cpuUsagePlot is null in drawGrid";
         return;
     }
@@ -567,24 +368,5 @@ void TabOverviewGraphs::drawGrid() {
         plot->show();
     if (isResizing)
         return;
-    plot->yAxis->setRange(-1, 100);
-    plot->clearItems();
-    samplesPerPixel = 0.4;
-    const int shownSamples = std::max(1, int(plot->width() * samplesPerPixel));
-    plot->xAxis->setRange(sampleCounter - shownSamples, sampleCounter);
-
-    // Under gridSpacing pixels there is no room for a single division: the
-    // previous ticker stays rather than one with an endless tick step.
-    const QCPAxisRect* rect = plot->axisRect();
-    const int xDivisions = rect->width() / gridSpacing;
-    const int yDivisions = rect->height() / gridSpacing;
-    for (const auto& [axis, divisions] :
-         {std::pair{plot->xAxis, xDivisions}, std::pair{plot->yAxis, yDivisions}}) {
-        if (divisions <= 0)
-            continue;
-        QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-        ticker->setTickStep(axis->range().size() / divisions);
-        axis->setTicker(ticker);
-    }
-    plot->replot();
+    OverviewPlots::fitAxes(plot, sampleCounter);
 }

@@ -1,15 +1,8 @@
 #include "taboverviewsysinfo.h"
 
-#include "systeminfoprobes.h"
-#include "tickgate.h"
 #include "ui_mainwindow.h"
-#include "workeroverviewsysinfo.h"
-#include "workerthread.h"
 
-#include <QLoggingCategory>
 #include <QTimer>
-
-Q_LOGGING_CATEGORY(lcSysInfoPanel, "tessmar.sysinfo.panel", QtWarningMsg)
 
 namespace {
 QString countText(int count) {
@@ -29,34 +22,32 @@ void showValue(QLabel* label, const QString& text) {
 }
 } // namespace
 
-TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent)
-    : QWidget(parent), ui(ui), sampleGate(std::make_shared<TickGate>()) {
-    qRegisterMetaType<StaticSystemInfo>();
+TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     clearValueLabels();
 
-    auto* worker = new WorkerOverviewSysInfo;
-    worker->setTickGate(sampleGate);
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workeroverviewsysinfo"));
-    connect(worker, &WorkerOverviewSysInfo::updateCompleted, this, &TabOverviewSysInfo::onStatsUpdated);
-    connect(this, &TabOverviewSysInfo::requestUpdateSysInfo, worker, &WorkerOverviewSysInfo::process,
-            Qt::QueuedConnection);
-    workerThread->start();
-    requestLiveSample();
+    worker.connectResult(&WorkerOverviewSysInfo::updateCompleted, this, &TabOverviewSysInfo::onStatsUpdated);
+    // A sample still running (a slow X server) makes a tick skip, not queue up.
+    worker.connectRequest(this, &TabOverviewSysInfo::requestUpdateSysInfo, &WorkerOverviewSysInfo::process,
+                          RequestDelivery::SkipWhileBusy);
+    worker.start();
+    emit requestUpdateSysInfo();
 
     updateTimer = new QTimer(this);
     updateTimer->setObjectName(QStringLiteral("sysInfoUpdateTimer"));
     updateTimer->setInterval(1000);
-    connect(updateTimer, &QTimer::timeout, this, &TabOverviewSysInfo::requestLiveSample);
+    connect(updateTimer, &QTimer::timeout, this, &TabOverviewSysInfo::requestUpdateSysInfo);
     updateTimer->start();
-    QTimer::singleShot(100, this, &TabOverviewSysInfo::requestLiveSample);
+    QTimer::singleShot(100, this, &TabOverviewSysInfo::requestUpdateSysInfo);
+
+    probes.connectResult(&SystemInfoProbes::staticSystemInfoUpdated, this,
+                         &TabOverviewSysInfo::onStaticSystemInfoDataReady);
+    probes.connectRequest(this, &TabOverviewSysInfo::requestStaticSystemInfo,
+                          &SystemInfoProbes::fetchStaticSystemInfo);
 }
 
 TabOverviewSysInfo::~TabOverviewSysInfo() {
     // Probes still to run give up at once, so the thread ends within one tool's limit.
-    if (probes)
-        probes->abort();
-    probesThread.reset();
-    workerThread.reset();
+    probes.object()->abort();
 }
 
 void TabOverviewSysInfo::clearValueLabels() {
@@ -78,26 +69,12 @@ void TabOverviewSysInfo::clearValueLabels() {
     }
 }
 
-void TabOverviewSysInfo::requestLiveSample() {
-    // A sample still running (a slow tool) makes this tick skip, not queue up.
-    if (!sampleGate->tryEnter())
-        return;
-    emit requestUpdateSysInfo();
-}
-
 void TabOverviewSysInfo::loadStaticSystemInfo() {
-    if (!probesThread) {
-        probes = new SystemInfoProbes;
-        probesThread = std::make_unique<WorkerThread>(probes, QStringLiteral("workersysinfoprobes"));
-        connect(probes, &SystemInfoProbes::collected, this, &TabOverviewSysInfo::onStaticInfoReady);
-        connect(this, &TabOverviewSysInfo::requestStaticSystemInfo, probes, &SystemInfoProbes::collect,
-                Qt::QueuedConnection);
-        probesThread->start();
-    }
+    probes.start();
     emit requestStaticSystemInfo();
 }
 
-void TabOverviewSysInfo::onStaticInfoReady(const StaticSystemInfo& info) {
+void TabOverviewSysInfo::onStaticSystemInfoDataReady(const StaticSystemInfo& info) {
     showValue(ui->labelGPU, info.gpu);
     showValue(ui->labelOSName, info.osName);
     showValue(ui->labelOSVersion, info.osVersion);
@@ -117,20 +94,13 @@ void TabOverviewSysInfo::onStaticInfoReady(const StaticSystemInfo& info) {
     emit staticInfoShown();
 }
 
-void TabOverviewSysInfo::onStatsUpdated(const QString& uptime, const QString& ramUsed,
-                                        const QString& swapUsed, const QString& procsThreads,
-                                        int applications, int servicesEnabled, int cronJobs, int activeUsers,
-                                        const QString& error) {
-    if (!error.isEmpty()) {
-        qCDebug(lcSysInfoPanel) << "Error updating system stats:" << error;
-        return;
-    }
-    showValue(ui->labelUptime, uptime);
-    showValue(ui->labelProcsThreads, procsThreads);
-    showValue(ui->labelApplications, countText(applications));
-    showValue(ui->labelRamUsage, ramUsed);
-    showValue(ui->labelSwapUsage, swapUsed);
-    showValue(ui->labelServices, countText(servicesEnabled));
-    showValue(ui->labelCronJobs, countText(cronJobs));
-    showValue(ui->labelActiveUsers, countText(activeUsers));
+void TabOverviewSysInfo::onStatsUpdated(const SysInfoSample& sample) {
+    showValue(ui->labelUptime, sample.uptime);
+    showValue(ui->labelProcsThreads, sample.procsThreads);
+    showValue(ui->labelApplications, countText(sample.applications));
+    showValue(ui->labelRamUsage, sample.ramUsed);
+    showValue(ui->labelSwapUsage, sample.swapUsed);
+    showValue(ui->labelServices, countText(sample.servicesEnabled));
+    showValue(ui->labelCronJobs, countText(sample.cronJobs));
+    showValue(ui->labelActiveUsers, countText(sample.activeUsers));
 }

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <QWidget>
+#include "systeminfoprobes.h"
+#include "tabworker.h"
+#include "workeroverviewsysinfo.h"
 
-#include <memory>
+#include <QWidget>
 
 namespace Ui {
 class MainWindow;
 }
 class QTimer;
-class SystemInfoProbes;
-class TickGate;
-class WorkerThread;
-struct StaticSystemInfo;
 
 // The Overview page's system-information panel: the static facts, gathered
 // once off the GUI thread, and the live figures, sampled every second.
@@ -25,10 +23,8 @@ public:
     void loadStaticSystemInfo();
 
 public slots:
-    void onStatsUpdated(const QString& uptime, const QString& ramUsed, const QString& swapUsed,
-                        const QString& procsThreads, int applications, int servicesEnabled, int cronJobs,
-                        int activeUsers, const QString& error);
-    void onStaticInfoReady(const StaticSystemInfo& info);
+    void onStatsUpdated(const SysInfoSample& sample);
+    void onStaticSystemInfoDataReady(const StaticSystemInfo& info);
 
 signals:
     void requestUpdateSysInfo();
@@ -37,13 +33,11 @@ signals:
     void staticInfoShown();
 
 private:
-    void requestLiveSample();
     void clearValueLabels();
 
     Ui::MainWindow* ui;
     QTimer* updateTimer = nullptr;
-    std::shared_ptr<TickGate> sampleGate;
-    std::unique_ptr<WorkerThread> workerThread;
-    SystemInfoProbes* probes = nullptr;
-    std::unique_ptr<WorkerThread> probesThread;
+    TabWorker<WorkerOverviewSysInfo> worker{QStringLiteral("workeroverviewsysinfo")};
+    // Its thread starts with the first loadStaticSystemInfo.
+    TabWorker<SystemInfoProbes> probes{QStringLiteral("workersysinfoprobes")};
 };

@@ -17,12 +17,6 @@ bool isRegularFile(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-QIcon themeIcon(const QString& name) {
-    if (!ProcessParser::isSafeIconName(name) || !QIcon::hasThemeIcon(name))
-        return QIcon();
-    return QIcon::fromTheme(name);
-}
-
 } // namespace
 
 WindowIconResolver::Folders WindowIconResolver::systemFolders() {
@@ -65,50 +59,64 @@ bool WindowIconResolver::isInIconFolder(const QString& path) const {
     return false;
 }
 
-QIcon WindowIconResolver::iconForValue(const QString& value, bool tryPixmaps) const {
-    if (value.startsWith(QLatin1Char('/')))
-        return isInIconFolder(value) ? QIcon(QFileInfo(value).canonicalFilePath()) : QIcon();
-    if (!ProcessParser::isSafeIconName(value))
-        return QIcon();
-    if (!tryPixmaps)
-        return QIcon::fromTheme(value);
-    QIcon icon = themeIcon(value);
-    if (!icon.isNull())
-        return icon;
-    const QString base = folders.pixmaps + QLatin1Char('/') + value;
-    for (const QString& candidate : {base, base + QStringLiteral(".png"), base + QStringLiteral(".svg")}) {
-        if (isRegularFile(candidate))
-            return QIcon(candidate);
+bool WindowIconResolver::addProgramEntryIcon(const QString& value, QStringList* candidates) const {
+    if (value.startsWith(QLatin1Char('/'))) {
+        if (!isInIconFolder(value))
+            return false;
+        candidates->append(QFileInfo(value).canonicalFilePath());
+        return true;
     }
-    return QIcon();
+    if (!ProcessParser::isSafeIconName(value))
+        return false;
+    // The theme's icon of that name first, then a file of the pixmap folder.
+    candidates->append(value);
+    const QString base = folders.pixmaps + QLatin1Char('/') + value;
+    for (const QString& file : {base, base + QStringLiteral(".png"), base + QStringLiteral(".svg")}) {
+        if (isRegularFile(file)) {
+            candidates->append(file);
+            return true;
+        }
+    }
+    return false;
 }
 
-QIcon WindowIconResolver::getIconFromDesktopFile(const QString& programName) const {
+WindowIconSource WindowIconResolver::getIconFromDesktopFile(const QString& programName) const {
+    WindowIconSource source;
     if (!ProcessParser::isSafeIconName(programName))
-        return QIcon();
-    QIcon icon = themeIcon(programName);
-    if (!icon.isNull())
-        return icon;
+        return source;
+    source.candidates.append(programName);
     const QStringList values = programIndex.iconValuesFor(programName);
     for (const QString& value : values) {
-        icon = iconForValue(value, true);
-        if (!icon.isNull())
-            return icon;
+        if (addProgramEntryIcon(value, &source.candidates))
+            break;
     }
-    return QIcon();
+    return source;
 }
 
-QIcon WindowIconResolver::getIconFromWmClass(const QString& windowClass) const {
+WindowIconSource WindowIconResolver::getIconFromWmClass(const QString& windowClass) const {
+    WindowIconSource source;
     // An empty class would be part of every entry's program word.
-    if (!ProcessParser::isSafeIconName(windowClass))
-        return QIcon::fromTheme(genericIconName());
-    const QIcon icon = themeIcon(windowClass.toLower());
-    if (!icon.isNull())
-        return icon;
+    if (!ProcessParser::isSafeIconName(windowClass)) {
+        source.fallback = genericIconName();
+        return source;
+    }
+    const QString lowerClass = windowClass.toLower();
+    if (ProcessParser::isSafeIconName(lowerClass))
+        source.candidates.append(lowerClass);
     const QStringList values = classIndex.iconValuesFor(windowClass);
-    if (!values.isEmpty())
-        return iconForValue(values.first(), false);
-    return QIcon::fromTheme(genericIconName());
+    if (values.isEmpty()) {
+        source.fallback = genericIconName();
+        return source;
+    }
+    // The first matching entry decides, even when the theme lacks its icon.
+    const QString& value = values.first();
+    if (value.startsWith(QLatin1Char('/'))) {
+        if (isInIconFolder(value))
+            source.fallback = QFileInfo(value).canonicalFilePath();
+    } else if (ProcessParser::isSafeIconName(value)) {
+        source.fallback = value;
+    }
+    return source;
 }
 
 QString WindowIconResolver::getProcessCommand(int pid) {
@@ -121,12 +129,14 @@ QString WindowIconResolver::getProcessCommand(int pid) {
     return WindowProperties::programName(file.read(8192));
 }
 
-QIcon WindowIconResolver::iconFor(int pid, const QString& windowClass) const {
+WindowIconSource WindowIconResolver::iconFor(int pid, const QString& windowClass) const {
+    WindowIconSource source;
     const QString program = getProcessCommand(pid);
-    if (!program.isEmpty()) {
-        const QIcon icon = getIconFromDesktopFile(program);
-        if (!icon.isNull())
-            return icon;
-    }
-    return getIconFromWmClass(windowClass);
+    if (!program.isEmpty())
+        source = getIconFromDesktopFile(program);
+    // Tried only when nothing of the program's gives an icon.
+    const WindowIconSource byClass = getIconFromWmClass(windowClass);
+    source.candidates += byClass.candidates;
+    source.fallback = byClass.fallback;
+    return source;
 }

@@ -1,17 +1,18 @@
 #pragma once
 
 #include "processdesktopindex.h"
+#include "windowiconsource.h"
 
-#include <QIcon>
 #include <QString>
 #include <QStringList>
 
-// Finds an icon for a window that does not carry its own: by the name of
-// the program that owns it, then by its class, through the icon theme and
-// the desktop entries. Entry folders are indexed once and read again only
-// when they change. Theme names and file names come from other users'
-// programs and files, so only plain names reach the theme, and only files
-// inside the system icon folders are ever opened.
+// Finds where the icon of a window that does not carry its own comes from:
+// by the name of the program that owns it, then by its class, through the
+// icon theme and the desktop entries. Entry folders are indexed once and
+// read again only when they change. Theme names and file names come from
+// other users' programs and files, so only plain names are handed on as
+// theme names, and only files inside the system icon folders as paths.
+// Reads files only: fit for a worker thread (one at a time).
 class WindowIconResolver {
 public:
     struct Folders {
@@ -35,25 +36,27 @@ public:
 
     // Theme icon of the program name, else the icon of the first desktop
     // entry whose program word contains the name and whose icon is found;
-    // null when none is.
-    QIcon getIconFromDesktopFile(const QString& programName) const;
+    // no icon when none is.
+    WindowIconSource getIconFromDesktopFile(const QString& programName) const;
 
     // Theme icon of the class in lower case, else the icon named by the
     // first desktop entry whose program word contains the class; the
     // generic executable icon when nothing matched or the class is empty.
-    QIcon getIconFromWmClass(const QString& windowClass) const;
+    WindowIconSource getIconFromWmClass(const QString& windowClass) const;
 
     // The program name the process was started with, from its command line;
     // empty when it cannot be read.
     static QString getProcessCommand(int pid);
 
     // The whole fall-back chain for a window: by program, then by class.
-    QIcon iconFor(int pid, const QString& windowClass) const;
+    WindowIconSource iconFor(int pid, const QString& windowClass) const;
 
     static QString genericIconName();
 
 private:
-    QIcon iconForValue(const QString& value, bool tryPixmaps) const;
+    // Adds the candidates of an Icon= value of an entry found by program
+    // name; true when one is a file, which ends the search.
+    bool addProgramEntryIcon(const QString& value, QStringList* candidates) const;
     bool isInIconFolder(const QString& path) const;
 
     Folders folders;

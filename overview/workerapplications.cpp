@@ -1,6 +1,15 @@
 #include "workerapplications.h"
 
 #include "commandrunner.h"
+#include "windowlistparser.h"
+#include "x11windowreader.h"
+
+#include <QVector>
+#include <QX11Info>
+
+WorkerApplications::WorkerApplications(QObject* parent) : QObject(parent), onX11(QX11Info::isPlatformX11()) {}
+
+WorkerApplications::~WorkerApplications() = default;
 
 void WorkerApplications::fetchWindowList() {
     CommandOptions options;
@@ -8,13 +17,45 @@ void WorkerApplications::fetchWindowList() {
     const CommandResult result =
         CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-l")}, options);
     // A run cut short may end in the middle of a line: use none of it.
-    emit windowListRead(result.started && !result.timedOut && !result.crashed ? result.standardOutput
-                                                                              : QByteArray());
+    const bool whole = result.started && !result.timedOut && !result.crashed;
+    emit windowListUpdated(listWindows(whole ? result.standardOutput : QByteArray()));
+}
+
+QList<DetailsApplicationWindow> WorkerApplications::listWindows(const QByteArray& wmctrlOutput) {
+    const QList<WindowListParser::Entry> entries = WindowListParser::parse(wmctrlOutput);
+    QVector<quint32> numbers;
+    numbers.reserve(entries.size());
+    for (const WindowListParser::Entry& entry : entries)
+        numbers.append(WindowListParser::windowNumber(entry.id));
+    X11WindowReader::Snapshot snapshot;
+    if (onX11) {
+        if (!windowReader)
+            windowReader = X11WindowReader::withOwnConnection();
+        snapshot = windowReader->read(numbers);
+    } else {
+        snapshot.windows.resize(numbers.size());
+    }
+    iconResolver.refresh();
+
+    QList<DetailsApplicationWindow> windows;
+    for (int i = 0; i < entries.size(); ++i) {
+        // A line that a title forged names no window the manager manages.
+        if (snapshot.haveClientList && !snapshot.clients.contains(numbers[i]))
+            continue;
+        const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
+        WindowIconSource icon;
+        if (!facts.icon.isNull())
+            icon.image = facts.icon;
+        else
+            icon = iconResolver.iconFor(facts.pid, facts.windowClass);
+        windows.append({entries[i].id, entries[i].title, icon});
+    }
+    return windows;
 }
 
 void WorkerApplications::runWindowCommand(const QString& action, const QString& id) {
     CommandOptions options;
     options.timeoutMs = timeoutMs;
     const CommandResult result = CommandRunner::run(QStringLiteral("wmctrl"), {action, id}, options);
-    emit windowCommandFinished(action, id, result.succeeded());
+    emit windowCommandFinished({action, id, result.succeeded()});
 }

@@ -1,27 +1,60 @@
 #pragma once
 
+#include "detailsapplicationwindow.h"
+#include "windowiconresolver.h"
+
 #include <QByteArray>
+#include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
-// Runs wmctrl for the Applications tab on a thread of its own, so that a
-// slow or wedged X server never freezes the window; every run is bounded.
+#include <memory>
+
+class X11WindowReader;
+
+// What became of a Switch To or Close App.
+struct WindowCommandResult {
+    // "-ic" (close gracefully) or "-ia" (activate).
+    QString action;
+    QString id;
+    bool succeeded = false;
+};
+Q_DECLARE_METATYPE(WindowCommandResult)
+
+// The Applications tab's work, on a thread of its own so that a slow or
+// wedged X server never freezes the window: lists the windows with wmctrl,
+// reads their properties (all in one round trip, on an X connection of its
+// own) and finds where their icons come from; runs the window commands.
+// Every wmctrl run is bounded.
 class WorkerApplications : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // Decides here, on the creating thread, whether Qt runs on X11: off X11
+    // (offscreen, Wayland) the worker never reaches X.
+    explicit WorkerApplications(QObject* parent = nullptr);
+    ~WorkerApplications() override;
 
     static constexpr int timeoutMs = 3000;
 
+    // The windows of one `wmctrl -l` listing that the window manager
+    // manages, with where their icons come from.
+    QList<DetailsApplicationWindow> listWindows(const QByteArray& wmctrlOutput);
+
 public slots:
-    // Answers with windowListRead; the output is empty when wmctrl could not
-    // run or did not finish in time.
+    // Answers with windowListUpdated; the list is empty when wmctrl could
+    // not run or did not finish in time.
     void fetchWindowList();
-    // action is "-ic" (close gracefully) or "-ia" (activate); answers with
-    // windowCommandFinished.
+    // action is "-ic" or "-ia"; answers with windowCommandFinished.
     void runWindowCommand(const QString& action, const QString& id);
 
 signals:
-    void windowListRead(const QByteArray& output);
-    void windowCommandFinished(const QString& action, const QString& id, bool succeeded);
+    void windowListUpdated(const QList<DetailsApplicationWindow>& windows);
+    void windowCommandFinished(const WindowCommandResult& result);
+
+private:
+    const bool onX11;
+    // Opened on the worker's thread at the first listing.
+    std::unique_ptr<X11WindowReader> windowReader;
+    WindowIconResolver iconResolver;
 };

@@ -3,7 +3,6 @@
 #include "pathstamps.h"
 #include "sysinfofigures.h"
 #include "systempaths.h"
-#include "tickgate.h"
 #include "workercronjobs.h"
 #include "x11windowreader.h"
 
@@ -64,10 +63,6 @@ QStringList processFolders() {
 WorkerOverviewSysInfo::WorkerOverviewSysInfo(QObject* parent) : QObject(parent) {}
 
 WorkerOverviewSysInfo::~WorkerOverviewSysInfo() = default;
-
-void WorkerOverviewSysInfo::setTickGate(std::shared_ptr<TickGate> gate) {
-    tickGate = std::move(gate);
-}
 
 QString WorkerOverviewSysInfo::getUptime() {
     // Read every time: a clock of our own would stop while the machine sleeps.
@@ -191,11 +186,5 @@ SysInfoSample WorkerOverviewSysInfo::sample() {
 }
 
 void WorkerOverviewSysInfo::process() {
-    const TickGate::Pass pass(tickGate.get());
-    const SysInfoSample figures = sample();
-    // Failures are carried by the figures themselves; the error channel stays empty.
-    emit updateCompleted(figures.uptime, figures.ramUsed, figures.swapUsed, figures.procsThreads,
-                         figures.applications, figures.servicesEnabled, figures.cronJobs, figures.activeUsers,
-                         QString());
-    emit processingDone();
+    emit updateCompleted(sample());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -7,7 +8,6 @@
 #include <optional>
 
 class PathStamps;
-class TickGate;
 class X11WindowReader;
 
 // One reading of the panel's live figures. A count that could not be read is -1.
@@ -21,6 +21,7 @@ struct SysInfoSample {
     int cronJobs = 0;
     int activeUsers = -1;
 };
+Q_DECLARE_METATYPE(SysInfoSample)
 
 // Samples the Overview panel's live figures (uptime, memory, swap, tasks,
 // windows, enabled services, cron jobs, logged-in users) on its own thread,
@@ -33,10 +34,6 @@ class WorkerOverviewSysInfo : public QObject {
 public:
     explicit WorkerOverviewSysInfo(QObject* parent = nullptr);
     ~WorkerOverviewSysInfo() override;
-
-    // The gate the requester enters before asking for a sample; process()
-    // opens it again when done, so ticks during a slow sample are skipped.
-    void setTickGate(std::shared_ptr<TickGate> gate);
 
     // One sample, recounting the services and cron jobs only when their
     // files changed since the previous one. Call on the worker's thread.
@@ -58,16 +55,14 @@ public:
     int countOpenWindows();
 
 public slots:
+    // Answers with one updateCompleted; a figure that could not be read
+    // says so itself.
     void process();
 
 signals:
-    void updateCompleted(const QString& uptime, const QString& ramUsed, const QString& swapUsed,
-                         const QString& procsThreads, int applications, int servicesEnabled, int cronJobs,
-                         int activeUsers, const QString& error);
-    void processingDone();
+    void updateCompleted(const SysInfoSample& sample);
 
 private:
-    std::shared_ptr<TickGate> tickGate;
     // Made on the worker's thread at the first count.
     std::unique_ptr<X11WindowReader> windowReader;
     std::unique_ptr<PathStamps> serviceFolders;

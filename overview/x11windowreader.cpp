@@ -3,7 +3,6 @@
 #include "windowproperties.h"
 
 #include <QLoggingCategory>
-#include <QX11Info>
 
 #include <cstdint>
 #include <cstdlib>
@@ -58,14 +57,12 @@ QByteArray bytes8(xcb_get_property_reply_t* reply) {
 
 } // namespace
 
-X11WindowReader::X11WindowReader() = default;
-
-X11WindowReader::X11WindowReader(xcb_connection_t* ownConnection, quint32 ownRoot)
-    : own(ownConnection), ownRoot(ownRoot) {}
+X11WindowReader::X11WindowReader(xcb_connection_t* openConnection, quint32 rootWindow)
+    : connection(openConnection), root(rootWindow) {}
 
 X11WindowReader::~X11WindowReader() {
-    if (own)
-        xcb_disconnect(own);
+    if (connection)
+        xcb_disconnect(connection);
 }
 
 std::unique_ptr<X11WindowReader> X11WindowReader::withOwnConnection() {
@@ -87,24 +84,13 @@ std::unique_ptr<X11WindowReader> X11WindowReader::withOwnConnection() {
     return std::unique_ptr<X11WindowReader>(new X11WindowReader(connection, root));
 }
 
-xcb_connection_t* X11WindowReader::connection() const {
-    if (own)
-        return own;
-    return QX11Info::isPlatformX11() ? QX11Info::connection() : nullptr;
-}
-
-quint32 X11WindowReader::rootWindow() const {
-    return own ? ownRoot : quint32(QX11Info::appRootWindow());
-}
-
 bool X11WindowReader::isAvailable() const {
-    return connection() != nullptr;
+    return connection != nullptr;
 }
 
 bool X11WindowReader::internAtoms() {
     if (netWmIcon && netWmPid && netClientList && netWmDesktop)
         return true;
-    xcb_connection_t* connection = this->connection();
     const char* const names[] = {"_NET_WM_ICON", "_NET_WM_PID", "_NET_CLIENT_LIST", "_NET_WM_DESKTOP"};
     quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList, &netWmDesktop};
     constexpr int count = 4;
@@ -131,7 +117,6 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     if (!isAvailable())
         return snapshot;
     internAtoms();
-    xcb_connection_t* connection = this->connection();
 
     struct Cookies {
         xcb_get_property_cookie_t icon{}, pid{}, windowClass{};
@@ -149,7 +134,7 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     }
     xcb_get_property_cookie_t clientsCookie{};
     if (netClientList)
-        clientsCookie = requestProperty(connection, rootWindow(), netClientList, XCB_ATOM_WINDOW, 1 << 16);
+        clientsCookie = requestProperty(connection, root, netClientList, XCB_ATOM_WINDOW, 1 << 16);
 
     for (int i = 0; i < windows.size(); ++i) {
         WindowFacts& facts = snapshot.windows[i];
@@ -177,14 +162,13 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     return snapshot;
 }
 
-std::optional<int> X11WindowReader::countDesktopWindows(quint32 root) {
+std::optional<int> X11WindowReader::countDesktopWindows(quint32 listRoot) {
     if (!isAvailable())
         return std::nullopt;
     internAtoms();
     if (!netClientList)
         return std::nullopt;
-    xcb_connection_t* connection = this->connection();
-    PropertyReply clients = takeReply(connection, requestProperty(connection, root ? root : rootWindow(),
+    PropertyReply clients = takeReply(connection, requestProperty(connection, listRoot ? listRoot : root,
                                                                   netClientList, XCB_ATOM_WINDOW, 1 << 16));
     if (!clients)
         return std::nullopt;

@@ -10,17 +10,14 @@
 
 struct xcb_connection_t;
 
-// Reads the properties of the desktop's windows straight from the X server:
-// on Qt's own XCB connection (GUI thread only), or on a connection of its
-// own to the display named by DISPLAY (any one thread). Every request of one
-// call is sent before the first answer is awaited, so a call costs one round
-// trip however many windows it asks about. Without a connection (Qt off the
-// X11 platform, or no display) every answer is empty.
+// Reads the properties of the desktop's windows straight from the X server,
+// on a connection of its own to the display named by DISPLAY, so that it can
+// work on any one thread. Every request of one call is sent before the first
+// answer is awaited, so a call costs one round trip however many windows it
+// asks about. Without a connection (no display) every answer is empty.
 class X11WindowReader {
 public:
-    // On Qt's connection.
-    X11WindowReader();
-    // On a connection of its own, opened here and closed with the reader.
+    // Opens the connection; it is closed with the reader.
     static std::unique_ptr<X11WindowReader> withOwnConnection();
     ~X11WindowReader();
     X11WindowReader(const X11WindowReader&) = delete;
@@ -47,22 +44,20 @@ public:
     // Facts of each window in the order given, and the managed window list.
     Snapshot read(const QVector<quint32>& windows);
 
-    // The windows the window manager manages (_NET_CLIENT_LIST of root, the
-    // screen's root window when 0) that sit on a desktop, as "wmctrl -l"
+    // The windows the window manager manages (_NET_CLIENT_LIST of listRoot,
+    // the screen's root window when 0) that sit on a desktop, as "wmctrl -l"
     // lists them: those whose _NET_WM_DESKTOP is not 0xFFFFFFFF (shown on
     // every desktop, as panels and the desktop background are) count.
     // Nothing when there is no connection or no managed window list.
-    std::optional<int> countDesktopWindows(quint32 root = 0);
+    std::optional<int> countDesktopWindows(quint32 listRoot = 0);
 
 private:
-    explicit X11WindowReader(xcb_connection_t* ownConnection, quint32 ownRoot);
-    xcb_connection_t* connection() const;
-    quint32 rootWindow() const;
+    X11WindowReader(xcb_connection_t* openConnection, quint32 rootWindow);
     bool internAtoms();
 
-    // Null when the reader works on Qt's connection.
-    xcb_connection_t* own = nullptr;
-    quint32 ownRoot = 0;
+    // Null when the display could not be reached.
+    xcb_connection_t* connection = nullptr;
+    quint32 root = 0;
     quint32 netWmIcon = 0;
     quint32 netWmPid = 0;
     quint32 netClientList = 0;

@@ -16,13 +16,14 @@ private slots:
         Ui::MainWindow ui;
         ui.setupUi(&window);
         TabApplications tab(&ui, &window);
+        WorkerApplications worker;
         // Without the X server's client list every well-formed wmctrl line is
         // listed: a hexadecimal id, a desktop number, runs of blanks as one.
         // The "Evil" window's title forged a line; on X the client list refuses it.
         QFile file(TestSupport::testDataPath("applications/wmctrl-l.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QStringList rows;
-        for (const DetailsApplicationWindow& listed : tab.listWindows(file.readAll()))
+        for (const DetailsApplicationWindow& listed : worker.listWindows(file.readAll()))
             rows << listed.id + "|" + listed.title;
         QCOMPARE(rows,
                  (QStringList{"0x00400030|Editor two blanks", "0x00600030|Evil", "0x00000bad|Forged",

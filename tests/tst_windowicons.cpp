@@ -1,4 +1,5 @@
 #include "systempaths.h"
+#include "windowiconcache.h"
 #include "windowiconresolver.h"
 #include "windowproperties.h"
 
@@ -17,6 +18,7 @@ class TestWindowIcons : public QObject {
 private:
     QTemporaryDir root;
     std::unique_ptr<WindowIconResolver> resolver;
+    WindowIconCache icons;
 
     QString at(const QString& relative) const { return root.path() + "/" + relative; }
     void write(const QString& relative, const QByteArray& content) {
@@ -56,7 +58,9 @@ private slots:
             {"apps2/escape", "Exec=escaper\nIcon=../../outside/evil"},
             {"apps2/outer", "Exec=absouter\nIcon=" + at("outside/evil.png")},
             {"apps2/inner", "Exec=absinner\nIcon=" + at("sysicons/inner.png")},
-            {"apps2/linked", "Exec=abslinked\nIcon=" + at("sysicons/link.png")}};
+            {"apps2/linked", "Exec=abslinked\nIcon=" + at("sysicons/link.png")},
+            {"apps1/classmissing", "Exec=classmissing\nIcon=not-in-theme"},
+            {"apps1/classouter", "Exec=classouter\nIcon=" + at("outside/evil.png")}};
         for (const auto& [name, lines] : entries)
             write(name + ".desktop", "[Desktop Entry]\n" + lines.toUtf8() + "\n");
         resolver = std::make_unique<WindowIconResolver>(WindowIconResolver::Folders{
@@ -120,19 +124,23 @@ private slots:
         row("class in lower case", true, "LowerClass", "theme:lowerclass");
         row("empty class", true, "", generic);
         row("class with a path", true, "../../outside/evil", generic);
+        // The first entry found by class decides, even when it gives no icon.
+        row("class entry's icon not in the theme", true, "ClassMissing", "null");
+        row("class entry's path outside", true, "ClassOuter", "null");
     }
     void fallbacks() {
         QFETCH(bool, byClass);
         QFETCH(QString, key);
-        QTEST(describe(byClass ? resolver->getIconFromWmClass(key) : resolver->getIconFromDesktopFile(key)),
+        QTEST(describe(icons.icon(byClass ? resolver->getIconFromWmClass(key)
+                                          : resolver->getIconFromDesktopFile(key))),
               "icon");
     }
 
     void chainReadsTheOwnersCommandLine() {
         SystemPaths::setRootPrefix(root.path());
         write("proc/4242/cmdline", QByteArray("/opt/editor/bin/fancyeditor\0--new-window\0", 42));
-        QCOMPARE(describe(resolver->iconFor(4242, "LowerClass")), QString("theme:themed-entry"));
-        QCOMPARE(describe(resolver->iconFor(4243, "LowerClass")), QString("theme:lowerclass"));
+        QCOMPARE(describe(icons.icon(resolver->iconFor(4242, "LowerClass"))), QString("theme:themed-entry"));
+        QCOMPARE(describe(icons.icon(resolver->iconFor(4243, "LowerClass"))), QString("theme:lowerclass"));
         SystemPaths::setRootPrefix(QString());
     }
 };
