@@ -51,6 +51,9 @@ QColor statusColorBlue() {
 QColor statusColorGrey() {
     return pick(QColor(55, 55, 55), QColor(208, 208, 208));
 }
+QColor statusColorMidGrey() {
+    return pick(QColor(140, 140, 140), QColor(170, 170, 170));
+}
 QColor statusColorInverseGrey() {
     return pick(QColor(220, 220, 220), QColor(50, 50, 50));
 }

@@ -33,5 +33,7 @@ QColor statusColorAmber();
 QColor statusColorRed();
 QColor statusColorBlue();
 QColor statusColorGrey();
+// One of the status colours, though no page colours a row with it today.
+QColor statusColorMidGrey();
 QColor statusColorInverseGrey();
 QColor statusColorSoftGrey();
