@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 
+#include "cronjobcounting.h"
 #include "dialogabout.h"
 #include "dialognewtask.h"
-#include "resourceloader.h"
 #include "startup.h"
 #include "tabapplications.h"
 #include "tabcronjobs.h"
@@ -26,6 +26,8 @@
 #include <QTimer>
 
 #include <iterator>
+#include <type_traits>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcWindow, "tessmar.window", QtWarningMsg)
 
@@ -42,9 +44,17 @@ enum MainTab {
     MainTabCount
 };
 
-template <typename Tab> Tab* createTab(Ui::MainWindow* ui, MainWindow* window) {
-    auto* tab = new Tab(ui, window);
+// Tabs whose views have colours of their own follow the desktop's theme.
+template <typename Tab, typename = void> struct FollowsTheme : std::false_type {};
+template <typename Tab>
+struct FollowsTheme<Tab, std::void_t<decltype(&Tab::onThemeChanged)>> : std::true_type {};
+
+template <typename Tab, typename... Args>
+Tab* createTab(Ui::MainWindow* ui, MainWindow* window, Args&&... args) {
+    auto* tab = new Tab(ui, window, std::forward<Args>(args)...);
     tab->setAttribute(Qt::WA_TransparentForMouseEvents);
+    if constexpr (FollowsTheme<Tab>::value)
+        QObject::connect(window, &MainWindow::themeChanged, tab, &Tab::onThemeChanged);
     return tab;
 }
 } // namespace
@@ -124,7 +134,6 @@ const MainWindow::TabRoute MainWindow::tabRoutes[] = {
 };
 
 MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(parent), ui(new Ui::MainWindow) {
-    loadProgramResources();
     ui->setupUi(this);
     installEventFilter(this);
 
@@ -144,7 +153,8 @@ MainWindow::MainWindow(QWidget* parent, TabCreation creation) : QMainWindow(pare
     connect(this, &MainWindow::windowResized, tabOverviewGraphs, &TabOverviewGraphs::handleResizeEvent);
     tabOverviewGraphs->setupGraphs();
 
-    tabOverviewSysInfo = createTab<TabOverviewSysInfo>(ui, this);
+    // The Overview counts the scheduled jobs the way the Cron Jobs page reads them.
+    tabOverviewSysInfo = createTab<TabOverviewSysInfo>(ui, this, cronPageCounting());
     // The static facts run tools (lspci, glxinfo...): not while the window
     // is being put on the screen.
     if (creation == TabCreation::AllTabsNow)

@@ -185,14 +185,6 @@ QString chooseIconThemeFallback() {
     return QString();
 }
 
-QIcon themeIcon(const QStringList& names) {
-    for (const QString& name : names) {
-        if (QIcon::hasThemeIcon(name))
-            return QIcon::fromTheme(name);
-    }
-    return QIcon();
-}
-
 namespace {
 // Written by the signal handler, read by the event loop: the only safe way
 // out of a handler is a write to a file descriptor.

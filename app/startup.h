@@ -11,7 +11,6 @@
 Q_DECLARE_LOGGING_CATEGORY(lcStartup)
 
 class QCoreApplication;
-class QIcon;
 class QTranslator;
 
 // Name of the single-instance local socket, and the root-only folder it lives in.
@@ -69,9 +68,6 @@ void useRasterWindowsOnly();
 // application object exists. Returns the fallback chosen, empty when the
 // asked-for theme is installed or none of the others is.
 QString chooseIconThemeFallback();
-
-// A theme icon by the first of names the installed themes have; null when none has any.
-QIcon themeIcon(const QStringList& names);
 
 // Ends the event loop on SIGTERM, SIGINT and SIGHUP the way the Quit action
 // does, and, as the program quits, ends every running external command, so

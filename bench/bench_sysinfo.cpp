@@ -4,6 +4,7 @@
 // The peers are timed as a user would run them, process start included. Also
 // the one-off static probes, which run off the GUI thread.
 #include "commandrunner.h"
+#include "cronjobcounting.h"
 #include "systeminfoprobes.h"
 #include "workeroverviewsysinfo.h"
 
@@ -26,7 +27,7 @@ void runPeer(benchmark::State& state, const QString& program, const QStringList&
 // counts kept while their folders are unchanged, windows counted on the X
 // display (DISPLAY) when there is one.
 void BM_SampleComplete(benchmark::State& state) {
-    WorkerOverviewSysInfo worker;
+    WorkerOverviewSysInfo worker(cronPageCounting());
     for (auto _ : state)
         benchmark::DoNotOptimize(worker.sample());
 }
@@ -34,9 +35,10 @@ BENCHMARK(BM_SampleComplete)->Unit(benchmark::kMicrosecond);
 
 // The counts the sample keeps until their folders change, made afresh.
 void BM_ServiceAndCronCounts(benchmark::State& state) {
+    const WorkerOverviewSysInfo worker(cronPageCounting());
     for (auto _ : state) {
         benchmark::DoNotOptimize(WorkerOverviewSysInfo::countEnabledServices());
-        benchmark::DoNotOptimize(WorkerOverviewSysInfo::countCronJobs());
+        benchmark::DoNotOptimize(worker.countCronJobs());
     }
 }
 BENCHMARK(BM_ServiceAndCronCounts)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,5 @@
 #include "tabnetworkingwireless.h"
 
-#include "mainwindow.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 #include "wirelessparsing.h"
@@ -61,8 +60,6 @@ TabNetworkingWireless::TabNetworkingWireless(Ui::MainWindow* ui, QWidget* parent
     showNoLink(QStringLiteral("N/A"));
     setRouterInfoLabels(QStringLiteral("N/A"));
 
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabNetworkingWireless::onThemeChanged);
     onThemeChanged();
 
     // Looking for the interface runs a tool: the worker answers when it can.

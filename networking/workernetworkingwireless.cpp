@@ -163,11 +163,18 @@ void WorkerNetworkingWireless::fetchRouterInfo(const QString& interfaceName) {
     emit routerInfoUpdated(info);
 }
 
+// The vendor table is compiled into the networking library, which nothing
+// would pull into the program unless some code names it.
+static void loadVendorTable() {
+    Q_INIT_RESOURCE(vendors);
+}
+
 QString WorkerNetworkingWireless::lookupVendor(const QString& mac, bool fullName) {
     static QMutex mutex;
     static wireless::VendorTable table;
     QMutexLocker lock(&mutex);
     if (table.isEmpty()) {
+        loadVendorTable();
         QFile file(QStringLiteral(":/files/router_manufacturers"));
         if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
             qWarning("Failed to open router_manufacturers file.");

@@ -1,7 +1,6 @@
 #include "taboverviewgraphs.h"
 
 #include "clickablegroupbox.h"
-#include "mainwindow.h"
 #include "overviewstyles.h"
 #include "ui_mainwindow.h"
 
@@ -94,8 +93,6 @@ TabOverviewGraphs::TabOverviewGraphs(Ui::MainWindow* ui, QWidget* parent) : QWid
     showPlaceholders();
 
     applyFrameStyles();
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabOverviewGraphs::onThemeChanged);
 
     updateTimer->start(defaultIntervalMs);
     currentGraphIndex = -1;

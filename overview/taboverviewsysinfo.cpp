@@ -22,7 +22,8 @@ void showValue(QLabel* label, const QString& text) {
 }
 } // namespace
 
-TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
+TabOverviewSysInfo::TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent, CronJobCounting cronJobCounting)
+    : QWidget(parent), ui(ui), worker(QStringLiteral("workeroverviewsysinfo"), std::move(cronJobCounting)) {
     clearValueLabels();
 
     worker.connectResult(&WorkerOverviewSysInfo::updateCompleted, this, &TabOverviewSysInfo::onStatsUpdated);

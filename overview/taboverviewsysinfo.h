@@ -16,7 +16,8 @@ class QTimer;
 class TabOverviewSysInfo : public QWidget {
     Q_OBJECT
 public:
-    TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent);
+    // cronJobCounting: how the scheduled jobs are counted (see CronJobCounting).
+    TabOverviewSysInfo(Ui::MainWindow* ui, QWidget* parent, CronJobCounting cronJobCounting = {});
     ~TabOverviewSysInfo() override;
 
     // Starts gathering the static facts; their labels fill in when all are known.
@@ -37,7 +38,7 @@ private:
 
     Ui::MainWindow* ui;
     QTimer* updateTimer = nullptr;
-    TabWorker<WorkerOverviewSysInfo> worker{QStringLiteral("workeroverviewsysinfo")};
+    TabWorker<WorkerOverviewSysInfo> worker;
     // Its thread starts with the first loadStaticSystemInfo.
     TabWorker<SystemInfoProbes> probes{QStringLiteral("workersysinfoprobes")};
 };

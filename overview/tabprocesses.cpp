@@ -1,12 +1,11 @@
 #include "tabprocesses.h"
 
 #include "displaytext.h"
-#include "mainwindow.h"
 #include "numerictablewidgetitem.h"
 #include "processsignaller.h"
-#include "startup.h"
 #include "tablefilter.h"
 #include "themecolors.h"
+#include "themeicon.h"
 #include "ui_mainwindow.h"
 #include "workerprocesses.h"
 #include "workerthread.h"
@@ -81,9 +80,6 @@ TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent
     connect(this, &TabProcesses::requestUpdateProcessesTable, worker, &WorkerProcesses::fetchProcesses,
             Qt::QueuedConnection);
     updateProcessesTable();
-
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabProcesses::onThemeChanged);
 }
 
 TabProcesses::~TabProcesses() = default;

@@ -3,7 +3,6 @@
 #include "pathstamps.h"
 #include "sysinfofigures.h"
 #include "systempaths.h"
-#include "workercronjobs.h"
 #include "x11windowreader.h"
 
 #include <QCoreApplication>
@@ -60,7 +59,8 @@ QStringList processFolders() {
 
 } // namespace
 
-WorkerOverviewSysInfo::WorkerOverviewSysInfo(QObject* parent) : QObject(parent) {}
+WorkerOverviewSysInfo::WorkerOverviewSysInfo(CronJobCounting cronJobCounting)
+    : cronJobCounting(std::move(cronJobCounting)) {}
 
 WorkerOverviewSysInfo::~WorkerOverviewSysInfo() = default;
 
@@ -131,8 +131,8 @@ int WorkerOverviewSysInfo::countEnabledServices() {
     return count;
 }
 
-int WorkerOverviewSysInfo::countCronJobs() {
-    return WorkerCronJobs::collectCronJobs().size();
+int WorkerOverviewSysInfo::countCronJobs() const {
+    return cronJobCounting.count ? cronJobCounting.count() : -1;
 }
 
 int WorkerOverviewSysInfo::countActiveUsers() {
@@ -151,13 +151,7 @@ SysInfoSample WorkerOverviewSysInfo::sample() {
         for (const char* folder : serviceFolderPaths)
             folders << QLatin1String(folder);
         serviceFolders = std::make_unique<PathStamps>(folders);
-        // What the Cron Jobs page reads: the system crontab, the accounts
-        // whose personal crontabs it looks for, and the crontab and script folders.
-        cronFiles = std::make_unique<PathStamps>(
-            QStringList{QStringLiteral("/etc/crontab"), QStringLiteral("/etc/passwd")},
-            QStringList{QStringLiteral("/etc/cron.d"), QStringLiteral("/etc/cron.hourly"),
-                        QStringLiteral("/etc/cron.daily"), QStringLiteral("/etc/cron.weekly"),
-                        QStringLiteral("/etc/cron.monthly"), QStringLiteral("/var/spool/cron/crontabs")});
+        cronFiles = std::make_unique<PathStamps>(cronJobCounting.files, cronJobCounting.folders);
     }
 
     SysInfoSample sample;

@@ -3,12 +3,24 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 #include <memory>
 #include <optional>
 
 class PathStamps;
 class X11WindowReader;
+
+// How the panel counts the scheduled jobs: the way the Cron Jobs page reads
+// them, handed over by the program's shell, with the files and folders
+// whose change means a recount. Without a count the figure reads "N/A".
+struct CronJobCounting {
+    QStringList files;
+    QStringList folders;
+    std::function<int()> count;
+};
 
 // One reading of the panel's live figures. A count that could not be read is -1.
 struct SysInfoSample {
@@ -32,7 +44,7 @@ Q_DECLARE_METATYPE(SysInfoSample)
 class WorkerOverviewSysInfo : public QObject {
     Q_OBJECT
 public:
-    explicit WorkerOverviewSysInfo(QObject* parent = nullptr);
+    explicit WorkerOverviewSysInfo(CronJobCounting cronJobCounting = {});
     ~WorkerOverviewSysInfo() override;
 
     // One sample, recounting the services and cron jobs only when their
@@ -45,8 +57,9 @@ public:
     static QString getProcessThreadCount();
     static int countServiceFiles(const QString& folder);
     static int countEnabledServices();
-    // The jobs the Cron Jobs page lists, read the way it reads them.
-    static int countCronJobs();
+    // The jobs the Cron Jobs page lists, read the way it reads them; -1
+    // without a way to count them.
+    int countCronJobs() const;
     // Distinct users with a live login in the utmp file; 0 without one, -1
     // when it cannot be read.
     static int countActiveUsers();
@@ -66,6 +79,7 @@ private:
     // Made on the worker's thread at the first count.
     std::unique_ptr<X11WindowReader> windowReader;
     std::unique_ptr<PathStamps> serviceFolders;
+    const CronJobCounting cronJobCounting;
     std::unique_ptr<PathStamps> cronFiles;
     int servicesEnabled = 0;
     int cronJobs = 0;

@@ -2,7 +2,6 @@
 
 #include "cronjobtext.h"
 #include "displaytext.h"
-#include "mainwindow.h"
 #include "plaintooltip.h"
 #include "selectionkeeper.h"
 #include "tablefilter.h"
@@ -25,8 +24,6 @@ TabCronJobs::TabCronJobs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent),
 
     emit requestUpdateCronJobsTable();
 
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabCronJobs::onThemeChanged);
     onThemeChanged();
 }
 

@@ -3,7 +3,6 @@
 #include "loadingoverlay.h"
 #include "logpage.h"
 #include "logrecordtables.h"
-#include "mainwindow.h"
 #include "themecolors.h"
 #include "ui_mainwindow.h"
 
@@ -130,8 +129,6 @@ TabLogs::TabLogs(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) 
     formTabsStyle = ui->tabWidgetLogsTabs->styleSheet();
     formLabelStyle = ui->label_10->styleSheet();
     applyLabelColours();
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabLogs::onThemeChanged);
 }
 
 TabLogs::~TabLogs() {

@@ -1,7 +1,6 @@
 #include "tabservices.h"
 
 #include "dialogservicedetails.h"
-#include "mainwindow.h"
 #include "plaintooltip.h"
 #include "selectionkeeper.h"
 #include "tablefilter.h"
@@ -38,9 +37,6 @@ TabServices::TabServices(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent),
     connect(ui->tableServices, &QAbstractItemView::activated, this, &TabServices::openDetails);
 
     emit requestUpdateServicesTable();
-
-    if (auto* window = qobject_cast<MainWindow*>(parent))
-        connect(window, &MainWindow::themeChanged, this, &TabServices::onThemeChanged);
 }
 
 TabServices::~TabServices() = default;

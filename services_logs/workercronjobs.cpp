@@ -148,3 +148,14 @@ void WorkerCronJobs::fetchCronJobs() {
     qCDebug(lcCron) << "Number of cron jobs fetched: " << jobs.size();
     emit cronJobsUpdated(jobs);
 }
+
+QStringList WorkerCronJobs::sourceFiles() {
+    // The accounts are those whose personal crontabs the collection looks for.
+    return {QStringLiteral("/etc/crontab"), QStringLiteral("/etc/passwd")};
+}
+
+QStringList WorkerCronJobs::sourceFolders() {
+    return {QStringLiteral("/etc/cron.d"),       QStringLiteral("/etc/cron.hourly"),
+            QStringLiteral("/etc/cron.daily"),   QStringLiteral("/etc/cron.weekly"),
+            QStringLiteral("/etc/cron.monthly"), QStringLiteral("/var/spool/cron/crontabs")};
+}

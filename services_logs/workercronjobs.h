@@ -18,6 +18,10 @@ public:
 
     // All jobs, in the order the page receives them: one per row it shows.
     static QList<DetailsCronJob> collectCronJobs();
+    // What the collection reads: files whose change, and folders whose
+    // change of entries, can change the jobs.
+    static QStringList sourceFiles();
+    static QStringList sourceFolders();
 
     // Largest crontab read; the rest of a bigger file is left out.
     static constexpr qint64 maxCrontabBytes = 1024 * 1024;

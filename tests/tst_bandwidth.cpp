@@ -1,6 +1,5 @@
 #include "custompushbutton.h"
 #include "interfacetraffic.h"
-#include "resourceloader.h"
 #include "systempaths.h"
 #include "tabnetworkingbandwidthmonitor.h"
 #include "testsupport.h"
@@ -53,7 +52,6 @@ class TestBandwidth : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(ownNetwork || geteuid() != 0);
-        loadProgramResources();
         window = std::make_unique<QMainWindow>();
         ui = std::make_unique<Ui::MainWindow>();
         ui->setupUi(window.get());

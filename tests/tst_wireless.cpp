@@ -1,5 +1,4 @@
 #include "mainwindow.h"
-#include "resourceloader.h"
 #include "systempaths.h"
 #include "tabnetworkingwireless.h"
 #include "testsupport.h"
@@ -91,7 +90,6 @@ class TestWireless : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(ownNetwork || geteuid() != 0);
-        loadProgramResources();
         window = std::make_unique<QMainWindow>();
         ui = std::make_unique<Ui::MainWindow>();
         ui->setupUi(window.get());

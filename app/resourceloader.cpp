@@ -1,8 +1,0 @@
-#include "resourceloader.h"
-
-#include <QtGlobal>
-
-void loadProgramResources() {
-    Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(vendors);
-}
