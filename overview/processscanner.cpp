@@ -240,9 +240,19 @@ QString ProcessScanner::memoryText(int procFd, const char* pidName, qint64 pid,
             return QStringLiteral("N/A");
         return ProcessParser::formatMemoryKb(std::max<qint64>(last->privateKb + anonKb - last->anonKb, 0));
     }
+    // A process that has not run since its last full reading, its pages
+    // resident as they were, can have changed only in what it shares with
+    // others: it is read at every third of its full readings.
+    const qint64 ticks = stat.userTicks + stat.systemTicks;
+    const bool quietReadingDue = (quint64(pid) + scanCount - 1) % (fullReadingEvery * 3) == 0;
+    if (last && !quietReadingDue && !last->estimated && last->ticks == ticks && anonKb >= 0 &&
+        last->anonKb == anonKb && last->residentKb == statm.residentKb)
+        return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
 
     ProcessCpuHistory::MemoryReading reading;
     reading.anonKb = anonKb;
+    reading.residentKb = statm.residentKb;
+    reading.ticks = ticks;
     // A process seen for the first time is read at once while that stays
     // cheap. When large processes start faster than a scan may walk their
     // pages (a build starting compilers), the rest show their resident
@@ -252,6 +262,7 @@ QString ProcessScanner::memoryText(int procFd, const char* pidName, qint64 pid,
         statm.residentKb > alwaysReadFirstKb) {
         if (statm.residentKb > firstReadingsLeftKb) {
             reading.privateKb = anonKb;
+            reading.estimated = true;
             cpuHistory.setMemory(pid, reading);
             return ProcessParser::formatMemoryKb(anonKb);
         }

@@ -299,11 +299,11 @@ private slots:
         for (const QString& pid : later)
             QVERIFY(QDir().rename(root.path() + "/" + pid, proc + pid));
         // Pages of 4 kB: 100 GB resident, all but 1 MB of it anonymous,
-        // beyond any bound; 70 MB and 50 MB, which fit it together; 12 MB,
+        // beyond any bound; 40 MB and 20 MB, which fit it together; 12 MB,
         // which fits what they leave only when small ones are always read.
         QVERIFY(writeFile(proc + "1900/statm", "30000000 26214400 256 10 0 100 0\n"));
-        QVERIFY(writeFile(proc + "1700/statm", "20000 17920 17000 10 0 100 0\n"));
-        QVERIFY(writeFile(proc + "1800/statm", "20000 12800 12000 10 0 100 0\n"));
+        QVERIFY(writeFile(proc + "1700/statm", "20000 10240 10000 10 0 100 0\n"));
+        QVERIFY(writeFile(proc + "1800/statm", "20000 5120 5000 10 0 100 0\n"));
         QVERIFY(writeFile(proc + "1600/statm", "20000 3072 3000 10 0 100 0\n"));
         QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
         QCOMPARE(all.value("1900").memory, QString("104.86 GB"));
@@ -311,10 +311,10 @@ private slots:
         QCOMPARE(all.value("1800").memory, QString("999 KB"));
         QCOMPARE(all.value("1600").memory, QString("1.00 GB"));
 
-        // Two of 100 MB do not fit together: one is read, one estimated.
-        for (const QString& pid : {"2100", "2200"}) {
+        // Two of 40 MB do not fit together: one is read, one estimated.
+        for (const QString& pid : QStringList{"2100", "2200"}) {
             QVERIFY(QProcess::execute("cp", {"-a", proc + "1300", proc + pid}) == 0);
-            QVERIFY(writeFile(proc + pid + "/statm", "30000 25600 25000 10 0 100 0\n"));
+            QVERIFY(writeFile(proc + pid + "/statm", "20000 10240 9640 10 0 100 0\n"));
         }
         all = byPid(scanner.scan(QString()));
         const QStringList pair{all.value("2100").memory, all.value("2200").memory};
@@ -327,6 +327,38 @@ private slots:
         QCOMPARE(all.value("1900").memory, QString("1.0 MB"));
         QCOMPARE(all.value("2100").memory, QString("999 KB"));
         QCOMPARE(all.value("2200").memory, QString("999 KB"));
+    }
+
+    // A process that has not run since its full reading and whose resident
+    // pages stayed as they were is read again at every third full reading;
+    // one that ran, or whose pages changed, at the next.
+    void quietProcessReadLessOften() {
+        QTemporaryDir root;
+        QVERIFY(QProcess::execute("cp", {"-a", TestSupport::testDataPath("proc") + "/.", root.path()}) == 0);
+        SystemPaths::setRootPrefix(root.path());
+        const QString proc = root.path() + "/proc/";
+        for (const QString& pid : QStringList{"1300", "1800", "1900"})
+            QVERIFY(writeFile(proc + pid + "/statm", "900 300 200 10 0 100 0\n"));
+        ProcessScanner scanner;
+        QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("999 KB"));
+
+        for (const QString& pid : QStringList{"1300", "1800", "1900"})
+            QVERIFY(writeFile(proc + pid + "/smaps_rollup", "Private_Dirty: 5 kB\n"));
+        // One page more, file-backed: the anonymous memory stays.
+        QVERIFY(writeFile(proc + "1900/statm", "900 301 201 10 0 100 0\n"));
+        // It ran, and its pages are as they were.
+        QVERIFY(
+            writeFile(proc + "1300/stat",
+                      "1300 (my ) (prog) S 1 1300 1300 0 -1 4194560 10 0 0 0 90 23 0 0 15 -5 1 0 70001\n"));
+        for (int scan = 2; scan <= 11; ++scan)
+            all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("999 KB"));
+        QCOMPARE(all.value("1900").memory, QString("5 KB"));
+        QCOMPARE(all.value("1300").memory, QString("5 KB"));
+        for (int scan = 12; scan <= 31; ++scan)
+            all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("5 KB"));
     }
 };
 
