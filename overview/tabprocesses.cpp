@@ -211,7 +211,9 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     std::vector<int> rowOfProcess(size_t(processDetails.size()), -1);
     // The rows keep their order when no row comes or goes and no cell of
     // the sort column changes: then neither a sort nor a repaint of the
-    // whole table is needed.
+    // whole table is needed. (A new colour touches every column, the sort
+    // column too, which the table would answer row by row.)
+    const RowColours colours;
     const int sortColumn = table->horizontalHeader()->sortIndicatorSection();
     bool orderKept = processDetails.size() == oldRowCount;
     for (int index = 0; index < processDetails.size(); ++index) {
@@ -220,7 +222,9 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
         if (it != rowOfPid.constEnd() && !taken[size_t(*it)]) {
             rowOfProcess[size_t(index)] = *it;
             taken[size_t(*it)] = true;
-            orderKept = orderKept && !sortKeyDiffers(sortColumn, idOfRow[size_t(*it)]->shown, process);
+            const ProcessIdItem* id = idOfRow[size_t(*it)];
+            orderKept = orderKept && !sortKeyDiffers(sortColumn, id->shown, process) &&
+                        id->background == colours.of(process.nice.toInt());
         } else {
             orderKept = false;
         }
@@ -244,7 +248,6 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     }
     if (nextNewRow > oldRowCount)
         table->setRowCount(nextNewRow);
-    const RowColours colours;
     for (int index = 0; index < processDetails.size(); ++index)
         fillRow(rowOfProcess[size_t(index)], processDetails.at(index), colours);
     // From the bottom up, so the rows still to remove keep their numbers.
@@ -258,8 +261,8 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     int selectedRow = -1;
     if (!selectedPid.isEmpty()) {
         for (int row = 0; row < table->rowCount(); ++row) {
-            const auto* id = static_cast<const ProcessIdItem*>(table->item(row, ColumnId));
-            if (id->shown.pid == selectedPid) {
+            const auto* id = dynamic_cast<const ProcessIdItem*>(table->item(row, ColumnId));
+            if (id && id->shown.pid == selectedPid) {
                 selectedRow = row;
                 break;
             }
