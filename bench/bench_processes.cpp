@@ -100,8 +100,11 @@ void BM_BareReads(benchmark::State& state) {
 BENCHMARK(BM_BareReads)->Unit(benchmark::kMillisecond);
 
 // What one refresh of the shown tab costs once it runs: a scan by a scanner
-// that has scanned before (idle processes keep their memory figure, every
-// tenth scan reads all) and the table refilled from its list.
+// that has scanned before (idle processes keep their memory figure; a
+// process's smaps_rollup is read again every tenth scan, every thirtieth
+// when it neither ran nor changed its pages) and the table refilled from
+// its list. Nothing is painted: scripts/measure-processes measures the
+// whole program on a display.
 void BM_RefreshSteadyState(benchmark::State& state) {
     QMainWindow window;
     Ui::MainWindow ui;

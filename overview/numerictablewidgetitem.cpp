@@ -2,12 +2,25 @@
 
 #include <cmath>
 
-NumericTableWidgetItem::NumericTableWidgetItem(const QString& text) : QTableWidgetItem(text, Type) {}
+NumericTableWidgetItem::NumericTableWidgetItem(const QString& text)
+    : QTableWidgetItem(text, Type), value(toNumericValue(text)) {}
 
 NumericTableWidgetItem::~NumericTableWidgetItem() = default;
 
+void NumericTableWidgetItem::setData(int role, const QVariant& data) {
+    QTableWidgetItem::setData(role, data);
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        value = toNumericValue(text());
+}
+
+void NumericTableWidgetItem::read(QDataStream& in) {
+    QTableWidgetItem::read(in);
+    value = toNumericValue(text());
+}
+
 bool NumericTableWidgetItem::operator<(const QTableWidgetItem& other) const {
-    return toNumericValue(text()) < toNumericValue(other.text());
+    const auto* numeric = dynamic_cast<const NumericTableWidgetItem*>(&other);
+    return value < (numeric ? numeric->value : toNumericValue(other.text()));
 }
 
 double NumericTableWidgetItem::toNumericValue(const QString& text) {

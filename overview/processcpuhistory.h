@@ -23,10 +23,15 @@ public:
     std::optional<double> record(qint64 pid, qint64 startTime, qint64 ticks);
 
     // Private memory as read from smaps_rollup, beside the resident
-    // anonymous memory the status file gave at the same moment.
+    // anonymous and total memory statm gave and the CPU time (user plus
+    // system ticks) stat gave at the same moment; -1: not known.
     struct MemoryReading {
         qint64 privateKb = -1; // -1: could not be read
-        qint64 anonKb = -1;    // -1: not known
+        qint64 anonKb = -1;
+        qint64 residentKb = -1;
+        qint64 ticks = -1;
+        // privateKb is the anonymous memory, smaps_rollup not read yet.
+        bool estimated = false;
     };
     // The reading of an earlier scan; nothing when none was taken, or when
     // the ID now names another process. Call after record() in a scan.

@@ -151,18 +151,29 @@ std::string_view realUid(const QByteArray& status) {
     return std::string_view();
 }
 
-qint64 anonymousKb(const QByteArray& statm, qint64 pageKb) {
+StatmFigures parseStatm(const QByteArray& statm, qint64 pageKb) {
     // size resident shared text lib data dirty, in pages
-    const QList<QByteArray> fields = statm.trimmed().split(' ');
-    if (fields.size() < 3)
-        return -1;
-    bool residentOk = false;
-    bool sharedOk = false;
-    const qint64 resident = fields.at(1).toLongLong(&residentOk);
-    const qint64 shared = fields.at(2).toLongLong(&sharedOk);
-    if (!residentOk || !sharedOk)
-        return -1;
-    return std::max<qint64>(resident - shared, 0) * pageKb;
+    qint64 fields[3] = {0, 0, 0};
+    const char* p = statm.constData();
+    const char* end = p + statm.size();
+    for (qint64& field : fields) {
+        while (p < end && *p == ' ')
+            ++p;
+        // 18 digits at most, so the figure cannot overflow.
+        const char* digits = p;
+        while (p < end && *p >= '0' && *p <= '9' && p - digits < 18)
+            field = field * 10 + (*p++ - '0');
+        if (p == digits || (p < end && *p != ' ' && *p != '\n'))
+            return StatmFigures();
+    }
+    StatmFigures figures;
+    figures.residentKb = fields[1] * pageKb;
+    figures.anonKb = std::max<qint64>(fields[1] - fields[2], 0) * pageKb;
+    return figures;
+}
+
+qint64 anonymousKb(const QByteArray& statm, qint64 pageKb) {
+    return parseStatm(statm, pageKb).anonKb;
 }
 
 qint64 privateMemoryKb(const QByteArray& smapsRollup) {

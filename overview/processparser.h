@@ -50,6 +50,15 @@ QString stateText(char letter);
 // text; a view into it, empty when there is none.
 std::string_view realUid(const QByteArray& status);
 
+// The figures of a statm text, in kB; -1 where the text holds none.
+struct StatmFigures {
+    // Every page resident, file-backed or not.
+    qint64 residentKb = -1;
+    // Resident anonymous memory: resident minus shared (file-backed) pages.
+    qint64 anonKb = -1;
+};
+StatmFigures parseStatm(const QByteArray& statm, qint64 pageKb);
+
 // Resident anonymous memory in kB from a statm text (resident minus shared
 // pages); -1 when the text holds no such figures.
 qint64 anonymousKb(const QByteArray& statm, qint64 pageKb);

@@ -143,6 +143,7 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
     lastScanTime = now;
     cpuHistory.beginScan(elapsed, ticksPerSecond, cores);
     ++scanCount;
+    firstReadingsLeftKb = firstReadingsPerScanKb;
     reloadPasswdIfChanged();
     iconResolver.refresh();
     const QByteArray filter = uidFilter.toLatin1();
@@ -230,17 +231,43 @@ QString ProcessScanner::memoryText(int procFd, const char* pidName, qint64 pid,
     const bool idle = share && *share == 0.0;
     if (last && !fullReadingDue && idle)
         return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
-    const qint64 anonKb = readWholeFile(procFd, file("statm"), statmBuffer)
-                              ? ProcessParser::anonymousKb(statmBuffer, pageKb)
-                              : -1;
+    const ProcessParser::StatmFigures statm = readWholeFile(procFd, file("statm"), statmBuffer)
+                                                  ? ProcessParser::parseStatm(statmBuffer, pageKb)
+                                                  : ProcessParser::StatmFigures();
+    const qint64 anonKb = statm.anonKb;
     if (last && !fullReadingDue && anonKb >= 0 && last->anonKb >= 0) {
         if (last->privateKb < 0)
             return QStringLiteral("N/A");
         return ProcessParser::formatMemoryKb(std::max<qint64>(last->privateKb + anonKb - last->anonKb, 0));
     }
+    // A process that has not run since its last full reading, its pages
+    // resident as they were, can have changed only in what it shares with
+    // others: it is read at every third of its full readings.
+    const qint64 ticks = stat.userTicks + stat.systemTicks;
+    const bool quietReadingDue = (quint64(pid) + scanCount - 1) % (fullReadingEvery * 3) == 0;
+    if (last && !quietReadingDue && !last->estimated && last->ticks == ticks && anonKb >= 0 &&
+        last->anonKb == anonKb && last->residentKb == statm.residentKb)
+        return last->privateKb < 0 ? QStringLiteral("N/A") : ProcessParser::formatMemoryKb(last->privateKb);
 
     ProcessCpuHistory::MemoryReading reading;
     reading.anonKb = anonKb;
+    reading.residentKb = statm.residentKb;
+    reading.ticks = ticks;
+    // A process seen for the first time is read at once while that stays
+    // cheap. When large processes start faster than a scan may walk their
+    // pages (a build starting compilers), the rest show their resident
+    // anonymous memory, nearly all of a large process's private memory,
+    // until their full reading.
+    if (!last && !fullReadingDue && anonKb >= 0 && stat.hasCpuTimes() &&
+        statm.residentKb > alwaysReadFirstKb) {
+        if (statm.residentKb > firstReadingsLeftKb) {
+            reading.privateKb = anonKb;
+            reading.estimated = true;
+            cpuHistory.setMemory(pid, reading);
+            return ProcessParser::formatMemoryKb(anonKb);
+        }
+        firstReadingsLeftKb -= statm.residentKb;
+    }
     if (readFile(procFd, file("smaps_rollup"), smapsBuffer) != ReadResult::NotOpened)
         reading.privateKb = ProcessParser::privateMemoryKb(smapsBuffer);
     if (stat.hasCpuTimes())

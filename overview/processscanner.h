@@ -17,7 +17,9 @@
 // since the previous walk. Reads each process's stat file, with plain
 // openat/read on its folder into reused buffers; the costlier status and
 // smaps_rollup files only when their figures may have changed, and at
-// least every tenth walk.
+// least every tenth walk (every thirtieth for smaps_rollup of a process that
+// has neither run nor changed its resident pages). The smaps_rollup readings
+// of processes seen for the first time are bounded per walk (see memoryText).
 // Not thread-safe: one scanner belongs to one thread.
 class ProcessScanner {
 public:
@@ -40,6 +42,12 @@ private:
     void reloadPasswdIfChanged();
 
     static constexpr unsigned fullReadingEvery = 10;
+    // Reading smaps_rollup walks every resident page (about 30 µs per MB
+    // here), so first readings are bounded per scan by the resident memory
+    // they walk; processes this small are read at once all the same.
+    static constexpr qint64 firstReadingsPerScanKb = 64 * 1024;
+    static constexpr qint64 alwaysReadFirstKb = 16 * 1024;
+    qint64 firstReadingsLeftKb = 0;
 
     ProcessCpuHistory cpuHistory;
     unsigned scanCount = 0;

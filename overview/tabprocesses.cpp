@@ -27,8 +27,6 @@ Q_LOGGING_CATEGORY(lcProcesses, "tessmar.processes", QtWarningMsg)
 namespace {
 // The start time the scan read, kept on the ID cell of each row.
 constexpr int StartTimeRole = Qt::UserRole + 1;
-// The icon candidates the name cell's icon was built from.
-constexpr int IconNamesRole = Qt::UserRole + 2;
 // The process name as the kernel gives it; the cell shows it display-safe.
 constexpr int ProcessNameRole = Qt::UserRole + 3;
 
@@ -52,9 +50,37 @@ private:
     int level;
 };
 
-void setTextIfChanged(QTableWidgetItem* item, const QString& text) {
-    if (item->text() != text)
-        item->setText(text);
+// The ID cell keeps the record its row was last filled from, and the row's
+// colour, so that a refill compares records instead of reading every cell back.
+class ProcessIdItem : public NumericTableWidgetItem {
+public:
+    explicit ProcessIdItem(const DetailsProcess& process)
+        : NumericTableWidgetItem(process.pid), shown(process) {}
+    DetailsProcess shown;
+    QColor background;
+};
+
+// Whether two records differ in what orders the rows by the column.
+bool sortKeyDiffers(int column, const DetailsProcess& a, const DetailsProcess& b) {
+    switch (column) {
+    case TabProcesses::ColumnName:
+        return a.name != b.name;
+    case TabProcesses::ColumnUser:
+        return a.user != b.user;
+    case TabProcesses::ColumnCpu:
+        return a.cpuUsage != b.cpuUsage;
+    case TabProcesses::ColumnMemory:
+        return a.memory != b.memory;
+    case TabProcesses::ColumnId:
+        return a.pid != b.pid;
+    case TabProcesses::ColumnPriority:
+        // Sorted by the nice value itself, not by its label.
+        return a.nice.toInt() != b.nice.toInt();
+    case TabProcesses::ColumnState:
+        return a.state != b.state && TabProcesses::stateLabel(a.state) != TabProcesses::stateLabel(b.state);
+    default:
+        return true;
+    }
 }
 
 constexpr int columnCount = 7;
@@ -141,63 +167,98 @@ void TabProcesses::updateProcessesTable() {
     emit requestUpdateProcessesTable();
 }
 
+// The five row colours of the palette in force, by priority level.
+struct TabProcesses::RowColours {
+    QColor byLevel[5];
+    RowColours() {
+        const int nice[] = {-11, -1, 0, 1, 11};
+        for (int level = 0; level < 5; ++level)
+            byLevel[level] = TabProcesses::priorityColor(nice[level]);
+    }
+    const QColor& of(int nice) const {
+        return byLevel[nice < -10 ? 0 : nice < 0 ? 1 : nice == 0 ? 2 : nice <= 10 ? 3 : 4];
+    }
+};
+
 void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetails) {
     QTableWidget* table = ui->tableProcesses;
     const int currentRow = table->currentRow();
-    const QTableWidgetItem* currentId = currentRow >= 0 ? table->item(currentRow, ColumnId) : nullptr;
-    const QString selectedPid = currentId ? currentId->text() : QString();
+    const auto* currentId =
+        currentRow >= 0 ? dynamic_cast<ProcessIdItem*>(table->item(currentRow, ColumnId)) : nullptr;
+    const QString selectedPid = currentId ? currentId->shown.pid : QString();
     // Neither the refill nor the selection may move the view: removing the
     // current row scrolls to the next one.
     QScrollBar* scrollBar = table->verticalScrollBar();
     const int scrollValue = scrollBar->value();
 
-    table->setUpdatesEnabled(false);
-    // Rows stay where they are while they are filled; one sort at the end.
-    table->setSortingEnabled(false);
-
     // A process keeps its row, so that only the cells that changed are
     // touched; rows of processes that are gone take the new ones.
+    const int oldRowCount = table->rowCount();
+    std::vector<ProcessIdItem*> idOfRow(size_t(oldRowCount), nullptr);
     QHash<QString, int> rowOfPid;
-    rowOfPid.reserve(table->rowCount());
-    for (int row = 0; row < table->rowCount(); ++row) {
-        if (const QTableWidgetItem* id = table->item(row, ColumnId))
-            rowOfPid.insert(id->text(), row);
+    rowOfPid.reserve(oldRowCount);
+    for (int row = 0; row < oldRowCount; ++row) {
+        if (auto* id = dynamic_cast<ProcessIdItem*>(table->item(row, ColumnId))) {
+            idOfRow[size_t(row)] = id;
+            rowOfPid.insert(id->shown.pid, row);
+        }
     }
-    std::vector<bool> taken(size_t(table->rowCount()), false);
+    std::vector<bool> taken(size_t(oldRowCount), false);
     std::vector<int> rowOfProcess(size_t(processDetails.size()), -1);
+    // The rows keep their order when no row comes or goes and no cell of
+    // the sort column changes: then neither a sort nor a repaint of the
+    // whole table is needed. (A new colour touches every column, the sort
+    // column too, which the table would answer row by row.)
+    const RowColours colours;
+    const int sortColumn = table->horizontalHeader()->sortIndicatorSection();
+    bool orderKept = processDetails.size() == oldRowCount;
     for (int index = 0; index < processDetails.size(); ++index) {
-        const auto it = rowOfPid.constFind(processDetails.at(index).pid);
+        const DetailsProcess& process = processDetails.at(index);
+        const auto it = rowOfPid.constFind(process.pid);
         if (it != rowOfPid.constEnd() && !taken[size_t(*it)]) {
             rowOfProcess[size_t(index)] = *it;
             taken[size_t(*it)] = true;
+            const ProcessIdItem* id = idOfRow[size_t(*it)];
+            orderKept = orderKept && !sortKeyDiffers(sortColumn, id->shown, process) &&
+                        id->background == colours.of(process.nice.toInt());
+        } else {
+            orderKept = false;
         }
     }
     std::vector<int> freeRows;
-    for (int row = 0; row < int(taken.size()); ++row) {
+    for (int row = 0; row < oldRowCount; ++row) {
         if (!taken[size_t(row)])
             freeRows.push_back(row);
     }
     size_t nextFree = 0;
-    int nextNewRow = table->rowCount();
+    int nextNewRow = oldRowCount;
     for (int& row : rowOfProcess) {
         if (row < 0)
             row = nextFree < freeRows.size() ? freeRows[nextFree++] : nextNewRow++;
     }
-    if (nextNewRow > table->rowCount())
+
+    if (!orderKept) {
+        // Rows stay where they are while they are filled; one sort at the end.
+        table->setUpdatesEnabled(false);
+        table->setSortingEnabled(false);
+    }
+    if (nextNewRow > oldRowCount)
         table->setRowCount(nextNewRow);
     for (int index = 0; index < processDetails.size(); ++index)
-        fillRow(rowOfProcess[size_t(index)], processDetails.at(index));
+        fillRow(rowOfProcess[size_t(index)], processDetails.at(index), colours);
     // From the bottom up, so the rows still to remove keep their numbers.
     for (size_t unused = freeRows.size(); unused > nextFree; --unused)
         table->removeRow(freeRows[unused - 1]);
 
-    table->setSortingEnabled(true);
+    if (!orderKept)
+        table->setSortingEnabled(true);
     filterProcesses();
 
     int selectedRow = -1;
     if (!selectedPid.isEmpty()) {
         for (int row = 0; row < table->rowCount(); ++row) {
-            if (table->item(row, ColumnId)->text() == selectedPid) {
+            const auto* id = dynamic_cast<const ProcessIdItem*>(table->item(row, ColumnId));
+            if (id && id->shown.pid == selectedPid) {
                 selectedRow = row;
                 break;
             }
@@ -207,35 +268,44 @@ void TabProcesses::onProcessDataReady(const QList<DetailsProcess>& processDetail
     // modifiers held at the moment, and Ctrl would toggle the row off.
     QItemSelectionModel* selection = table->selectionModel();
     if (selectedRow >= 0) {
-        selection->setCurrentIndex(table->model()->index(selectedRow, ColumnId),
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    } else {
+        const QItemSelection selected = selection->selection();
+        const bool alreadySelected =
+            selectedRow == table->currentRow() && selected.size() == 1 &&
+            selected.first().top() == selectedRow && selected.first().bottom() == selectedRow &&
+            selected.first().left() == 0 && selected.first().right() == table->columnCount() - 1;
+        if (!alreadySelected)
+            selection->setCurrentIndex(table->model()->index(selectedRow, ColumnId),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else if (selection->hasSelection() || selection->currentIndex().isValid()) {
         selection->clearSelection();
         selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
     scrollBar->setValue(scrollValue);
-    table->setUpdatesEnabled(true);
+    if (!orderKept)
+        table->setUpdatesEnabled(true);
     emit processTableFilled();
 }
 
-void TabProcesses::fillRow(int row, const DetailsProcess& process) {
+void TabProcesses::fillRow(int row, const DetailsProcess& process, const RowColours& colours) {
     QTableWidget* table = ui->tableProcesses;
     const int nice = process.nice.toInt();
-    const QBrush background(priorityColor(nice));
-    auto* name = table->item(row, ColumnName);
-    if (!name) {
+    const QColor& colour = colours.of(nice);
+    auto* id = dynamic_cast<ProcessIdItem*>(table->item(row, ColumnId));
+    if (!id) {
         const Qt::Alignment numberAlignment = Qt::AlignRight | Qt::AlignVCenter;
+        id = new ProcessIdItem(process);
+        id->background = colour;
         QTableWidgetItem* cells[columnCount] = {
             new QTableWidgetItem(iconCache.icon(process.iconNames), displaySafeText(process.name)),
             new QTableWidgetItem(process.user),
             new NumericTableWidgetItem(process.cpuUsage),
             new NumericTableWidgetItem(process.memory),
-            new NumericTableWidgetItem(process.pid),
+            id,
             new PriorityTableWidgetItem(nice),
             new QTableWidgetItem(stateLabel(process.state))};
-        cells[ColumnName]->setData(IconNamesRole, process.iconNames);
         cells[ColumnName]->setData(ProcessNameRole, process.name);
         cells[ColumnId]->setData(StartTimeRole, process.startTime);
+        const QBrush background(colour);
         for (int column = 0; column < columnCount; ++column) {
             if (column == ColumnCpu || column == ColumnMemory || column == ColumnId)
                 cells[column]->setTextAlignment(numberAlignment);
@@ -245,28 +315,41 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process) {
         return;
     }
 
-    // Setting an equal value is a no-op for the item, but the icon has no
-    // equality: it changes only with the candidates it was built from.
-    if (name->data(ProcessNameRole).toString() != process.name ||
-        name->data(IconNamesRole).toStringList() != process.iconNames) {
+    // Only what changed is set: every change reaches the view. The icon has
+    // no equality of its own: it changes with the candidates it was built from.
+    const DetailsProcess& shown = id->shown;
+    if (shown.name != process.name || shown.iconNames != process.iconNames) {
+        QTableWidgetItem* name = table->item(row, ColumnName);
         // Another user names their processes: the name must not reorder itself on screen.
         name->setText(displaySafeText(process.name));
         name->setData(ProcessNameRole, process.name);
         name->setIcon(iconCache.icon(process.iconNames));
-        name->setData(IconNamesRole, process.iconNames);
     }
-    setTextIfChanged(table->item(row, ColumnUser), process.user);
-    setTextIfChanged(table->item(row, ColumnCpu), process.cpuUsage);
-    setTextIfChanged(table->item(row, ColumnMemory), process.memory);
-    QTableWidgetItem* id = table->item(row, ColumnId);
-    setTextIfChanged(id, process.pid);
-    id->setData(StartTimeRole, process.startTime);
-    static_cast<PriorityTableWidgetItem*>(table->item(row, ColumnPriority))->setNice(nice);
-    setTextIfChanged(table->item(row, ColumnState), stateLabel(process.state));
-    if (name->background() != background) {
+    if (shown.user != process.user)
+        table->item(row, ColumnUser)->setText(process.user);
+    if (shown.cpuUsage != process.cpuUsage)
+        table->item(row, ColumnCpu)->setText(process.cpuUsage);
+    if (shown.memory != process.memory)
+        table->item(row, ColumnMemory)->setText(process.memory);
+    if (shown.pid != process.pid)
+        id->setText(process.pid);
+    if (shown.startTime != process.startTime)
+        id->setData(StartTimeRole, process.startTime);
+    if (shown.nice != process.nice)
+        static_cast<PriorityTableWidgetItem*>(table->item(row, ColumnPriority))->setNice(nice);
+    if (shown.state != process.state) {
+        QTableWidgetItem* state = table->item(row, ColumnState);
+        const QString label = stateLabel(process.state);
+        if (state->text() != label)
+            state->setText(label);
+    }
+    if (id->background != colour) {
+        id->background = colour;
+        const QBrush background(colour);
         for (int column = 0; column < columnCount; ++column)
             table->item(row, column)->setBackground(background);
     }
+    id->shown = process;
 }
 
 void TabProcesses::filterProcesses() {

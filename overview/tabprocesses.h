@@ -53,7 +53,8 @@ signals:
 private:
     void setupTable();
     // Fills a row with a process, creating its cells when the row is new.
-    void fillRow(int row, const DetailsProcess& process);
+    struct RowColours;
+    void fillRow(int row, const DetailsProcess& process, const RowColours& colours);
     // outcome is a ProcessSignaller::Outcome, error the kernel's reason.
     void showSignalFailure(int pid, int signalNumber, const QString& name, int outcome, int error);
 

@@ -227,6 +227,34 @@ private slots:
         table()->sortByColumn(TabProcesses::ColumnId, Qt::AscendingOrder);
     }
 
+    // A refill that only changes values (no process comes or goes) re-sorts
+    // when the sort column's values changed, by the new values.
+    void changedValuesReorderTheRows_data() {
+        QTest::addColumn<int>("sortColumn");
+        QTest::newRow("% CPU") << int(TabProcesses::ColumnCpu);
+        QTest::newRow("Memory") << int(TabProcesses::ColumnMemory);
+        QTest::newRow("Priority, within one label") << int(TabProcesses::ColumnPriority);
+    }
+    void changedValuesReorderTheRows() {
+        QFETCH(int, sortColumn);
+        // Each column puts process 3 first, descending (a lower nice value is
+        // the higher priority).
+        QList<DetailsProcess> list{record("1", "a", "1.0 MB", "4"), record("2", "b", "2.0 MB", "3"),
+                                   record("3", "c", "3.0 MB", "2")};
+        for (int i = 0; i < list.size(); ++i)
+            list[i].cpuUsage = QString::number(i + 1) + ".0";
+        table()->sortByColumn(sortColumn, Qt::DescendingOrder);
+        tab->onProcessDataReady(list);
+        QCOMPARE(column(TabProcesses::ColumnId), QStringList({"3", "2", "1"}));
+        // The same processes, their figures turned around.
+        std::swap(list[0].cpuUsage, list[2].cpuUsage);
+        std::swap(list[0].memory, list[2].memory);
+        std::swap(list[0].nice, list[2].nice);
+        tab->onProcessDataReady(list);
+        QCOMPARE(column(TabProcesses::ColumnId), QStringList({"1", "2", "3"}));
+        table()->sortByColumn(TabProcesses::ColumnId, Qt::AscendingOrder);
+    }
+
     void selectionAndScrollSurviveRefill() {
         QList<DetailsProcess> list;
         for (int pid = 1; pid <= 400; ++pid)

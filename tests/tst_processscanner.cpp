@@ -81,6 +81,11 @@ private slots:
         QVERIFY(ProcessParser::realUid("Name:\tx\n").empty());
         QCOMPARE(ProcessParser::anonymousKb("5000 1200 700 10 0 900 0\n", 4), qint64(2000));
         QCOMPARE(ProcessParser::anonymousKb("", 4), qint64(-1));
+        QCOMPARE(ProcessParser::parseStatm("5000 1200 700 10 0 900 0\n", 4).residentKb, qint64(4800));
+        QCOMPARE(ProcessParser::anonymousKb("5000 1200", 4), qint64(-1));
+        QCOMPARE(ProcessParser::anonymousKb("5000 12x0 700", 4), qint64(-1));
+        // Figures too long for any machine are refused rather than overflowing.
+        QCOMPARE(ProcessParser::anonymousKb("1 9999999999999999999 1\n", 4), qint64(-1));
         const QByteArray rollup = "Rss:  1688 kB\nPrivate_Clean:        36 kB\nPrivate_Dirty:       112 kB\n"
                                   "Private_Hugetlb:  9 kB\nShared_Dirty: 5 kB\n";
         QCOMPARE(ProcessParser::privateMemoryKb(rollup), qint64(148));
@@ -274,6 +279,86 @@ private slots:
         all = byPid(scanner.scan(QString())); // the eleventh is their full reading
         QCOMPARE(all.value("1200").memory, QString("1.0 MB"));
         QCOMPARE(all.value("1900").memory, QString("7 KB"));
+    }
+
+    // A process seen for the first time is read at once unless the scan has
+    // walked its share of resident memory already (small ones are read all
+    // the same): then, until its full reading, it shows its resident
+    // anonymous memory.
+    void largeNewProcessesReadWithinABound() {
+        QTemporaryDir root;
+        QVERIFY(QProcess::execute("cp", {"-a", TestSupport::testDataPath("proc") + "/.", root.path()}) == 0);
+        SystemPaths::setRootPrefix(root.path());
+        const QString proc = root.path() + "/proc/";
+        const QStringList later{"1600", "1700", "1800", "1900"};
+        for (const QString& pid : later)
+            QVERIFY(QDir().rename(proc + pid, root.path() + "/" + pid));
+        ProcessScanner scanner;
+        QVERIFY(!byPid(scanner.scan(QString())).contains("1900"));
+
+        for (const QString& pid : later)
+            QVERIFY(QDir().rename(root.path() + "/" + pid, proc + pid));
+        // Pages of 4 kB: 100 GB resident, all but 1 MB of it anonymous,
+        // beyond any bound; 40 MB and 20 MB, which fit it together; 12 MB,
+        // which fits what they leave only when small ones are always read.
+        QVERIFY(writeFile(proc + "1900/statm", "30000000 26214400 256 10 0 100 0\n"));
+        QVERIFY(writeFile(proc + "1700/statm", "20000 10240 10000 10 0 100 0\n"));
+        QVERIFY(writeFile(proc + "1800/statm", "20000 5120 5000 10 0 100 0\n"));
+        QVERIFY(writeFile(proc + "1600/statm", "20000 3072 3000 10 0 100 0\n"));
+        QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1900").memory, QString("104.86 GB"));
+        QCOMPARE(all.value("1700").memory, QString("3 KB"));
+        QCOMPARE(all.value("1800").memory, QString("999 KB"));
+        QCOMPARE(all.value("1600").memory, QString("1.00 GB"));
+
+        // Two of 40 MB do not fit together: one is read, one estimated.
+        for (const QString& pid : QStringList{"2100", "2200"}) {
+            QVERIFY(QProcess::execute("cp", {"-a", proc + "1300", proc + pid}) == 0);
+            QVERIFY(writeFile(proc + pid + "/statm", "20000 10240 9640 10 0 100 0\n"));
+        }
+        all = byPid(scanner.scan(QString()));
+        const QStringList pair{all.value("2100").memory, all.value("2200").memory};
+        QVERIFY2(pair == QStringList({"999 KB", "2.4 MB"}) || pair == QStringList({"2.4 MB", "999 KB"}),
+                 qPrintable(pair.join(", ")));
+        for (int scan = 4; scan <= 10; ++scan)
+            all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1900").memory, QString("104.86 GB"));
+        all = byPid(scanner.scan(QString())); // the eleventh is their full reading
+        QCOMPARE(all.value("1900").memory, QString("1.0 MB"));
+        QCOMPARE(all.value("2100").memory, QString("999 KB"));
+        QCOMPARE(all.value("2200").memory, QString("999 KB"));
+    }
+
+    // A process that has not run since its full reading and whose resident
+    // pages stayed as they were is read again at every third full reading;
+    // one that ran, or whose pages changed, at the next.
+    void quietProcessReadLessOften() {
+        QTemporaryDir root;
+        QVERIFY(QProcess::execute("cp", {"-a", TestSupport::testDataPath("proc") + "/.", root.path()}) == 0);
+        SystemPaths::setRootPrefix(root.path());
+        const QString proc = root.path() + "/proc/";
+        for (const QString& pid : QStringList{"1300", "1800", "1900"})
+            QVERIFY(writeFile(proc + pid + "/statm", "900 300 200 10 0 100 0\n"));
+        ProcessScanner scanner;
+        QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("999 KB"));
+
+        for (const QString& pid : QStringList{"1300", "1800", "1900"})
+            QVERIFY(writeFile(proc + pid + "/smaps_rollup", "Private_Dirty: 5 kB\n"));
+        // One page more, file-backed: the anonymous memory stays.
+        QVERIFY(writeFile(proc + "1900/statm", "900 301 201 10 0 100 0\n"));
+        // It ran, and its pages are as they were.
+        QVERIFY(
+            writeFile(proc + "1300/stat",
+                      "1300 (my ) (prog) S 1 1300 1300 0 -1 4194560 10 0 0 0 90 23 0 0 15 -5 1 0 70001\n"));
+        for (int scan = 2; scan <= 11; ++scan)
+            all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("999 KB"));
+        QCOMPARE(all.value("1900").memory, QString("5 KB"));
+        QCOMPARE(all.value("1300").memory, QString("5 KB"));
+        for (int scan = 12; scan <= 31; ++scan)
+            all = byPid(scanner.scan(QString()));
+        QCOMPARE(all.value("1800").memory, QString("5 KB"));
     }
 };
 
