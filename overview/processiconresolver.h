@@ -10,7 +10,7 @@
 // process name as a theme icon, then the icons of the desktop entries that
 // start it (as theme names, or files in the pixmap folder), then the generic
 // executable icon. Only names and verified regular files leave here; the
-// GUI thread turns them into a QIcon (ProcessIconCache).
+// GUI thread turns them into a QIcon (IconCache).
 class ProcessIconResolver {
 public:
     ProcessIconResolver(const QStringList& desktopFolders, const QString& pixmapFolder);

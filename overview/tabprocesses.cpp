@@ -7,8 +7,6 @@
 #include "themecolors.h"
 #include "themeicon.h"
 #include "ui_mainwindow.h"
-#include "workerprocesses.h"
-#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -84,27 +82,26 @@ bool sortKeyDiffers(int column, const DetailsProcess& a, const DetailsProcess& b
 }
 
 constexpr int columnCount = 7;
+// A process none of whose names gives an icon.
+const QString genericProgramIcon = QStringLiteral("application-x-executable");
 } // namespace
 
 TabProcesses::TabProcesses(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
     // The list crosses threads; start-up registers it too, under its own names.
     qRegisterMetaType<QList<DetailsProcess>>();
-    auto* worker = new WorkerProcesses(&scanGate);
-    workerThread = std::make_unique<WorkerThread>(worker, QStringLiteral("workerprocesses"));
-    connect(worker, &WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady);
-    connect(
-        ui->checkBoxShowProcessesFromAllUsers, &QCheckBox::stateChanged, worker,
-        [worker](int state) { worker->requestSetShowAllUsers(state != Qt::Unchecked); },
-        Qt::QueuedConnection);
-    workerThread->start();
+    worker.connectResult(&WorkerProcesses::processListUpdated, this, &TabProcesses::onProcessDataReady);
+    // A scan slower than the timer must not queue scans without bound.
+    worker.connectRequest(this, &TabProcesses::requestUpdateProcessesTable, &WorkerProcesses::fetchProcesses,
+                          RequestDelivery::SkipWhileBusy);
+    worker.connectRequest(ui->checkBoxShowProcessesFromAllUsers, &QCheckBox::toggled,
+                          &WorkerProcesses::requestSetShowAllUsers);
+    worker.start();
 
     connect(ui->lineEditProcessFilter, &QLineEdit::textChanged, this, &TabProcesses::filterProcesses);
     setupTable();
     ui->tableProcesses->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->tableProcesses, &QWidget::customContextMenuRequested, this, &TabProcesses::showContextMenu);
 
-    connect(this, &TabProcesses::requestUpdateProcessesTable, worker, &WorkerProcesses::fetchProcesses,
-            Qt::QueuedConnection);
     updateProcessesTable();
 }
 
@@ -159,11 +156,6 @@ QString TabProcesses::stateLabel(const QString& state) {
 }
 
 void TabProcesses::updateProcessesTable() {
-    // A scan slower than the timer must not queue scans without bound.
-    if (!scanGate.tryEnter()) {
-        qCDebug(lcProcesses) << "Previous scan still running; tick skipped";
-        return;
-    }
     emit requestUpdateProcessesTable();
 }
 
@@ -296,7 +288,8 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process, const RowColo
         id = new ProcessIdItem(process);
         id->background = colour;
         QTableWidgetItem* cells[columnCount] = {
-            new QTableWidgetItem(iconCache.icon(process.iconNames), displaySafeText(process.name)),
+            new QTableWidgetItem(iconCache.icon(process.iconNames, genericProgramIcon),
+                                 displaySafeText(process.name)),
             new QTableWidgetItem(process.user),
             new NumericTableWidgetItem(process.cpuUsage),
             new NumericTableWidgetItem(process.memory),
@@ -323,7 +316,7 @@ void TabProcesses::fillRow(int row, const DetailsProcess& process, const RowColo
         // Another user names their processes: the name must not reorder itself on screen.
         name->setText(displaySafeText(process.name));
         name->setData(ProcessNameRole, process.name);
-        name->setIcon(iconCache.icon(process.iconNames));
+        name->setIcon(iconCache.icon(process.iconNames, genericProgramIcon));
     }
     if (shown.user != process.user)
         table->item(row, ColumnUser)->setText(process.user);

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "detailsprocess.h"
-#include "processiconcache.h"
-#include "tickgate.h"
+#include "iconcache.h"
+#include "tabworker.h"
+#include "workerprocesses.h"
 
 #include <QColor>
 #include <QWidget>
@@ -12,7 +13,6 @@ namespace Ui {
 class MainWindow;
 }
 class QMenu;
-class WorkerThread;
 
 // The Processes tab: fills tableProcesses from the scanner's lists, filters
 // rows by name, colours them by priority and sends signals to processes.
@@ -59,8 +59,6 @@ private:
     void showSignalFailure(int pid, int signalNumber, const QString& name, int outcome, int error);
 
     Ui::MainWindow* ui;
-    // Declared before the thread, so it outlives the worker that holds it.
-    TickGate scanGate;
-    std::unique_ptr<WorkerThread> workerThread;
-    ProcessIconCache iconCache;
+    TabWorker<WorkerProcesses> worker{QStringLiteral("workerprocesses")};
+    IconCache iconCache;
 };

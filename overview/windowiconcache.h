@@ -1,10 +1,9 @@
 #pragma once
 
+#include "iconcache.h"
 #include "windowiconsource.h"
 
-#include <QHash>
 #include <QIcon>
-#include <QPair>
 
 // Makes the icons of the Applications table from what the worker found, on
 // the GUI thread only; one icon per distinct list of names.
@@ -13,5 +12,5 @@ public:
     QIcon icon(const WindowIconSource& source);
 
 private:
-    QHash<QPair<QStringList, QString>, QIcon> icons;
+    IconCache icons;
 };

@@ -2,14 +2,13 @@
 
 #include "processparser.h"
 #include "processscanner.h"
-#include "tickgate.h"
 
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcProcessScan, "tessmar.processes.scan", QtWarningMsg)
 
-WorkerProcesses::WorkerProcesses(TickGate* gate, QObject* parent)
-    : QObject(parent), gate(gate), scanner(std::make_unique<ProcessScanner>()) {}
+WorkerProcesses::WorkerProcesses(QObject* parent)
+    : QObject(parent), scanner(std::make_unique<ProcessScanner>()) {}
 
 WorkerProcesses::~WorkerProcesses() = default;
 
@@ -19,11 +18,6 @@ QString WorkerProcesses::getSessionUid() {
 }
 
 void WorkerProcesses::fetchProcesses() {
-    const TickGate::Pass pass(gate);
-    scanAndAnswer();
-}
-
-void WorkerProcesses::scanAndAnswer() {
     const QString uidFilter = showAllUsers ? QString() : getSessionUid();
     const QList<DetailsProcess> processes = scanner->scan(uidFilter);
     emit processListUpdated(processes);
@@ -33,5 +27,5 @@ void WorkerProcesses::scanAndAnswer() {
 void WorkerProcesses::requestSetShowAllUsers(bool checked) {
     showAllUsers = checked;
     qCDebug(lcProcessScan) << "Set the showAllUsers to:" << checked;
-    scanAndAnswer();
+    fetchProcesses();
 }

@@ -6,15 +6,12 @@
 #include <memory>
 
 class ProcessScanner;
-class TickGate;
 
 // Scans /proc on its own thread and answers with the process list.
 class WorkerProcesses : public QObject {
     Q_OBJECT
 public:
-    // gate is entered by the tab before each request to fetchProcesses and
-    // opened again when that scan is done; it must outlive the worker.
-    explicit WorkerProcesses(TickGate* gate, QObject* parent = nullptr);
+    explicit WorkerProcesses(QObject* parent = nullptr);
     ~WorkerProcesses() override;
 
     // The session user's ID, from XDG_RUNTIME_DIR or else SUDO_UID; empty
@@ -29,9 +26,6 @@ signals:
     void processListUpdated(const QList<DetailsProcess>& detailsProcess);
 
 private:
-    void scanAndAnswer();
-
-    TickGate* gate;
     std::unique_ptr<ProcessScanner> scanner;
     bool showAllUsers = false;
 };

@@ -4,7 +4,6 @@
 #include "processscanner.h"
 #include "systempaths.h"
 #include "testsupport.h"
-#include "tickgate.h"
 #include "workerprocesses.h"
 
 #include <QProcess>
@@ -228,17 +227,12 @@ private slots:
         QVERIFY(seen.cpuUsage.toDouble() <= 100.0);
     }
 
-    // The timer's requests go through the gate; the check box's always answer.
-    void workerAnswersAndOpensTheGate() {
-        TickGate gate;
-        WorkerProcesses worker(&gate);
+    // Both a fetch and a change of the check box answer with a list.
+    void workerAnswersEveryRequest() {
+        WorkerProcesses worker;
         QSignalSpy spy(&worker, &WorkerProcesses::processListUpdated);
-        QVERIFY(gate.tryEnter());
-        QVERIFY(!gate.tryEnter()); // a tick while the scan runs is skipped
         worker.requestSetShowAllUsers(true);
-        QVERIFY(gate.isBusy());
         worker.fetchProcesses();
-        QVERIFY(!gate.isBusy());
         QCOMPARE(spy.count(), 2);
         const QList<DetailsProcess> listed = spy.takeLast().at(0).value<QList<DetailsProcess>>();
         QVERIFY(byPid(listed).contains(QString::number(QCoreApplication::applicationPid())));
