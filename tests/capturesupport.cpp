@@ -5,8 +5,18 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QtTest>
+
+#include <unistd.h>
 
 namespace CaptureSupport {
+
+void prepareLiveCaptures(bool ownNetwork) {
+    if (::geteuid() != 0)
+        QSKIP("live captures need root");
+    QVERIFY(ownNetwork);
+    qRegisterMetaType<CaptureEnd>(), qRegisterMetaType<PacketBatch>();
+}
 
 bool runIp(const QStringList& arguments) {
     return QProcess::execute(QStringLiteral("ip"), arguments) == 0;

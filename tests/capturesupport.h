@@ -9,6 +9,10 @@
 // namespace of their own (TestSupport::isolateNetwork).
 namespace CaptureSupport {
 
+// For initTestCase: skips the test when it does not run as root, and fails
+// it when ownNetwork (TestSupport::isolateNetwork before main) is false.
+void prepareLiveCaptures(bool ownNetwork);
+
 bool runIp(const QStringList& arguments);
 
 // The kernel keeps the first 15 bytes of a program's name.

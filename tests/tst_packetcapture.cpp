@@ -8,8 +8,6 @@
 #include <QUdpSocket>
 #include <QtTest>
 
-#include <unistd.h>
-
 using namespace CaptureSupport;
 
 namespace {
@@ -43,12 +41,7 @@ class TestPacketCapture : public QObject {
     }
 
 private slots:
-    void initTestCase() {
-        if (::geteuid() != 0)
-            QSKIP("live captures need root");
-        QVERIFY(ownNetwork);
-        qRegisterMetaType<CaptureEnd>(), qRegisterMetaType<PacketBatch>();
-    }
+    void initTestCase() { prepareLiveCaptures(ownNetwork); }
 
     // A small datagram with its fields, then a 20,000-byte one cut to the
     // snapshot. Between two programs of this machine a packet reads as its

@@ -162,12 +162,7 @@ class TestPacketNaming : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        if (::geteuid() != 0)
-            QSKIP("live captures need root");
-        QVERIFY(ownNetwork);
-        qRegisterMetaType<CaptureEnd>(), qRegisterMetaType<PacketBatch>();
-    }
+    void initTestCase() { prepareLiveCaptures(ownNetwork); }
 
     // Two servers of this machine, one IPv4 only and one dual stack, each
     // talked to from the other namespace, the second over a connection
