@@ -45,7 +45,7 @@ int LogsPageFixture::shownRows(QTableView* view) {
     return view->model()->rowCount();
 }
 
-void LogsPageFixture::setUpPage() {
+void LogsPageFixture::initTestCase() {
     qunsetenv("SUDO_USER");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     registerSharedMetaTypes();
@@ -83,7 +83,7 @@ void LogsPageFixture::setUpPage() {
     QVERIFY(TestSupport::waitFor([this] { return everyPageAnswered(); }));
 }
 
-void LogsPageFixture::tearDownPage() {
+void LogsPageFixture::cleanupTestCase() {
     window.reset();
     SystemPaths::setRootPrefix(QString());
     SystemPaths::setSearchPath(originalSearchPath);

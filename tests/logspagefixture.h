@@ -10,9 +10,15 @@
 #include <memory>
 
 // The Logs page inside a real main window, fed from a fixture root and
-// stand-in tools, for the programs that test it: setUpPage and
-// tearDownPage are their initTestCase and cleanupTestCase.
+// stand-in tools, for the programs that test it: Qt Test runs its
+// initTestCase and cleanupTestCase for every test class derived from it.
 class LogsPageFixture : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
 protected:
     static void writeFile(const QString& path, const QByteArray& data);
     static QByteArray fixture(const QString& name);
@@ -20,8 +26,6 @@ protected:
     static QStringList column(QTableView* view, int column, int role = Qt::DisplayRole);
     static int shownRows(QTableView* view);
 
-    void setUpPage();
-    void tearDownPage();
     bool everyPageAnswered() const;
     void openWindow();
     void reload(QPushButton* button, TabLogs::Page page);

@@ -48,7 +48,7 @@ void SnifferPageFixture::prepareMachine(bool ownNetwork) {
             0);
 }
 
-void SnifferPageFixture::openPage() {
+void SnifferPageFixture::init() {
     window = std::make_unique<MainWindow>();
     window->resize(1200, 800);
     window->show();
@@ -60,7 +60,7 @@ void SnifferPageFixture::openPage() {
     QVERIFY(tab);
 }
 
-void SnifferPageFixture::closePage() {
+void SnifferPageFixture::cleanup() {
     window.reset();
 }
 

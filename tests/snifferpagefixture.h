@@ -31,15 +31,21 @@ Fed makePacket(const QString& application, quint8 protocol, PacketDirection dire
 
 QByteArray readAll(const QString& path);
 
+// Qt Test runs its init and cleanup around every test function of a test
+// class derived from it.
 class SnifferPageFixture : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The main window with the page shown, and gone.
+    void init();
+    void cleanup();
+
 protected:
     // For initTestCase: fails unless ownNetwork (TestSupport::isolateNetwork
     // before main) or not root; makes an interface that is down, and stays
     // down, beside loopback.
     void prepareMachine(bool ownNetwork);
-    // For init and cleanup: the main window with the page shown, and gone.
-    void openPage();
-    void closePage();
 
     QTreeWidget* tree() const;
     QTreeWidgetItem* group(const QString& application) const;

@@ -20,9 +20,6 @@ class TestLogsReloads : public LogsPageFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpPage(); }
-    void cleanupTestCase() { tearDownPage(); }
-
     // Reload shows a new veil, sized to the table as it is now, with its
     // bar in the middle and the rows paler beneath it.
     void reloadShowsAFreshVeil() {

@@ -24,9 +24,6 @@ class TestLogsTab : public LogsPageFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpPage(); }
-    void cleanupTestCase() { tearDownPage(); }
-
     void everyPageShowsItsSourceOrWhyNot() {
         QCOMPARE(shownRows(ui->tableLogsSysLog), 8);
         QCOMPARE(ui->labelLogsSysLogEntries->text(), QStringLiteral("8"));

@@ -63,8 +63,6 @@ class TestPacketSnifferCaptures : public SnifferPageFixture {
 
 private slots:
     void initTestCase() { prepareMachine(ownNetwork); }
-    void init() { openPage(); }
-    void cleanup() { closePage(); }
 
     void recordWithoutInterfaceAndErrors() {
         auto* buttons = tab->findChild<QButtonGroup*>();

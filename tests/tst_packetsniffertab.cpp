@@ -30,8 +30,6 @@ class TestPacketSnifferTab : public SnifferPageFixture {
 
 private slots:
     void initTestCase() { prepareMachine(ownNetwork); }
-    void init() { openPage(); }
-    void cleanup() { closePage(); }
 
     void groupsCountFilterAndClear() {
         QVERIFY(feed({makePacket("sshd", 17, PacketDirection::Incoming),

@@ -35,9 +35,6 @@ class TestUserAccounts : public UserDialogsFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpDialogs(); }
-    void cleanupTestCase() { tearDownDialogs(); }
-
     // One real throwaway account edited through the dialog, every step
     // checked on the system. Made like adduser makes them (no group but its
     // own), it first gets an unchanged save and saves of one field, which

@@ -26,9 +26,6 @@ class TestUserDialogs : public UserDialogsFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpDialogs(); }
-    void cleanupTestCase() { tearDownDialogs(); }
-
     // OK follows both fields on every change: an emptied field never lets an
     // unconfirmed text through.
     void changePasswordGatesOk() {

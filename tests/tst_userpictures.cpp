@@ -25,9 +25,6 @@ class TestUserPictures : public UserDialogsFixture {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { setUpDialogs(); }
-    void cleanupTestCase() { tearDownDialogs(); }
-
     void pictureHelpers() {
         QPixmap wide(300, 200);
         wide.fill(Qt::red);

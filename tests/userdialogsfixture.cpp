@@ -14,7 +14,7 @@
 
 #include <sys/stat.h>
 
-void UserDialogsFixture::setUpDialogs() {
+void UserDialogsFixture::initTestCase() {
     registerSharedMetaTypes();
     TestSupport::removeStaleTestAccounts(QStringLiteral("tsm_"));
     // Real accounts, but every file the program keeps for them in a temporary root.
@@ -56,7 +56,7 @@ void UserDialogsFixture::setUpDialogs() {
     dismisser.start(50);
 }
 
-void UserDialogsFixture::tearDownDialogs() {
+void UserDialogsFixture::cleanupTestCase() {
     for (const QString& name : qAsConst(accounts))
         if (lookupAccount(name).found)
             CommandRunner::run(QStringLiteral("userdel"), {QStringLiteral("-r"), QStringLiteral("-f"), name});

@@ -15,13 +15,16 @@ class QWidget;
 // share: a temporary root for every file the program keeps for accounts,
 // message boxes answered with their default button (their titles and texts
 // kept), throwaway accounts removed again, and stand-in machines for the
-// Edit User dialog. setUpDialogs and tearDownDialogs are their
-// initTestCase and cleanupTestCase.
+// Edit User dialog. Qt Test runs its initTestCase and cleanupTestCase for
+// every test class derived from it.
 class UserDialogsFixture : public QObject {
-protected:
-    void setUpDialogs();
-    void tearDownDialogs();
+    Q_OBJECT
 
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+protected:
     // A throwaway account name, removed with its account at the end.
     QString fresh();
     static QStringList groupsOf(const QString& name);
