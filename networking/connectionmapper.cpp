@@ -3,9 +3,7 @@
 #include "packetflow.h"
 #include "systempaths.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHostAddress>
 #include <QLoggingCategory>
 #include <QMetaType>
@@ -13,10 +11,7 @@
 #include <QTimer>
 #include <QVector>
 
-#include <algorithm>
-#include <dirent.h>
 #include <limits>
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcConnections, "tessmar.connections", QtWarningMsg)
 
@@ -96,7 +91,6 @@ public:
 ConnectionMapper::ConnectionMapper(QObject* parent)
     : QObject(parent), snapshot(std::make_shared<Snapshot>()) {
     qRegisterMetaType<ConnectionInfo>("ConnectionInfo");
-    processNameCache.setMaxCost(1000);
     clock.start();
     recentRefreshes.fill(std::numeric_limits<qint64>::min() / 2);
     refreshTimer = new QTimer(this);
@@ -211,20 +205,6 @@ quint16 ConnectionMapper::hexToPort(const QString& hex) {
     return quint16(value);
 }
 
-quint64 ConnectionMapper::socketInodeOfLink(const QString& target) {
-    static const QLatin1String prefix("socket:[");
-    const int start = target.indexOf(prefix);
-    if (start < 0)
-        return 0;
-    const int digits = start + prefix.size();
-    const int end = target.indexOf(QLatin1Char(']'), digits);
-    if (end <= digits)
-        return 0;
-    bool ok = false;
-    const quint64 inode = target.midRef(digits, end - digits).toULongLong(&ok);
-    return ok ? inode : 0;
-}
-
 QList<ConnectionInfo> ConnectionMapper::parseProcNetTable(const QByteArray& text, const QString& protocol,
                                                           const QString& source) {
     QList<ConnectionInfo> entries;
@@ -279,113 +259,6 @@ QList<ConnectionInfo> ConnectionMapper::parseProcNetFile(const QString& path, co
     return parseProcNetTable(file.readAll(), protocol, path);
 }
 
-namespace {
-
-QByteArray procRoot() {
-    return QFile::encodeName(SystemPaths::path(QStringLiteral("/proc")));
-}
-
-// The process ids under /proc, as listed.
-QStringList processIds() {
-    QStringList pids;
-    if (DIR* proc = ::opendir(procRoot().constData())) {
-        while (const dirent* entry = ::readdir(proc)) {
-            bool isPid = false;
-            const QString name = QString::fromLatin1(entry->d_name);
-            name.toInt(&isPid);
-            if (isPid)
-                pids << name;
-        }
-        ::closedir(proc);
-    }
-    return pids;
-}
-
-// Hands the inode of every socket the process holds to take(inode), until
-// take returns false.
-template <typename Take> void forEachSocketOf(const QString& pid, Take take) {
-    const QByteArray fdPath = procRoot() + '/' + pid.toLatin1() + "/fd";
-    DIR* fdDir = ::opendir(fdPath.constData());
-    if (!fdDir)
-        return; // gone, or not ours to read
-    const int fdDirFd = ::dirfd(fdDir);
-    char target[256];
-    while (const dirent* entry = ::readdir(fdDir)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        const ssize_t length = ::readlinkat(fdDirFd, entry->d_name, target, sizeof target - 1);
-        if (length <= 0)
-            continue;
-        const quint64 inode = ConnectionMapper::socketInodeOfLink(QString::fromLatin1(target, int(length)));
-        if (inode && !take(inode))
-            break;
-    }
-    ::closedir(fdDir);
-}
-
-} // namespace
-
-QMap<quint64, QString> ConnectionMapper::buildInodeToPidMap() const {
-    QMap<quint64, QString> map;
-    QStringList pids = processIds();
-    // When several processes share a socket, the first in name order keeps it.
-    pids.sort();
-    for (const QString& pid : qAsConst(pids))
-        forEachSocketOf(pid, [&](quint64 inode) {
-            if (!map.contains(inode))
-                map.insert(inode, pid);
-            return true;
-        });
-    return map;
-}
-
-QMap<quint64, QString> ConnectionMapper::findSocketOwners(QSet<quint64> inodes,
-                                                          const QStringList& likelyPids) const {
-    QMap<quint64, QString> owners;
-    auto search = [&](const QString& pid) {
-        forEachSocketOf(pid, [&](quint64 inode) {
-            if (inodes.remove(inode))
-                owners.insert(inode, pid);
-            return !inodes.isEmpty();
-        });
-        return !inodes.isEmpty();
-    };
-    for (const QString& pid : likelyPids)
-        if (!search(pid))
-            return owners;
-    // Then the newest processes first: a program just started is as likely
-    // to have made the socket as one that already talks on the network.
-    QStringList pids = processIds();
-    std::sort(pids.begin(), pids.end(),
-              [](const QString& a, const QString& b) { return a.toInt() > b.toInt(); });
-    for (const QString& pid : qAsConst(pids))
-        if (!likelyPids.contains(pid) && !search(pid))
-            break;
-    return owners;
-}
-
-QString ConnectionMapper::getProcessName(const QString& pid) {
-    if (const QString* cached = processNameCache.object(pid))
-        return *cached;
-    QString name = QStringLiteral("Unknown");
-    const QString base = SystemPaths::path(QStringLiteral("/proc/") + pid);
-    QFile comm(base + QStringLiteral("/comm"));
-    // A process that ended after the socket scan found it is no fault.
-    if (!comm.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        qCDebug(lcConnections).noquote() << "Process" << pid << "ended before its name was read";
-    } else {
-        name = QString::fromUtf8(comm.readLine()).trimmed();
-        if (name.isEmpty()) {
-            const QString exe = QFileInfo(base + QStringLiteral("/exe")).symLinkTarget();
-            name = QFileInfo(exe).fileName();
-        }
-    }
-    if (name.isEmpty())
-        name = QStringLiteral("Unknown");
-    processNameCache.insert(pid, new QString(name), 1);
-    return name;
-}
-
 void ConnectionMapper::refreshConnections() {
     refresh(false);
 }
@@ -428,12 +301,12 @@ void ConnectionMapper::refresh(bool newSocketsOnly) {
                 next->inodeToPid.insert(entry.inode, last->inodeToPid.value(entry.inode));
         }
         if (!wanted.isEmpty()) {
-            const QMap<quint64, QString> found = findSocketOwners(wanted, likelyPids);
+            const QMap<quint64, QString> found = socketOwners.findSocketOwners(wanted, likelyPids);
             for (auto it = found.cbegin(); it != found.cend(); ++it)
                 next->inodeToPid.insert(it.key(), it.value());
         }
     } else {
-        next->inodeToPid = buildInodeToPidMap();
+        next->inodeToPid = socketOwners.buildInodeToPidMap();
     }
     for (const ConnectionInfo& entry : qAsConst(next->connections)) {
         const auto pid = next->inodeToPid.constFind(entry.inode);
@@ -445,7 +318,7 @@ void ConnectionMapper::refresh(bool newSocketsOnly) {
             !ipv4Of(entry.remoteAddress, remote, remoteWildcard))
             continue; // IPv6 proper: no IPv4 packet belongs to it
         const quint8 protocol = protocolNumber(entry.protocol);
-        const QString name = getProcessName(*pid);
+        const QString name = socketOwners.getProcessName(*pid);
         // The first socket listed keeps a key.
         if (remoteWildcard && entry.remotePort == 0) {
             const quint64 key = listenKey(protocol, local, entry.localPort);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "connectioninfo.h"
+#include "socketowners.h"
 
 #include <QAtomicInteger>
-#include <QCache>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
@@ -101,8 +101,6 @@ public:
                                                    const QString& source = QString());
     static QString hexToIpAddress(const QString& hex);
     static quint16 hexToPort(const QString& hex);
-    // The inode of a "socket:[N]" link target, 0 for anything else.
-    static quint64 socketInodeOfLink(const QString& target);
 
 public slots:
     void refreshConnections();
@@ -122,16 +120,12 @@ private:
     void refresh(bool newSocketsOnly);
     void refreshNewSockets();
     QList<ConnectionInfo> parseProcNetFile(const QString& path, const QString& protocol) const;
-    QMap<quint64, QString> buildInodeToPidMap() const;
-    // The processes holding the sockets, looked for in likelyPids first.
-    QMap<quint64, QString> findSocketOwners(QSet<quint64> inodes, const QStringList& likelyPids) const;
-    QString getProcessName(const QString& pid);
     const QString* wellKnownName(const Query& query) const;
 
     QList<WellKnownService> wellKnownServices;
     QVector<WellKnownRule> wellKnownRules; // the same table, as numbers
     // Used by the refresh only (one thread at a time, under refreshMutex).
-    QCache<QString, QString> processNameCache;
+    SocketOwners socketOwners;
     QMutex refreshMutex;
     // Guards only the swap and the copy of the snapshot pointer.
     mutable QMutex mutex;

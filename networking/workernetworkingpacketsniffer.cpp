@@ -24,21 +24,10 @@ qint64 nowMicroseconds() {
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-// A named flow's name outlives its socket by this much of quiet (capture
-// time); a flow no socket named is looked for this long.
-constexpr qint64 NamedFlowMemory = 10 * 1000000;
-constexpr qint64 MissedFlowLifetime = 60 * 1000000;
-constexpr int MaxMissedFlows = 4096;
-constexpr int MaxNamedFlows = 65536;
-
-bool isGroupAddress(quint32 address) {
-    return (address >> 28) == 0xE || address == 0xFFFFFFFFu; // multicast, limited broadcast
-}
-
 } // namespace
 
 WorkerNetworkingPacketSniffer::WorkerNetworkingPacketSniffer(QObject* parent)
-    : QObject(parent), connectionMapper(new ConnectionMapper(this)) {
+    : QObject(parent), connectionMapper(new ConnectionMapper(this)), flowNamer(connectionMapper) {
     qCDebug(lcSniffer) << "WorkerNetworkingPacketSniffer constructed.";
 }
 
@@ -128,7 +117,7 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
     }
 
     // Addresses may have changed since the last capture (a new link, DHCP).
-    localIPv4.clear();
+    QVector<quint32> localIPv4;
     for (const QString& text : getLocalIPAddresses()) {
         bool isIPv4 = false;
         const quint32 address = QHostAddress(text).toIPv4Address(&isIPv4);
@@ -136,12 +125,7 @@ void WorkerNetworkingPacketSniffer::startCapture(const QString& name, quint64 ca
             localIPv4.append(address);
     }
     connectionMapper->startRefreshing();
-    tables = connectionMapper->currentSnapshot();
-    tablesGeneration = connectionMapper->generation();
-    missedFlows.clear();
-    namedFlows.clear();
-    foundRenames.clear();
-    latestFrameTime = 0;
+    flowNamer.start(localIPv4);
     {
         QMutexLocker queueLock(&queueMutex);
         queue.clear();
@@ -297,8 +281,8 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
             batch.clear();
         }
         publishRenames(); // after the packets they name are queued
-        if (tables && connectionMapper->generation() != tablesGeneration)
-            takeNewTables();
+        if (flowNamer.takeNewTables())
+            publishRenames();
         if (taken)
             continue;
         if (ended)
@@ -307,11 +291,7 @@ void WorkerNetworkingPacketSniffer::decodeLoop() {
         wake.wait_for(lock, std::chrono::milliseconds(50), [&] { return framesEnded || !ring->isEmpty(); });
     }
     block.reset();
-    tables.reset();
-}
-
-bool WorkerNetworkingPacketSniffer::isLocal(quint32 address) const {
-    return (address >> 24) == 127 || localIPv4.contains(address);
+    flowNamer.releaseTables();
 }
 
 bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, quint32 length,
@@ -338,134 +318,16 @@ bool WorkerNetworkingPacketSniffer::keepFrame(qint64 time, const uchar* data, qu
     packet.frame = kept;
     packet.length = length;
     packet.time = time;
-    latestFrameTime = qMax(latestFrameTime, time);
-    const Naming naming = nameAndDirection(summary, time, packet);
-    if (!naming.named) {
-        // A connection newer than the tables: have them read again at once,
-        // once per flow, so one that never resolves costs no more refreshes.
-        if (!missedFlows.contains(naming.flow)) {
-            if (missedFlows.size() >= MaxMissedFlows)
-                missedFlows.clear();
-            missedFlows.insert(naming.flow, {summary, time});
-            connectionMapper->requestRefresh();
-        }
-    } else if (!missedFlows.isEmpty()) {
-        // Its first packets went out unnamed: they move to this name.
-        const auto missed = missedFlows.find(naming.flow);
-        if (missed != missedFlows.end()) {
-            foundRenames.append(
-                {naming.flow, packet.application, missed->since, naming.directionByOwner, naming.ownerEnd});
-            missedFlows.erase(missed);
-        }
-    }
+    flowNamer.name(summary, time, packet);
     ++keptPackets;
     keptBytes += length;
     return true;
 }
 
-WorkerNetworkingPacketSniffer::Naming
-WorkerNetworkingPacketSniffer::nameAndDirection(const PacketDecoder::FrameSummary& summary, qint64 time,
-                                                CapturedPacket& packet) {
-    if (!tables) {
-        tablesGeneration = connectionMapper->generation();
-        tables = connectionMapper->currentSnapshot();
-    }
-    // Multicast and broadcast frames read "Broadcast" whoever sent them.
-    const bool group = summary.groupDestination || isGroupAddress(summary.destinationAddress);
-    const bool sourceLocal = isLocal(summary.sourceAddress);
-    const bool destinationLocal = isLocal(summary.destinationAddress);
-    ConnectionMapper::Query query;
-    query.protocol = summary.protocol;
-    query.sourceAddress = summary.sourceAddress;
-    query.sourcePort = summary.sourcePort;
-    query.destinationAddress = summary.destinationAddress;
-    query.destinationPort = summary.destinationPort;
-    query.sourceIsLocal = sourceLocal;
-    query.destinationIsLocal = destinationLocal || group; // our listener receives it too
-    ConnectionMapper::Answer answer = connectionMapper->lookup(query, *tables);
-    // Only a packet of this machine can be named by its tables.
-    const bool own = (sourceLocal || destinationLocal) && summary.sourcePort;
-    const quint64 source = PacketFlow::endpoint(summary.sourceAddress, summary.sourcePort);
-    const quint64 destination = PacketFlow::endpoint(summary.destinationAddress, summary.destinationPort);
-    Naming naming;
-    naming.flow = PacketFlow::between(summary.protocol, source, destination);
-    if (own)
-        recallFlow(naming.flow, source, destination, time, answer);
-    packet.application = answer.name;
-    naming.directionByOwner = sourceLocal && destinationLocal && !group;
-    if (group)
-        packet.direction = PacketDirection::Broadcast;
-    else if (naming.directionByOwner) // between two programs of this machine
-        packet.direction = answer.owner == ConnectionMapper::Owner::Destination ? PacketDirection::Incoming
-                                                                                : PacketDirection::Outgoing;
-    else if (sourceLocal)
-        packet.direction = PacketDirection::Outgoing;
-    else if (destinationLocal)
-        packet.direction = PacketDirection::Incoming;
-    else
-        packet.direction = PacketDirection::Broadcast;
-    naming.named = answer.found || !own;
-    naming.ownerEnd = answer.owner == ConnectionMapper::Owner::Source        ? source
-                      : answer.owner == ConnectionMapper::Owner::Destination ? destination
-                                                                             : 0;
-    return naming;
-}
-
-// A flow a socket named keeps that name for its packets after the socket is
-// gone: the closing exchange of a connection whose program has exited, or
-// whose socket has lost its inode by the next refresh.
-void WorkerNetworkingPacketSniffer::recallFlow(const PacketFlow& flow, quint64 source, quint64 destination,
-                                               qint64 time, ConnectionMapper::Answer& answer) {
-    const auto known = namedFlows.find(flow);
-    if (answer.owner != ConnectionMapper::Owner::Unknown) {
-        const quint64 ownerEnd = answer.owner == ConnectionMapper::Owner::Source ? source : destination;
-        if (known == namedFlows.end()) {
-            if (namedFlows.size() < MaxNamedFlows)
-                namedFlows.insert(flow, {answer.name, ownerEnd, time});
-        } else {
-            known->application = answer.name;
-            known->ownerEnd = ownerEnd;
-            known->lastSeen = time;
-        }
-    } else if (!answer.found && known != namedFlows.end()) {
-        answer.name = known->application;
-        answer.owner = known->ownerEnd == source ? ConnectionMapper::Owner::Source
-                                                 : ConnectionMapper::Owner::Destination;
-        answer.found = true;
-        known->lastSeen = time;
-    }
-}
-
-// New tables: the flows no socket named so far get another chance, and the
-// names of flows quiet for long are forgotten.
-void WorkerNetworkingPacketSniffer::takeNewTables() {
-    tablesGeneration = connectionMapper->generation();
-    tables = connectionMapper->currentSnapshot();
-    for (auto it = namedFlows.begin(); it != namedFlows.end();)
-        it = it->lastSeen < latestFrameTime - NamedFlowMemory ? namedFlows.erase(it) : std::next(it);
-    for (auto it = missedFlows.begin(); it != missedFlows.end();) {
-        if (it->since < latestFrameTime - MissedFlowLifetime) {
-            it = missedFlows.erase(it);
-            continue;
-        }
-        CapturedPacket probe;
-        const Naming naming = nameAndDirection(it->summary, latestFrameTime, probe);
-        if (!naming.named) {
-            ++it;
-            continue;
-        }
-        foundRenames.append(
-            {naming.flow, probe.application, it->since, naming.directionByOwner, naming.ownerEnd});
-        it = missedFlows.erase(it);
-    }
-    publishRenames();
-}
-
 void WorkerNetworkingPacketSniffer::publishRenames() {
-    if (foundRenames.isEmpty())
-        return;
-    queueRenames(foundRenames);
-    foundRenames.clear();
+    const QVector<FlowRename> renames = flowNamer.takeRenames();
+    if (!renames.isEmpty())
+        queueRenames(renames);
 }
 
 void WorkerNetworkingPacketSniffer::queueRenames(const QVector<FlowRename>& renames) {

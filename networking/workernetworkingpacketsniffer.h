@@ -2,6 +2,7 @@
 
 #include "capturedpacket.h"
 #include "connectionmapper.h"
+#include "flownamer.h"
 #include "packetdecoder.h"
 #include "packetflow.h"
 
@@ -121,18 +122,6 @@ private:
     void decodeLoop();
     void takeFrame(const pcap_pkthdr* header, const unsigned char* bytes);
     void readStatistics(pcap* captureHandle);
-    bool isLocal(quint32 address) const;
-    struct Naming {
-        PacketFlow flow;
-        bool named = false;            // false: a packet of this machine matched no socket
-        bool directionByOwner = false; // between two programs of this machine
-        quint64 ownerEnd = 0;          // the named socket's end, 0 when none
-    };
-    // Names the packet's program and direction.
-    Naming nameAndDirection(const PacketDecoder::FrameSummary& summary, qint64 time, CapturedPacket& packet);
-    void recallFlow(const PacketFlow& flow, quint64 source, quint64 destination, qint64 time,
-                    ConnectionMapper::Answer& answer);
-    void takeNewTables();
     void publishRenames();
     static void packetHandler(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes);
 
@@ -147,8 +136,6 @@ private:
     std::thread captureThread;
     std::atomic<bool> captureTCP{true};
     std::atomic<bool> captureUDP{true};
-    // The machine's IPv4 addresses, taken when a capture starts.
-    QVector<quint32> localIPv4;
     std::atomic<bool> paused{false};
     // The last pause, in microseconds since the epoch (capture time stamps).
     std::atomic<qint64> pausedFrom{0};
@@ -163,25 +150,7 @@ private:
 
     // The decoding thread's own.
     std::shared_ptr<FrameBlock> block;
-    std::shared_ptr<const ConnectionMapper::Snapshot> tables;
-    quint64 tablesGeneration = 0;
-    // Flows of this machine that no socket named yet (a refresh was asked
-    // for each), with their first packet.
-    struct MissedFlow {
-        PacketDecoder::FrameSummary summary;
-        qint64 since = 0;
-    };
-    QHash<PacketFlow, MissedFlow> missedFlows;
-    // Flows a socket named, kept for the packets that come after the socket
-    // is gone, until the flow has been quiet for a while.
-    struct NamedFlow {
-        QString application;
-        quint64 ownerEnd = 0;
-        qint64 lastSeen = 0;
-    };
-    QHash<PacketFlow, NamedFlow> namedFlows;
-    QVector<FlowRename> foundRenames; // not published yet
-    qint64 latestFrameTime = 0;
+    FlowNamer flowNamer;
 
     // The packets for the next fetch, and the resets, under queueMutex.
     QMutex queueMutex;

@@ -25,6 +25,13 @@ QString testDataPath(const QString& relative) {
     return QStringLiteral(TESSMAR_TEST_DATA "/") + relative;
 }
 
+QByteArray testData(const QString& relative) {
+    QFile file(testDataPath(relative));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(relative));
+    return file.readAll();
+}
+
 QString uniqueName(const QString& prefix) {
     static QAtomicInt counter;
     return QStringLiteral("%1%2x%3")

@@ -8,6 +8,8 @@ namespace TestSupport {
 
 QString programPath();
 QString testDataPath(const QString& relative);
+// The bytes of a file under tests/data; a missing one ends the run.
+QByteArray testData(const QString& relative);
 
 // A unique name for throwaway accounts, files and sockets.
 QString uniqueName(const QString& prefix);

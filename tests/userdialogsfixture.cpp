@@ -1,0 +1,176 @@
+#include "userdialogsfixture.h"
+
+#include "accountlookup.h"
+#include "commandrunner.h"
+#include "startup.h"
+#include "systempaths.h"
+#include "testsupport.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+void UserDialogsFixture::initTestCase() {
+    registerSharedMetaTypes();
+    TestSupport::removeStaleTestAccounts(QStringLiteral("tsm_"));
+    // Real accounts, but every file the program keeps for them in a temporary root.
+    QVERIFY(root.isValid());
+    for (const char* folder : {"/etc/polkit-1/rules.d", "/etc/sudoers.d", "/etc/lightdm", "/root/.tessmar",
+                               "/usr/share/pixmaps/faces", "/home/me"})
+        QVERIFY(QDir().mkpath(root.path() + QLatin1String(folder)));
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), root.path() + QStringLiteral("/etc/passwd")));
+    QVERIFY(QFile::link(QStringLiteral("/etc/group"), root.path() + QStringLiteral("/etc/group")));
+    faces = root.path() + QStringLiteral("/usr/share/pixmaps/faces/");
+    writeImage(faces + QStringLiteral("b.png"), QSize(96, 96), QColor(100, 100, 100));
+    writeImage(faces + QStringLiteral("A.png"), QSize(100, 100), Qt::red);
+    writeImage(faces + QStringLiteral("c.PNG"), QSize(200, 100), Qt::white);
+    writeImage(faces + QStringLiteral("d.gif"), QSize(100, 100), Qt::white);
+    writeImage(faces + QStringLiteral("avatar-08.jpg"), QSize(100, 100), Qt::blue);
+    SystemPaths::setRootPrefix(root.path());
+    // No account service of the machine hears about throwaway accounts.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS",
+            QFile::encodeName(QStringLiteral("unix:path=") + root.path() + "/nobus"));
+    // Message boxes of a save are answered with their default button.
+    connect(&dismisser, &QTimer::timeout, [this] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            titles << box->windowTitle();
+            texts << box->text();
+            const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+            if (!folder.isEmpty()) {
+                // The screen with the message over its dialog, once both are painted.
+                dismisser.stop();
+                QTest::qWait(300);
+                QGuiApplication::primaryScreen()->grabWindow(0).save(
+                    QStringLiteral("%1/message-%2.png").arg(folder).arg(++messagesShot));
+                dismisser.start();
+            }
+            if (QAbstractButton* button =
+                    box->defaultButton() ? box->defaultButton() : box->buttons().value(0))
+                button->click();
+        }
+    });
+    dismisser.start(50);
+}
+
+void UserDialogsFixture::cleanupTestCase() {
+    for (const QString& name : qAsConst(accounts))
+        if (lookupAccount(name).found)
+            CommandRunner::run(QStringLiteral("userdel"), {QStringLiteral("-r"), QStringLiteral("-f"), name});
+    SystemPaths::setRootPrefix(QString());
+}
+
+QString UserDialogsFixture::fresh() {
+    const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+    accounts << name;
+    return name;
+}
+
+QStringList UserDialogsFixture::groupsOf(const QString& name) {
+    QStringList groups = CommandRunner::run(QStringLiteral("id"), {QStringLiteral("-nG"), name})
+                             .outputText()
+                             .trimmed()
+                             .split(QLatin1Char(' '));
+    groups.sort();
+    return groups;
+}
+
+uint UserDialogsFixture::ownerOf(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_uid : uint(-1);
+}
+
+void UserDialogsFixture::writeImage(const QString& path, QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, path.endsWith(QLatin1String(".jpg")) ? "JPG" : "PNG"));
+}
+
+UserDialogsFixture::FixtureRoot::FixtureRoot() {
+    for (const char* name : {"passwd", "group"}) {
+        QFile source(TestSupport::testDataPath(QStringLiteral("users/") + QLatin1String(name)));
+        source.open(QIODevice::ReadOnly);
+        QByteArray text = source.readAll();
+        text.replace("HOME", QFile::encodeName(dir.path() + QStringLiteral("/home")));
+        QDir().mkpath(dir.path() + QStringLiteral("/etc"));
+        QFile out(dir.path() + QStringLiteral("/etc/") + QLatin1String(name));
+        out.open(QIODevice::WriteOnly);
+        out.write(text);
+    }
+    previous = SystemPaths::rootPrefix();
+    SystemPaths::setRootPrefix(dir.path());
+}
+
+UserDialogsFixture::FixtureRoot::~FixtureRoot() {
+    SystemPaths::setRootPrefix(previous);
+}
+
+UserDialogsFixture::EditMachine::EditMachine(const QByteArray& passwd, const QByteArray& group) {
+    for (const char* folder : {"/etc/lightdm", "/etc/sudoers.d", "/etc/polkit-1/rules.d", "/root/.tessmar",
+                               "/tools", "/home/alice"})
+        QDir().mkpath(dir.path() + QLatin1String(folder));
+    write("/etc/passwd", passwd);
+    write("/etc/group", group);
+    write("/etc/lightdm/lightdm.conf", "[Seat:*]\n#autologin-user=\n");
+    const QByteArray groupFile = QFile::encodeName(file("/etc/group"));
+    const QByteArray log = QFile::encodeName(file("/commands"));
+    TestSupport::writeScript(file("/tools/usermod"), "echo usermod \"$@\" >> '" + log + "'\n");
+    TestSupport::writeScript(
+        file("/tools/gpasswd"),
+        "echo gpasswd \"$@\" >> '" + log +
+            "'\n"
+            "awk -F: -v OFS=: -v f=\"$1\" -v u=\"$2\" -v g=\"$3\" '$1 == g { n = split($4, m, "
+            "\",\"); o = \"\";"
+            " for (i = 1; i <= n; i++) if (m[i] != u && m[i] != \"\") o = o (o == \"\" ? \"\" : "
+            "\",\") m[i];"
+            " if (f == \"-a\") o = o (o == \"\" ? \"\" : \",\") u; $4 = o } { print }' '" +
+            groupFile + "' > '" + groupFile + ".new' && mv '" + groupFile + ".new' '" + groupFile + "'\n");
+    previousRoot = SystemPaths::rootPrefix();
+    previousSearchPath = SystemPaths::searchPath();
+    SystemPaths::setRootPrefix(dir.path());
+    SystemPaths::prependSearchPath(file("/tools"));
+}
+
+UserDialogsFixture::EditMachine::~EditMachine() {
+    SystemPaths::setRootPrefix(previousRoot);
+    SystemPaths::setSearchPath(previousSearchPath);
+}
+
+void UserDialogsFixture::EditMachine::write(const char* path, const QByteArray& content) const {
+    QFile out(file(path));
+    out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    out.write(content);
+}
+
+QByteArray UserDialogsFixture::EditMachine::read(const char* path) const {
+    QFile in(file(path));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
+}
+
+QStringList UserDialogsFixture::EditMachine::commands() const {
+    if (!QFileInfo::exists(file("/commands")))
+        return QStringList();
+    return QString::fromUtf8(read("/commands")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QByteArray UserDialogsFixture::twoAdministrators() {
+    return "sudo:x:27:alice,bob\nadm:x:4:alice,bob\naudio:x:29:alice,bob\n"
+           "alice:x:1000:\nbob:x:1001:\n";
+}
+
+QByteArray UserDialogsFixture::aliceAndBob(const QByteArray& aliceName) {
+    return "root:x:0:0:root:/root:/bin/bash\nalice:x:1000:1000:" + aliceName +
+           ",Room 1,,:/home/alice:/bin/bash\nbob:x:1001:1001:Bob:/home/bob:/bin/bash\n";
+}
+
+void UserDialogsFixture::shoot(QWidget* widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    widget->show();
+    QTest::qWait(50);
+    widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class QWidget;
+
+// What the programs that test the user dialogs under the real X server
+// share: a temporary root for every file the program keeps for accounts,
+// message boxes answered with their default button (their titles and texts
+// kept), throwaway accounts removed again, and stand-in machines for the
+// Edit User dialog. Qt Test runs its initTestCase and cleanupTestCase for
+// every test class derived from it.
+class UserDialogsFixture : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+protected:
+    // A throwaway account name, removed with its account at the end.
+    QString fresh();
+    static QStringList groupsOf(const QString& name);
+    static uint ownerOf(const QString& path);
+    static void writeImage(const QString& path, QSize size, QColor colour);
+
+    // Uses the fixture tree of tests/data/users (alice the only administrator)
+    // for the rest of a test function.
+    struct FixtureRoot {
+        QTemporaryDir dir;
+        FixtureRoot();
+        ~FixtureRoot();
+        QString previous;
+    };
+
+    // A machine of its own for the Edit User dialog: account files, settings
+    // and lightdm.conf in a temporary root, and stand-ins for gpasswd and
+    // usermod that log their arguments (gpasswd also edits the group file),
+    // so that a save touches nothing real and every command is seen.
+    struct EditMachine {
+        QTemporaryDir dir;
+        QString previousRoot;
+        QStringList previousSearchPath;
+        explicit EditMachine(const QByteArray& passwd, const QByteArray& group);
+        ~EditMachine();
+        QString file(const char* path) const { return dir.path() + QLatin1String(path); }
+        void write(const char* path, const QByteArray& content) const;
+        QByteArray read(const char* path) const;
+        QStringList commands() const;
+    };
+    static QByteArray twoAdministrators();
+    static QByteArray aliceAndBob(const QByteArray& aliceName = "Alice");
+
+    // Pictures of the dialogs, taken only when asked for (scripts/screenshots).
+    static void shoot(QWidget* widget, const QString& name);
+
+    QStringList accounts;
+    QTimer dismisser;
+    QStringList titles; // of the message boxes answered
+    QStringList texts;  // and their texts
+    int messagesShot = 0;
+    QTemporaryDir root;
+    QString faces;
+};
