@@ -86,6 +86,7 @@ public:
     QMap<quint64, QString> inodeToPid;
     QHash<PacketFlow, Owner> byEndpoints;
     QHash<quint64, QString> listeners;
+    QSet<PacketFlow> closedConnections;
 };
 
 ConnectionMapper::ConnectionMapper(QObject* parent)
@@ -309,15 +310,21 @@ void ConnectionMapper::refresh(bool newSocketsOnly) {
         next->inodeToPid = socketOwners.buildInodeToPidMap();
     }
     for (const ConnectionInfo& entry : qAsConst(next->connections)) {
-        const auto pid = next->inodeToPid.constFind(entry.inode);
-        if (pid == next->inodeToPid.cend())
-            continue; // a socket without a known process is passed over
         quint32 local = 0, remote = 0;
         bool localWildcard = false, remoteWildcard = false;
         if (!ipv4Of(entry.localAddress, local, localWildcard) ||
             !ipv4Of(entry.remoteAddress, remote, remoteWildcard))
             continue; // IPv6 proper: no IPv4 packet belongs to it
         const quint8 protocol = protocolNumber(entry.protocol);
+        const auto pid = next->inodeToPid.constFind(entry.inode);
+        if (pid == next->inodeToPid.cend()) {
+            // A closed connection's socket (TIME_WAIT and the like) has no
+            // inode and never gets one: newer tables will not name it.
+            if (!entry.inode && !localWildcard && entry.remotePort)
+                next->closedConnections.insert(PacketFlow::between(protocol, endpoint(local, entry.localPort),
+                                                                   endpoint(remote, entry.remotePort)));
+            continue; // a socket without a known process is passed over
+        }
         const QString name = socketOwners.getProcessName(*pid);
         // The first socket listed keeps a key.
         if (remoteWildcard && entry.remotePort == 0) {
@@ -384,6 +391,8 @@ ConnectionMapper::Answer ConnectionMapper::lookup(const Query& query, const Snap
         if (query.sourceIsLocal && query.sourcePort)
             if (const QString* name = listener(query.sourceAddress, query.sourcePort))
                 return {*name, Owner::Source, true};
+        if (tables.closedConnections.contains(PacketFlow::between(query.protocol, source, destination)))
+            return {QStringLiteral("Unknown"), Owner::Unknown, false, true};
     }
     return {QStringLiteral("Unknown"), Owner::Unknown};
 }

@@ -68,6 +68,9 @@ public:
         QString name;
         Owner owner = Owner::Unknown;
         bool found = false; // false: "Unknown"
+        // Not found, and the tables list the connection as closed: newer
+        // tables will not name it either.
+        bool closed = false;
     };
 
     class Snapshot;

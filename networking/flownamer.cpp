@@ -41,7 +41,9 @@ void FlowNamer::name(const PacketDecoder::FrameSummary& summary, qint64 time, Ca
     if (!naming.named) {
         // A connection newer than the tables: have them read again at once,
         // once per flow, so one that never resolves costs no more refreshes.
-        if (!missedFlows.contains(naming.flow)) {
+        // The last packets of a connection the tables list as closed are not
+        // worth one: they would spend the refreshes a new connection needs.
+        if (!naming.closed && !missedFlows.contains(naming.flow)) {
             if (missedFlows.size() >= MaxMissedFlows)
                 missedFlows.clear();
             missedFlows.insert(naming.flow, {summary, time});
@@ -99,6 +101,7 @@ FlowNamer::Naming FlowNamer::nameAndDirection(const PacketDecoder::FrameSummary&
     else
         packet.direction = PacketDirection::Broadcast;
     naming.named = answer.found || !own;
+    naming.closed = answer.closed;
     naming.ownerEnd = answer.owner == ConnectionMapper::Owner::Source        ? source
                       : answer.owner == ConnectionMapper::Owner::Destination ? destination
                                                                              : 0;

@@ -36,6 +36,7 @@ private:
     struct Naming {
         PacketFlow flow;
         bool named = false;            // false: a packet of this machine matched no socket
+        bool closed = false;           // the tables list its connection as closed
         bool directionByOwner = false; // between two programs of this machine
         quint64 ownerEnd = 0;          // the named socket's end, 0 when none
     };

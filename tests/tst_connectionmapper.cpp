@@ -1,4 +1,5 @@
 #include "connectionmapper.h"
+#include "flownamer.h"
 #include "systempaths.h"
 #include "testsupport.h"
 
@@ -207,6 +208,41 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(mapper.generation(), before);
         QTRY_COMPARE_WITH_TIMEOUT(mapper.generation(), before + 1, 2000);
+        mapper.stopRefreshing();
+    }
+
+    // The last packets of a connection the tables list as closed (no inode,
+    // as in TIME_WAIT) ask for no refresh: fresh tables cannot name them,
+    // and a burst of them would use up the refreshes a new connection needs.
+    // A connection the tables do not list asks for one.
+    void closedConnectionsAskForNoRefresh() {
+        QFile tcp(root.filePath("proc/net/tcp"));
+        QVERIFY(tcp.open(QIODevice::Append));
+        tcp.write(
+            "  11: 0A01A8C0:2000 0501A8C0:0050 06 00000000:00000000 03:00000F9A 00000000     0        0 0 3 "
+            "0000000000000000\n");
+        tcp.close();
+        ConnectionMapper mapper;
+        mapper.startRefreshing();
+        FlowNamer namer(&mapper);
+        namer.start({0xC0A8010A});
+        auto packetTo = [&](quint16 sourcePort) {
+            PacketDecoder::FrameSummary summary;
+            summary.protocol = 6;
+            summary.sourceAddress = 0xC0A8010A;
+            summary.sourcePort = sourcePort;
+            summary.destinationAddress = 0xC0A80105;
+            summary.destinationPort = 0x50;
+            CapturedPacket packet;
+            namer.name(summary, 1, packet);
+            QCoreApplication::processEvents(); // a request reaches the mapper
+            return packet.application;
+        };
+        const quint64 before = mapper.generation();
+        QCOMPARE(packetTo(0x2000), QString("Unknown"));
+        QCOMPARE(mapper.generation(), before);
+        QCOMPARE(packetTo(0x2001), QString("Unknown"));
+        QCOMPARE(mapper.generation(), before + 1);
         mapper.stopRefreshing();
     }
 };

@@ -126,18 +126,32 @@ class TestUsersTab : public QObject {
         ui->listViewUsers->setCurrentIndex(tiles()->index(row, 0));
     }
 
+    // Notes the entries of each menu shown, as it is shown, and closes it:
+    // a menu that another client's input closes first is still read, and
+    // nothing is left to run after the reading test has returned.
+    class MenuReader : public QObject {
+    public:
+        MenuReader() { qApp->installEventFilter(this); }
+        ~MenuReader() override { qApp->removeEventFilter(this); }
+        QMap<QString, bool> entries;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show)
+                if (auto* menu = qobject_cast<QMenu*>(watched)) {
+                    for (QAction* action : menu->actions())
+                        entries.insert(action->text(), action->isEnabled());
+                    QTimer::singleShot(0, menu, &QMenu::close);
+                }
+            return false;
+        }
+    };
+
     // The enabled state of each entry of the context menu opened at pos.
     QMap<QString, bool> contextMenuAt(const QPoint& pos) {
-        QMap<QString, bool> entries;
-        QTimer::singleShot(100, [&] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                for (QAction* action : menu->actions())
-                    entries.insert(action->text(), action->isEnabled());
-                menu->close();
-            }
-        });
+        MenuReader reader;
         emit ui->listViewUsers->customContextMenuRequested(pos);
-        return entries;
+        return reader.entries;
     }
 
 private slots:
