@@ -45,7 +45,7 @@ class TestAccountChanges : public QObject {
     QString busAddress;
 
     QString fresh() {
-        const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+        const QString name = TestSupport::accountName(QStringLiteral("tsm_"));
         accounts << name;
         return name;
     }

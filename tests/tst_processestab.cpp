@@ -2,6 +2,7 @@
 #include "displaytext.h"
 #include "mainwindow.h"
 #include "processscanner.h"
+#include "standinmachine.h"
 #include "startup.h"
 #include "tabprocesses.h"
 #include "testsupport.h"
@@ -86,6 +87,8 @@ QMessageBox* openMessage(const QString& objectName) {
 class TestProcessesTab : public QObject {
     Q_OBJECT
 private:
+    // Accounts, logs, settings and tools of the test's own; the processes are the kernel's.
+    std::unique_ptr<StandInMachine> machine;
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow* ui = nullptr;
     TabProcesses* tab = nullptr;
@@ -125,6 +128,8 @@ private slots:
         qunsetenv("SUDO_USER");          // no settings file for a real user
         QIcon::setThemeName("Brisklow"); // as the program does; it is not installed
         chooseIconThemeFallback();
+        machine = std::make_unique<StandInMachine>();
+        QVERIFY(machine->isValid());
         window = std::make_unique<MainWindow>();
         ui = window->form();
         tab = window->findChild<TabProcesses*>();
@@ -140,7 +145,10 @@ private slots:
         QVERIFY(table()->rowCount() > 0);
     }
 
-    void cleanupTestCase() { window.reset(); }
+    void cleanupTestCase() {
+        window.reset();
+        machine.reset();
+    }
 
     // Label and row colour at each boundary, in the palette in force, and
     // again after the desktop turned dark or light.
