@@ -68,6 +68,23 @@ private slots:
     void cleanup() { window.reset(); }
     void cleanupTestCase() { machine.reset(); }
 
+    // The invoking user's settings file is made when the window starts,
+    // whatever the debug output.
+    void startMakesTheInvokingUsersSettings() {
+        QLoggingCategory::setFilterRules(QStringLiteral("tessmar.*.debug=false"));
+        qputenv("SUDO_USER", "alice");
+        const auto restore = qScopeGuard([] {
+            qunsetenv("SUDO_USER");
+            QLoggingCategory::setFilterRules(QStringLiteral("tessmar.bandwidth.debug=true"));
+        });
+        const QString settings = machine->path("/root/.tessmar/settings_alice");
+        QVERIFY(!QFileInfo::exists(settings));
+        MainWindow started;
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("security_level=2\n"));
+    }
+
     // The resources live in a static library the window must load itself.
     void windowIconIsLoaded() { QVERIFY(!window->windowIcon().pixmap(32).isNull()); }
 

@@ -352,6 +352,27 @@ private slots:
             QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
     }
 
+    // A row is made safe to show and given its program's icon both when it
+    // is made and when it is taken over by another process.
+    void rowsShowNamesSafelyWithIcons() {
+        const QString spoofed = QString::fromUtf8("\xE2\x80\xAE"
+                                                  "exe.gnp");
+        const auto checkRow = [&](const char* how) {
+            QCOMPARE(table()->rowCount(), 1);
+            QTableWidgetItem* name = table()->item(0, TabProcesses::ColumnName);
+            QVERIFY2(name->text() == QString("<U+202E>exe.gnp"), how);
+            QVERIFY2(!name->icon().isNull(), how);
+        };
+        tab->onProcessDataReady({});
+        QCOMPARE(table()->rowCount(), 0);
+        tab->onProcessDataReady({record("50", spoofed)});
+        checkRow("a new row");
+        tab->onProcessDataReady({record("51", "plain")});
+        QVERIFY(!table()->item(0, TabProcesses::ColumnName)->icon().isNull());
+        tab->onProcessDataReady({record("52", spoofed)});
+        checkRow("a row taken over");
+    }
+
     // Pause, Resume and Kill through the menu; the state shown follows at once.
     void livePauseAndResumeThroughTheMenu() {
         Waiter child;

@@ -1,5 +1,6 @@
 #include "cronjobcounting.h"
 #include "mainwindow.h"
+#include "pathstamps.h"
 #include "standinmachine.h"
 #include "sysinfoparser.h"
 #include "systeminfoprobes.h"
@@ -315,6 +316,40 @@ private slots:
         QCOMPARE(worker.sample().activeUsers, 2);
         QVERIFY(QFile::remove(root.filePath("var/run/utmp")));
         QCOMPARE(worker.sample().activeUsers, 0); // no login records: nobody
+    }
+
+    // The service and cron counts are read again only when their files
+    // changed: a look at an unchanged tree says so every time; an entry
+    // edited in place, made executable or added, and a missing path that
+    // appears, are changes.
+    void pathStampsSeeOnlyChanges() {
+        QTemporaryDir root;
+        const auto put = [&](const QString& relative, const QByteArray& content, QIODevice::OpenMode mode) {
+            QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
+            QFile file(root.filePath(relative));
+            QVERIFY(file.open(mode) && file.write(content) == content.size());
+        };
+        put("etc/crontab", "0 5 * * * root report\n", QIODevice::WriteOnly);
+        put("etc/cron.d/backup", "0 8 * * * root backup\n", QIODevice::WriteOnly);
+        SystemPaths::setRootPrefix(root.path());
+        PathStamps stamps({"/etc/crontab", "/etc/anacrontab"}, {"/etc/cron.d"});
+        QVERIFY(stamps.changed()); // the first look
+        QVERIFY(!stamps.changed());
+        QVERIFY(!stamps.changed());
+
+        put("etc/cron.d/backup", "0 9 * * * root backup\n", QIODevice::Append);
+        QVERIFY(stamps.changed());
+        QVERIFY(!stamps.changed());
+        QVERIFY(QFile::setPermissions(root.filePath("etc/cron.d/backup"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(stamps.changed());
+        QVERIFY(!stamps.changed());
+        put("etc/anacrontab", "1 5 daily run-parts /etc/cron.daily\n", QIODevice::WriteOnly);
+        QVERIFY(stamps.changed());
+        QVERIFY(!stamps.changed());
+        put("etc/cron.d/more", "", QIODevice::WriteOnly);
+        QVERIFY(stamps.changed());
+        QVERIFY(!stamps.changed());
     }
 
     // The Overview counts what the Cron Jobs page lists, read the same way,

@@ -249,6 +249,35 @@ private slots:
         dialog.cancelChanges();
     }
 
+    // The account is made, but its picture cannot go into a home that
+    // belongs to another uid: the dialog says so once the account is there.
+    void addUserSaysWhenThePictureFails() {
+        if (::geteuid() != 0)
+            QSKIP("needs root");
+        const QString name = fresh();
+        const QString home = QStringLiteral("/home/") + name;
+        QVERIFY(QDir().mkpath(home));
+        // userdel leaves a home that is not the account's.
+        const auto removeHome = qScopeGuard([&] { QDir(home).removeRecursively(); });
+        QVERIFY(::chown(QFile::encodeName(home).constData(), 4242420, 4242420) == 0);
+        DialogAddUser add;
+        QSignalSpy added(&add, &DialogAddUser::userAdded);
+        add.findChild<QRadioButton*>(QStringLiteral("radioButtonRegularUser"))->click();
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditUsername"))->setText(name);
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditPassword"))->setText(QStringLiteral("pw 3"));
+        add.findChild<QLineEdit*>(QStringLiteral("lineEditRepeatPassword"))->setText(QStringLiteral("pw 3"));
+        titles.clear();
+        texts.clear();
+        add.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(add.result(), int(QDialog::Accepted));
+        QCOMPARE(added.size(), 1);
+        QVERIFY(lookupAccount(name).found);
+        QCOMPARE(titles, QStringList{"Picture Not Set"});
+        QVERIFY2(texts.value(0).contains(name) && texts.value(0).contains(QStringLiteral("another account")),
+                 qPrintable(texts.value(0)));
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/.face")));
+    }
+
     // Add and Delete through their dialogs, with the Users tab following.
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)
