@@ -282,6 +282,12 @@ private slots:
     void addAndDeleteThroughTheDialogs() {
         if (::geteuid() != 0)
             QSKIP("needs root");
+        // The page lists this run's accounts only: the machine's other
+        // accounts and their homes stay unread.
+        const QString name = fresh();
+        const QString second = fresh();
+        showOnlyThisRunsAccounts();
+        const auto live = qScopeGuard([this] { showLiveAccounts(); });
         QMainWindow window;
         Ui::MainWindow form;
         form.setupUi(&window);
@@ -293,13 +299,13 @@ private slots:
                     return true;
             return false;
         };
-        // This machine's accounts, as the page shows them.
         form.tabWidgetMainTabs->setCurrentWidget(form.tab_6);
         window.resize(900, 560);
         QVERIFY(TestSupport::waitFor([&] { return form.listViewUsers->model()->rowCount() > 0; }));
         shoot(&window, QStringLiteral("users"));
-        const QString name = fresh();
         DialogAddUser add(tab);
+        // The account file the page reads follows the change before the page does.
+        connect(&add, &DialogAddUser::userAdded, this, [this] { showOnlyThisRunsAccounts(); });
         connect(&add, &DialogAddUser::userAdded, tab, &TabUsers::updateUsersTable);
         add.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click();
         add.findChild<QLineEdit*>(QStringLiteral("lineEditUsername"))->setText(name);
@@ -314,7 +320,8 @@ private slots:
         QCOMPARE(ownerOf(QStringLiteral("/home/%1/.face").arg(name)), lookupAccount(name).uid);
         QVERIFY(AccountChanges::setSecurityLevel(name, 0));
         // A second administrator, so that this one may be deleted.
-        QVERIFY(AccountChanges::createUser(fresh(), QStringLiteral("pw 2"), true, QByteArray()));
+        QVERIFY(AccountChanges::createUser(second, QStringLiteral("pw 2"), true, QByteArray()));
+        showOnlyThisRunsAccounts();
 
         // The sound is played through sudo as the desktop user: a stand-in records how.
         QTemporaryDir tools;
@@ -328,6 +335,7 @@ private slots:
         qputenv("SUDO_USER", "root");
         DialogDeleteUser remove(name, tab);
         QSignalSpy deleted(&remove, &DialogDeleteUser::userDeleted);
+        connect(&remove, &DialogDeleteUser::userDeleted, this, [this] { showOnlyThisRunsAccounts(); });
         connect(&remove, &DialogDeleteUser::userDeleted, tab, &TabUsers::updateUsersTable);
         shoot(&remove, QStringLiteral("delete-user"));
         remove.findChild<QLineEdit*>(QStringLiteral("lineEditConfirm"))->setText(name);

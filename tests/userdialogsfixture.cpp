@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 void UserDialogsFixture::initTestCase() {
@@ -108,6 +109,29 @@ QString UserDialogsFixture::groupsProblem(const QString& name, const QStringList
     return QStringLiteral("%1 is in [%2]; missing [%3], unexpected [%4]")
         .arg(name, actual.join(QLatin1Char(' ')), missing.join(QLatin1Char(' ')),
              unexpected.join(QLatin1Char(' ')));
+}
+
+void UserDialogsFixture::showOnlyThisRunsAccounts() const {
+    QFile live(QStringLiteral("/etc/passwd"));
+    QVERIFY(live.open(QIODevice::ReadOnly));
+    QByteArray own;
+    for (const QByteArray& line : live.readAll().split('\n')) {
+        const QString name = QString::fromUtf8(line.left(line.indexOf(':')));
+        if (name == QLatin1String("root") || accounts.contains(name))
+            own += line + '\n';
+    }
+    const QString path = root.path() + QStringLiteral("/etc/passwd");
+    QFile file(path + QStringLiteral(".new"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(own) == own.size());
+    file.close();
+    QVERIFY(::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) ==
+            0);
+}
+
+void UserDialogsFixture::showLiveAccounts() const {
+    const QString path = root.path() + QStringLiteral("/etc/passwd");
+    QFile::remove(path);
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), path));
 }
 
 uint UserDialogsFixture::ownerOf(const QString& path) {
