@@ -1,5 +1,6 @@
 #include "logspagefixture.h"
 
+#include "standinmachine.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "testsupport.h"
@@ -76,6 +77,10 @@ void LogsPageFixture::initTestCase() {
     writeFile(tools.path() + "/history.txt", history);
     QVERIFY(TestSupport::writeScript(tools.path() + "/flatpak",
                                      ("#!/bin/sh\ncat '" + tools.path() + "/history.txt'\n").toUtf8()));
+    // The rest of the window's programs stand in too, printing nothing.
+    for (const QString& program : StandInMachine::programs())
+        if (!QFileInfo::exists(tools.path() + QLatin1Char('/') + program))
+            QVERIFY(TestSupport::writeScript(tools.path() + QLatin1Char('/') + program, "exit 0\n"));
     originalSearchPath = SystemPaths::searchPath();
     SystemPaths::prependSearchPath(tools.path());
 

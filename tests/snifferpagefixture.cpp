@@ -41,6 +41,8 @@ void SnifferPageFixture::prepareMachine(bool ownNetwork) {
     QVERIFY(ownNetwork || ::geteuid() != 0);
     qunsetenv("SUDO_USER");
     registerSharedMetaTypes();
+    machine = std::make_unique<StandInMachine>();
+    QVERIFY(machine->isValid());
     // An interface that is down, and stays down, beside loopback.
     if (::geteuid() == 0)
         QCOMPARE(

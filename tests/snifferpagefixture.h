@@ -2,6 +2,7 @@
 
 #include "capturedpacket.h"
 #include "mainwindow.h"
+#include "standinmachine.h"
 #include "tabnetworkingpacketsniffer.h"
 
 #include <QByteArray>
@@ -54,6 +55,8 @@ protected:
     // Queued for the page's next batch, which this waits for.
     bool feed(const QList<Fed>& packets);
 
+    // Accounts, logs, settings and tools of the test's own for the window.
+    std::unique_ptr<StandInMachine> machine;
     std::unique_ptr<MainWindow> window;
     TabNetworkingPacketSniffer* tab = nullptr;
     Ui::MainWindow* ui = nullptr;

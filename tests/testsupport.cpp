@@ -7,12 +7,16 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <net/if.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -40,18 +44,113 @@ QString uniqueName(const QString& prefix) {
         .arg(counter.fetchAndAddRelaxed(1));
 }
 
-void removeStaleTestAccounts(const QString& prefix) {
+namespace {
+
+QString lockFileOf(const QString& run) {
+    return runLockFolder() + QLatin1Char('/') + run + QStringLiteral(".lock");
+}
+
+// The accounts whose whole name matches pattern.
+QStringList accountsMatching(const QString& pattern) {
+    QStringList names;
     QFile passwd(QStringLiteral("/etc/passwd"));
     if (!passwd.open(QIODevice::ReadOnly))
-        return;
-    const QRegularExpression testAccount(
-        QStringLiteral("^%1(\\d+)x\\d+$").arg(QRegularExpression::escape(prefix)));
+        return names;
+    const QRegularExpression account(QRegularExpression::anchoredPattern(pattern));
     const QList<QByteArray> lines = passwd.readAll().split('\n');
     for (const QByteArray& line : lines) {
         const QString name = QString::fromUtf8(line.left(line.indexOf(':')));
-        const QRegularExpressionMatch match = testAccount.match(name);
-        if (match.hasMatch() && !QFileInfo::exists(QStringLiteral("/proc/") + match.captured(1)))
-            QProcess::execute(QStringLiteral("userdel"), {QStringLiteral("-r"), name});
+        if (account.match(name).hasMatch())
+            names << name;
+    }
+    return names;
+}
+
+// Every throwaway account of run, whatever its prefix.
+bool runHasAccounts(const QString& run) {
+    return !accountsMatching(QStringLiteral("[a-z_]+%1x\\d+").arg(run)).isEmpty();
+}
+
+// The lock this run holds until the process ends, however it ends: the
+// kernel lets go of an flock when its last descriptor closes. The lock file
+// goes at a normal exit when no account of the run is left.
+class RunLock {
+public:
+    RunLock() {
+        ::mkdir(QFile::encodeName(runLockFolder()).constData(), 0700);
+        // Locked before it gets the name a sweep looks for, so that no sweep
+        // ever takes it first.
+        const QByteArray path = QFile::encodeName(lockFileOf(runId()));
+        const QByteArray unnamed = path + ".new";
+        descriptor = ::open(unnamed.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (descriptor < 0 || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 ||
+            ::rename(unnamed.constData(), path.constData()) != 0)
+            qFatal("cannot take the test run's lock %s: %s", path.constData(), std::strerror(errno));
+    }
+    ~RunLock() {
+        if (!runHasAccounts(runId()))
+            ::unlink(QFile::encodeName(lockFileOf(runId())).constData());
+        ::close(descriptor);
+    }
+
+private:
+    int descriptor = -1;
+};
+
+void holdRunLock() {
+    static RunLock lock;
+}
+
+} // namespace
+
+QString runLockFolder() {
+    return QStringLiteral("/var/tmp/tessmar-test-runs");
+}
+
+QString runId() {
+    // Letters only, so that no name of the earlier pid-numbered scheme is
+    // ever read as one of these; 26^10 makes a clash between runs unheard of.
+    static const QString id = [] {
+        QString letters;
+        QFile random(QStringLiteral("/dev/urandom"));
+        const QByteArray bytes = random.open(QIODevice::ReadOnly) ? random.read(10) : QByteArray();
+        if (bytes.size() != 10)
+            qFatal("cannot read /dev/urandom");
+        for (const char byte : bytes)
+            letters += QLatin1Char(char('a' + quint8(byte) % 26));
+        return letters;
+    }();
+    return id;
+}
+
+QString accountName(const QString& prefix) {
+    static QAtomicInt counter;
+    holdRunLock();
+    return QStringLiteral("%1%2x%3").arg(prefix, runId()).arg(counter.fetchAndAddRelaxed(1));
+}
+
+void removeStaleTestAccounts(const QString& prefix) {
+    const QStringList lockFiles =
+        QDir(runLockFolder()).entryList({QStringLiteral("*.lock")}, QDir::Files | QDir::Hidden);
+    for (const QString& lockFile : lockFiles) {
+        const QString run = lockFile.chopped(5);
+        if (run == runId())
+            continue;
+        const int descriptor =
+            ::open(QFile::encodeName(lockFileOf(run)).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        if (descriptor < 0)
+            continue;
+        // Taken: the run that held it has ended, whatever pid namespace it ran in.
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            const QStringList stale =
+                accountsMatching(QStringLiteral("%1%2x\\d+").arg(QRegularExpression::escape(prefix), run));
+            for (const QString& name : stale)
+                QProcess::execute(QStringLiteral("userdel"),
+                                  {QStringLiteral("-r"), QStringLiteral("-f"), QStringLiteral("--"), name});
+            if (!runHasAccounts(run))
+                ::unlink(QFile::encodeName(lockFileOf(run)).constData());
+        }
+        ::close(descriptor);
     }
 }
 

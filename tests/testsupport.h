@@ -11,13 +11,26 @@ QString testDataPath(const QString& relative);
 // The bytes of a file under tests/data; a missing one ends the run.
 QByteArray testData(const QString& relative);
 
-// A unique name for throwaway accounts, files and sockets.
+// A unique name for throwaway files, sockets and namespaces.
 QString uniqueName(const QString& prefix);
 
-// Removes the throwaway accounts (and their homes) that an earlier test run
-// made with uniqueName(prefix) and could not remove because it was killed:
-// those whose creating process no longer exists.
+// A unique name for a throwaway account: prefix, this run's id (letters
+// only) and a number. The first call takes this run's lock (see below).
+QString accountName(const QString& prefix);
+
+// Removes the throwaway accounts (and their homes) named by accountName(prefix)
+// that an earlier run made and could not remove because it was killed. Each
+// run holds an flock on a file of its own in runLockFolder() for its life;
+// an account is stale only when its run's lock can be taken. Accounts of a
+// live run, in another pid namespace or another checkout, are never touched,
+// nor is any account whose run left no lock file.
 void removeStaleTestAccounts(const QString& prefix);
+
+// The folder of the runs' lock files, shared by every copy of the suite on
+// the machine (never under /run or /root, which some tests mount over).
+QString runLockFolder();
+// This run's id, as it appears in its account names and lock file.
+QString runId();
 
 // Polls condition every 20 ms up to timeoutMs, processing events meanwhile.
 template <typename Condition> bool waitFor(Condition condition, int timeoutMs = 10000);

@@ -1,4 +1,5 @@
 #include "accountchanges.h"
+#include "accountfiles.h"
 #include "accountlookup.h"
 #include "accountqueries.h"
 #include "commandrunner.h"
@@ -45,7 +46,7 @@ class TestAccountChanges : public QObject {
     QString busAddress;
 
     QString fresh() {
-        const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+        const QString name = TestSupport::accountName(QStringLiteral("tsm_"));
         accounts << name;
         return name;
     }
@@ -401,6 +402,84 @@ private slots:
         QCOMPARE(standIn.fileOwner, uid_t(0));
         // The copy only lived for the call.
         QVERIFY(!QFileInfo::exists(standIn.file));
+    }
+
+    // A sudoers rule visudo refuses never goes in, and the polkit rule
+    // written before it goes again: no half grant is left behind.
+    void refusedSudoersRuleLeavesNoGrant() {
+        QTemporaryDir machine, tools;
+        for (const char* folder : {"/etc/sudoers.d", "/etc/polkit-1/rules.d"})
+            QVERIFY(QDir().mkpath(machine.path() + QLatin1String(folder)));
+        QFile group(machine.path() + QStringLiteral("/etc/group"));
+        QVERIFY(group.open(QIODevice::WriteOnly) && group.write("sudo:x:27:alice\nalice:x:1000:\n") > 0);
+        group.close();
+        const QString checked = tools.filePath(QStringLiteral("checked"));
+        const QString visudo = tools.filePath(QStringLiteral("visudo"));
+        QVERIFY(TestSupport::writeScript(visudo, "cat \"$4\" > '" + checked.toUtf8() + "'\nexit 1\n"));
+        const QString previousRoot = SystemPaths::rootPrefix();
+        const QStringList searchPath = SystemPaths::searchPath();
+        SystemPaths::setRootPrefix(machine.path());
+        SystemPaths::prependSearchPath(tools.path());
+        const auto restore = qScopeGuard([&] {
+            SystemPaths::setRootPrefix(previousRoot);
+            SystemPaths::setSearchPath(searchPath);
+        });
+        const auto rules = [&] {
+            QStringList found;
+            for (const char* folder : {"/etc/sudoers.d", "/etc/polkit-1/rules.d"})
+                found += QDir(machine.path() + QLatin1String(folder)).entryList(QDir::Files | QDir::Hidden);
+            return found;
+        };
+
+        QString error;
+        QVERIFY(!AccountChanges::createNoPasswordRules(QStringLiteral("alice"), &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(rules(), QStringList());
+        // visudo was shown the rule itself.
+        QCOMPARE(fileContent(checked), AccountFiles::sudoersRule(QStringLiteral("alice")));
+
+        QVERIFY(TestSupport::writeScript(visudo, "exit 0\n"));
+        QVERIFY2(AccountChanges::createNoPasswordRules(QStringLiteral("alice"), &error), qPrintable(error));
+        QCOMPARE(rules(), QStringList({"alice-nopassword", "99-alice-nopassword.rules"}));
+    }
+
+    // The sweep of throwaway accounts left by killed runs: an account of a
+    // run that still holds its lock (another copy of the suite, whatever
+    // its pid namespace) stays, and so does one whose run left no lock
+    // file; once the lock can be taken, the account and the lock file go.
+    void sweepRemovesOnlyAccountsOfEndedRuns() {
+        const QString run = QStringLiteral("zzsweep") + TestSupport::runId().left(3);
+        const QString orphan = QStringLiteral("zzorphan") + TestSupport::runId().left(2);
+        const QString lock = TestSupport::runLockFolder() + QLatin1Char('/') + run + QStringLiteral(".lock");
+        const QString held = QStringLiteral("tsm_") + run + QStringLiteral("x0");
+        const QString unproven = QStringLiteral("tsm_") + orphan + QStringLiteral("x0");
+        QVERIFY(QDir().mkpath(TestSupport::runLockFolder()));
+        QProcess holder;
+        holder.start(QStringLiteral("flock"),
+                     {QStringLiteral("-x"), QStringLiteral("-o"), lock, QStringLiteral("sh"),
+                      QStringLiteral("-c"), QStringLiteral("echo held; exec cat")});
+        QVERIFY(holder.waitForReadyRead(5000));
+        for (const QString& name : {held, unproven})
+            QVERIFY(CommandRunner::run(QStringLiteral("useradd"), {QStringLiteral("--"), name}).succeeded());
+        const auto remove = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+            for (const QString& name : {held, unproven})
+                CommandRunner::run(QStringLiteral("userdel"), {QStringLiteral("--"), name});
+            QFile::remove(lock);
+        });
+
+        TestSupport::removeStaleTestAccounts(QStringLiteral("tsm_"));
+        QVERIFY(lookupAccount(held).found);
+        QVERIFY(lookupAccount(unproven).found);
+        QVERIFY(QFileInfo::exists(lock));
+
+        holder.kill(); // like a run killed before its clean-up
+        QVERIFY(holder.waitForFinished(5000));
+        TestSupport::removeStaleTestAccounts(QStringLiteral("tsm_"));
+        QVERIFY(!lookupAccount(held).found);
+        QVERIFY(!QFileInfo::exists(lock));
+        QVERIFY(lookupAccount(unproven).found);
     }
 
     void userdelLeavingHomeIsDoneWithWarning() {

@@ -1,5 +1,6 @@
 #include "dialogabout.h"
 #include "mainwindow.h"
+#include "standinmachine.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "tablogs.h"
@@ -13,6 +14,9 @@
 #include <QtTest>
 
 namespace {
+// Before main starts: the Networking pages see a loopback of the test's own.
+const bool ownNetwork = TestSupport::isolateNetwork();
+
 QStringList switchMessages;
 
 void recordSwitchMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -31,10 +35,11 @@ QString netWmState(WId id) {
 
 // The main window: tab routing of periodic work and the Logs and Networking
 // handlers it drives, Keep On Top and the About dialog, on a real X display
-// with a window manager.
+// with a window manager, on a machine of the test's own.
 class TestMainWindow : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<StandInMachine> machine;
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow* ui = nullptr;
     QTimer* applicationsTimer = nullptr;
@@ -42,7 +47,10 @@ class TestMainWindow : public QObject {
 
 private slots:
     void initTestCase() {
+        QVERIFY(ownNetwork);
         qunsetenv("SUDO_USER"); // no settings file for a real user
+        machine = std::make_unique<StandInMachine>();
+        QVERIFY(machine->isValid());
         registerSharedMetaTypes();
         QLoggingCategory::setFilterRules(QStringLiteral("tessmar.bandwidth.debug=true"));
     }
@@ -58,6 +66,24 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }
     void cleanup() { window.reset(); }
+    void cleanupTestCase() { machine.reset(); }
+
+    // The invoking user's settings file is made when the window starts,
+    // whatever the debug output.
+    void startMakesTheInvokingUsersSettings() {
+        QLoggingCategory::setFilterRules(QStringLiteral("tessmar.*.debug=false"));
+        qputenv("SUDO_USER", "alice");
+        const auto restore = qScopeGuard([] {
+            qunsetenv("SUDO_USER");
+            QLoggingCategory::setFilterRules(QStringLiteral("tessmar.bandwidth.debug=true"));
+        });
+        const QString settings = machine->path("/root/.tessmar/settings_alice");
+        QVERIFY(!QFileInfo::exists(settings));
+        MainWindow started;
+        QFile file(settings);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("security_level=2\n"));
+    }
 
     // The resources live in a static library the window must load itself.
     void windowIconIsLoaded() { QVERIFY(!window->windowIcon().pixmap(32).isNull()); }
@@ -173,7 +199,8 @@ private slots:
         QCOMPARE(sysLog.count(), 2);
         QVERIFY(TestSupport::waitFor([&] { return logs->isInitialized(); }));
         QVERIFY(TestSupport::waitFor([&] { return flatpakLog.count() == 1; }));
-        QTest::qWait(100); // the second syslog answer must not chain again
+        // Both syslog answers handled: the second one had its chance to chain again.
+        QVERIFY(TestSupport::waitFor([&] { return !logs->isLoading(TabLogs::SysLog); }));
         QCOMPARE(authLog.count(), 1);
         QCOMPARE(flatpakLog.count(), 1);
 
@@ -235,9 +262,9 @@ private slots:
         const QString log = standIns.filePath("started");
         QVERIFY(
             TestSupport::writeScript(standIns.filePath("lspci"), "echo lspci >> '" + log.toUtf8() + "'\n"));
+        const QStringList searchPath = SystemPaths::searchPath();
         SystemPaths::setSearchPath({standIns.path()});
-        const auto restore =
-            qScopeGuard([] { SystemPaths::setSearchPath(SystemPaths::defaultSearchPath()); });
+        const auto restore = qScopeGuard([&] { SystemPaths::setSearchPath(searchPath); });
         const auto probesThreads = [] {
             int count = 0;
             for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {

@@ -310,7 +310,8 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("handing files to another user needs root");
         QVERIFY(feed(goldenPackets()));
-        const QString user = TestSupport::uniqueName("tsmsave").left(30);
+        TestSupport::removeStaleTestAccounts("tsmsave");
+        const QString user = TestSupport::accountName("tsmsave");
         // Primary group "users": no group is named like the account.
         QCOMPARE(QProcess::execute("useradd", {"-M", "-N", "-g", "users", user}), 0);
         auto removeUser = qScopeGuard([&] {

@@ -2,6 +2,7 @@
 #include "displaytext.h"
 #include "mainwindow.h"
 #include "processscanner.h"
+#include "standinmachine.h"
 #include "startup.h"
 #include "tabprocesses.h"
 #include "testsupport.h"
@@ -86,6 +87,8 @@ QMessageBox* openMessage(const QString& objectName) {
 class TestProcessesTab : public QObject {
     Q_OBJECT
 private:
+    // Accounts, logs, settings and tools of the test's own; the processes are the kernel's.
+    std::unique_ptr<StandInMachine> machine;
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow* ui = nullptr;
     TabProcesses* tab = nullptr;
@@ -125,6 +128,8 @@ private slots:
         qunsetenv("SUDO_USER");          // no settings file for a real user
         QIcon::setThemeName("Brisklow"); // as the program does; it is not installed
         chooseIconThemeFallback();
+        machine = std::make_unique<StandInMachine>();
+        QVERIFY(machine->isValid());
         window = std::make_unique<MainWindow>();
         ui = window->form();
         tab = window->findChild<TabProcesses*>();
@@ -140,7 +145,10 @@ private slots:
         QVERIFY(table()->rowCount() > 0);
     }
 
-    void cleanupTestCase() { window.reset(); }
+    void cleanupTestCase() {
+        window.reset();
+        machine.reset();
+    }
 
     // Label and row colour at each boundary, in the palette in force, and
     // again after the desktop turned dark or light.
@@ -342,6 +350,27 @@ private slots:
         QVERIFY(kill && !kill->icon().isNull());
         for (QAction* action : menu->actions())
             QVERIFY2(!action->icon().isNull(), qPrintable(action->text()));
+    }
+
+    // A row is made safe to show and given its program's icon both when it
+    // is made and when it is taken over by another process.
+    void rowsShowNamesSafelyWithIcons() {
+        const QString spoofed = QString::fromUtf8("\xE2\x80\xAE"
+                                                  "exe.gnp");
+        const auto checkRow = [&](const char* how) {
+            QCOMPARE(table()->rowCount(), 1);
+            QTableWidgetItem* name = table()->item(0, TabProcesses::ColumnName);
+            QVERIFY2(name->text() == QString("<U+202E>exe.gnp"), how);
+            QVERIFY2(!name->icon().isNull(), how);
+        };
+        tab->onProcessDataReady({});
+        QCOMPARE(table()->rowCount(), 0);
+        tab->onProcessDataReady({record("50", spoofed)});
+        checkRow("a new row");
+        tab->onProcessDataReady({record("51", "plain")});
+        QVERIFY(!table()->item(0, TabProcesses::ColumnName)->icon().isNull());
+        tab->onProcessDataReady({record("52", spoofed)});
+        checkRow("a row taken over");
     }
 
     // Pause, Resume and Kill through the menu; the state shown follows at once.

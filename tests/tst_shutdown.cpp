@@ -1,6 +1,7 @@
 #include "commandrunner.h"
 #include "custompushbutton.h"
 #include "mainwindow.h"
+#include "standinmachine.h"
 #include "startup.h"
 #include "systempaths.h"
 #include "tabnetworkingpacketsniffer.h"
@@ -111,6 +112,9 @@ private slots:
     void quitIsImmediateWithHangingTools() {
         qunsetenv("SUDO_USER");
         registerSharedMetaTypes();
+        // Accounts, homes, logs and settings of a root of the test's own.
+        StandInMachine machine;
+        QVERIFY(machine.isValid());
         QTemporaryDir standIns;
         const QString log = standIns.filePath("started");
         for (const QString& tool : tools)

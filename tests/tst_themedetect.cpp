@@ -1,5 +1,6 @@
 #include "apppalette.h"
 #include "mainwindow.h"
+#include "standinmachine.h"
 #include "testsupport.h"
 #include "themecolors.h"
 
@@ -162,6 +163,8 @@ private slots:
         QVERIFY2(desktop.start(QStringLiteral("Adwaita")), qPrintable(desktop.log()));
 
         auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+        const StandInMachine machine; // the window reads and runs nothing of the machine's
+        QVERIFY(machine.isValid());
         MainWindow window;
         bool lastAppliedDark = isSystemThemeDark();
         QVERIFY(!lastAppliedDark);

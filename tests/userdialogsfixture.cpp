@@ -1,5 +1,6 @@
 #include "userdialogsfixture.h"
 
+#include "accountfiles.h"
 #include "accountlookup.h"
 #include "commandrunner.h"
 #include "startup.h"
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 void UserDialogsFixture::initTestCase() {
@@ -24,6 +26,7 @@ void UserDialogsFixture::initTestCase() {
         QVERIFY(QDir().mkpath(root.path() + QLatin1String(folder)));
     QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), root.path() + QStringLiteral("/etc/passwd")));
     QVERIFY(QFile::link(QStringLiteral("/etc/group"), root.path() + QStringLiteral("/etc/group")));
+    QVERIFY(QFile::copy(QStringLiteral("/etc/group"), root.path() + QStringLiteral("/etc/group.at-start")));
     faces = root.path() + QStringLiteral("/usr/share/pixmaps/faces/");
     writeImage(faces + QStringLiteral("b.png"), QSize(96, 96), QColor(100, 100, 100));
     writeImage(faces + QStringLiteral("A.png"), QSize(100, 100), Qt::red);
@@ -43,7 +46,7 @@ void UserDialogsFixture::initTestCase() {
             if (!folder.isEmpty()) {
                 // The screen with the message over its dialog, once both are painted.
                 dismisser.stop();
-                QTest::qWait(300);
+                QTest::qWait(300); // for the picture only; nothing is checked
                 QGuiApplication::primaryScreen()->grabWindow(0).save(
                     QStringLiteral("%1/message-%2.png").arg(folder).arg(++messagesShot));
                 dismisser.start();
@@ -64,7 +67,7 @@ void UserDialogsFixture::cleanupTestCase() {
 }
 
 QString UserDialogsFixture::fresh() {
-    const QString name = TestSupport::uniqueName(QStringLiteral("tsm_")).toLower();
+    const QString name = TestSupport::accountName(QStringLiteral("tsm_"));
     accounts << name;
     return name;
 }
@@ -76,6 +79,59 @@ QStringList UserDialogsFixture::groupsOf(const QString& name) {
                              .split(QLatin1Char(' '));
     groups.sort();
     return groups;
+}
+
+QStringList UserDialogsFixture::expectedGroups(const QString& name, bool administrator,
+                                               const QStringList& extra) const {
+    QFile file(root.path() + QStringLiteral("/etc/group.at-start"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("<no copy of the group file>")};
+    const QList<GroupEntry> machine = AccountFiles::parseGroup(QString::fromUtf8(file.readAll()));
+    QStringList wanted = AccountFiles::standardGroups();
+    if (administrator)
+        wanted << QStringLiteral("sudo") << QStringLiteral("adm");
+    QStringList groups = AccountFiles::definedGroups(wanted, machine) << name << extra;
+    groups.sort();
+    return groups;
+}
+
+QString UserDialogsFixture::groupsProblem(const QString& name, const QStringList& expected) {
+    const QStringList actual = groupsOf(name);
+    QStringList missing, unexpected;
+    for (const QString& group : expected)
+        if (!actual.contains(group))
+            missing << group;
+    for (const QString& group : actual)
+        if (!expected.contains(group))
+            unexpected << group;
+    if (missing.isEmpty() && unexpected.isEmpty())
+        return QString();
+    return QStringLiteral("%1 is in [%2]; missing [%3], unexpected [%4]")
+        .arg(name, actual.join(QLatin1Char(' ')), missing.join(QLatin1Char(' ')),
+             unexpected.join(QLatin1Char(' ')));
+}
+
+void UserDialogsFixture::showOnlyThisRunsAccounts() const {
+    QFile live(QStringLiteral("/etc/passwd"));
+    QVERIFY(live.open(QIODevice::ReadOnly));
+    QByteArray own;
+    for (const QByteArray& line : live.readAll().split('\n')) {
+        const QString name = QString::fromUtf8(line.left(line.indexOf(':')));
+        if (name == QLatin1String("root") || accounts.contains(name))
+            own += line + '\n';
+    }
+    const QString path = root.path() + QStringLiteral("/etc/passwd");
+    QFile file(path + QStringLiteral(".new"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(own) == own.size());
+    file.close();
+    QVERIFY(::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) ==
+            0);
+}
+
+void UserDialogsFixture::showLiveAccounts() const {
+    const QString path = root.path() + QStringLiteral("/etc/passwd");
+    QFile::remove(path);
+    QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), path));
 }
 
 uint UserDialogsFixture::ownerOf(const QString& path) {
@@ -171,6 +227,6 @@ void UserDialogsFixture::shoot(QWidget* widget, const QString& name) {
     if (folder.isEmpty())
         return;
     widget->show();
-    QTest::qWait(50);
+    QTest::qWait(50); // painted: a picture only, nothing is checked
     widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }

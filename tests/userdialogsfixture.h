@@ -28,7 +28,21 @@ protected:
     // A throwaway account name, removed with its account at the end.
     QString fresh();
     static QStringList groupsOf(const QString& name);
+    // The groups an account made or retyped by the program belongs to: its
+    // own, those of its type that the machine had when this run started (a
+    // copy of the group file in the test's root, which no other suite's
+    // accounts change), and extra.
+    QStringList expectedGroups(const QString& name, bool administrator,
+                               const QStringList& extra = QStringList()) const;
+    // Empty when name's groups are expected; else which are missing or unexpected.
+    static QString groupsProblem(const QString& name, const QStringList& expected);
     static uint ownerOf(const QString& path);
+    // For a page that lists every account with its picture: the root's
+    // account file holds only root and this run's throwaway accounts as
+    // they are now (called again after each change), never the machine's
+    // other accounts and homes; showLiveAccounts() links it back.
+    void showOnlyThisRunsAccounts() const;
+    void showLiveAccounts() const;
     static void writeImage(const QString& path, QSize size, QColor colour);
 
     // Uses the fixture tree of tests/data/users (alice the only administrator)
