@@ -219,6 +219,25 @@ private slots:
         QCOMPARE(typeLabel->text(), QStringLiteral("Regular user"));
     }
 
+    // A group change the group file does not show afterwards (another
+    // program wrote the file over it) is reported, never said done.
+    void groupChangeNotInTheFileIsReported() {
+        EditMachine machine(aliceAndBob(), twoAdministrators());
+        TestSupport::writeScript(machine.file("/tools/usermod"), "exit 0\n");
+        qunsetenv("SUDO_USER");
+        DialogEditUser dialog;
+        dialog.authenticator = [] { return true; };
+        dialog.loadUser(QStringLiteral("alice"));
+        dialog.show();
+        dialog.toggleEdit();
+        dialog.findChild<QComboBox*>(QStringLiteral("comboBoxType"))->setCurrentIndex(1);
+        titles.clear();
+        texts.clear();
+        dialog.toggleEdit();
+        QCOMPARE(titles, QStringList{"Some Changes Were Not Saved"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral("alice in sudo")), qPrintable(texts.value(0)));
+    }
+
     // A root file holding a NUL or bytes of another encoding is never
     // rewritten: the change is refused, the message names the file.
     void badBytesAreNotRewritten_data() {

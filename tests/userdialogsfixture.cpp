@@ -173,17 +173,23 @@ UserDialogsFixture::EditMachine::EditMachine(const QByteArray& passwd, const QBy
     write("/etc/lightdm/lightdm.conf", "[Seat:*]\n#autologin-user=\n");
     const QByteArray groupFile = QFile::encodeName(file("/etc/group"));
     const QByteArray log = QFile::encodeName(file("/commands"));
-    TestSupport::writeScript(file("/tools/usermod"), "echo usermod \"$@\" >> '" + log + "'\n");
-    TestSupport::writeScript(
-        file("/tools/gpasswd"),
-        "echo gpasswd \"$@\" >> '" + log +
-            "'\n"
-            "awk -F: -v OFS=: -v f=\"$1\" -v u=\"$2\" -v g=\"$3\" '$1 == g { n = split($4, m, "
-            "\",\"); o = \"\";"
-            " for (i = 1; i <= n; i++) if (m[i] != u && m[i] != \"\") o = o (o == \"\" ? \"\" : "
-            "\",\") m[i];"
-            " if (f == \"-a\") o = o (o == \"\" ? \"\" : \",\") u; $4 = o } { print }' '" +
-            groupFile + "' > '" + groupFile + ".new' && mv '" + groupFile + ".new' '" + groupFile + "'\n");
+    // usermod -a|-r -G list -- user edits the group file; everything else
+    // is only logged. gpasswd is only logged (the dialog must not use it).
+    QByteArray usermod = "echo usermod \"$@\" >> 'LOG'\n"
+                         R"(
+[ "$2" = -G ] || exit 0
+case "$1" in -a|-r) ;; *) exit 0 ;; esac
+awk -F: -v OFS=: -v f="$1" -v list="$3" -v u="$5" '
+  BEGIN { n = split(list, g, ","); for (i = 1; i <= n; i++) want[g[i]] = 1 }
+  ($1 in want) { n = split($4, m, ","); o = ""
+                 for (i = 1; i <= n; i++) if (m[i] != u && m[i] != "") o = o (o == "" ? "" : ",") m[i]
+                 if (f == "-a") o = o (o == "" ? "" : ",") u
+                 $4 = o }
+  { print }' 'GROUP' > 'GROUP.new' && mv 'GROUP.new' 'GROUP'
+)";
+    usermod.replace("LOG", log).replace("GROUP", groupFile);
+    TestSupport::writeScript(file("/tools/usermod"), usermod);
+    TestSupport::writeScript(file("/tools/gpasswd"), "echo gpasswd \"$@\" >> '" + log + "'\n");
     previousRoot = SystemPaths::rootPrefix();
     previousSearchPath = SystemPaths::searchPath();
     SystemPaths::setRootPrefix(dir.path());

@@ -55,8 +55,8 @@ protected:
     };
 
     // A machine of its own for the Edit User dialog: account files, settings
-    // and lightdm.conf in a temporary root, and stand-ins for gpasswd and
-    // usermod that log their arguments (gpasswd also edits the group file),
+    // and lightdm.conf in a temporary root, and stand-ins for usermod and
+    // gpasswd that log their arguments (usermod also edits the group file),
     // so that a save touches nothing real and every command is seen.
     struct EditMachine {
         QTemporaryDir dir;

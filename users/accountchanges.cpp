@@ -325,23 +325,50 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
         const QString name = group.trimmed();
         return !name.isEmpty() && isPlainGroupName(name) && gids.value(name, -1) != primaryGid;
     };
+    QStringList added, removed;
+    for (const QString& group : wanted)
+        if (!current.contains(group) && changeable(group) && !added.contains(group.trimmed()))
+            added << group.trimmed();
+    for (const QString& group : current)
+        if (!wanted.contains(group) && changeable(group) && !removed.contains(group.trimmed()))
+            removed << group.trimmed();
+    // usermod reads the group file after taking its lock; Debian's gpasswd
+    // reads the group before, so two changes to one group at the same time
+    // (another admin's tool, an account being added) lose one of them.
     bool ok = true;
-    const auto gpasswd = [&](const QString& flag, const QString& group) {
-        const CommandResult result =
-            CommandRunner::run(QStringLiteral("gpasswd"), {flag, username, group.trimmed()}, withTimeout());
-        if (!result.succeeded()) {
-            if (ok)
-                setError(error,
-                         runFailure(QStringLiteral("gpasswd %1 %2").arg(flag, group.trimmed()), result));
+    const auto usermod = [&](const QString& flag, const QStringList& groups) {
+        if (groups.isEmpty())
+            return;
+        const QStringList arguments{flag, QStringLiteral("-G"), groups.join(QLatin1Char(',')),
+                                    QStringLiteral("--"), username};
+        const CommandResult result = CommandRunner::run(QStringLiteral("usermod"), arguments, withTimeout());
+        if (!result.succeeded() && ok) {
+            setError(error,
+                     runFailure(QStringLiteral("usermod %1 -G %2").arg(flag, groups.join(QLatin1Char(','))),
+                                result));
             ok = false;
         }
     };
-    for (const QString& group : wanted)
-        if (!current.contains(group) && changeable(group))
-            gpasswd(QStringLiteral("-a"), group);
-    for (const QString& group : current)
-        if (!wanted.contains(group) && changeable(group))
-            gpasswd(QStringLiteral("-d"), group);
+    usermod(QStringLiteral("-a"), added);
+    usermod(QStringLiteral("-r"), removed);
+    if (ok && (!added.isEmpty() || !removed.isEmpty())) {
+        // Said done only when the group file shows it.
+        const QStringList now = AccountFiles::userGroups(username, primaryGid, AccountQueries::readGroups());
+        QStringList notDone;
+        for (const QString& group : qAsConst(added))
+            if (!now.contains(group))
+                notDone << group;
+        for (const QString& group : qAsConst(removed))
+            if (now.contains(group))
+                notDone << group;
+        if (!notDone.isEmpty()) {
+            setError(error,
+                     QStringLiteral("The membership of %1 in %2 did not change; another program may have "
+                                    "changed the groups at the same time.")
+                         .arg(username, notDone.join(QStringLiteral(", "))));
+            ok = false;
+        }
+    }
     if (!AccountQueries::isInAdminGroup(username)) {
         if (SecurityLevel::ofAccount(username) == 0 || QFileInfo::exists(sudoersRulePath(username)) ||
             QFileInfo::exists(polkitRulePath(username))) {

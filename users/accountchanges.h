@@ -39,10 +39,10 @@ bool applyPicture(const QString& username, const QByteArray& picture, QString* e
 // Tells the account service over the system bus; a missing service is logged.
 bool setAccountsServiceIcon(const QString& filePath, const QString& uid);
 
-// Group membership through gpasswd; the primary group is never touched. An
-// account that leaves "sudo" loses its password-free rules. Taking the only
-// administrator out of "sudo" is refused, judged from the group file as it
-// is now, before any change.
+// Group membership through usermod, checked in the group file afterwards;
+// the primary group is never touched. An account that leaves "sudo" loses
+// its password-free rules. Taking the only administrator out of "sudo" is
+// refused, judged from the group file as it is now, before any change.
 bool updateUserGroups(const QString& username, const QStringList& wanted, const QStringList& current,
                       QString* error = nullptr);
 
