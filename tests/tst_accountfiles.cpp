@@ -97,6 +97,12 @@ private slots:
         QCOMPARE(passwd.at(1).realName(), QStringLiteral("S"));
         const auto oneAdmin = AccountFiles::parseGroup(QStringLiteral("sudo:x:27:bob,root\n"));
         QVERIFY(AccountFiles::isOnlyAdministrator(QStringLiteral("bob"), passwd, oneAdmin));
+        // nobody (65534) in sudo is no person who could administer.
+        const auto withNobody = AccountFiles::parsePasswd(QStringLiteral(
+            "bob:x:1002:1002::/home/bob:/bin/sh\nnobody:x:65534:65534::/nonexistent:/bin/sh\n"));
+        QVERIFY(AccountFiles::isOnlyAdministrator(
+            QStringLiteral("bob"), withNobody,
+            AccountFiles::parseGroup(QStringLiteral("sudo:x:27:bob,nobody\n"))));
         const auto twoAdmins = AccountFiles::parseGroup(QStringLiteral("sudo:x:27:bob,short\n"));
         QVERIFY(!AccountFiles::isOnlyAdministrator(QStringLiteral("bob"), passwd, twoAdmins));
         QCOMPARE(AccountFiles::userGroups(QStringLiteral("bob"), 1002,

@@ -49,6 +49,8 @@ private slots:
         // A centre square of a sliver: its long side would be scaled up to 64,512 pixels.
         QTest::newRow("8-bit PNG 4096x8") << TestPictures::png(QSize(4096, 8)) << Verdict::TooCostly;
         QTest::newRow("8-bit PNG 4096x256") << TestPictures::png(QSize(4096, 256)) << Verdict::Decoded;
+        QTest::newRow("8-bit PNG 4097x256") << TestPictures::png(QSize(4097, 256)) << Verdict::TooLarge;
+        QTest::newRow("8-bit PNG 256x4097") << TestPictures::png(QSize(256, 4097)) << Verdict::TooLarge;
         QTest::newRow("progressive colour JPEG 4096x4096")
             << jpeg(QSize(4096, 4096), 3, true) << Verdict::TooCostly;
         QTest::newRow("baseline colour JPEG 4096x4096")
