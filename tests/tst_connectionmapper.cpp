@@ -20,6 +20,12 @@ class TestConnectionMapper : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
+    // Adds a line to one of the fixture's socket tables.
+    void appendToTable(const char* table, const QByteArray& line) {
+        QFile file(root.filePath(QStringLiteral("proc/net/") + QLatin1String(table)));
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(line);
+    }
     void addProcess(const QString& pid, const QByteArray& comm, const QStringList& inodes,
                     const QString& exe = QString()) {
         writeFile(QStringLiteral("proc/%1/comm").arg(pid), comm);
@@ -176,12 +182,8 @@ private slots:
         const ConnectionInfo late = query("UDP", "192.168.1.10", 0x1234, "192.168.1.7", 0x4321);
         QCOMPARE(mapper.getApplicationName(late), QString("Unknown"));
         addProcess("77", "latecomer\n", {"977"});
-        QFile udp(root.filePath("proc/net/udp"));
-        QVERIFY(udp.open(QIODevice::Append));
-        udp.write(
-            "  102: 0A01A8C0:1234 0701A8C0:4321 01 00000000:00000000 00:00000000 00000000  1000        0 "
-            "977 2 0000000000000000 0\n");
-        udp.close();
+        appendToTable("udp", "  102: 0A01A8C0:1234 0701A8C0:4321 01 00000000:00000000 00:00000000 00000000  "
+                             "1000        0 977 2 0000000000000000 0\n");
         const quint64 before = mapper.generation();
         mapper.requestRefresh();
         mapper.requestRefresh();
@@ -216,12 +218,9 @@ private slots:
     // and a burst of them would use up the refreshes a new connection needs.
     // A connection the tables do not list asks for one.
     void closedConnectionsAskForNoRefresh() {
-        QFile tcp(root.filePath("proc/net/tcp"));
-        QVERIFY(tcp.open(QIODevice::Append));
-        tcp.write(
-            "  11: 0A01A8C0:2000 0501A8C0:0050 06 00000000:00000000 03:00000F9A 00000000     0        0 0 3 "
-            "0000000000000000\n");
-        tcp.close();
+        appendToTable("tcp",
+                      "  11: 0A01A8C0:2000 0501A8C0:0050 06 00000000:00000000 03:00000F9A 00000000     "
+                      "0        0 0 3 0000000000000000\n");
         ConnectionMapper mapper;
         mapper.startRefreshing();
         FlowNamer namer(&mapper);

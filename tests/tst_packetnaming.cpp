@@ -104,49 +104,49 @@ private:
     pid_t pid = -1;
 };
 
-// A TCP client in another network namespace: a helper thread enters it and
-// connects; the socket stays there.
-int connectFromNamespace(const QString& name, const char* address, quint16 port) {
-    int client = -1;
+// Makes a socket in another network namespace: a helper thread enters it
+// and runs make; the socket stays there. -1 when anything failed.
+template <typename Make> int socketInNamespace(const QString& name, Make make) {
+    int made = -1;
     std::thread maker([&] {
-        const int nsFd = ::open(QFile::encodeName("/run/netns/" + name).constData(), O_RDONLY);
-        if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNET) != 0)
-            return;
-        client = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int nsFd = ::open(QFile::encodeName("/run/netns/" + name).constData(), O_RDONLY | O_CLOEXEC);
+        if (nsFd >= 0 && ::setns(nsFd, CLONE_NEWNET) == 0)
+            made = make();
+        if (nsFd >= 0)
+            ::close(nsFd);
+    });
+    maker.join();
+    return made;
+}
+
+// A TCP client in another network namespace, connected to address:port.
+int connectFromNamespace(const QString& name, const char* address, quint16 port) {
+    return socketInNamespace(name, [&] {
+        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in server{};
         server.sin_family = AF_INET;
         server.sin_port = htons(port);
         ::inet_pton(AF_INET, address, &server.sin_addr);
-        if (::connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-            ::close(client);
-            client = -1;
-        }
-        ::close(nsFd);
+        if (::connect(client, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0)
+            return client;
+        ::close(client);
+        return -1;
     });
-    maker.join();
-    return client;
 }
 
 // A listening TCP socket in another network namespace.
 int listenInNamespace(const QString& name, quint16 port) {
-    int listener = -1;
-    std::thread maker([&] {
-        const int nsFd = ::open(QFile::encodeName("/run/netns/" + name).constData(), O_RDONLY);
-        if (nsFd < 0 || ::setns(nsFd, CLONE_NEWNET) != 0)
-            return;
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    return socketInNamespace(name, [&] {
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener, 4) != 0) {
-            ::close(listener);
-            listener = -1;
-        }
-        ::close(nsFd);
+        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(listener, 4) == 0)
+            return listener;
+        ::close(listener);
+        return -1;
     });
-    maker.join();
-    return listener;
 }
 
 bool pingPong(int socket) {
