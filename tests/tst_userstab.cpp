@@ -237,6 +237,23 @@ private slots:
         QTEST(shownNames(), "names");
     }
 
+    // The filter holds across a refresh: the accounts it matches come back
+    // with the selected one still selected, and Edit and Delete stay on.
+    void filterHeldAcrossRefresh() {
+        ui->lineEditUsersFilter->setText(QStringLiteral("bo"));
+        select(QStringLiteral("bob"));
+        ui->tabWidgetMainTabs->setCurrentIndex(0);
+        QVERIFY(refresh([&] { ui->tabWidgetMainTabs->setCurrentWidget(ui->tab_6); }));
+        QCOMPARE(shownNames(), QStringList({"bob", "nobody"}));
+        QCOMPARE(ui->listViewUsers->currentIndex().data(UserSortProxyModel::UserNameRole).toString(),
+                 QStringLiteral("bob"));
+        QVERIFY(ui->pushButtonEditUser->isEnabled() && ui->pushButtonDeleteUser->isEnabled());
+        const QString folder = qEnvironmentVariable("TESSMAR_SCREENSHOT_DIR");
+        if (!folder.isEmpty())
+            window->grab().save(folder + QStringLiteral("/users-filter-after-refresh.png"));
+        ui->lineEditUsersFilter->clear();
+    }
+
     void emptySpaceOffersOnlyAdd() {
         ui->listViewUsers->clearSelection();
         const QMap<QString, bool> menu = contextMenuAt(

@@ -121,8 +121,12 @@ void TabUsers::onUserDataReady(const QList<DetailsUser>& users) {
         items.append(item);
         itemsByName.insert(user.username, item);
     }
-    if (!items.isEmpty())
-        model->appendColumn(items);
+    // As rows of a column that is already there: appending a column makes
+    // its rows empty first, and the filter would judge those and hide them.
+    if (!items.isEmpty()) {
+        model->setColumnCount(1);
+        model->invisibleRootItem()->appendRows(items);
+    }
     kept.restore();
 
     // Clearing the model drops the selection without a signal.
