@@ -1,3 +1,4 @@
+#include "accountfiles.h"
 #include "dialogadduser.h"
 #include "dialogchangepassword.h"
 #include "dialogedituser.h"
@@ -236,6 +237,36 @@ private slots:
         dialog.toggleEdit();
         QCOMPARE(titles, QStringList{"Some Changes Were Not Saved"});
         QVERIFY2(texts.value(0).contains(QStringLiteral("alice in sudo")), qPrintable(texts.value(0)));
+    }
+
+    // Add User says which of the new account's groups the group file does
+    // not show after useradd (here a stand-in that leaves sudo out), and
+    // only those.
+    void addUserNamesGroupsNotTaken() {
+        QByteArray groups;
+        for (const QString& group : AccountFiles::administratorGroups())
+            groups += group.toUtf8() + ":x:" + QByteArray::number(100 + groups.count('\n')) + ":\n";
+        EditMachine machine(aliceAndBob(), groups);
+        const QByteArray group = QFile::encodeName(machine.file("/etc/group"));
+        TestSupport::writeScript(machine.file("/tools/chpasswd"), "cat > /dev/null\n");
+        TestSupport::writeScript(machine.file("/tools/useradd"),
+                                 QByteArray(R"(awk -F: -v OFS=: -v list="$5" -v u="$7" '
+  BEGIN { n = split(list, g, ","); for (i = 1; i <= n; i++) if (g[i] != "sudo") want[g[i]] = 1 }
+  ($1 in want) { $4 = $4 ($4 == "" ? "" : ",") u } { print }' 'GROUP' > 'GROUP.new' && mv 'GROUP.new' 'GROUP'
+)")
+                                     .replace("GROUP", group));
+        DialogAddUser dialog;
+        dialog.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click();
+        const QString name = fresh();
+        for (const char* field : {"lineEditUsername", "lineEditPassword", "lineEditRepeatPassword"})
+            dialog.findChild<QLineEdit*>(QLatin1String(field))->setText(name);
+        titles.clear();
+        texts.clear();
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(titles, QStringList{"Groups Not Set"});
+        QVERIFY2(texts.value(0).contains(QStringLiteral(" sudo;")) &&
+                     !texts.value(0).contains(QStringLiteral("audio")),
+                 qPrintable(texts.value(0)));
     }
 
     // A root file holding a NUL or bytes of another encoding is never

@@ -60,6 +60,21 @@ SafeFile::WriteRules fileRules(mode_t mode, uid_t owner = ::geteuid(), gid_t gro
 QString runFailure(const QString& program, const CommandResult& result) {
     return result.describeFailure(program);
 }
+
+// The changes of membership that the group file, read now, does not show:
+// the groups of added that do not list username, those of removed that still do.
+QStringList membershipsNotInGroupFile(const QString& username, int primaryGid, const QStringList& added,
+                                      const QStringList& removed = QStringList()) {
+    const QStringList now = AccountFiles::userGroups(username, primaryGid, AccountQueries::readGroups());
+    QStringList notDone;
+    for (const QString& group : added)
+        if (!now.contains(group))
+            notDone << group;
+    for (const QString& group : removed)
+        if (now.contains(group))
+            notDone << group;
+    return notDone;
+}
 } // namespace
 
 namespace AccountChanges {
@@ -353,14 +368,7 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
     usermod(QStringLiteral("-r"), removed);
     if (ok && (!added.isEmpty() || !removed.isEmpty())) {
         // Said done only when the group file shows it.
-        const QStringList now = AccountFiles::userGroups(username, primaryGid, AccountQueries::readGroups());
-        QStringList notDone;
-        for (const QString& group : qAsConst(added))
-            if (!now.contains(group))
-                notDone << group;
-        for (const QString& group : qAsConst(removed))
-            if (now.contains(group))
-                notDone << group;
+        const QStringList notDone = membershipsNotInGroupFile(username, primaryGid, added, removed);
         if (!notDone.isEmpty()) {
             setError(error,
                      QStringLiteral("The membership of %1 in %2 did not change; another program may have "
@@ -398,7 +406,7 @@ QStringList groupsForNewAccount(bool administrator) {
 }
 
 bool createUser(const QString& username, const QString& password, bool administrator,
-                const QByteArray& picture, QString* error, QString* warning) {
+                const QByteArray& picture, QString* error, QString* pictureWarning, QString* groupsWarning) {
     const QString problem = AccountFiles::accountNameProblem(username);
     if (!problem.isEmpty()) {
         setError(error, problem);
@@ -431,9 +439,21 @@ bool createUser(const QString& username, const QString& password, bool administr
         setError(error, passwordError);
         return false;
     }
+    // A membership counts only when the group file shows it, as after a change of groups.
+    const QList<PasswdEntry> passwd = AccountQueries::readPasswd();
+    const PasswdEntry* entry = AccountFiles::findPasswd(passwd, username);
+    const QStringList notIn = membershipsNotInGroupFile(username, entry ? entry->gid : -1, groups);
+    if (!notIn.isEmpty()) {
+        const QString text = QStringLiteral("%1 is not in %2; another program may have changed the groups "
+                                            "at the same time.")
+                                 .arg(username, notIn.join(QStringLiteral(", ")));
+        qCWarning(lcUsers).noquote() << text;
+        if (groupsWarning)
+            *groupsWarning = text;
+    }
     QString pictureError;
-    if (!picture.isEmpty() && !applyPicture(username, picture, &pictureError) && warning)
-        *warning = pictureError;
+    if (!picture.isEmpty() && !applyPicture(username, picture, &pictureError) && pictureWarning)
+        *pictureWarning = pictureError;
     return true;
 }
 

@@ -50,9 +50,12 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
 QStringList groupsForNewAccount(bool administrator);
 // useradd, chpasswd and the picture. Leftover grants of an earlier account of
 // the same name are removed first. A failed password removes the account
-// again. warning tells of a picture that could not be placed.
+// again. Once the account is made: groupsWarning names the groups the group
+// file does not show it in, pictureWarning tells of a picture that could not
+// be placed.
 bool createUser(const QString& username, const QString& password, bool administrator,
-                const QByteArray& picture, QString* error = nullptr, QString* warning = nullptr);
+                const QByteArray& picture, QString* error = nullptr, QString* pictureWarning = nullptr,
+                QString* groupsWarning = nullptr);
 // userdel (with -r to remove the home folder), then every grant of the name.
 // userdel's exit 12 (home folder not removed) counts as done, with a warning.
 // The only administrator is never deleted, judged from the account files as

@@ -177,13 +177,19 @@ void DialogAddUser::accept() {
     const bool administrator = !ui->radioButtonRegularUser->isChecked();
     QString error;
     QString warning;
+    QString groupsWarning;
     if (!AccountChanges::createUser(name, ui->lineEditPassword->text(), administrator, avatarData, &error,
-                                    &warning)) {
+                                    &warning, &groupsWarning)) {
         QMessageBox::critical(this, QStringLiteral("Error"),
                               QStringLiteral("Failed to create user.\n%1").arg(error));
         return;
     }
     emit userAdded(name);
+    if (!groupsWarning.isEmpty())
+        QMessageBox::warning(this, tr("Groups Not Set"),
+                             tr("The account %1 was created, but not in every group of its type:\n%2\n"
+                                "Its groups can be set in Edit User.")
+                                 .arg(name, groupsWarning));
     if (!warning.isEmpty())
         QMessageBox::warning(
             this, tr("Picture Not Set"),
