@@ -159,12 +159,21 @@ private slots:
         QTest::newRow("capital") << "Alice" << false;
         QTest::newRow("33 chars") << QString(33, QLatin1Char('a')) << false;
         QTest::newRow("32 chars") << QString(32, QLatin1Char('a')) << true;
+        QTest::newRow("final line break") << "alice\n" << false;
     }
     void accountNames() {
         QFETCH(QString, name);
         QFETCH(bool, valid);
         QCOMPARE(AccountFiles::isValidAccountName(name), valid);
         QCOMPARE(AccountFiles::accountNameProblem(name).isEmpty(), valid);
+    }
+
+    // Group names handed to usermod: any letter case and a machine's '$', no
+    // option, no line break.
+    void groupNames() {
+        QVERIFY(AccountFiles::isPlainGroupName(QStringLiteral("Domain.Users$")));
+        for (const char* refused : {"-G", "sudo\n", "sudo$\n", "a b"})
+            QVERIFY2(!AccountFiles::isPlainGroupName(QLatin1String(refused)), refused);
     }
 
     void passwords() {

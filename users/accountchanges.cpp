@@ -15,7 +15,6 @@
 #include <QDBusInterface>
 #include <QDBusReply>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThreadPool>
 
@@ -34,12 +33,6 @@ bool checkName(const QString& username, QString* error) {
         return true;
     setError(error, QStringLiteral("Refusing unusual account name %1").arg(username));
     return false;
-}
-
-// Group names come from /etc/group; they still must not look like options.
-bool isPlainGroupName(const QString& name) {
-    static const QRegularExpression pattern(QStringLiteral("^[A-Za-z0-9_][A-Za-z0-9._-]*\\$?$"));
-    return pattern.match(name).hasMatch();
 }
 
 CommandOptions withTimeout(int timeoutMs = commandTimeoutMs) {
@@ -338,7 +331,7 @@ bool updateUserGroups(const QString& username, const QStringList& wanted, const 
         gids.insert(group.name, group.gid);
     const auto changeable = [&](const QString& group) {
         const QString name = group.trimmed();
-        return !name.isEmpty() && isPlainGroupName(name) && gids.value(name, -1) != primaryGid;
+        return !name.isEmpty() && AccountFiles::isPlainGroupName(name) && gids.value(name, -1) != primaryGid;
     };
     QStringList added, removed;
     for (const QString& group : wanted)

@@ -290,7 +290,8 @@ int securityLevelFrom(const QString& settings) {
     const QString first = settings.section(QLatin1Char('\n'), 0, 0);
     if (first == securityLevelKey + QLatin1Char('0'))
         return 0;
-    static const QRegularExpression levelLine(QStringLiteral("^security_level=(\\d+)$"));
+    static const QRegularExpression levelLine(
+        QRegularExpression::anchoredPattern(QStringLiteral("security_level=(\\d+)")));
     const QRegularExpressionMatch match = levelLine.match(first);
     const int level = match.hasMatch() ? toInt(match.captured(1)) : 2;
     return level == 1 ? 1 : 2;
@@ -340,8 +341,17 @@ QString withDescription(const QString& settings, const QString& description) {
     return joinLines(lines);
 }
 
+// The patterns below are anchored at the very end: a plain '$' also matches
+// before a final line break, and "alice\n" would pass into a rule file.
 bool isValidAccountName(const QString& name) {
-    static const QRegularExpression rule(QStringLiteral("^[a-z_][a-z0-9_-]{0,31}$"));
+    static const QRegularExpression rule(
+        QRegularExpression::anchoredPattern(QStringLiteral("[a-z_][a-z0-9_-]{0,31}")));
+    return rule.match(name).hasMatch();
+}
+
+bool isPlainGroupName(const QString& name) {
+    static const QRegularExpression rule(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_][A-Za-z0-9._-]*\\$?")));
     return rule.match(name).hasMatch();
 }
 
@@ -350,7 +360,8 @@ QString accountNameProblem(const QString& name) {
         return QStringLiteral("The user name is empty.");
     if (name.size() > 32)
         return QStringLiteral("The user name is longer than 32 characters.");
-    static const QRegularExpression allowed(QStringLiteral("^[a-z0-9_-]+$"));
+    static const QRegularExpression allowed(
+        QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9_-]+")));
     if (!allowed.match(name).hasMatch())
         return QStringLiteral("Invalid character in username. Only lowercase letters, numbers, dash, and "
                               "underscore are allowed.");

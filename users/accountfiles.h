@@ -99,8 +99,13 @@ QString descriptionFrom(const QString& settings);
 QString withSecurityLevel(const QString& settings, int level);
 QString withDescription(const QString& settings, const QString& description);
 
-// Debian's rule for new account names: ^[a-z_][a-z0-9_-]{0,31}$.
+// Debian's rule for new account names: [a-z_][a-z0-9_-]{0,31}, the whole
+// name (a final line break included).
 bool isValidAccountName(const QString& name);
+// A group name from /etc/group that may be handed to a command: it does not
+// look like an option and holds no blank or line break; a machine account's
+// trailing '$' is allowed.
+bool isPlainGroupName(const QString& name);
 // Why a name is refused, empty when it is accepted.
 QString accountNameProblem(const QString& name);
 // Passwords travel as "name:password" lines: no CR, LF or NUL.
