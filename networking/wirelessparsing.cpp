@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 
@@ -96,7 +97,8 @@ QString linkStatusFromIw(const QString& iwLinkOutput) {
 QString linkFrequencyText(const QString& iwLinkOutput) {
     const QStringList lines = iwLinkOutput.split(QLatin1Char('\n'));
     for (const QString& line : lines) {
-        if (!line.contains(QLatin1String("freq:")))
+        // The field's own line: a network may be named "freq: 1".
+        if (!line.trimmed().startsWith(QLatin1String("freq:")))
             continue;
         const QString text = line.mid(line.lastIndexOf(QLatin1Char(':')) + 1).trimmed();
         bool isInteger = false;
@@ -164,41 +166,128 @@ QString scanBandText(int megahertz) {
     return QString::number(megahertz / 1000.0, 'f', 1) + QLatin1Char('G');
 }
 
-RouterScan parseScan(const QString& scanOutput) {
-    static const QRegularExpression blockStart(QStringLiteral("(?:^|\\n)BSS "));
-    static const QRegularExpression ssidLine(QStringLiteral("SSID: ([^\\n]+)"));
-    static const QRegularExpression tsf(QStringLiteral("TSF: \\d+ usec \\(([^\\)]+)\\)"));
-    static const QRegularExpression channel(QStringLiteral("DS Parameter set: channel (\\d+)"));
-    static const QRegularExpression frequency(QStringLiteral("freq: (\\d+)"));
-    static const QRegularExpression rates(QStringLiteral("Supported rates:([^\\n]+)"));
+namespace {
+
+// One access point of a scan: from its "BSS" header line to the next one.
+struct ScanBlock {
+    QStringRef text;
+    // The address of the header line, upper-cased; empty when the header is
+    // not "BSS <address>(on <interface>)".
+    QString bssid;
+    // The header line ends in the kernel's association mark.
+    bool associated = false;
+    // The first line of each field, without its key; null when absent.
+    QStringRef ssid, tsf, frequency, channel, rates;
+};
+
+bool isHexDigit(QChar c) {
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+// "aa:bb:cc:dd:ee:ff" upper-cased, or an empty string.
+QString hardwareAddress(const QStringRef& text) {
+    if (text.size() != 17)
+        return QString();
+    for (int i = 0; i < 17; ++i) {
+        if (i % 3 == 2 ? text.at(i) != QLatin1Char(':') : !isHexDigit(text.at(i)))
+            return QString();
+    }
+    return text.toString().toUpper();
+}
+
+void readHeader(const QStringRef& line, ScanBlock* block) {
+    // "BSS 70:b3:d5:f2:f0:11(on wlp2s0) -- associated"
+    if (!line.mid(4 + 17).startsWith(QLatin1String("(on ")))
+        return;
+    block->bssid = hardwareAddress(line.mid(4, 17));
+    block->associated = !block->bssid.isEmpty() && line.endsWith(QLatin1String(") -- associated"));
+}
+
+// The field lines iw prints one tab in; deeper lines belong to elements.
+void readField(const QStringRef& line, ScanBlock* block) {
+    const auto take = [&line](const char* key, QStringRef* field) {
+        const QLatin1String prefix(key);
+        if (field->isNull() && line.startsWith(prefix))
+            *field = line.mid(prefix.size());
+    };
+    take("\tSSID: ", &block->ssid);
+    take("\tTSF: ", &block->tsf);
+    take("\tfreq: ", &block->frequency);
+    take("\tDS Parameter set: channel ", &block->channel);
+    take("\tSupported rates:", &block->rates);
+}
+
+QVector<ScanBlock> scanBlocks(const QString& output) {
+    QVector<ScanBlock> blocks;
+    int blockStart = -1;
+    for (int start = 0; start < output.size();) {
+        int end = output.indexOf(QLatin1Char('\n'), start);
+        if (end < 0)
+            end = output.size();
+        const QStringRef line = output.midRef(start, end - start);
+        if (line.startsWith(QLatin1String("BSS "))) {
+            if (!blocks.isEmpty())
+                blocks.last().text = output.midRef(blockStart, start - blockStart);
+            blocks.append(ScanBlock());
+            blockStart = start;
+            readHeader(line, &blocks.last());
+        } else if (!blocks.isEmpty()) {
+            readField(line, &blocks.last());
+        }
+        start = end + 1;
+    }
+    if (!blocks.isEmpty())
+        blocks.last().text = output.midRef(blockStart);
+    return blocks;
+}
+
+// The network name a block announces; empty when it announces none.
+QString networkName(const ScanBlock& block) {
+    return block.ssid.isNull() ? QString() : block.ssid.trimmed().toString();
+}
+
+} // namespace
+
+RouterScan parseScan(const QString& scanOutput, const QString& connectedBssid) {
+    static const QRegularExpression tsf(QStringLiteral("^\\d+ usec \\(([^\\)]+)\\)"));
+    static const QRegularExpression number(QStringLiteral("^(\\d+)"));
 
     RouterScan scan;
-    const QStringList blocks = scanOutput.split(blockStart, Qt::SkipEmptyParts);
-    QString associatedBlock;
-    for (const QString& block : blocks) {
-        if (block.contains(QLatin1String("-- associated"))) {
-            associatedBlock = block;
+    const QVector<ScanBlock> blocks = scanBlocks(scanOutput);
+    // Only a header line carries the mark: a network named "x -- associated"
+    // is not the connected one. When the link names its access point, the
+    // marked block must be that one: a neighbour's WPS strings, which iw
+    // prints as they are, can print a header line of their own.
+    const QString linked = hardwareAddress(QStringRef(&connectedBssid));
+    const ScanBlock* associated = nullptr;
+    for (const ScanBlock& block : blocks) {
+        if (block.associated && (linked.isEmpty() || block.bssid == linked)) {
+            associated = &block;
             break;
         }
     }
-    if (associatedBlock.isEmpty())
+    if (!associated)
         return scan;
     scan.associated = true;
-    const QString network = normaliseNetworkName(ssidLine.match(associatedBlock).captured(1).trimmed());
+    scan.bssid = associated->bssid;
+    const QString network = normaliseNetworkName(networkName(*associated));
 
-    const QRegularExpressionMatch uptime = tsf.match(associatedBlock);
+    const QRegularExpressionMatch uptime = tsf.match(associated->tsf);
     if (uptime.hasMatch())
         scan.uptime = uptime.captured(1).trimmed().remove(QLatin1Char(',')).toUpper();
 
     QSet<QString> channels, bands, protocols, encryption, authentication;
-    for (const QString& block : blocks) {
-        const QRegularExpressionMatch name = ssidLine.match(block);
-        if (!name.hasMatch() || normaliseNetworkName(name.captured(1).trimmed()) != network)
+    for (const ScanBlock& entry : blocks) {
+        const QString name = networkName(entry);
+        if (name.isEmpty() || normaliseNetworkName(name) != network)
             continue;
-        const QRegularExpressionMatch channelMatch = channel.match(block);
+        const QStringRef block = entry.text;
+        const QRegularExpressionMatch channelMatch = number.match(entry.channel);
         if (channelMatch.hasMatch())
             channels.insert(channelMatch.captured(1));
-        const QRegularExpressionMatch frequencyMatch = frequency.match(block);
+        const QRegularExpressionMatch frequencyMatch = number.match(entry.frequency);
         if (frequencyMatch.hasMatch())
             bands.insert(scanBandText(frequencyMatch.captured(1).toInt()));
         if (block.contains(QLatin1String("HE Capabilities")))
@@ -207,9 +296,8 @@ RouterScan parseScan(const QString& scanOutput) {
             protocols.insert(QStringLiteral("802.11ac"));
         if (block.contains(QLatin1String("HT Capabilities")))
             protocols.insert(QStringLiteral("802.11n"));
-        const QRegularExpressionMatch rateMatch = rates.match(block);
-        if (rateMatch.hasMatch()) {
-            const QString supported = rateMatch.captured(1).trimmed();
+        if (!entry.rates.isNull()) {
+            const QStringRef supported = entry.rates.trimmed();
             if (supported.contains(QLatin1String("54.0")))
                 protocols.insert(QStringLiteral("802.11g"));
             else if (supported.contains(QLatin1String("11.0")))

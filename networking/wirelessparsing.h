@@ -48,6 +48,8 @@ QString defaultGateway(const QString& ipRouteOutput, const QString& interfaceNam
 
 struct RouterScan {
     bool associated = false;
+    // The associated access point's address, upper-cased.
+    QString bssid;
     QString channels;
     QString frequencies;
     QString protocols = QStringLiteral("N/A");
@@ -58,8 +60,12 @@ struct RouterScan {
 
 // Everything the router announces, from "iw dev X scan" (or "scan dump"):
 // the associated access point and every block that carries the same network
-// name, its "-5G" and "-2.4G" variants counted as one network.
-RouterScan parseScan(const QString& scanOutput);
+// name, its "-5G" and "-2.4G" variants counted as one network. Each block is
+// read by its lines: the association mark counts only at the end of a block's
+// "BSS" header line, and a field only on its own line. When connectedBssid
+// (the link's access point) is an address, only that block may be the
+// associated one.
+RouterScan parseScan(const QString& scanOutput, const QString& connectedBssid = QString());
 
 // A band name for a scanned frequency in MHz.
 QString scanBandText(int megahertz);

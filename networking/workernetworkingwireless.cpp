@@ -132,15 +132,17 @@ void WorkerNetworkingWireless::fetchRouterInfo(const QString& interfaceName) {
 
     // The cached results of the last scan first: an active scan takes the
     // radio off its channel for a moment.
+    // The access point the link names is the one the scan must mark.
     wireless::RouterScan scan =
         wireless::parseScan(runTool(QStringLiteral("iw"), {QStringLiteral("dev"), interfaceName,
-                                                           QStringLiteral("scan"), QStringLiteral("dump")}));
+                                                           QStringLiteral("scan"), QStringLiteral("dump")}),
+                            info.bssid);
     if (!scan.associated) {
         const QString fresh =
             runTool(QStringLiteral("sudo"),
                     {QStringLiteral("iw"), QStringLiteral("dev"), interfaceName, QStringLiteral("scan")},
                     kScanTimeoutMs);
-        scan = wireless::parseScan(fresh);
+        scan = wireless::parseScan(fresh, info.bssid);
     }
     if (!scan.associated) {
         qCDebug(lcWireless) << "Scan of" << interfaceName

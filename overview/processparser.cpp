@@ -13,7 +13,14 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// Figures of more digits than this are refused: 18 digits cannot overflow,
+// nor can the sum of two such figures.
+constexpr int maximumDigits = 18;
+
+// A decimal figure; 0 when the text is not one.
 qint64 toNumber(const char* begin, const char* end) {
+    if (end - begin > maximumDigits)
+        return 0;
     qint64 value = 0;
     for (const char* p = begin; p < end; ++p) {
         if (*p < '0' || *p > '9')
@@ -30,6 +37,22 @@ const char* skipLine(const char* p, const char* end) {
 }
 
 } // namespace
+
+int parsePid(const char* name) {
+    // pid_t is an int; the kernel's own limit is far below.
+    constexpr qint64 largest = 0x7FFFFFFF;
+    if (*name < '1' || *name > '9')
+        return 0;
+    qint64 value = 0;
+    for (const char* p = name; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return 0;
+        value = value * 10 + (*p - '0');
+        if (value > largest)
+            return 0;
+    }
+    return int(value);
+}
 
 bool isSleepingState(const QString& state) {
     return state.startsWith(QLatin1Char('S')) || state.startsWith(QLatin1Char('I'));
@@ -161,13 +184,17 @@ StatmFigures parseStatm(const QByteArray& statm, qint64 pageKb) {
             ++p;
         // 18 digits at most, so the figure cannot overflow.
         const char* digits = p;
-        while (p < end && *p >= '0' && *p <= '9' && p - digits < 18)
+        while (p < end && *p >= '0' && *p <= '9' && p - digits < maximumDigits)
             field = field * 10 + (*p++ - '0');
         if (p == digits || (p < end && *p != ' ' && *p != '\n'))
             return StatmFigures();
     }
     StatmFigures figures;
-    figures.residentKb = fields[1] * pageKb;
+    // Nor may the figures in kB: a machine has far fewer pages.
+    qint64 residentKb = 0;
+    if (pageKb < 0 || __builtin_mul_overflow(fields[1], pageKb, &residentKb))
+        return StatmFigures();
+    figures.residentKb = residentKb;
     figures.anonKb = std::max<qint64>(fields[1] - fields[2], 0) * pageKb;
     return figures;
 }
@@ -177,6 +204,7 @@ qint64 anonymousKb(const QByteArray& statm, qint64 pageKb) {
 }
 
 qint64 privateMemoryKb(const QByteArray& smapsRollup) {
+    constexpr qint64 maximumFigure = 999999999999999999;
     static const char clean[] = "Private_Clean:";
     static const char dirty[] = "Private_Dirty:";
     const int keyLength = int(sizeof(clean) - 1);
@@ -189,15 +217,12 @@ qint64 privateMemoryKb(const QByteArray& smapsRollup) {
             const char* q = p + keyLength;
             while (q < end && (*q == ' ' || *q == '\t'))
                 ++q;
-            qint64 value = 0;
-            bool digits = false;
-            while (q < end && *q >= '0' && *q <= '9') {
-                value = value * 10 + (*q - '0');
-                digits = true;
+            const char* digits = q;
+            while (q < end && *q >= '0' && *q <= '9')
                 ++q;
-            }
-            if (digits && end - q >= 3 && memcmp(q, " kB", 3) == 0)
-                sum += value;
+            // Two 18-digit figures cannot overflow the sum.
+            if (q > digits && end - q >= 3 && memcmp(q, " kB", 3) == 0)
+                sum = std::min(sum + toNumber(digits, q), maximumFigure);
         }
         p = skipLine(p, end);
     }

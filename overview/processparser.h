@@ -10,7 +10,12 @@
 // Processes tab shows. No I/O here: the scanner reads, these only look.
 namespace ProcessParser {
 
-// The fields of /proc/<pid>/stat that the table needs.
+// The process ID a /proc entry name gives: decimal digits without a leading
+// zero, at most the largest pid_t; 0 for every other name.
+int parsePid(const char* name);
+
+// The fields of /proc/<pid>/stat that the table needs. Numbers of more than
+// 18 digits read as 0, like text that is no number.
 struct StatFields {
     // The command name (field 1, without its parentheses) and the state
     // letter (field 2); the name points into the text given to parseStat.
@@ -68,7 +73,8 @@ qint64 anonymousKb(const QByteArray& statm, qint64 pageKb);
 // Stopped, traced, zombie and uninterruptible states stand as the kernel says.
 bool isSleepingState(const QString& state);
 
-// Private_Clean plus Private_Dirty of a smaps_rollup text, in kB.
+// Private_Clean plus Private_Dirty of a smaps_rollup text, in kB; a figure
+// of more than 18 digits is left out.
 qint64 privateMemoryKb(const QByteArray& smapsRollup);
 
 // 512 -> "512 KB", 1000 -> "1.0 MB", 999999 -> "1000.0 MB", 2500000 -> "2.50 GB"

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 
 namespace {
 
@@ -81,18 +80,6 @@ private:
     size_t length;
 };
 
-bool isProcessFolderName(const char* name) {
-    if (*name == '\0')
-        return false;
-    bool nonZero = false;
-    for (const char* p = name; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
-        nonZero = nonZero || *p != '0';
-    }
-    return nonZero;
-}
-
 qint64 fileStamp(const QString& path) {
     struct stat info;
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
@@ -158,7 +145,8 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
 
     const int procFd = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        if ((entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) || !isProcessFolderName(entry->d_name))
+        const qint64 pid = ProcessParser::parsePid(entry->d_name);
+        if ((entry->d_type != DT_DIR && entry->d_type != DT_UNKNOWN) || pid == 0)
             continue;
         ProcessFilePath file(entry->d_name);
         uint owner = uint(-1);
@@ -166,7 +154,6 @@ QList<DetailsProcess> ProcessScanner::scan(const QString& uidFilter) {
             continue;
 
         const ProcessParser::StatFields stat = ProcessParser::parseStat(statBuffer);
-        const qint64 pid = std::strtoll(entry->d_name, nullptr, 10);
         // Every process read feeds the history, listed or not, so a process
         // listed again later is compared with a recent sample.
         std::optional<double> share;

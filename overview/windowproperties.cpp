@@ -49,6 +49,13 @@ QString instanceName(const QByteArray& wmClass) {
     return QString::fromUtf8(end < 0 ? wmClass : wmClass.left(end));
 }
 
+QString textValue(const QByteArray& value, bool utf8) {
+    const int end = value.indexOf('\0');
+    const QByteArray text = end < 0 ? value : value.left(end);
+    const QString decoded = utf8 ? QString::fromUtf8(text) : QString::fromLatin1(text);
+    return decoded.isNull() ? QStringLiteral("") : decoded;
+}
+
 QString programName(const QByteArray& cmdline) {
     const int end = cmdline.indexOf('\0');
     const QString path = QString::fromUtf8(end < 0 ? cmdline : cmdline.left(end));

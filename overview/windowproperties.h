@@ -25,6 +25,10 @@ QImage chooseIcon(const QVector<QImage>& images);
 // WM_CLASS value.
 QString instanceName(const QByteArray& wmClass);
 
+// A text property's value (_NET_WM_NAME, WM_NAME) up to its first NUL, as
+// UTF-8 or, for the STRING type, Latin-1; never null.
+QString textValue(const QByteArray& value, bool utf8);
+
 // The file name of the program a /proc/<pid>/cmdline started.
 QString programName(const QByteArray& cmdline);
 

@@ -26,7 +26,7 @@ QList<DetailsApplicationWindow> WorkerApplications::listWindows(const QByteArray
     QVector<quint32> numbers;
     numbers.reserve(entries.size());
     for (const WindowListParser::Entry& entry : entries)
-        numbers.append(WindowListParser::windowNumber(entry.id));
+        numbers.append(entry.number);
     X11WindowReader::Snapshot snapshot;
     if (onX11) {
         if (!windowReader)
@@ -37,18 +37,28 @@ QList<DetailsApplicationWindow> WorkerApplications::listWindows(const QByteArray
     }
     iconResolver.refresh();
 
+    // Where the X server lists the managed windows, each window's own
+    // properties give its desktop and title.
+    QVector<WindowListParser::ServerWindow> server;
+    if (snapshot.haveClientList) {
+        server.reserve(entries.size());
+        for (int i = 0; i < entries.size(); ++i) {
+            const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
+            server.append({snapshot.clients.contains(numbers[i]), facts.desktop, facts.title});
+        }
+    }
+    const QList<WindowListParser::Row> rows =
+        WindowListParser::rows(entries, snapshot.haveClientList ? &server : nullptr);
+
     QList<DetailsApplicationWindow> windows;
-    for (int i = 0; i < entries.size(); ++i) {
-        // A line that a title forged names no window the manager manages.
-        if (snapshot.haveClientList && !snapshot.clients.contains(numbers[i]))
-            continue;
-        const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
+    for (const WindowListParser::Row& row : rows) {
+        const X11WindowReader::WindowFacts& facts = snapshot.windows[row.entry];
         WindowIconSource icon;
         if (!facts.icon.isNull())
             icon.image = facts.icon;
         else
             icon = iconResolver.iconFor(facts.pid, facts.windowClass);
-        windows.append({entries[i].id, entries[i].title, icon});
+        windows.append({entries[row.entry].id, row.title, icon});
     }
     return windows;
 }

@@ -38,7 +38,8 @@ public:
     static constexpr int timeoutMs = 3000;
 
     // The windows of one `wmctrl -l` listing that the window manager
-    // manages, with where their icons come from.
+    // manages, with where their icons come from. On X the listing gives only
+    // the ids: each window's desktop and title are its own properties.
     QList<DetailsApplicationWindow> listWindows(const QByteArray& wmctrlOutput);
 
 public slots:

@@ -23,6 +23,9 @@ using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, FreeDeleter>;
 // programs choose the property's size, and one image may be at most
 // 1024 x 1024 pixels. The parser stops where the fetched part ends.
 constexpr quint32 maximumIconValues = 2 * (2 + 1024 * 1024);
+// Titles are read up to this many 32-bit units (4 KB), as wmctrl reads them;
+// only their first line is shown.
+constexpr quint32 maximumTitleValues = 1024;
 
 xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, quint32 window, quint32 property,
                                           quint32 type, quint32 length) {
@@ -89,11 +92,12 @@ bool X11WindowReader::isAvailable() const {
 }
 
 bool X11WindowReader::internAtoms() {
-    if (netWmIcon && netWmPid && netClientList && netWmDesktop)
+    if (netWmIcon && netWmPid && netClientList && netWmDesktop && netWmName && utf8String)
         return true;
-    const char* const names[] = {"_NET_WM_ICON", "_NET_WM_PID", "_NET_CLIENT_LIST", "_NET_WM_DESKTOP"};
-    quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList, &netWmDesktop};
-    constexpr int count = 4;
+    const char* const names[] = {"_NET_WM_ICON",    "_NET_WM_PID",  "_NET_CLIENT_LIST",
+                                 "_NET_WM_DESKTOP", "_NET_WM_NAME", "UTF8_STRING"};
+    quint32* const atoms[] = {&netWmIcon, &netWmPid, &netClientList, &netWmDesktop, &netWmName, &utf8String};
+    constexpr int count = 6;
     xcb_intern_atom_cookie_t cookies[count];
     // Only atoms the server knows already: a window manager that sets these
     // properties has created them.
@@ -108,7 +112,7 @@ bool X11WindowReader::internAtoms() {
     }
     if (!netWmIcon)
         qCDebug(lcX11Windows) << "Failed to fetch _NET_WM_ICON atom";
-    return netWmIcon && netWmPid && netClientList && netWmDesktop;
+    return netWmIcon && netWmPid && netClientList && netWmDesktop && netWmName && utf8String;
 }
 
 X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows) {
@@ -119,7 +123,7 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     internAtoms();
 
     struct Cookies {
-        xcb_get_property_cookie_t icon{}, pid{}, windowClass{};
+        xcb_get_property_cookie_t icon{}, pid{}, windowClass{}, desktop{}, netName{}, name{};
     };
     QVector<Cookies> cookies(windows.size());
     for (int i = 0; i < windows.size(); ++i) {
@@ -131,6 +135,13 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
         // Instance and class names are short; 256 bytes leave room for both.
         cookies[i].windowClass =
             requestProperty(connection, windows[i], XCB_ATOM_WM_CLASS, XCB_GET_PROPERTY_TYPE_ANY, 64);
+        if (netWmDesktop)
+            cookies[i].desktop = requestProperty(connection, windows[i], netWmDesktop, XCB_ATOM_CARDINAL, 1);
+        if (netWmName && utf8String)
+            cookies[i].netName =
+                requestProperty(connection, windows[i], netWmName, utf8String, maximumTitleValues);
+        cookies[i].name = requestProperty(connection, windows[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY,
+                                          maximumTitleValues);
     }
     xcb_get_property_cookie_t clientsCookie{};
     if (netClientList)
@@ -151,6 +162,20 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
         }
         PropertyReply reply = takeReply(connection, cookies[i].windowClass);
         facts.windowClass = WindowProperties::instanceName(bytes8(reply.get()));
+        if (netWmDesktop) {
+            PropertyReply desktop = takeReply(connection, cookies[i].desktop);
+            const auto [values, count] = values32(desktop.get());
+            if (count >= 1)
+                facts.desktop = values[0];
+        }
+        // Every reply is taken, whichever title is used.
+        PropertyReply netName =
+            netWmName && utf8String ? takeReply(connection, cookies[i].netName) : PropertyReply();
+        PropertyReply name = takeReply(connection, cookies[i].name);
+        if (netName && netName->type == utf8String)
+            facts.title = WindowProperties::textValue(bytes8(netName.get()), true);
+        else if (name && (name->type == XCB_ATOM_STRING || (utf8String && name->type == utf8String)))
+            facts.title = WindowProperties::textValue(bytes8(name.get()), name->type != XCB_ATOM_STRING);
     }
     if (netClientList) {
         PropertyReply reply = takeReply(connection, clientsCookie);

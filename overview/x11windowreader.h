@@ -30,6 +30,10 @@ public:
         int pid = 0;
         // The instance name of WM_CLASS, empty when unset.
         QString windowClass;
+        // _NET_WM_DESKTOP: 0 when unset, 0xFFFFFFFF on every desktop.
+        quint32 desktop = 0;
+        // _NET_WM_NAME, else WM_NAME; null when the window has neither.
+        QString title;
     };
     struct Snapshot {
         QVector<WindowFacts> windows;
@@ -62,4 +66,6 @@ private:
     quint32 netWmPid = 0;
     quint32 netClientList = 0;
     quint32 netWmDesktop = 0;
+    quint32 netWmName = 0;
+    quint32 utf8String = 0;
 };

@@ -114,6 +114,25 @@ private slots:
                  TestSupport::windowIdsWithTitle(window.windowTitle()).value(0));
     }
 
+    // A title that prints other windows' lines, one with a title of its own
+    // choosing and one on every desktop, changes neither: each window shows
+    // its own title, the forging one the first line of its.
+    void forgedLinesChangeNoOtherWindow() {
+        const QString name = TestSupport::uniqueName("tessmar-forge");
+        QWidget forger;
+        forger.setWindowTitle("a" + name);
+        forger.show();
+        QVERIFY(shown("a" + name) && openWindow("b" + name) && openWindow("c" + name));
+        const QString b = TestSupport::windowIdsWithTitle("b" + name).value(0);
+        const QString c = TestSupport::windowIdsWithTitle("c" + name).value(0);
+        forger.setWindowTitle("a" + name + "\n" + b + "  0 host Forged" + name + "\n" + c + " -1 host x");
+        QVERIFY(shown("Forged" + name) && refresh());
+        QVERIFY(rowOf("a" + name) >= 0 && rowOf("Forged" + name) < 0);
+        QVERIFY(rowOf("b" + name) >= 0 && rowOf("c" + name) >= 0);
+        QCOMPARE(idOf(rowOf("b" + name)), b);
+        QCOMPARE(idOf(rowOf("c" + name)), c);
+    }
+
     void selectionFollowsTheWindowWhenRowsMove() {
         const QString name = TestSupport::uniqueName("tessmar-order");
         std::vector<std::unique_ptr<QWidget>> windows;

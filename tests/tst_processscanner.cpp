@@ -56,6 +56,10 @@ private slots:
             << QByteArray("42 (a ) (b\\c\nd) t 1 42 42 0 -1 0 0 0 0 0 11 22 0 0 39 19 1 0 777 0 0\n") << 24
             << qint64(11) << qint64(22) << QByteArray("19") << qint64(777) << "a ) (b\\\\c\\nd"
             << "t (tracing stop)";
+        QTest::newRow("figures of 20 digits read as no number")
+            << QByteArray("7 (x) S 1 7 7 0 -1 0 0 0 0 0 99999999999999999999 3 0 0 20 0 1 0 100 0 0\n") << 24
+            << qint64(0) << qint64(3) << QByteArray("0") << qint64(100) << "x"
+            << "S (sleeping)";
         QTest::newRow("no name") << QByteArray("1400 shorty S 1") << 0 << qint64(0) << qint64(0)
                                  << QByteArray() << qint64(0) << QString() << QString();
     }
@@ -85,6 +89,10 @@ private slots:
         QCOMPARE(ProcessParser::anonymousKb("5000 12x0 700", 4), qint64(-1));
         // Figures too long for any machine are refused rather than overflowing.
         QCOMPARE(ProcessParser::anonymousKb("1 9999999999999999999 1\n", 4), qint64(-1));
+        QCOMPARE(ProcessParser::parseStatm("1 999999999999999999 1\n", 64).residentKb, qint64(-1));
+        QCOMPARE(
+            ProcessParser::privateMemoryKb("Private_Clean: 99999999999999999999 kB\nPrivate_Dirty: 5 kB\n"),
+            qint64(5));
         const QByteArray rollup = "Rss:  1688 kB\nPrivate_Clean:        36 kB\nPrivate_Dirty:       112 kB\n"
                                   "Private_Hugetlb:  9 kB\nShared_Dirty: 5 kB\n";
         QCOMPARE(ProcessParser::privateMemoryKb(rollup), qint64(148));
@@ -149,6 +157,7 @@ private slots:
         const QHash<QString, DetailsProcess> all = byPid(scanner.scan(QString()));
         QCOMPARE(all.size(), 8);
         QVERIFY(!all.contains("0") && !all.contains("abc"));
+        QVERIFY(!all.contains("99999999999999999999") && !all.contains("01200"));
 
         const DetailsProcess bash = all.value("1200");
         QCOMPARE(bash.state, QString("S (sleeping)"));

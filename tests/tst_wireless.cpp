@@ -134,6 +134,23 @@ private slots:
         QCOMPARE(wireless::scanBandText(5955), QString("6G"));
     }
 
+    // Only its own header line marks the connected access point, and the link
+    // names which one it is: not a network named "x -- associated" or like a
+    // header line, nor a header that a neighbour's WPS strings print (iw
+    // writes those as they are, line breaks and all). A field counts on its
+    // own line only: a network may be named "freq: 1".
+    void scanReadsEachFieldOnItsOwnLine() {
+        const wireless::RouterScan scan =
+            wireless::parseScan(fixture("scan_spoofed.txt"), "70:B3:D5:F2:F0:11");
+        QCOMPARE(scan.bssid, QString("70:B3:D5:F2:F0:11"));
+        QCOMPARE(scan.uptime, QString("1D 10:17:36"));
+        QCOMPARE(scan.channels, QString("36, 6"));
+        QCOMPARE(scan.protocols, QString("802.11ax/ac/n/g/b"));
+        QCOMPARE(wireless::linkFrequencyText("Connected to 70:b3:d5:f2:f0:11 (on wlp2s0)\n"
+                                             "\tSSID: x freq: 1\n\tfreq: 5180\n"),
+                 QString("5G (5180 MHz)"));
+    }
+
     void vendorTable() {
         wireless::VendorTable table;
         table.load("# comment\n\n00:22:72\tAmerican\tAmerican Micro-Fuel Device Corp.\n"
