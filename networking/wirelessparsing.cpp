@@ -178,6 +178,9 @@ struct ScanBlock {
     bool associated = false;
     // The first line of each field, without its key; null when absent.
     QStringRef ssid, tsf, frequency, channel, rates;
+    // The capability elements the access point announces, from their own
+    // header lines ("\tHT capabilities:", in whatever case).
+    bool ht = false, vht = false, he = false;
 };
 
 bool isHexDigit(QChar c) {
@@ -217,6 +220,13 @@ void readField(const QStringRef& line, ScanBlock* block) {
     take("\tfreq: ", &block->frequency);
     take("\tDS Parameter set: channel ", &block->channel);
     take("\tSupported rates:", &block->rates);
+    const auto announces = [&line](const char* element) {
+        return line.startsWith(QLatin1String(element), Qt::CaseInsensitive);
+    };
+    // iw names the elements "HT capabilities" and so on; VHT implies HT.
+    block->he = block->he || announces("\tHE capabilities");
+    block->vht = block->vht || announces("\tVHT capabilities");
+    block->ht = block->ht || block->vht || announces("\tHT capabilities");
 }
 
 QVector<ScanBlock> scanBlocks(const QString& output) {
@@ -290,11 +300,11 @@ RouterScan parseScan(const QString& scanOutput, const QString& connectedBssid) {
         const QRegularExpressionMatch frequencyMatch = number.match(entry.frequency);
         if (frequencyMatch.hasMatch())
             bands.insert(scanBandText(frequencyMatch.captured(1).toInt()));
-        if (block.contains(QLatin1String("HE Capabilities")))
+        if (entry.he)
             protocols.insert(QStringLiteral("802.11ax"));
-        if (block.contains(QLatin1String("VHT Capabilities")))
+        if (entry.vht)
             protocols.insert(QStringLiteral("802.11ac"));
-        if (block.contains(QLatin1String("HT Capabilities")))
+        if (entry.ht)
             protocols.insert(QStringLiteral("802.11n"));
         if (!entry.rates.isNull()) {
             const QStringRef supported = entry.rates.trimmed();

@@ -151,6 +151,27 @@ private slots:
                  QString("5G (5180 MHz)"));
     }
 
+    // iw names the capability elements in lower case ("HT capabilities:")
+    // and prints their details a level deeper; a network name is no element.
+    void protocolsFromTheElementsIwPrints() {
+        const QString scan = QStringLiteral(
+            "BSS 70:b3:d5:f2:f0:20(on wlp2s0) -- associated\n"
+            "\tfreq: 2437\n\tSSID: Flat\n\tSupported rates: 1.0* 2.0* 5.5* 11.0* 6.0 9.0 12.0 18.0 \n"
+            "\tHT capabilities:\n\t\tCapabilities: 0x1ad\n\t\t\tRX LDPC\n\t\t\tHT20\n"
+            "BSS 70:b3:d5:f2:f0:21(on wlp2s0)\n"
+            "\tfreq: 5180\n\tSSID: Flat\n"
+            "\tHT capabilities:\n\t\tCapabilities: 0x9ef\n"
+            "\tVHT capabilities:\n\t\tVHT Capabilities (0x0f8b69b5):\n"
+            "\tHE capabilities:\n\t\tHE MAC Capabilities (0x000801185018):\n"
+            "BSS 00:22:72:aa:bb:cc(on wlp2s0)\n\tfreq: 2412\n\tSSID: HE capabilities\n");
+        QCOMPARE(wireless::parseScan(scan).protocols, QString("802.11ax/ac/n/b"));
+        QCOMPARE(wireless::parseScan(QString(scan).replace("\tHE capabilities:", "\tExtended capabilities:"))
+                     .protocols,
+                 QString("802.11ac/n/b"));
+        QCOMPARE(wireless::parseScan(scan.left(scan.indexOf("BSS 70:b3:d5:f2:f0:21"))).protocols,
+                 QString("802.11n/b"));
+    }
+
     void vendorTable() {
         wireless::VendorTable table;
         table.load("# comment\n\n00:22:72\tAmerican\tAmerican Micro-Fuel Device Corp.\n"
