@@ -97,8 +97,9 @@ QString keepOwnFilesOutOfUserHome(const QString& ownHome) {
     // user's own programs from saving theirs.
     for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, home + QStringLiteral("/.config"));
-    // The tools run as root (glxinfo) inherit it too; those run as the user
-    // through sudo do not.
+    // GStreamer (the camera service) keeps its registry there, found through
+    // this or else HOME. The tools run as root inherit it too; those run as
+    // the user through sudo do not.
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     return home;

@@ -43,8 +43,8 @@ bool refuseSessionBusStart();
 // Qt and the libraries it loads write for the program itself goes to root's
 // own home folder instead (ownHome, root's home from the account database
 // when empty): Qt's user settings (QFileDialog's recent folders) to its
-// .config, the caches of the program and of the tools it runs (Mesa's
-// shader cache, GStreamer's registry) to its .cache, and no file dialog is
+// .config, the caches of the program and of the tools it runs (GStreamer's
+// registry) to its .cache, and no file dialog is
 // the desktop's own (GTK's keeps recent files and bookmarks in the user's
 // home and its state in the user's dconf). Returns the folder used. Call
 // before Qt and before any thread starts.
