@@ -52,6 +52,7 @@ int main(int argc, char* argv[]) {
                     std::getenv("DBUS_SESSION_BUS_ADDRESS"));
     // As root, only a session bus the environment names is used, and none is ever started.
     refuseSessionBusStart();
+    keepOwnFilesOutOfUserHome();
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
     if (!xDisplayAvailable()) {

@@ -11,12 +11,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTranslator>
 
@@ -27,6 +29,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -80,6 +83,26 @@ bool refuseSessionBusStart() {
         return false;
     qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
     return true;
+}
+
+QString keepOwnFilesOutOfUserHome(const QString& ownHome) {
+    QString home = ownHome;
+    if (home.isEmpty()) {
+        const passwd* account = ::getpwuid(::geteuid());
+        home = account && account->pw_dir && account->pw_dir[0] == '/' ? QFile::decodeName(account->pw_dir)
+                                                                       : QStringLiteral("/root");
+    }
+    // QFileDialog keeps its recent folders in Qt's user settings, written as
+    // the dialog goes: a root-owned ~/.config of the user's would keep the
+    // user's own programs from saving theirs.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, home + QStringLiteral("/.config"));
+    // GStreamer (the camera service) keeps its registry there, found through
+    // this or else HOME. The tools run as root inherit it too; those run as
+    // the user through sudo do not.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    return home;
 }
 
 QString interfaceLocaleName() {

@@ -37,6 +37,19 @@ void printRootBanner(std::FILE* out, const char* display, const char* xauthority
 // Returns true when it did. Call before Qt and before any thread starts.
 bool refuseSessionBusStart();
 
+// The program runs as root with the invoking user's HOME and XDG folders,
+// which it keeps for reading the user's desktop (GTK's settings and style
+// sheet, icons) and for opening the file dialogs in the user's home. What
+// Qt and the libraries it loads write for the program itself goes to root's
+// own home folder instead (ownHome, root's home from the account database
+// when empty): Qt's user settings (QFileDialog's recent folders) to its
+// .config, the caches of the program and of the tools it runs (GStreamer's
+// registry) to its .cache, and no file dialog is
+// the desktop's own (GTK's keeps recent files and bookmarks in the user's
+// home and its state in the user's dconf). Returns the folder used. Call
+// before Qt and before any thread starts.
+QString keepOwnFilesOutOfUserHome(const QString& ownHome = QString());
+
 // Locale name for the interface: APP_LOCALE, else the system locale's name.
 QString interfaceLocaleName();
 

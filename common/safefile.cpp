@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <utility>
 
 namespace {
 QString errnoText(int errorNumber) {
@@ -39,19 +41,132 @@ std::pair<QString, QByteArray> splitPath(const QString& path) {
     return {info.absolutePath(), QFile::encodeName(info.fileName())};
 }
 
-// The folder of a file to write or remove, opened without following a link
-// in its place; -1 with errno set when it cannot be.
-int openFolder(const QString& folder) {
-    return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+// Whether accounts other than root and the one a file is written for may
+// change the folder's entries: it is writable by everybody, or by a group
+// other than root's and the file's, and has no sticky bit (which keeps each
+// account to its own entries).
+bool othersMayWrite(const struct stat& folder, gid_t fileGroup) {
+    if (folder.st_mode & S_ISVTX)
+        return false;
+    if (folder.st_mode & S_IWOTH)
+        return true;
+    return (folder.st_mode & S_IWGRP) && folder.st_gid != 0 && folder.st_gid != fileGroup;
+}
+
+// A link on the way is followed only when nobody but root and the account
+// the file is for could have made it or could swap it: /var/run -> /run, or
+// a link the user made in their own home for their own capture.
+bool linkIsTrusted(const struct stat& link, const struct stat& holder, uid_t fileOwner, gid_t fileGroup) {
+    const auto trustedOwner = [fileOwner](uid_t uid) { return uid == 0 || uid == fileOwner; };
+    return trustedOwner(link.st_uid) && trustedOwner(holder.st_uid) && !othersMayWrite(holder, fileGroup);
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    void reset(int other = -1) {
+        if (fd >= 0)
+            ::close(fd);
+        fd = other;
+    }
+    int get() const { return fd; }
+    int release() { return std::exchange(fd, -1); }
+
+private:
+    int fd;
+};
+
+QByteArray linkTarget(int linkFd) {
+    QByteArray target(256, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t length = ::readlinkat(linkFd, "", target.data(), size_t(target.size()));
+        if (length < 0)
+            return QByteArray();
+        if (length < target.size())
+            return target.left(int(length));
+        target.resize(target.size() * 2);
+    }
+}
+
+// The folder of a file to write or remove, opened from / one component at a
+// time: a link on the way is followed only where linkIsTrusted says so, and
+// what is opened is the folder that was looked at, whatever is renamed
+// meanwhile. -1 with errno set (EPERM for a refused link, with why set)
+// when it cannot be.
+int openFolder(const QString& folder, uid_t fileOwner, gid_t fileGroup, QString* why) {
+    std::deque<QByteArray> pending;
+    const auto queue = [&pending](const QByteArray& path) {
+        const QList<QByteArray> names = path.split('/');
+        for (auto name = names.rbegin(); name != names.rend(); ++name)
+            if (!name->isEmpty() && *name != ".")
+                pending.push_front(*name);
+    };
+    const QByteArray path = QFile::encodeName(folder);
+    if (!path.startsWith('/')) {
+        errno = EINVAL;
+        return -1;
+    }
+    queue(path);
+    Descriptor current(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    int links = 0;
+    while (current.get() >= 0 && !pending.empty()) {
+        const QByteArray name = pending.front();
+        pending.pop_front();
+        Descriptor next(::openat(current.get(), name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat found {};
+        if (next.get() < 0 || ::fstat(next.get(), &found) != 0)
+            return -1;
+        if (S_ISDIR(found.st_mode)) {
+            current.reset(next.release());
+            continue;
+        }
+        if (!S_ISLNK(found.st_mode)) {
+            errno = ENOTDIR;
+            return -1;
+        }
+        struct stat holder {};
+        if (::fstat(current.get(), &holder) != 0)
+            return -1;
+        if (++links > 40) {
+            errno = ELOOP;
+            return -1;
+        }
+        if (!linkIsTrusted(found, holder, fileOwner, fileGroup)) {
+            if (why)
+                *why = QStringLiteral("The folder %1 is reached through a link another account controls")
+                           .arg(folder);
+            errno = EPERM;
+            return -1;
+        }
+        const QByteArray target = linkTarget(next.get());
+        if (target.isEmpty())
+            return -1;
+        queue(target);
+        if (target.startsWith('/'))
+            current.reset(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (current.get() < 0)
+        return -1;
+    // The folder itself, no longer a mere place in the tree: writable
+    // through, and syncable.
+    return ::openat(current.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 // Why root must not write into a folder of this owner and mode, for a file
-// handed to fileOwner; empty when it may. A system account's folder is part
-// of the system (polkitd owns Debian's rules folder) as long as nobody but
-// that account can change it; a regular account could swap what root wrote.
-QString folderRefusal(const struct stat& folder, uid_t fileOwner, const QString& path) {
-    if (folder.st_uid == 0 || folder.st_uid == fileOwner)
+// handed to fileOwner; empty when it may. A folder others may write to is
+// refused unless its sticky bit keeps them to their own entries. A system
+// account's folder is part of the system (polkitd owns Debian's rules
+// folder) as long as nobody but that account can change it; a regular
+// account could swap what root wrote.
+QString folderRefusal(const struct stat& folder, uid_t fileOwner, gid_t fileGroup, const QString& path) {
+    if (folder.st_uid == 0 || folder.st_uid == fileOwner) {
+        if (othersMayWrite(folder, fileGroup))
+            return QStringLiteral("Others may write to the folder %1").arg(path);
         return QString();
+    }
     if (folder.st_uid >= SafeFile::firstRegularUid())
         return QStringLiteral("The folder %1 belongs to another account").arg(path);
     if (folder.st_mode & (S_IWGRP | S_IWOTH))
@@ -127,13 +242,16 @@ bool AtomicWriter::open(const QString& path) {
     std::tie(folderPath, finalName) = splitPath(path);
     if (finalName.isEmpty())
         return fail(QStringLiteral("Invalid file name %1").arg(path), EINVAL);
-    folderFd = openFolder(folderPath);
+    QString refusedLink;
+    folderFd = openFolder(folderPath, rules.owner, rules.group, &refusedLink);
+    if (folderFd < 0 && !refusedLink.isEmpty())
+        return fail(refusedLink, errno);
     if (folderFd < 0)
         return fail(QStringLiteral("Cannot open the folder %1").arg(folderPath), errno);
     struct stat folder {};
     if (::fstat(folderFd, &folder) != 0)
         return fail(QStringLiteral("Cannot open the folder %1").arg(folderPath), errno);
-    const QString refusal = folderRefusal(folder, rules.owner, folderPath);
+    const QString refusal = folderRefusal(folder, rules.owner, rules.group, folderPath);
     if (!refusal.isEmpty())
         return fail(refusal, EPERM);
     // The name holds dots, so that folders read as drop-ins (sudoers.d)
@@ -259,7 +377,10 @@ bool remove(const QString& path, QString* error) {
         errno = EINVAL;
         return failed(QStringLiteral("Invalid file name %1").arg(path));
     }
-    const int folderFd = openFolder(folderPath);
+    QString refusedLink;
+    const int folderFd = openFolder(folderPath, 0, 0, &refusedLink);
+    if (folderFd < 0 && !refusedLink.isEmpty())
+        return failed(refusedLink);
     if (folderFd < 0)
         return errno == ENOENT || failed(QStringLiteral("Cannot open the folder %1").arg(folderPath));
     const bool removed = ::unlinkat(folderFd, name.constData(), 0) == 0 || errno == ENOENT;

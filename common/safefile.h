@@ -14,10 +14,15 @@
 // by default not through a symbolic link at the path. Where the file belongs
 // to an account, the owner rule refuses one that belongs to anybody else.
 //
-// Writing: the folder is opened once, without following a link in its place,
-// and must belong to root, to the new file's owner, or to a system account
-// (a uid below the first regular one) with no write access for group or
-// others (Debian's polkit keeps its rules folder so); everything after goes
+// Writing: the folder is opened once, walked from / one name at a time; a
+// symbolic link on the way is followed only when it and the folder holding
+// it belong to root or to the new file's owner and nobody else may write to
+// that folder (/var/run -> /run; a link the user made in their own home).
+// The folder must belong to root or to the new file's owner, with no write
+// access for others (a group other than root's or the file's counts as
+// others) unless it has the sticky bit (/tmp), or to a system account (a uid
+// below the first regular one) with no write access for group or others
+// (Debian's polkit keeps its rules folder so); everything after goes
 // through that folder's descriptor, so no path is looked up twice. The data
 // goes into a new hidden temporary file there (created exclusively, never
 // through a link), is handed to its owner, given its mode, synced, and
@@ -97,8 +102,8 @@ uid_t firstRegularUid();
 // UID_MIN of a login.defs text; fallback when it names none.
 uid_t firstRegularUidFrom(const QByteArray& loginDefs, uid_t fallback = 1000);
 
-// Removes the file at path (never a folder, never through a link in the
-// folder's place); true when it is gone afterwards.
+// Removes the file at path (never a folder; the folder is reached as for
+// writing a file of root's); true when it is gone afterwards.
 bool remove(const QString& path, QString* error = nullptr);
 
 } // namespace SafeFile

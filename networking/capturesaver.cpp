@@ -3,24 +3,11 @@
 #include "captureformats.h"
 #include "safefile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <pwd.h>
 #include <vector>
 
 namespace CaptureSaver {
-
-namespace {
-// The chosen name in its folder with every link resolved: the writer
-// refuses to go through a link, and a folder chosen through one (a link in
-// the home folder, say) is still the folder the user meant.
-QString resolvedPath(const QString& path) {
-    const QFileInfo chosen(path);
-    const QString folder = QDir(chosen.absolutePath()).canonicalPath();
-    return folder.isEmpty() ? chosen.absoluteFilePath() : folder + QLatin1Char('/') + chosen.fileName();
-}
-} // namespace
 
 bool write(Format format, const QString& path, const CaptureSnapshot& snapshot, QString* error) {
     SafeFile::WriteRules rules;
@@ -33,7 +20,11 @@ bool write(Format format, const QString& path, const CaptureSnapshot& snapshot, 
             *error = file.errorString();
         return false;
     };
-    if (!file.open(resolvedPath(path)))
+    // The chosen name as it stands: the writer walks to its folder once,
+    // through the links root or the user made (a folder the user reached
+    // through their own link is still the folder they meant), and writes
+    // through that folder alone.
+    if (!file.open(path))
         return failed();
     QByteArray chunk;
     auto flushChunk = [&](bool force) {

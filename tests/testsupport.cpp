@@ -1,11 +1,14 @@
 #include "testsupport.h"
 
+#include <QApplication>
 #include <QAtomicInt>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
+#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -220,6 +223,19 @@ QStringList processesWithEnvironmentEntry(const QByteArray& entry) {
             found << pid;
     }
     return found;
+}
+
+void onNextModal(const char* className, std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, action, className] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && QLatin1String(modal->metaObject()->className()) == QLatin1String(className)) {
+            poll->stop();
+            poll->deleteLater();
+            action(modal);
+        }
+    });
+    poll->start(20);
 }
 
 bool writeScript(const QString& path, const QByteArray& body) {

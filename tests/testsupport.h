@@ -2,6 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+class QWidget;
 
 // Helpers shared by the tests: running the real program, and waiting on X.
 namespace TestSupport {
@@ -60,6 +63,10 @@ bool isolateNetwork();
 // ("NAME=value"): everything a start made, however far it went from its
 // parent, when the test gave that start a variable of its own.
 QStringList processesWithEnvironmentEntry(const QByteArray& entry);
+
+// Runs action on the next modal window of the class that opens (looked for
+// every 20 ms), once; the action closes it.
+void onNextModal(const char* className, std::function<void(QWidget*)> action);
 
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);

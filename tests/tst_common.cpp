@@ -232,7 +232,7 @@ private slots:
         QTest::newRow("replaces a planted link") << "link" << true;
         QTest::newRow("into the owner's folder") << "ownerFolder" << true;
         QTest::newRow("into another account's folder") << "otherFolder" << false;
-        QTest::newRow("folder is a link") << "folderLink" << false;
+        QTest::newRow("folder is another account's link") << "folderLink" << false;
         QTest::newRow("refused by the check") << "refused" << false;
     }
     void writeRules() {
@@ -249,6 +249,7 @@ private slots:
             QVERIFY(chownPath(folder, kind == "ownerFolder" ? account : otherAccount));
         if (kind == "folderLink") {
             QVERIFY(QFile::link(folder, dir.filePath("linked")));
+            QVERIFY(chownPath(dir.filePath("linked"), otherAccount));
             folder = dir.filePath("linked");
         }
         const QString path = folder + "/settings";
@@ -283,6 +284,77 @@ private slots:
             expected.prepend("settings");
         }
         QCOMPARE(entriesOf(real), expected);
+    }
+
+    // The way to the folder: a link is followed only where root or the
+    // file's owner made it in a folder nobody else may change; the folder
+    // itself must not be open to others unless it is sticky.
+    void folderWalk_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("root's link") << "rootLink" << true;
+        QTest::newRow("relative link to a relative link") << "chain" << true;
+        QTest::newRow("the owner's link in their folder") << "ownerLink" << true;
+        QTest::newRow("root's link in another account's folder") << "linkInOther" << false;
+        QTest::newRow("root's link where anybody may write") << "linkInOpen" << false;
+        QTest::newRow("root's link where anybody may write, sticky") << "linkInSticky" << true;
+        QTest::newRow("link loop") << "loop" << false;
+        QTest::newRow("folder anybody may write to") << "open" << false;
+        QTest::newRow("sticky folder anybody may write to") << "sticky" << true;
+        QTest::newRow("folder another group may write to") << "groupOpen" << false;
+        QTest::newRow("folder root's group may write to") << "rootGroup" << true;
+    }
+    void folderWalk() {
+        QFETCH(QString, kind);
+        QFETCH(bool, written);
+        if (::geteuid() != 0)
+            QSKIP("links and folders of other accounts need root");
+        QTemporaryDir dir;
+        const QString target = dir.filePath("folder");
+        const auto folder = [](const QString& path, mode_t mode, uid_t owner = 0, gid_t group = 0) {
+            const QByteArray name = QFile::encodeName(path);
+            return QDir().mkpath(path) && ::chown(name.constData(), owner, group) == 0 &&
+                   ::chmod(name.constData(), mode) == 0;
+        };
+        const auto link = [](const QString& to, const QString& at, uid_t owner = 0) {
+            return QFile::link(to, at) && chownPath(at, owner);
+        };
+        QVERIFY(folder(target,
+                       kind == "open"        ? 0777
+                       : kind == "sticky"    ? 01777
+                       : kind == "groupOpen" ? 0775
+                       : kind == "rootGroup" ? 0770
+                                             : 0755,
+                       0, kind == "groupOpen" ? otherAccount : 0));
+        QString linkFolder = dir.path();
+        if (kind == "ownerLink")
+            QVERIFY(folder(linkFolder = dir.filePath("home"), 0700, account, account));
+        if (kind == "linkInOther")
+            QVERIFY(folder(linkFolder = dir.filePath("theirs"), 0755, otherAccount, otherAccount));
+        if (kind == "linkInOpen" || kind == "linkInSticky")
+            QVERIFY(folder(linkFolder = dir.filePath("open"), kind == "linkInOpen" ? 0777 : 01777));
+        QString path = target + "/file";
+        if (kind.startsWith("link") || kind == "rootLink" || kind == "ownerLink") {
+            QVERIFY(link(target, linkFolder + "/l", kind == "ownerLink" ? account : 0));
+            path = linkFolder + "/l/file";
+        }
+        if (kind == "chain") {
+            QVERIFY(QDir().mkpath(dir.filePath("a")));
+            QVERIFY(link("../folder", dir.filePath("a/rel")) && link("a/rel", dir.filePath("l")));
+            path = dir.filePath("l/file");
+        }
+        if (kind == "loop") {
+            QVERIFY(link("loop", dir.filePath("loop")));
+            path = dir.filePath("loop/file");
+        }
+
+        SafeFile::WriteRules rules;
+        rules.owner = account;
+        rules.group = account;
+        QString error;
+        QCOMPARE(SafeFile::write(path, "new", rules, &error), written);
+        QCOMPARE(error.isEmpty(), written);
+        QCOMPARE(contentOf(target + "/file"), QByteArray(written ? "new" : "<unreadable>"));
     }
 
     // A file written in pieces exists only once committed.
@@ -361,6 +433,8 @@ private slots:
         QVERIFY(QDir().mkpath(dir.filePath("folder")));
         QVERIFY(writeFile(dir.filePath("folder/file"), "x"));
         QVERIFY(QFile::link(dir.filePath("folder"), dir.filePath("linked")));
+        if (::geteuid() == 0)
+            QVERIFY(chownPath(dir.filePath("linked"), otherAccount));
         QString error;
         QVERIFY(!SafeFile::remove(dir.filePath("folder/")));
         QVERIFY(!SafeFile::remove(dir.filePath("linked/file"), &error));

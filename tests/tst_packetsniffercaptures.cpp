@@ -21,26 +21,13 @@
 #include <unistd.h>
 
 using namespace SnifferPageSupport;
+using TestSupport::onNextModal;
 
 namespace {
 
 // Before main starts: this test, its threads and the programs it runs work in
 // a network namespace of their own.
 const bool ownNetwork = TestSupport::isolateNetwork();
-
-// Runs action on the next modal window of the class that opens.
-void onNextModal(const char* className, std::function<void(QWidget*)> action) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, action, className] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && QLatin1String(modal->metaObject()->className()) == QLatin1String(className)) {
-            poll->stop();
-            poll->deleteLater();
-            action(modal);
-        }
-    });
-    poll->start(20);
-}
 
 // Fixed packets for the golden files: TCP, UDP from a hostile process name, ICMP.
 QList<Fed> goldenPackets() {
@@ -332,6 +319,24 @@ private slots:
         QCOMPARE(info.st_uid, account->pw_uid);
         QCOMPARE(info.st_gid, account->pw_gid);
         QCOMPARE(int(info.st_mode & 0777), 0644);
+
+        // Through a link the user made in their home it lands where the link
+        // leads; through one another account planted, nowhere.
+        const QString home = dir.filePath("home");
+        QVERIFY(QDir().mkpath(home + "/captures"));
+        QVERIFY(QFile::link(home + "/captures", home + "/mine"));
+        QVERIFY(QFile::link(home + "/captures", dir.filePath("theirs")));
+        for (const QString& path : {home, home + "/captures", home + "/mine"})
+            QCOMPARE(::lchown(QFile::encodeName(path).constData(), account->pw_uid, account->pw_gid), 0);
+        QCOMPARE(::lchown(QFile::encodeName(dir.filePath("theirs")).constData(), 65534, 65534), 0);
+        QVERIFY2(tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text, home + "/mine/via.txt",
+                                   false, &error),
+                 qPrintable(error));
+        QVERIFY(QFileInfo::exists(home + "/captures/via.txt"));
+        QVERIFY(!tab->writeCapture(TabNetworkingPacketSniffer::SaveFormat::Text,
+                                   dir.filePath("theirs/planted.txt"), false, &error));
+        QVERIFY2(error.contains("link another account controls"), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(home + "/captures/planted.txt"));
     }
 
     // Cells a spreadsheet would run as formulas are saved as text.
