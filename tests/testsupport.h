@@ -64,6 +64,11 @@ QStringList processesWithEnvironmentEntry(const QByteArray& entry);
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);
 
+// Peak resident memory of this process (VmHWM) in bytes since the last
+// resetPeakMemory(), which sets it to what is resident now.
+qint64 peakMemory();
+void resetPeakMemory();
+
 } // namespace TestSupport
 
 #include <QCoreApplication>
