@@ -226,7 +226,8 @@ ChildProcess::Outcome ChildProcess::waitForExit(const QByteArray& input, const Q
     qsizetype written = 0;
     if (input.isEmpty())
         closeFd(stdinFd);
-    while (!reaped) {
+    bool exited = false;
+    while (!exited) {
         if (stop && stop())
             return Outcome::Stopped;
         const qint64 left = deadline.remainingTime();
@@ -249,13 +250,12 @@ ChildProcess::Outcome ChildProcess::waitForExit(const QByteArray& input, const Q
         if (::poll(fds, nfds_t(count), timeout) < 0 && errno != EINTR)
             return Outcome::TimedOut;
 
+        bool readable = false;
         for (int i = 0; i < count; ++i) {
             if (fds[i].revents == 0)
                 continue;
-            if (fds[i].fd == stdoutFd) {
-                readAvailable(stdoutFd, standardOutput);
-            } else if (fds[i].fd == stderrFd) {
-                readAvailable(stderrFd, standardError);
+            if (fds[i].fd == stdoutFd || fds[i].fd == stderrFd) {
+                readable = true;
             } else if (fds[i].fd == stdinFd) {
                 if (fds[i].revents & (POLLERR | POLLHUP)) {
                     closeFd(stdinFd); // the child closed its input
@@ -269,16 +269,28 @@ ChildProcess::Outcome ChildProcess::waitForExit(const QByteArray& input, const Q
                     closeFd(stdinFd);
             }
         }
-        int waitStatus = 0;
-        if (::waitpid(pid, &waitStatus, WNOHANG) == pid) {
-            status = waitStatus;
-            reaped = true;
-        }
+        if (readable && !readBoth())
+            return Outcome::OutputTooLarge;
+        exited = ended();
     }
-    // What the child wrote before it ended; a grandchild that keeps the
-    // pipes open is not waited for.
-    readAvailable(stdoutFd, standardOutput);
-    readAvailable(stderrFd, standardError);
+    // The child has ended but is not reaped, so its pid and group id are
+    // still its own: what it left in its group (a background child holding
+    // the pipes, say) ends now.
+    ::kill(-pid, SIGKILL);
+    reap(1000);
+    // What was written before the end. Only a writer that left the group can
+    // add to it now; it is read until the deadline, not waited for.
+    bool more = true;
+    do {
+        const Read output = readAvailable(stdoutFd, standardOutput, maxOutputBytes);
+        const Read errors = readAvailable(stderrFd, standardError, maxErrorBytes);
+        if (output == Read::Overflow || errors == Read::Overflow) {
+            overflow = output == Read::Overflow ? Stream::Output : Stream::Error;
+            closeAll();
+            return Outcome::OutputTooLarge;
+        }
+        more = output == Read::More || errors == Read::More;
+    } while (more && deadline.remainingTime() != 0 && !(stop && stop()));
     closeAll();
     return Outcome::Exited;
 }
@@ -290,9 +302,15 @@ void ChildProcess::killGroup(int timeoutMs) {
     ::kill(-pid, SIGKILL);
     ::kill(pid, SIGKILL);
     reap(timeoutMs);
-    readAvailable(stdoutFd, standardOutput);
-    readAvailable(stderrFd, standardError);
+    if (overflow == Stream::None)
+        readBoth();
     closeAll();
+}
+
+bool ChildProcess::ended() {
+    siginfo_t info;
+    info.si_pid = 0;
+    return ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
 bool ChildProcess::reap(int timeoutMs) {
@@ -319,20 +337,36 @@ bool ChildProcess::reap(int timeoutMs) {
     return true;
 }
 
-void ChildProcess::readAvailable(int& fd, QByteArray& into) {
+ChildProcess::Read ChildProcess::readAvailable(int& fd, QByteArray& into, qsizetype limit) {
     char buffer[65536];
-    while (fd >= 0) {
+    // A megabyte at a time: a child that writes without pause must not keep
+    // the caller from its deadline and stop flag.
+    for (int reads = 0; reads < 16; ++reads) {
+        if (fd < 0)
+            return Read::Drained;
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got > 0) {
+            if (got > limit - into.size())
+                return Read::Overflow;
             into.append(buffer, int(got));
         } else if (got == 0) {
             closeFd(fd);
         } else if (errno != EINTR) {
             if (errno != EAGAIN)
                 closeFd(fd);
-            return;
+            return Read::Drained;
         }
     }
+    return Read::More;
+}
+
+// False once either output went over its limit.
+bool ChildProcess::readBoth() {
+    if (readAvailable(stdoutFd, standardOutput, maxOutputBytes) == Read::Overflow)
+        overflow = Stream::Output;
+    else if (readAvailable(stderrFd, standardError, maxErrorBytes) == Read::Overflow)
+        overflow = Stream::Error;
+    return overflow == Stream::None;
 }
 
 void ChildProcess::closeAll() {

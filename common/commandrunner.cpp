@@ -16,6 +16,15 @@
 namespace {
 std::atomic<bool> abortRequested{false};
 
+// "4 MB", "64 KB", "100 bytes".
+QString sizeText(qsizetype bytes) {
+    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0)
+        return QStringLiteral("%1 MB").arg(bytes / (1024 * 1024));
+    if (bytes >= 1024 && bytes % 1024 == 0)
+        return QStringLiteral("%1 KB").arg(bytes / 1024);
+    return QStringLiteral("%1 bytes").arg(bytes);
+}
+
 // How often a waiting run looks at the abort flag.
 constexpr int kAbortPollMs = 20;
 
@@ -46,6 +55,8 @@ QString CommandResult::describeFailure(const QString& program) const {
         return QStringLiteral("%1 could not be started: %2").arg(program, errorString);
     if (timedOut)
         return QStringLiteral("%1 did not finish in time").arg(program);
+    if (outputTooLarge)
+        return QStringLiteral("%1 %2; it was stopped").arg(program, errorString);
     if (crashed)
         return QStringLiteral("%1 ended abnormally").arg(program);
     const QString details = errorText().trimmed();
@@ -109,11 +120,15 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
         command.environment.append(variable.toLocal8Bit());
     command.workingDirectory = QFile::encodeName(options.workingDirectory);
 
-    // Each child leads a process group of its own, so that ending it on a
-    // time-out or at quit also ends whatever it started (a shell's children,
-    // a tool's helpers): nothing it began outlives the run.
+    // Each child leads a process group of its own, killed at every end of
+    // the run, so whatever the tool started and left in its group (a shell's
+    // children, a tool's helpers) ends with it. The child also dies with the
+    // program, even one killed with SIGKILL; what it started then runs on
+    // until it ends by itself (see ChildProcess).
     const QDeadlineTimer deadline(options.timeoutMs);
     ChildProcess process;
+    process.maxOutputBytes = options.maxOutputBytes;
+    process.maxErrorBytes = options.maxErrorBytes;
     if (!process.start(command, &result.errorString)) {
         logFailure(program, result.describeFailure(program));
         return result;
@@ -123,16 +138,26 @@ CommandResult CommandRunner::run(const QString& program, const QStringList& argu
         options.input, deadline, [] { return abortRequested.load(); }, kAbortPollMs);
     if (outcome != ChildProcess::Outcome::Exited) {
         result.aborted = outcome == ChildProcess::Outcome::Stopped;
-        result.timedOut = !result.aborted;
+        result.timedOut = outcome == ChildProcess::Outcome::TimedOut;
+        result.outputTooLarge = outcome == ChildProcess::Outcome::OutputTooLarge;
         process.killGroup(1000);
     }
-    result.standardOutput = process.standardOutput;
-    result.standardError = process.standardError;
-    result.crashed = !result.timedOut && !result.aborted && process.crashed();
+    if (result.outputTooLarge) {
+        const bool errors = process.overflowed() == ChildProcess::Stream::Error;
+        result.errorString =
+            errors ? QStringLiteral("wrote more than %1 to its error output")
+                         .arg(sizeText(options.maxErrorBytes))
+                   : QStringLiteral("wrote more than %1 of output").arg(sizeText(options.maxOutputBytes));
+    } else {
+        result.standardOutput = process.standardOutput;
+        result.standardError = process.standardError;
+    }
+    const bool cutShort = result.timedOut || result.aborted || result.outputTooLarge;
+    result.crashed = !cutShort && process.crashed();
     // A crashed tool's status is the signal's number; never let it pass for
     // an exit status a caller reads as an answer.
-    result.exitCode = result.crashed || result.timedOut || result.aborted ? -1 : process.exitCode();
-    const bool answered = options.exitStatusIsAnswer && !result.timedOut && !result.crashed;
+    result.exitCode = result.crashed || cutShort ? -1 : process.exitCode();
+    const bool answered = options.exitStatusIsAnswer && !cutShort && !result.crashed;
     if (result.succeeded() || answered)
         logFailure(program, QString());
     else if (!result.aborted)

@@ -18,6 +18,11 @@ struct CommandOptions {
     // The exit status is an answer the caller reads (pgrep finding no
     // process exits with 1), so a non-zero one is not logged as a failure.
     bool exitStatusIsAnswer = false;
+    // The most the program may write to its standard output and to its
+    // standard error; a byte more and it is ended (CommandResult::outputTooLarge).
+    // Size it from the largest real output of the tool, with a margin.
+    qsizetype maxOutputBytes = 4 * 1024 * 1024;
+    qsizetype maxErrorBytes = 1024 * 1024;
 };
 
 struct CommandResult {
@@ -26,16 +31,23 @@ struct CommandResult {
     bool crashed = false;
     // The program is quitting: the child was ended, or never started.
     bool aborted = false;
+    // The child wrote more than its limit (CommandOptions) and was ended;
+    // errorString says how much, and neither output is kept: a listing cut
+    // at an arbitrary byte is no answer.
+    bool outputTooLarge = false;
     int exitCode = -1;
     QByteArray standardOutput;
     QByteArray standardError;
     QString errorString;
 
     // True only when the program started, ran to its end and exited with 0.
-    bool succeeded() const { return started && !timedOut && !crashed && !aborted && exitCode == 0; }
+    bool succeeded() const {
+        return started && !timedOut && !crashed && !aborted && !outputTooLarge && exitCode == 0;
+    }
     QString outputText() const { return QString::fromUtf8(standardOutput); }
     QString errorText() const { return QString::fromUtf8(standardError); }
-    // One line for logs and message boxes, e.g. "kill exited with 1: No such process".
+    // One line for logs and message boxes, e.g. "kill exited with 1: No such
+    // process" or "dmesg wrote more than 64 MB of output; it was stopped".
     QString describeFailure(const QString& program) const;
 };
 

@@ -21,6 +21,8 @@ constexpr int kScanTimeoutMs = 15000;
 QString runTool(const QString& program, const QStringList& arguments, int timeoutMs = kToolTimeoutMs) {
     CommandOptions options;
     options.timeoutMs = timeoutMs;
+    // A scan prints 2 to 6 KB for every access point in range.
+    options.maxOutputBytes = 16 * 1024 * 1024;
     const CommandResult result = CommandRunner::run(program, arguments, options);
     return result.succeeded() ? result.outputText() : QString();
 }

@@ -55,6 +55,9 @@ CommandResult SystemInfoProbes::runTool(const QString& program, const QStringLis
     CommandOptions options;
     options.timeoutMs = static_cast<int>(qMin<qint64>(probeTimeoutMs, remaining));
     options.exitStatusIsAnswer = true;
+    // glxinfo lists every visual and frame-buffer configuration: 120 KB for
+    // 1,230 of them; the other probes print a few kilobytes.
+    options.maxOutputBytes = 16 * 1024 * 1024;
     return CommandRunner::run(program, arguments, options);
 }
 

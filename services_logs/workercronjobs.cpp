@@ -44,6 +44,7 @@ std::optional<QByteArray> readCrontabText(const QString& path, bool followSymlin
     // Denied even to root (a security module, say): sudo may still read it.
     CommandOptions options;
     options.timeoutMs = 5000;
+    options.maxOutputBytes = WorkerCronJobs::maxCrontabBytes;
     const CommandResult result = CommandRunner::run(
         QStringLiteral("sudo"),
         {QStringLiteral("-n"), QStringLiteral("cat"), QStringLiteral("--"), SystemPaths::path(path)},

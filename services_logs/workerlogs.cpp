@@ -165,6 +165,9 @@ void WorkerLogs::fetchDmesgLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchDmesgLog!";
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
+    // The kernel's ring buffer with a timestamp a line: a buffer enlarged to
+    // 32 MB (log_buf_len) prints about 40 MB.
+    options.maxOutputBytes = 64 * 1024 * 1024;
     const CommandResult result = CommandRunner::run(QStringLiteral("dmesg"), {}, options);
     if (result.aborted)
         return;
@@ -191,6 +194,12 @@ void WorkerLogs::fetchFailLog() {
     qCDebug(lcWorkerLogs) << "We are here in fetchFailLog!";
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
+    // faillog prints about 60 bytes for every account: 16 MB is 280,000.
+    options.maxOutputBytes = 16 * 1024 * 1024;
+    // last about 130 bytes for every 384-byte login record: 64 MB is a
+    // wtmp of 190 MB.
+    CommandOptions lastOptions = options;
+    lastOptions.maxOutputBytes = 64 * 1024 * 1024;
     // In the C locale who prints "Mar  3 09:12" without a year; C.UTF-8 gives
     // "2025-03-03 09:12" and is present on every system.
     CommandOptions whoOptions = options;
@@ -202,7 +211,7 @@ void WorkerLogs::fetchFailLog() {
         CommandRunner::run(QStringLiteral("last"),
                            {QStringLiteral("-F"), QStringLiteral("-w"), QStringLiteral("-R"),
                             QStringLiteral("-f"), SystemPaths::path(QStringLiteral("/var/log/wtmp"))},
-                           options);
+                           lastOptions);
     const CommandResult who = CommandRunner::run(
         QStringLiteral("who"), {SystemPaths::path(QStringLiteral("/var/run/utmp"))}, whoOptions);
     if (faillog.aborted || last.aborted || who.aborted)
@@ -277,6 +286,9 @@ void WorkerLogs::fetchFlatpakLog() {
     }
     CommandOptions options;
     options.timeoutMs = ToolTimeoutMs;
+    // About 150 bytes a change, read from the journal: 32 MB is years of
+    // daily updates of a hundred applications.
+    options.maxOutputBytes = 32 * 1024 * 1024;
     const CommandResult result =
         CommandRunner::run(QStringLiteral("flatpak"), {QStringLiteral("history")}, options);
     if (result.aborted)

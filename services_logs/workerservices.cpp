@@ -46,6 +46,9 @@ void WorkerServices::fetchServices() {
     const QString program = QStringLiteral("systemctl");
     CommandOptions options;
     options.timeoutMs = listingTimeoutMs;
+    // A line of under 100 bytes a unit file; systemd itself holds at most
+    // 131,072 units.
+    options.maxOutputBytes = 16 * 1024 * 1024;
     const CommandResult result = CommandRunner::run(
         program,
         {QStringLiteral("list-unit-files"), QStringLiteral("--type=service"), QStringLiteral("--no-legend")},

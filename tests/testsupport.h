@@ -71,6 +71,11 @@ void onNextModal(const char* className, std::function<void(QWidget*)> action);
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);
 
+// Peak resident memory of this process (VmHWM) in bytes since the last
+// resetPeakMemory(), which sets it to what is resident now.
+qint64 peakMemory();
+void resetPeakMemory();
+
 } // namespace TestSupport
 
 #include <QCoreApplication>

@@ -7,7 +7,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <random>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +49,27 @@ const char* const toolRunnerVariable = "TESSMAR_TEST_TOOL_RUNNER";
     }
     for (;;)
         ::pause();
+}
+
+// Set, in the environment of a copy of this test, to a time (CLOCK_MONOTONIC,
+// in ms) from which the copy writes to its standard output without pause,
+// faster than its reader: vmsplice hands the pipe its pages without copying
+// them, into a pipe of a megabyte, refilled as soon as there is room by a
+// real-time writer, so the reader seldom finds the pipe empty.
+const char* const floodVariable = "TESSMAR_TEST_FLOOD_AT";
+
+[[noreturn]] void floodFrom(qint64 startMs) {
+    ::fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1024 * 1024);
+    const sched_param realTime{1};
+    ::sched_setscheduler(0, SCHED_FIFO, &realTime);
+    const timespec start{time_t(startMs / 1000), long(startMs % 1000) * 1000000};
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &start, nullptr) == EINTR) {
+    }
+    static char block[1024 * 1024];
+    const iovec pages{block, sizeof block};
+    while (::vmsplice(STDOUT_FILENO, &pages, 1, 0) > 0) {
+    }
+    ::_exit(0);
 }
 
 } // namespace
@@ -107,6 +131,83 @@ private slots:
             // Gone, or a zombie waiting for its new parent to reap it.
             QTRY_VERIFY2(!QFileInfo::exists(stat) || readStateOf(stat) == 'Z', qPrintable(pid));
         }
+    }
+
+    // A run that ends leaves nothing of its process group behind either: a
+    // background child still holding the output pipe ends with the tool.
+    void endedRunLeavesNothingInItsGroup() {
+        const CommandResult result = CommandRunner::run("sh", {"-c", "sleep 30 & echo $!"});
+        QVERIFY(result.succeeded());
+        const QString stat = "/proc/" + result.outputText().trimmed() + "/stat";
+        QTRY_VERIFY2(!QFileInfo::exists(stat) || readStateOf(stat) == 'Z', qPrintable(stat));
+    }
+
+    // A tool that floods either output is ended at its limit and the run
+    // fails in words, holding no more than a few times the limit meanwhile
+    // (the buffer's growth, and the sanitizer's quarantine where it runs).
+    void floodIsStoppedAtTheLimit_data() {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<qint64>("limit");
+        QTest::newRow("output") << QByteArray("exec yes\n")
+                                << "tessmar-flood wrote more than 4 MB of output; it was stopped"
+                                << qint64(CommandOptions().maxOutputBytes);
+        QTest::newRow("error output")
+            << QByteArray("exec yes >&2\n")
+            << "tessmar-flood wrote more than 1 MB to its error output; it was stopped"
+            << qint64(CommandOptions().maxErrorBytes);
+    }
+    void floodIsStoppedAtTheLimit() {
+        QFETCH(QByteArray, script);
+        QFETCH(QString, failure);
+        QFETCH(qint64, limit);
+        QTemporaryDir tools;
+        QVERIFY(TestSupport::writeScript(tools.filePath("tessmar-flood"), script));
+        CommandOptions options;
+        options.timeoutMs = 20000;
+        TestSupport::resetPeakMemory();
+        const qint64 before = TestSupport::peakMemory();
+        const CommandResult result = CommandRunner::run(tools.filePath("tessmar-flood"), {}, options);
+        const qint64 peak = TestSupport::peakMemory();
+        QVERIFY(result.outputTooLarge);
+        QVERIFY(!result.succeeded() && !result.timedOut && !result.crashed);
+        QCOMPARE(result.exitCode, -1);
+        QCOMPARE(result.describeFailure("tessmar-flood"), failure);
+        QVERIFY(result.standardOutput.isEmpty() && result.standardError.isEmpty());
+        QVERIFY2(peak - before < 8 * limit, qPrintable(QString::number(peak - before)));
+    }
+
+    // However fast a tool writes, its deadline holds: it is ended on time,
+    // what it wrote so far kept, far below a limit that reading on until
+    // the pipe was empty would reach. The writer starts just before the
+    // deadline, so that little is read.
+    void writerWithoutPauseKeepsItsDeadline() {
+        CommandOptions options;
+        options.timeoutMs = 1500;
+        options.maxOutputBytes = 128 * 1024 * 1024;
+        timespec now;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const qint64 floodAt = qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000 + options.timeoutMs - 20;
+        options.extraEnvironment.insert(floodVariable, QString::number(floodAt));
+        const CommandResult result = CommandRunner::run(QCoreApplication::applicationFilePath(), {}, options);
+        QVERIFY(result.timedOut);
+        QVERIFY(!result.outputTooLarge);
+        QVERIFY(!result.standardOutput.isEmpty());
+    }
+
+    // No descriptor of the program reaches a tool, not even one opened
+    // without close-on-exec (by a library, say).
+    void toolsInheritNoDescriptor() {
+        QTemporaryDir folder;
+        const QByteArray path = QFile::encodeName(folder.filePath("tessmar-leak-probe"));
+        const int opened = ::open(path.constData(), O_CREAT | O_RDWR, 0600);
+        QVERIFY(opened >= 0);
+        const int high = ::fcntl(opened, F_DUPFD, 200);
+        const CommandResult result = CommandRunner::run("ls", {"-l", "/proc/self/fd/"});
+        ::close(opened);
+        ::close(high);
+        QVERIFY(result.succeeded());
+        QVERIFY2(!result.standardOutput.contains("tessmar-leak-probe"), result.standardOutput.constData());
     }
 
     void argumentsAreNotSplitByAShell() {
@@ -231,6 +332,8 @@ private slots:
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsSet(toolRunnerVariable))
         runToolsUntilKilled();
+    if (qEnvironmentVariableIsSet(floodVariable))
+        floodFrom(qgetenv(floodVariable).toLongLong());
     QCoreApplication app(argc, argv);
     TestCommandRunner test;
     return QTest::qExec(&test, argc, argv);
