@@ -14,6 +14,9 @@ WorkerApplications::~WorkerApplications() = default;
 void WorkerApplications::fetchWindowList() {
     CommandOptions options;
     options.timeoutMs = timeoutMs;
+    // wmctrl prints at most 4 KB of a title: room for 4,000 windows of
+    // long titles, so that a few programs' titles empty nobody's list.
+    options.maxOutputBytes = 16 * 1024 * 1024;
     const CommandResult result =
         CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-l")}, options);
     // A run cut short may end in the middle of a line: use none of it.
