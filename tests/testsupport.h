@@ -64,6 +64,10 @@ QStringList processesWithEnvironmentEntry(const QByteArray& entry);
 // Writes an executable shell script; for stand-in tools.
 bool writeScript(const QString& path, const QByteArray& body);
 
+// Peak resident memory of this process since the last reset, in bytes.
+qint64 peakMemory();
+void resetPeakMemory();
+
 } // namespace TestSupport
 
 #include <QCoreApplication>
