@@ -2,6 +2,7 @@
 #include "commandrunner.h"
 #include "picturecost.h"
 #include "testpictures.h"
+#include "testsupport.h"
 
 #include <QBuffer>
 #include <QImageWriter>
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <climits>
+#include <malloc.h>
 #include <thread>
 
 using AccountPicture::Verdict;
@@ -26,6 +28,15 @@ QByteArray slowJpeg(int repeats) {
 }
 
 const AccountPicture::Limits unlimited{LLONG_MAX, INT_MAX, INT_MAX};
+
+// A baseline JPEG whose frame header declares no rows.
+QByteArray jpegOfNoHeight() {
+    QByteArray bytes = jpeg(QSize(64, 48), 1, false);
+    const int frame = bytes.indexOf("\xff\xc0");
+    bytes[frame + 5] = 0;
+    bytes[frame + 6] = 0;
+    return bytes;
+}
 } // namespace
 
 // Pictures another user controls, made at test time the way a hostile user
@@ -35,6 +46,12 @@ const AccountPicture::Limits unlimited{LLONG_MAX, INT_MAX, INT_MAX};
 class TestAccountPicture : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() {
+        // Large blocks mapped and unmapped as they come and go, rather than
+        // kept for the next: each decode's peak is its own.
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    }
+
     void limitsOfOneDecode_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<Verdict>("verdict");
@@ -59,12 +76,56 @@ private slots:
             << jpeg(QSize(2048, 2048), 4, true) << Verdict::TooCostly;
         QTest::newRow("baseline CMYK JPEG 2048x2048")
             << jpeg(QSize(2048, 2048), 4, false) << Verdict::Decoded;
+        QTest::newRow("JPEG frame of no height") << jpegOfNoHeight() << Verdict::Unreadable;
+        // Qt's GIF reader makes the whole screen, whatever size it reports.
+        using TestPictures::gif;
+        QTest::newRow("GIF, 16000x16000 screen of one pixel")
+            << gif(QSize(16000, 16000), QRect(0, 0, 1, 1)) << Verdict::TooLarge;
+        QTest::newRow("GIF, 2048x2048 screen of one pixel")
+            << gif(QSize(2048, 2048), QRect(0, 0, 1, 1)) << Verdict::Decoded;
+        QTest::newRow("GIF, 2048x2048 transparent screen")
+            << gif(QSize(2048, 2048), QRect(0, 0, 1, 1), true) << Verdict::TooCostly;
+        QTest::newRow("GIF, 2048x2048 frame restoring what it covers")
+            << gif(QSize(2048, 2048), QRect(0, 0, 2048, 2048), false, 3) << Verdict::TooCostly;
+        QTest::newRow("GIF without a screen size, 2000x2000 frame at 3000,3000")
+            << gif(QSize(0, 0), QRect(3000, 3000, 2000, 2000)) << Verdict::TooLarge;
+        // Formats converted to be scaled: a copy beside the image.
+        using TestPictures::flatPng;
+        QTest::newRow("16-bit PNG 1448x1448")
+            << TestPictures::deepPng(QSize(1448, 1448)) << Verdict::TooCostly;
+        QTest::newRow("grey PNG 2048x2048") << flatPng(QSize(2048, 2048), 0, 8, false) << Verdict::TooCostly;
+        QTest::newRow("palette PNG 1800x1800") << flatPng(QSize(1800, 1800), 3, 4, false) << Verdict::Decoded;
+        QTest::newRow("interlaced PNG with alpha 2048x2048")
+            << flatPng(QSize(2048, 2048), 6, 8, true) << Verdict::TooCostly;
+        QTest::newRow("interlaced PNG 2048x2048")
+            << flatPng(QSize(2048, 2048), 2, 8, true) << Verdict::Decoded;
+        QTest::newRow("BMP with alpha 2048x2048")
+            << TestPictures::bmp(QSize(2048, 2048), 32) << Verdict::TooCostly;
+        QTest::newRow("palette BMP 2048x2048")
+            << TestPictures::bmp(QSize(2048, 2048), 8) << Verdict::TooCostly;
+        QTest::newRow("BMP stored top down 2048x2048")
+            << TestPictures::bmp(QSize(2048, 2048), 24, true) << Verdict::Decoded;
+        // Metadata the readers would keep whole, never handed to them.
+        QTest::newRow("PNG with 20 MB of compressed text")
+            << flatPng(QSize(64, 64), 2, 8, false, TestPictures::compressedTexts(20, 1 << 20))
+            << Verdict::Decoded;
+        QTest::newRow("JPEG with 8 MB of comments")
+            << TestPictures::withComments(jpeg(QSize(64, 64), 3, false), 8 << 20) << Verdict::Decoded;
     }
+    // Each picture passes or not as the header says, and whatever the
+    // verdict, its decode holds no more than the budget (with room for the
+    // readers' own small buffers, and the sanitizers' shadow memory).
     void limitsOfOneDecode() {
         QFETCH(QByteArray, bytes);
         QFETCH(Verdict, verdict);
+        TestSupport::resetPeakMemory();
+        const qint64 before = TestSupport::peakMemory();
         const AccountPicture::Decoded decoded =
             AccountPicture::decodePicture(bytes, AccountPicture::Crop::CentreSquare, QSize(126, 126));
+        const qint64 grown = TestSupport::peakMemory() - before;
+        qInfo("Peak memory grew by %lld kB", grown / 1024);
+        QVERIFY2(grown <= AccountPicture::maxDecodingBytes * 5 / 4,
+                 qPrintable(QStringLiteral("peak grew by %1 kB").arg(grown / 1024)));
         QCOMPARE(int(decoded.verdict), int(verdict));
         QCOMPARE(decoded.image.isNull(), verdict != Verdict::Decoded);
         if (verdict == Verdict::Decoded)

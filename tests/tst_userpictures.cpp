@@ -1,5 +1,6 @@
 #include "avatarhelpers.h"
 #include "commandrunner.h"
+#include "dialogadduser.h"
 #include "dialogedituser.h"
 #include "dialogstockavatars.h"
 #include "dialogwebcam.h"
@@ -9,10 +10,8 @@
 #include "userdialogsfixture.h"
 
 #include <QCameraInfo>
-#include <QFileDialog>
 #include <QLabel>
 #include <QListView>
-#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -170,33 +169,10 @@ private slots:
         auto* avatar = dialog.findChild<QLabel*>(QStringLiteral("labelUserAvatar"));
         auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("pushButtonCancel"));
         const auto shown = [&] { return avatar->pixmap(Qt::ReturnByValue).toImage(); };
-        // Picks path through the picture's menu and the file dialog; one
-        // timer each, as a timer is not run again inside its own handler.
-        const auto browse = [&](const QString& path) {
-            QTimer menuChooser;
-            connect(&menuChooser, &QTimer::timeout, [&] {
-                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
-                    for (QAction* action : menu->actions())
-                        if (action->text() == QLatin1String("Browse...")) {
-                            menu->close();
-                            action->trigger();
-                        }
-            });
-            QTimer fileChooser;
-            connect(&fileChooser, &QTimer::timeout, [&] {
-                if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                    files->selectFile(path);
-                    QMetaObject::invokeMethod(files, "accept");
-                }
-            });
-            menuChooser.start(20);
-            fileChooser.start(20);
-            QTest::mousePress(avatar, Qt::LeftButton, {}, QPoint(95, 95));
-        };
 
         dialog.toggleEdit();
         const QImage editing = shown();
-        browse(plain);
+        browse(avatar, plain);
         QCOMPARE(shown(), editing); // back before the picture is read
         QTRY_VERIFY(shown() != editing);
         dialog.cancelChanges();
@@ -204,7 +180,7 @@ private slots:
 
         // Cancel while the picture is being read: it never arrives.
         dialog.toggleEdit();
-        browse(plain);
+        browse(avatar, plain);
         cancel->click();
         QVERIFY(QThreadPool::globalInstance()->waitForDone(5000));
         QCoreApplication::processEvents();
@@ -212,7 +188,7 @@ private slots:
 
         dialog.toggleEdit();
         titles.clear();
-        browse(slow);
+        browse(avatar, slow);
         cancel->click();
         QCOMPARE(cancel->isEnabled(), false);
         QElapsedTimer quitting;
@@ -225,6 +201,42 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(shown(), viewing);
         QCOMPARE(titles, QStringList());
+    }
+
+    // Add User's Browse, which asks for no password, with pictures that ask
+    // their reader for far more memory than their size says (a 35-byte GIF
+    // whose one pixel lies on a screen of 16000x16000, a 16-bit PNG of
+    // 1448x1448): the program's peak hardly moves, the generic picture
+    // stays, and the user is told.
+    void browseCostlyPictures() {
+        QTemporaryDir folder;
+        const QString screen = folder.filePath(QStringLiteral("screen.gif"));
+        const QString deep = folder.filePath(QStringLiteral("deep.png"));
+        for (const auto& [path, bytes] :
+             {std::pair(screen, TestPictures::gif(QSize(16000, 16000), QRect(0, 0, 1, 1))),
+              std::pair(deep, TestPictures::deepPng(QSize(1448, 1448)))}) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        }
+        DialogAddUser dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* avatar = dialog.findChild<QLabel*>(QStringLiteral("labelUserAvatar"));
+        const QImage generic = avatar->pixmap(Qt::ReturnByValue).toImage();
+        for (const QString& path : {screen, deep}) {
+            titles.clear();
+            texts.clear();
+            TestSupport::resetPeakMemory();
+            const qint64 before = TestSupport::peakMemory();
+            browse(avatar, path);
+            QVERIFY(QThreadPool::globalInstance()->waitForDone(10000));
+            const qint64 grown = TestSupport::peakMemory() - before;
+            qInfo("%s: peak memory grew by %lld kB", qPrintable(QFileInfo(path).fileName()), grown / 1024);
+            QVERIFY2(grown < 32 * 1024 * 1024, qPrintable(QString::number(grown)));
+            QTRY_COMPARE(titles, QStringList(QStringLiteral("Open Image")));
+            QCOMPARE(texts, QStringList(QStringLiteral("Could not load image.")));
+            QCOMPARE(avatar->pixmap(Qt::ReturnByValue).toImage(), generic);
+        }
     }
 
     // With no stock pictures installed the dialog says so, and where it looked.

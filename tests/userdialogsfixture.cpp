@@ -8,6 +8,8 @@
 #include "testsupport.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -235,4 +237,27 @@ void UserDialogsFixture::shoot(QWidget* widget, const QString& name) {
     widget->show();
     QTest::qWait(50); // painted: a picture only, nothing is checked
     widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+void UserDialogsFixture::browse(QWidget* avatar, const QString& path) {
+    // One timer each, as a timer is not run again inside its own handler.
+    QTimer menuChooser;
+    QObject::connect(&menuChooser, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+            for (QAction* action : menu->actions())
+                if (action->text() == QLatin1String("Browse...")) {
+                    menu->close();
+                    action->trigger();
+                }
+    });
+    QTimer fileChooser;
+    QObject::connect(&fileChooser, &QTimer::timeout, [&] {
+        if (auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            files->selectFile(path);
+            QMetaObject::invokeMethod(files, "accept");
+        }
+    });
+    menuChooser.start(20);
+    fileChooser.start(20);
+    QTest::mousePress(avatar, Qt::LeftButton, {}, QPoint(95, 95));
 }

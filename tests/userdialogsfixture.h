@@ -75,6 +75,10 @@ protected:
     // Pictures of the dialogs, taken only when asked for (scripts/screenshots).
     static void shoot(QWidget* widget, const QString& name);
 
+    // Chooses path with Browse... in the menu of a dialog's account picture
+    // and the file dialog; back once the file dialog has closed.
+    static void browse(QWidget* avatar, const QString& path);
+
     QStringList accounts;
     QTimer dismisser;
     QStringList titles; // of the message boxes answered

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -43,21 +44,30 @@ bool startsWith(const QByteArray& bytes, const char* magic, int length) {
     return bytes.size() >= length && std::equal(magic, magic + length, bytes.constData());
 }
 
-// Hands a decoder the picture's bytes a little at a time, and runs dry once
-// the decode is to end: the decoders read as they go, so a decode that runs
-// past its time, or is no longer wanted, stops at its next read. (Not a
-// QBuffer: Qt's JPEG reader takes a QBuffer's bytes whole, without reading.)
+// Hands a decoder the shown parts of a picture's bytes a little at a time,
+// and runs dry once the decode is to end: the decoders read as they go, so
+// a decode that runs past its time, or is no longer wanted, stops at its
+// next read. (Not a QBuffer: Qt's JPEG reader takes a QBuffer's bytes
+// whole, without reading.)
 class MeteredBytes : public QIODevice {
 public:
     // piece: the most one read hands over, or 0 for as much as is asked for.
-    MeteredBytes(const QByteArray& bytes, const StopCheck& stop, int budgetMs, qint64 piece)
-        : bytes(bytes), stop(stop), budgetMs(budgetMs), piece(piece) {
+    MeteredBytes(const QByteArray& bytes, const QVector<PictureCost::Span>& shown, const StopCheck& stop,
+                 int budgetMs, qint64 piece)
+        : bytes(bytes), shown(shown), stop(stop), budgetMs(budgetMs), piece(piece) {
+        // Where each shown part starts in what the decoder reads.
+        qint64 total = 0;
+        for (const PictureCost::Span& span : shown) {
+            starts.append(total);
+            total += span.length;
+        }
+        length = total;
         clock.start();
         open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     }
 
     bool isSequential() const override { return false; }
-    qint64 size() const override { return bytes.size(); }
+    qint64 size() const override { return length; }
     // Why the bytes ran dry: Decoded while they did not.
     Verdict cut() const { return ending; }
 
@@ -72,16 +82,28 @@ protected:
         if (ending != Verdict::Decoded)
             return -1;
         const qint64 asked = piece > 0 ? qMin(maxSize, piece) : maxSize;
-        const qint64 count = qMin(asked, qint64(bytes.size()) - pos());
+        const qint64 count = qMin(asked, length - pos());
         if (count <= 0)
             return 0;
-        std::memcpy(data, bytes.constData() + pos(), size_t(count));
+        // The part holding the position, then those after it.
+        int part = int(std::upper_bound(starts.cbegin(), starts.cend(), pos()) - starts.cbegin()) - 1;
+        qint64 copied = 0;
+        while (copied < count) {
+            const qint64 into = pos() + copied - starts.at(part);
+            const qint64 run = qMin(count - copied, qint64(shown.at(part).length) - into);
+            std::memcpy(data + copied, bytes.constData() + shown.at(part).from + into, size_t(run));
+            copied += run;
+            ++part;
+        }
         return count;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     const QByteArray& bytes;
+    const QVector<PictureCost::Span>& shown;
+    QVector<qint64> starts;
+    qint64 length = 0;
     const StopCheck& stop;
     const int budgetMs;
     const qint64 piece;
@@ -105,25 +127,13 @@ QImage centreSquare(const QImage& image) {
     return image.copy((image.width() - side) / 2, (image.height() - side) / 2, side, side);
 }
 
-// Whether a decode of bytes of format to target would pass the limits, from
-// the header alone.
-Verdict checkCost(const QByteArray& bytes, const QByteArray& format, const QSize& declared,
-                  const QSize& target, const AccountPicture::Limits& limits) {
-    if (!declared.isValid() || declared.isEmpty())
-        return Verdict::Unreadable;
-    if (declared.width() > AccountPicture::maxSide || declared.height() > AccountPicture::maxSide)
-        return Verdict::TooLarge;
-    qint64 cost = -1;
-    if (format == "jpeg") {
-        const std::optional<PictureCost::JpegLayout> layout = PictureCost::jpegLayout(bytes);
-        if (!layout)
-            return Verdict::Unreadable;
-        if (layout->scans > limits.jpegScans)
-            return Verdict::TooManyScans;
-        cost = PictureCost::jpegDecodingBytes(*layout, target);
-    } else {
-        cost = PictureCost::decodingBytes(bytes, format, declared, target);
-    }
+// Whether decoding picture for target would pass the limits, from its
+// header alone.
+Verdict checkCost(const PictureCost::Picture& picture, const QSize& target,
+                  const AccountPicture::Limits& limits) {
+    if (picture.scans > limits.jpegScans)
+        return Verdict::TooManyScans;
+    const qint64 cost = PictureCost::decodingBytes(picture, target);
     if (cost < 0)
         return Verdict::Unreadable;
     // The copy scaled to target comes on top; small but for a picture of a
@@ -153,31 +163,46 @@ Decoded decodePicture(const QByteArray& bytes, Crop crop, const QSize& size, con
     const QByteArray format = formatOf(bytes);
     if (format.isEmpty())
         return {QImage(), Verdict::NotARasterPicture};
+    // The picture's own header, read before any reader sees a byte: the
+    // image its reader makes can be larger than the size Qt reports (a
+    // GIF's screen), and the reader keeps what it reads of the header.
+    const std::optional<PictureCost::Picture> picture = PictureCost::readPicture(bytes, format);
+    if (!picture)
+        return {QImage(), Verdict::Unreadable};
+    const QSize made = picture->size;
+    if (made.width() > maxSide || made.height() > maxSide)
+        return {QImage(), Verdict::TooLarge};
+    const bool sized = size.isValid() && !size.isEmpty();
+    const QSize target = sized && crop == Crop::CentreSquare && made.width() != made.height()
+                             ? coveringSize(made, size)
+                             : size;
+    const Verdict cost = checkCost(*picture, target, limits);
+    if (cost != Verdict::Decoded) {
+        qCDebug(lcUsers) << "Picture refused before decoding:" << int(cost) << made << format;
+        return {QImage(), cost};
+    }
     // Qt's JPEG reader takes what a read gives, and a JPEG's scans can be a
     // few bytes each: small pieces, so that few scans pass between two looks
     // at the clock. The other readers expect every read filled.
-    MeteredBytes device(bytes, stop, limits.budgetMs, format == "jpeg" ? 256 : 0);
+    MeteredBytes device(bytes, picture->shown, stop, limits.budgetMs, format == "jpeg" ? 256 : 0);
     const Decoding decoding;
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setDecideFormatFromContent(false);
+    // Qt's reader must see the header read above (a GIF's it sizes by a
+    // guess of its own; a BMP stored top down it reports upside down).
     const QSize declared = reader.size();
-    const bool sized = size.isValid() && !size.isEmpty();
-    const bool square = declared.width() == declared.height();
-    const QSize target =
-        sized && crop == Crop::CentreSquare && !square && declared.isValid() && !declared.isEmpty()
-            ? coveringSize(declared, size)
-            : size;
-    const Verdict cost = checkCost(bytes, format, declared, target, limits);
-    if (cost != Verdict::Decoded) {
-        qCDebug(lcUsers) << "Picture refused before decoding:" << int(cost) << declared << format;
-        return {QImage(), device.cut() != Verdict::Decoded ? device.cut() : cost};
+    if (device.cut() != Verdict::Decoded)
+        return {QImage(), device.cut()};
+    if (format != "gif" && (declared.width() != made.width() || qAbs(declared.height()) != made.height())) {
+        qCDebug(lcUsers) << "Picture header read two ways:" << declared << made << format;
+        return {QImage(), Verdict::Unreadable};
     }
     if (sized)
         reader.setScaledSize(target);
     QImage image = reader.read();
     if (device.cut() != Verdict::Decoded) {
-        qCDebug(lcUsers) << "Picture decoding stopped:" << int(device.cut()) << declared << format;
+        qCDebug(lcUsers) << "Picture decoding stopped:" << int(device.cut()) << made << format;
         return {QImage(), device.cut()};
     }
     if (image.isNull())

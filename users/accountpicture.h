@@ -16,15 +16,16 @@ class QObject;
 // Account pictures come from files other users control (~/.face above all),
 // and the program reads them as root. So they are decoded only as raster
 // formats named by their first bytes (PNG, JPEG, GIF, BMP), never as SVG or
-// anything else that can reference other files; the size an image declares,
-// the memory its decoding would hold and, for a JPEG, the number of its
-// scans are checked before any pixel is decoded, and a decode that runs
-// past its time, or is no longer wanted, stops at its next read. Pictures
-// are read and decoded away from the GUI thread; only the GUI thread makes
-// icons of them.
+// anything else that can reference other files; the size of the image its
+// reader would make, the memory its decoding would hold and, for a JPEG,
+// the number of its scans are read from the file's own header and checked
+// before a reader sees a byte, a reader is handed no metadata, and a decode
+// that runs past its time, or is no longer wanted, stops at its next read.
+// Pictures are read and decoded away from the GUI thread; only the GUI
+// thread makes icons of them.
 namespace AccountPicture {
 
-// The largest side an image may declare.
+// The largest side of the image a picture's reader makes.
 constexpr int maxSide = 4096;
 // The most a decoder may hold at once for one picture, whatever its format:
 // a 2048x2048 picture of four bytes a pixel.
