@@ -18,7 +18,21 @@
 // The two alternate (awk first in even pairs, the page first in odd ones);
 // medians are printed with the load average. --generate PATH only writes
 // the log.
+//
+//   bench_logs --hostile [--pairs 5]
+//   bench_logs --parse FILE syslog|kern [classic]
+//
+// Lines any local account can write: 200 lines of 8 KB, and one line of
+// 1 MB, whose head fits no line pattern (a logger tag with a blank in it),
+// followed by month-name heads whose tags open a bracket that never closes;
+// and for the Kern.log page kernel texts of "a[" over and over. Each is set beside a plain file of the same
+// size whose lines have the usual head, and alternated with awk on the same
+// file: the Syslog page's load in a fresh process (until the Entries count
+// is final), and the parse alone of each page's reader. A run still going
+// after two minutes is stopped and shown as ">120000".
 #include "loadingoverlay.h"
+#include "logparsers.h"
+#include "logtable.h"
 #include "logtablemodel.h"
 #include "mainwindow.h"
 #include "startup.h"
@@ -145,14 +159,15 @@ bool sortedByColumn(QAbstractItemModel* model, int column) {
     return !(model->index(rows - 1, column).data().toString() < model->index(0, column).data().toString());
 }
 
-// One load of the page in this process; prints "name=value" pairs.
-int runPage(const QString& logFile) {
+// One load of the page in this process; prints "name=value" pairs. With
+// loadOnly the load is all it measures.
+int runPage(const QString& logFile, const QByteArray& debianVersion, bool loadOnly) {
     QTemporaryDir root, tools;
     QDir().mkpath(root.filePath(QStringLiteral("etc")));
     QDir().mkpath(root.filePath(QStringLiteral("var/log")));
     QFile version(root.filePath(QStringLiteral("etc/debian_version")));
     version.open(QIODevice::WriteOnly);
-    version.write("11.9\n");
+    version.write(debianVersion);
     version.close();
     QFile::link(QFileInfo(logFile).absoluteFilePath(), root.filePath(QStringLiteral("var/log/syslog")));
     SystemPaths::setRootPrefix(root.path());
@@ -183,6 +198,12 @@ int runPage(const QString& logFile) {
     figures["rows"] = ui->labelLogsSysLogEntries->text().toDouble();
     figures["peak_mb"] = peakMemoryKb() / 1024.0;
     figures["load_rise_mb"] = figures["peak_mb"] - before;
+    if (loadOnly) {
+        for (const auto& [name, value] : figures)
+            std::printf("%s=%.1f\n", name.c_str(), value);
+        std::fflush(stdout);
+        return 0;
+    }
     idle(200);
 
     // A click on the Service header.
@@ -241,12 +262,20 @@ double runAwk(const QString& logFile) {
     return double(clock.elapsed());
 }
 
-std::map<std::string, double> runPageProcess(const QString& self, const QString& logFile) {
+// A run that takes longer than this is stopped.
+constexpr int childLimitMs = 120000;
+
+std::map<std::string, double> runChild(const QString& self, const QStringList& arguments) {
     QProcess page;
     page.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    page.start(self, {QStringLiteral("--page"), logFile});
-    page.waitForFinished(-1);
+    page.start(self, arguments);
     std::map<std::string, double> figures;
+    if (!page.waitForFinished(childLimitMs)) {
+        page.kill();
+        page.waitForFinished(-1);
+        figures["timed_out"] = 1;
+        return figures;
+    }
     for (const QByteArray& line : page.readAllStandardOutput().split('\n')) {
         const int equals = line.indexOf('=');
         if (equals > 0)
@@ -257,11 +286,151 @@ std::map<std::string, double> runPageProcess(const QString& self, const QString&
     return figures;
 }
 
+std::map<std::string, double> runPageProcess(const QString& self, const QString& logFile) {
+    return runChild(self, {QStringLiteral("--page"), logFile});
+}
+
 double median(std::vector<double> values) {
     if (values.empty())
         return 0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+// The hostile files and their plain twins: lines as long as the hostile
+// ones, with the same text after the usual head.
+struct HostileCase {
+    const char* name;
+    const char* log; // "syslog" or "kern"
+    int lines;
+    int lineBytes;
+    bool hostile;
+};
+
+const HostileCase hostileCases[] = {
+    {"syslog 200 x 8 KB, plain", "syslog", 200, 8192, false},
+    {"syslog 200 x 8 KB, hostile", "syslog", 200, 8192, true},
+    {"syslog 1 MB line, plain", "syslog", 1, 1 << 20, false},
+    {"syslog 1 MB line, hostile", "syslog", 1, 1 << 20, true},
+    {"kern 200 x 8 KB, plain", "kern", 200, 8192, false},
+    {"kern 200 x 8 KB, hostile", "kern", 200, 8192, true},
+    {"kern 1 MB line, plain", "kern", 1, 1 << 20, false},
+    {"kern 1 MB line, hostile", "kern", 1, 1 << 20, true},
+};
+
+void writeHostileFile(const QString& path, const HostileCase& c) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    for (int line = 0; line < c.lines; ++line) {
+        QByteArray text =
+            QByteArray("2026-12-07T10:20:") + QByteArray::number(10 + line % 50) + ".123456+01:00 deb12 ";
+        QByteArray filler;
+        if (QByteArray(c.log) == "syslog") {
+            // logger -t "my tag" "Mar 1 1:1:1 h [x Mar 1 ...": a blank in the
+            // tag, then a month-name head over and over, each with a bracket
+            // that never closes.
+            text += c.hostile ? "my tag: " : "mytag[4242]: ";
+            filler = "Mar 1 1:1:1 h [x ";
+        } else {
+            // A first word of "a[" with no closing bracket.
+            text += "kernel: [ 1234.567890] ";
+            filler = c.hostile ? "a[" : "ab";
+        }
+        while (text.size() < c.lineBytes - 2)
+            text += filler;
+        text.truncate(c.lineBytes - 2);
+        text += ":\n";
+        file.write(text);
+    }
+}
+
+// Parses the file as each page of its kind would, several times when that
+// is quick; prints the fastest run of each. Lines are tried in the ISO
+// format first, in the month-name one when classic is set.
+int runParse(const QString& logFile, const QString& log, bool classic) {
+    QFile file(logFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    const QByteArray text = file.readAll();
+    LogParsers::TextLogContext context;
+    context.preferred = classic ? LogParsers::LineFormat::Classic : LogParsers::LineFormat::Iso;
+    const std::vector<std::pair<const char*, LogParsers::TextLog>> logs =
+        log == QLatin1String("kern")
+            ? std::vector<std::pair<const char*, LogParsers::TextLog>>{{"kern_ms",
+                                                                        LogParsers::TextLog::KernLog}}
+            : std::vector<std::pair<const char*, LogParsers::TextLog>>{
+                  {"syslog_ms", LogParsers::TextLog::SysLog}, {"auth_ms", LogParsers::TextLog::AuthLog}};
+    for (const auto& [name, which] : logs) {
+        double best = 1e18;
+        QElapsedTimer total;
+        total.start();
+        for (int run = 0; run < 5 && (run == 0 || total.elapsed() < 300); ++run) {
+            QElapsedTimer clock;
+            clock.start();
+            const std::shared_ptr<LogTable> table = LogParsers::parseTextLog(which, text, context);
+            best = std::min(best, clock.nsecsElapsed() / 1e6);
+            if (table->rowCount() == 0)
+                return 2;
+        }
+        std::printf("%s=%.3f\n", name, best);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+int runHostile(const QString& self, int pairs) {
+    QTemporaryDir folder;
+    std::printf("load average before: %s\n", qPrintable(loadAverage()));
+    std::map<std::string, std::map<std::string, std::vector<double>>> results;
+    for (const HostileCase& c : hostileCases) {
+        const QString path =
+            folder.filePath(QString::fromLatin1(c.name).replace(QLatin1Char(' '), QLatin1Char('_')));
+        writeHostileFile(path, c);
+        const bool syslog = QByteArray(c.log) == "syslog";
+        auto& figures = results[c.name];
+        for (int pair = 0; pair < pairs; ++pair) {
+            const auto measure = [&] {
+                std::map<std::string, double> page;
+                if (syslog) {
+                    page = runChild(self, {QStringLiteral("--page"), path, QStringLiteral("--version"),
+                                           QStringLiteral("12.5"), QStringLiteral("--load-only")});
+                    figures["page_load_ms"].push_back(page.count("timed_out") ? childLimitMs + 1
+                                                                              : page["load_ms"]);
+                }
+                const std::map<std::string, double> parse =
+                    runChild(self, {QStringLiteral("--parse"), path, QString::fromLatin1(c.log)});
+                for (const char* name : {"syslog_ms", "auth_ms", "kern_ms"}) {
+                    if (parse.count("timed_out") && (syslog ? name[0] != 'k' : name[0] == 'k'))
+                        figures[name].push_back(childLimitMs + 1);
+                    else if (parse.count(name))
+                        figures[name].push_back(parse.at(name));
+                }
+            };
+            if (pair % 2 == 0) {
+                figures["awk_ms"].push_back(runAwk(path));
+                measure();
+            } else {
+                measure();
+                figures["awk_ms"].push_back(runAwk(path));
+            }
+        }
+        std::printf("%-28s", c.name);
+        for (const auto& [name, values] : figures)
+            std::printf("  %s %.3f", name.c_str(), median(values));
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    std::printf("\nmedians over %d pairs (load average after: %s); hostile / plain:\n", pairs,
+                qPrintable(loadAverage()));
+    for (size_t i = 0; i + 1 < std::size(hostileCases); i += 2) {
+        const auto& plain = results[hostileCases[i].name];
+        const auto& hostile = results[hostileCases[i + 1].name];
+        std::printf("  %-28s", hostileCases[i + 1].name);
+        for (const auto& [name, values] : hostile)
+            std::printf("  %s %.2fx", name.c_str(), median(values) / std::max(1e-6, median(plain.at(name))));
+        std::printf("\n");
+    }
+    return 0;
 }
 
 } // namespace
@@ -288,11 +457,17 @@ int main(int argc, char** argv) {
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.warning=false"));
         registerSharedMetaTypes();
         installQuitHandling(app);
-        return runPage(arguments.value(1));
+        return runPage(arguments.value(1), option("--version", QStringLiteral("11.9")).toLatin1() + '\n',
+                       arguments.contains(QLatin1String("--load-only")));
     }
 
     QCoreApplication app(argc, argv);
+    if (arguments.value(0) == QLatin1String("--parse"))
+        return runParse(arguments.value(1), arguments.value(2),
+                        arguments.value(3) == QLatin1String("classic"));
     const int pairs = option("--pairs", QStringLiteral("5")).toInt();
+    if (arguments.value(0) == QLatin1String("--hostile"))
+        return runHostile(QCoreApplication::applicationFilePath(), pairs);
     QTemporaryDir folder;
     QString logFile = option("--file", QString());
     if (logFile.isEmpty()) {

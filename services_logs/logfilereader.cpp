@@ -110,15 +110,20 @@ LogFileReader::Result LogFileReader::read(const QString& path, const Limits& lim
         start = before == '\n' ? byteLimitStart : (firstBreak >= 0 ? firstBreak + 1 : size);
     }
 
-    // Lines before it are only counted.
+    // Lines before it are only counted, a last line without a line break
+    // too when it is all of the newest part and longer than it.
+    char last = '\n';
     for (qint64 from = 0; from < start; from += PieceBytes) {
         const qint64 got = file.readAt(piece.data(), std::min<qint64>(PieceBytes, start - from), from);
         if (got <= 0)
             return failure(Result::Failed, got < 0 ? errno : EIO);
         result.leftOutLines += std::count(piece.data(), piece.data() + got, '\n');
+        last = piece[size_t(got - 1)];
         if (stopped())
             return aborted();
     }
+    if (last != '\n')
+        ++result.leftOutLines;
 
     const qint64 total = size - start;
     if (sizes)

@@ -124,7 +124,9 @@ QString formatTimestamp(const QString& timestamp) {
 }
 
 QList<DetailsLogsDmesgLog> parseDmesg(const QByteArray& text) {
-    static const QRegularExpression pattern = compiled("\\[\\s*(\\d+\\.\\d+)\\s*\\] (.+)");
+    // The time starts the line: one further on is text the kernel printed
+    // (a process name, a device's own name), not the line's time.
+    static const QRegularExpression pattern = compiled("^\\[\\s*(\\d+\\.\\d+)\\s*\\] (.+)");
     QList<DetailsLogsDmesgLog> records;
     forEachLine(text.trimmed(), [&](const QString& line) {
         if (line.trimmed().isEmpty())
@@ -152,7 +154,7 @@ QList<DetailsLogsBootLog> parseBootLog(const QByteArray& text) {
     static const QRegularExpression escape = compiled("\\x1B\\[[0-9;]*[a-zA-Z]");
     static const QRegularExpression status = compiled("\\[\\s*(OK|FAILED)\\s*\\]");
     static const QRegularExpression statusAndText = compiled("\\[\\s*(OK|FAILED)\\s*\\]\\s*(.*)");
-    QString plain = QString::fromUtf8(text);
+    QString plain = QString::fromUtf8(text.constData(), text.size());
     plain.remove(escape);
     QList<DetailsLogsBootLog> records;
     const QVector<QStringRef> lines = plain.splitRef(QLatin1Char('\n'));

@@ -50,15 +50,15 @@ QString formatTimestamp(const QString& timestamp);
 // A line that fits no line pattern is kept whole in the message column and
 // sorts with the line before it; blank lines are skipped.
 enum class TextLog { SysLog, AuthLog, KernLog };
-// Lines are read by a walk along the usual line shape, and by the line
-// patterns where the walk is not sure; PatternsOnly reads every line by the
-// patterns, for the test that holds the two to the same answers.
-enum class LineReading { WalkFirst, PatternsOnly };
+// Lines are read by a walk from the line's start that gives the line
+// patterns' answer in one pass; PatternsOnly reads every line by the
+// patterns themselves, for the tests that hold the two to the same answers.
+enum class LineReading { Walk, PatternsOnly };
 
 // Builds the page rows of one text log from its lines, oldest first.
 class TextLogBuilder {
 public:
-    TextLogBuilder(TextLog log, const TextLogContext& context, LineReading reading = LineReading::WalkFirst);
+    TextLogBuilder(TextLog log, const TextLogContext& context, LineReading reading = LineReading::Walk);
     ~TextLogBuilder();
     TextLogBuilder(const TextLogBuilder&) = delete;
     TextLogBuilder& operator=(const TextLogBuilder&) = delete;
@@ -79,7 +79,7 @@ private:
 
 // A whole text at once, split at line breaks.
 std::shared_ptr<LogTable> parseTextLog(TextLog log, const QByteArray& text, const TextLogContext& context,
-                                       LineReading reading = LineReading::WalkFirst);
+                                       LineReading reading = LineReading::Walk);
 
 // Output of dmesg: "[    0.000000] Linux version ...". A line without a
 // bracketed time continues the message before it and gets its time; one

@@ -45,6 +45,7 @@ struct TextLogBuilder::Private {
     LineReading reading;
     std::shared_ptr<LogTable> table;
     std::array<QByteArray, 4> matched;
+    std::array<QByteArray, 2> matchedComponent;
     QByteArray trimmedMessage, trimmedComponent, trimmedHost, kernelText;
     // The shown time of the line before, which the next line mostly repeats.
     QByteArray lastWritten, lastShown;
@@ -77,9 +78,8 @@ struct TextLogBuilder::Private {
     bool readLine(const char* line, int size, LineFields* fields) {
         const LineFormat preferred = context.preferred;
         const LineFormat other = preferred == LineFormat::Iso ? LineFormat::Classic : LineFormat::Iso;
-        if (reading == LineReading::WalkFirst &&
-            (walkLine(log, preferred, line, size, fields) || walkLine(log, other, line, size, fields)))
-            return true;
+        if (reading == LineReading::Walk)
+            return walkLine(log, preferred, line, size, fields) || walkLine(log, other, line, size, fields);
         const QString text = QString::fromUtf8(line, size);
         return matchLine(log, preferred, text, matched, fields) ||
                matchLine(log, other, text, matched, fields);
@@ -101,23 +101,14 @@ struct TextLogBuilder::Private {
         if (log == TextLog::KernLog) {
             const Field text = trimmed(fields.message, kernelText);
             Field component{"Unknown", 7}, message = text;
-            // ^(\S+(\[[^\]]+\])?): (.+): a first word ending in ':' and a
-            // blank. A bracket in the first word may reach past blanks.
-            Walk walk{text.data, text.data + text.size};
-            const Field word = walk.token();
-            if (reading == LineReading::PatternsOnly || std::memchr(word.data, '[', size_t(word.size))) {
-                static const QRegularExpression pattern = compiled("^(\\S+(\\[[^\\]]+\\])?): (.+)");
-                const QRegularExpressionMatch match = pattern.match(QString::fromUtf8(text.data, text.size));
-                if (match.hasMatch()) {
-                    trimmedComponent = match.captured(1).trimmed().toUtf8();
-                    trimmedMessage = match.captured(3).trimmed().toUtf8();
-                    component = {trimmedComponent.constData(), trimmedComponent.size()};
-                    message = {trimmedMessage.constData(), trimmedMessage.size()};
-                }
-            } else if (word.size >= 2 && word.data[word.size - 1] == ':' && walk.end - walk.at >= 2 &&
-                       *walk.at == ' ') {
-                component = trimmed({word.data, word.size - 1}, trimmedComponent);
-                message = trimmed({walk.at + 1, int(walk.end - walk.at - 1)}, trimmedMessage);
+            Field foundComponent{nullptr, 0}, foundMessage{nullptr, 0};
+            const bool found = reading == LineReading::Walk
+                                   ? walkComponent(text.data, text.size, &foundComponent, &foundMessage)
+                                   : matchComponent(QString::fromUtf8(text.data, text.size), matchedComponent,
+                                                    &foundComponent, &foundMessage);
+            if (found) {
+                component = trimmed(foundComponent, trimmedComponent);
+                message = trimmed(foundMessage, trimmedMessage);
             }
             shownTime(fields.time, fields.iso, &time, &packed);
             const Field row[4] = {time, fields.host, component, message};

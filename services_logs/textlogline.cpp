@@ -1,22 +1,30 @@
 // The syslog-style logs, read a line at a time as bytes. Each line is read
-// with the line pattern of its format:
-//   system log, ISO     TIME \s+(\S+)\s+(\S+)(?:\[(\d+)\])?:\s*(.+)
-//   system log, classic (\w+\s+\d+\s+\d+:\d+:\d+)\s+(\S+)\s+(\[[^\]]+\]|\S+):\s+(.+)
-//   auth log, ISO       TIME \s+(\S+)\s+(\S+?)(?:\[(\d+)\])?:\s+(.+)
-//   auth log, classic   (\w+\s+\d+ \d+:\d+:\d+) (\S+) (\[[^\]]+\]|\S*): (.+)
-//   kernel log, ISO     TIME \s+(\S+)\s+kernel:\s+\[\s*([\d\.]+)\]\s+(.+)
-//   kernel log, classic (\w+\s+\d+ \d+:\d+:\d+) (\S+) kernel: \[\s*(\d+\.\d+)\] (.+)
-// A million lines through a regular expression each take most of the time
-// of a load, so the usual shape of a line (the time at its start, a tag
-// ending in ':') is walked by hand, taking at each step what the pattern's
-// first try takes; a line the walk is not sure of goes through the pattern
-// itself. The test of the parsers holds the two to the same answers.
+// with the line pattern of its format, anchored at the line's start (HEAD is
+// ^(?:<\d{1,3}>)?, a priority where the logger writes one):
+//   system log, ISO     HEAD TIME \s+(\S+)\s+(\S+)(?:\[(\d+)\])?:\s*(.+)
+//   system log, classic HEAD(\w+\s+\d+\s+\d+:\d+:\d+)\s+(\S+)\s+(\[[^\]]+\]|\S+):\s+(.+)
+//   auth log, ISO       HEAD TIME \s+(\S+)\s+(\S+?)(?:\[(\d+)\])?:\s+(.+)
+//   auth log, classic   HEAD(\w+\s+\d+ \d+:\d+:\d+) (\S+) (\[[^\]]+\]|\S*): (.+)
+//   kernel log, ISO     HEAD TIME \s+(\S+)\s+kernel:\s+\[\s*([\d\.]+)\]\s+(.+)
+//   kernel log, classic HEAD(\w+\s+\d+ \d+:\d+:\d+) (\S+) kernel: \[\s*(\d+\.\d+)\] (.+)
+// Any local account writes lines here (logger -t "my tag" ...), so a line
+// whose head fits no pattern is no line of the log's shape: it is shown
+// whole, never read from a time or tag found further on. A regular
+// expression per line takes most of the time of a big load, and backtracks
+// over a long line, so every line is walked by hand, left to right, taking
+// at each step what the anchored pattern takes in the end; where a
+// quantifier would give characters back, the walk looks once at the places
+// it could stop. The patterns stay as the reference that the parser test
+// and the fuzz target hold the walk to.
 #include "textlogline.h"
 
 #include <QDate>
 
 namespace LogParsers::TextLine {
 
+// A line starts with its time, after a priority ("<13>") where the logger
+// writes one.
+#define HEAD "^(?:<\\d{1,3}>)?"
 #define ISO_TIME "(\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(?:\\.\\d+)?(?:[+-]\\d{2}:\\d{2}|Z)?)"
 
 QRegularExpression compiled(const char* pattern) {
@@ -34,12 +42,14 @@ struct LinePattern {
 
 const LinePattern& patternOf(TextLog log, LineFormat format) {
     static const LinePattern patterns[3][2] = {
-        {{compiled("(\\w+\\s+\\d+\\s+\\d+:\\d+:\\d+)\\s+(\\S+)\\s+(\\[[^\\]]+\\]|\\S+):\\s+(.+)"), 2, 3, 4},
-         {compiled(ISO_TIME "\\s+(\\S+)\\s+(\\S+)(?:\\[(\\d+)\\])?:\\s*(.+)"), 2, 3, 5}},
-        {{compiled("(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) (\\[[^\\]]+\\]|\\S*): (.+)"), 2, 3, 4},
-         {compiled(ISO_TIME "\\s+(\\S+)\\s+(\\S+?)(?:\\[(\\d+)\\])?:\\s+(.+)"), 2, 3, 5}},
-        {{compiled("(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) kernel: \\[\\s*(\\d+\\.\\d+)\\] (.+)"), 2, 0, 4},
-         {compiled(ISO_TIME "\\s+(\\S+)\\s+kernel:\\s+\\[\\s*([\\d\\.]+)\\]\\s+(.+)"), 2, 0, 4}},
+        {{compiled(HEAD "(\\w+\\s+\\d+\\s+\\d+:\\d+:\\d+)\\s+(\\S+)\\s+(\\[[^\\]]+\\]|\\S+):\\s+(.+)"), 2, 3,
+          4},
+         {compiled(HEAD ISO_TIME "\\s+(\\S+)\\s+(\\S+)(?:\\[(\\d+)\\])?:\\s*(.+)"), 2, 3, 5}},
+        {{compiled(HEAD "(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) (\\[[^\\]]+\\]|\\S*): (.+)"), 2, 3, 4},
+         {compiled(HEAD ISO_TIME "\\s+(\\S+)\\s+(\\S+?)(?:\\[(\\d+)\\])?:\\s+(.+)"), 2, 3, 5}},
+        {{compiled(HEAD "(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) kernel: \\[\\s*(\\d+\\.\\d+)\\] (.+)"), 2, 0,
+          4},
+         {compiled(HEAD ISO_TIME "\\s+(\\S+)\\s+kernel:\\s+\\[\\s*([\\d\\.]+)\\]\\s+(.+)"), 2, 0, 4}},
     };
     return patterns[int(log)][format == LineFormat::Iso ? 1 : 0];
 }
@@ -69,7 +79,7 @@ Field isoTime(Walk& walk) {
     static const char shape[] = "dddd-dd-ddTdd:dd:dd";
     for (const char* s = shape; *s && walk.ok; ++s) {
         walk.ok = walk.at < walk.end && (*s == 'd' ? isDigit(*walk.at) : *walk.at == *s);
-        ++walk.at;
+        walk.at += walk.ok ? 1 : 0;
     }
     if (walk.ok && walk.at + 1 < walk.end && *walk.at == '.' && isDigit(walk.at[1])) {
         ++walk.at;
@@ -100,8 +110,18 @@ int monthNumber(const char* name, int size) {
 
 } // namespace
 
+int priorityLength(const char* line, int size) {
+    int digits = 0;
+    while (digits < 3 && 1 + digits < size && isDigit(line[1 + digits]))
+        ++digits;
+    return size > 0 && line[0] == '<' && digits > 0 && 1 + digits < size && line[1 + digits] == '>'
+               ? digits + 2
+               : 0;
+}
+
 bool walkLine(TextLog log, LineFormat format, const char* line, int size, LineFields* fields) {
     Walk walk{line, line + size};
+    walk.at += priorityLength(line, size);
     const bool iso = format == LineFormat::Iso;
     fields->iso = iso;
     // Classic auth and kernel lines have single blanks between their parts.
@@ -128,65 +148,84 @@ bool walkLine(TextLog log, LineFormat format, const char* line, int size, LineFi
             walk.spaces(0);
             walk.spanOf([](char c) { return isDigit(c) || c == '.'; }, 1);
             walk.exactly(']');
-            walk.spaces(1);
-        } else {
-            walk.exactly("kernel: [");
-            walk.spaces(0);
-            walk.digits();
-            walk.exactly('.');
-            walk.digits();
-            walk.exactly("] ");
+            fields->message = walk.blanksThenRest(1);
+            return walk.ok;
         }
+        walk.exactly("kernel: [");
+        walk.spaces(0);
+        walk.digits();
+        walk.exactly('.');
+        walk.digits();
+        walk.exactly("] ");
         fields->message = walk.rest();
         return walk.ok;
     }
 
-    // The tag: a token ending in ':'. One that starts with '[' may be the
-    // bracketed alternative of a classic pattern, which can reach past blanks.
+    // The tag, from here to the first blank at most: tagEnd.
+    const char* const tagStart = walk.at;
     const Field token = walk.token();
-    if (token.size == 0 || token.data[0] == '[')
-        return false;
-    const char* afterToken = walk.at;
-    if (log == TextLog::SysLog && iso) {
-        // Greedy (\S+) before ':': up to the token's last colon; \s* after it.
-        int colon = token.size - 1;
-        while (colon >= 1 && token.data[colon] != ':')
-            --colon;
-        if (colon < 1)
-            return false;
-        fields->tag = {token.data, colon};
-        walk.at = token.data + colon + 1;
-        walk.spaces(0);
-        fields->message = walk.rest();
+    const char* const tagEnd = token.data + token.size;
+    const char* const end = walk.end;
+    // The tag up to tagStop; from messageStart the message, after at least
+    // blanks blanks, or the rest of the line as it is when blanks < 0.
+    const auto finish = [&](const char* tagStop, const char* messageStart, int blanks) {
+        fields->tag = {tagStart, int(tagStop - tagStart)};
+        walk.at = messageStart;
+        walk.ok = true;
+        fields->message = blanks < 0 ? walk.rest() : walk.blanksThenRest(blanks);
         return walk.ok;
-    }
-    // Every other pattern wants ':' and a blank after the tag, so the colon
-    // is the token's last character.
-    if (token.data[token.size - 1] != ':')
+    };
+
+    if (log == TextLog::SysLog && iso) {
+        // (\S+)(?:\[(\d+)\])?:\s*(.+): the greedy tag ends at the token's
+        // last colon that has anything after it. (A "[digits]" before that
+        // colon stays in the tag: the greedy \S+ took it already.)
+        for (const char* colon = tagEnd - 1; colon > tagStart; --colon)
+            if (*colon == ':' && colon + 1 < end)
+                return finish(colon, colon + 1, 0);
         return false;
-    Field tag{token.data, token.size - 1};
-    if (log == TextLog::SysLog) {
-        if (tag.size < 1)
-            return false;
-        walk.spaces(1);
-    } else if (iso) {
-        // Lazy (\S+?) leaves a "[digits]" before the colon to its own group.
-        if (tag.size < 1)
-            return false;
-        int bracket = tag.size - 1;
-        while (bracket >= 0 && tag.data[bracket] != '[')
-            --bracket;
-        if (bracket >= 1 && tag.size - bracket >= 3 && tag.data[tag.size - 1] == ']' &&
-            std::all_of(tag.data + bracket + 1, tag.data + tag.size - 1, isDigit))
-            tag.size = bracket;
-        walk.spaces(1);
-    } else {
-        walk.at = afterToken;
-        walk.exactly(' ');
     }
-    fields->tag = tag;
-    fields->message = walk.rest();
-    return walk.ok;
+    if (iso) {
+        // (\S+?)(?:\[(\d+)\])?:\s+(.+): the lazy tag ends at the first place
+        // where "[digits]:" or ':' follows with blanks after the colon.
+        for (const char* stop = tagStart + 1; stop < tagEnd; ++stop) {
+            const char* colon = stop;
+            if (*stop == '[') {
+                colon = stop + 1;
+                while (colon < tagEnd && isDigit(*colon))
+                    ++colon;
+                if (colon == stop + 1 || colon + 1 >= tagEnd || colon[0] != ']' || colon[1] != ':')
+                    continue;
+                ++colon;
+            } else if (*stop != ':') {
+                continue;
+            }
+            if (finish(stop, colon + 1, 1))
+                return true;
+        }
+        return false;
+    }
+
+    // Classic: (\[[^\]]+\]|\S+):\s+(.+), or (\[[^\]]+\]|\S*): (.+) in the
+    // auth log. A bracket first: it ends at the first ']' and may hold blanks.
+    const bool auth = log == TextLog::AuthLog;
+    const auto tail = [&](const char* colon) {
+        if (colon >= end || *colon != ':')
+            return false;
+        if (!auth)
+            return finish(colon, colon + 1, 1);
+        return colon + 1 < end && colon[1] == ' ' && finish(colon, colon + 2, -1);
+    };
+    if (tagStart + 2 < end && *tagStart == '[' && tagStart[1] != ']') {
+        const auto* close =
+            static_cast<const char*>(std::memchr(tagStart + 2, ']', size_t(end - tagStart - 2)));
+        if (close && tail(close + 1))
+            return true;
+    }
+    // Else the token up to a colon that a blank follows: its last character.
+    if (tagEnd - tagStart < (auth ? 1 : 2))
+        return false;
+    return tail(tagEnd - 1);
 }
 
 bool matchLine(TextLog log, LineFormat format, const QString& line, std::array<QByteArray, 4>& storage,
@@ -204,6 +243,50 @@ bool matchLine(TextLog log, LineFormat format, const QString& line, std::array<Q
     fields->host = keep(1, pattern.host);
     fields->tag = keep(2, pattern.tag);
     fields->message = keep(3, pattern.message);
+    return true;
+}
+
+bool walkComponent(const char* text, int size, Field* component, Field* message) {
+    // ^(\S+(\[[^\]]+\])?): (.+): the greedy first part gives back one
+    // character at a time from the first blank, trying at each place a
+    // bracket that ends at the first ']' after it and ": " after that, then
+    // ": " itself. The first ']' after each place is kept while walking back,
+    // so no place is read twice.
+    const char* const end = text + size;
+    const char* wordEnd = text;
+    while (wordEnd < end && !isSpace(*wordEnd))
+        ++wordEnd;
+    if (wordEnd - text < 2)
+        return false;
+    const char* close =
+        wordEnd < end ? static_cast<const char*>(std::memchr(wordEnd, ']', size_t(end - wordEnd))) : nullptr;
+    for (const char* stop = wordEnd - 1; stop > text; --stop) {
+        const char* colon = nullptr;
+        if (*stop == '[' && close && close > stop + 1)
+            colon = close + 1;
+        else if (*stop == ':')
+            colon = stop;
+        if (colon && end - colon >= 3 && colon[0] == ':' && colon[1] == ' ') {
+            *component = {text, int(colon - text)};
+            *message = {colon + 2, int(end - colon - 2)};
+            return true;
+        }
+        if (*stop == ']')
+            close = stop;
+    }
+    return false;
+}
+
+bool matchComponent(const QString& text, std::array<QByteArray, 2>& storage, Field* component,
+                    Field* message) {
+    static const QRegularExpression pattern = compiled("^(\\S+(\\[[^\\]]+\\])?): (.+)");
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    storage[0] = match.captured(1).toUtf8();
+    storage[1] = match.captured(3).toUtf8();
+    *component = {storage[0].constData(), storage[0].size()};
+    *message = {storage[1].constData(), storage[1].size()};
     return true;
 }
 

@@ -8,9 +8,10 @@
 #include <cstring>
 
 // How the text log builder reads one line of a syslog-style file: a walk
-// along the usual shape of a line, the line patterns for the lines the walk
-// is not sure of, and the parts of a written time that sorting needs. Only
-// textlogbuilder.cpp uses this.
+// along the line from its start that gives the line pattern's answer in one
+// pass, the line patterns themselves (the reference the walk is tested
+// against), and the parts of a written time that sorting needs. Only
+// textlogbuilder.cpp and the tests use this.
 namespace LogParsers::TextLine {
 
 using Field = LogTable::Field;
@@ -61,11 +62,22 @@ struct Walk {
             ++at;
         return {start, int(at - start)};
     }
-    // The message at the end of every pattern, (.+) after the blanks that
-    // precede it; an empty one would need the pattern's backtracking.
+    // The message at the end of every pattern: (.+), the rest of the line,
+    // at least one character.
     Field rest() {
         ok = ok && at < end;
         return {at, int(end - at)};
+    }
+    // \s{atLeast,}(.+): the blanks are greedy, but give their last one to
+    // the message when nothing else is left for it.
+    Field blanksThenRest(int atLeast) {
+        const char* start = at;
+        while (at < end && isSpace(*at))
+            ++at;
+        if (at == end && at - start > atLeast)
+            --at;
+        ok = ok && at - start >= atLeast;
+        return rest();
     }
 };
 
@@ -76,13 +88,27 @@ struct LineFields {
     bool iso = false;
 };
 
-// The fields of line when it has the shape of log's lines in format, as the
-// line pattern's first try would take them.
+// The length of the priority ("<13>") that a line may start with, or 0.
+int priorityLength(const char* line, int size);
+// The fields of line when it has the shape of log's lines in format: what
+// the line pattern, anchored at the line's start, captures, found in one
+// pass whatever the line holds.
 bool walkLine(TextLog log, LineFormat format, const char* line, int size, LineFields* fields);
 // The same answer from the line pattern itself; the captured groups are kept
 // in storage.
 bool matchLine(TextLog log, LineFormat format, const QString& line, std::array<QByteArray, 4>& storage,
                LineFields* fields);
+
+// A kernel text's component and message, "ACPI: Core revision" -> "ACPI"
+// and "Core revision": the first word up to ": ", a bracket in it allowed to
+// reach past blanks ("foo[a b]: x"). False when the text has none. Both
+// fields lie in text.
+bool walkComponent(const char* text, int size, Field* component, Field* message);
+// The same from the pattern ^(\S+(\[[^\]]+\])?): (.+) (the reference the
+// walk is tested against; it backtracks over a long first word).
+bool matchComponent(const QString& text, std::array<QByteArray, 2>& storage, Field* component,
+                    Field* message);
+
 // Trimmed as QString::trimmed() trims: ASCII blanks here, other white space
 // (a no-break space, say) through Qt.
 Field trimmed(Field field, QByteArray& storage);

@@ -16,6 +16,14 @@
 Q_LOGGING_CATEGORY(lcCron, "tessmar.cron", QtWarningMsg)
 
 namespace {
+// The text up to the limit, without the line the limit cuts: a command cut
+// short would be shown as if it were the job.
+QByteArray wholeLinesWithin(const QByteArray& text) {
+    if (text.size() <= WorkerCronJobs::maxCrontabBytes)
+        return text;
+    return text.left(text.lastIndexOf('\n', int(WorkerCronJobs::maxCrontabBytes) - 1) + 1);
+}
+
 const QString spoolFolder = QStringLiteral("/var/spool/cron/crontabs/");
 const QString anacrontabPath = QStringLiteral("/etc/anacrontab");
 
@@ -32,10 +40,11 @@ std::optional<QByteArray> readCrontabText(const QString& path, bool followSymlin
         return std::nullopt;
     }
     if (read.ok()) {
-        if (read.truncated)
-            qCWarning(lcCron).noquote() << "Crontab" << path << "is larger than"
-                                        << WorkerCronJobs::maxCrontabBytes << "bytes; the rest is not shown";
-        return read.data;
+        if (!read.truncated)
+            return read.data;
+        qCWarning(lcCron).noquote() << "Crontab" << path << "is larger than"
+                                    << WorkerCronJobs::maxCrontabBytes << "bytes; the rest is not shown";
+        return read.data.left(read.data.lastIndexOf('\n') + 1);
     }
     if (read.errorNumber != EACCES && read.errorNumber != EPERM) {
         qCWarning(lcCron).noquote() << "Failed to read crontab at" << path << ":" << read.error;
@@ -54,7 +63,7 @@ std::optional<QByteArray> readCrontabText(const QString& path, bool followSymlin
                                     << result.describeFailure(QStringLiteral("sudo"));
         return std::nullopt;
     }
-    return result.standardOutput.left(static_cast<int>(WorkerCronJobs::maxCrontabBytes));
+    return wholeLinesWithin(result.standardOutput);
 }
 
 // The file names of a folder that cron would use, by name ignoring case.

@@ -325,6 +325,22 @@ private slots:
         QCOMPARE(describeJobs(WorkerCronJobs::collectCronJobs()),
                  QStringList({"plain|plain|0 0 * * *|shown|User|/var/spool/cron/crontabs/plain"}));
     }
+
+    // A crontab past the size limit is shown up to the last whole line: the
+    // job the limit cuts is not shown with its command cut short.
+    void oversizedCrontabEndsAtAWholeLine() {
+        QTemporaryDir root;
+        QVERIFY(writeFile(root, "etc/passwd", "plain:x:3:3::/:/bin/sh\n"));
+        QByteArray text = "0 0 * * * first\n";
+        const int cutAt = int(WorkerCronJobs::maxCrontabBytes) - 20;
+        while (text.size() < cutAt)
+            text += QByteArray(qMin(99, cutAt - text.size() - 1), '#') + '\n';
+        text += "0 1 * * * rm -rf /home/plain/cache\n";
+        QVERIFY(writeFile(root, "var/spool/cron/crontabs/plain", text));
+        SystemPaths::setRootPrefix(root.path());
+        QCOMPARE(describeJobs(WorkerCronJobs::collectCronJobs()),
+                 QStringList({"plain|plain|0 0 * * *|first|User|/var/spool/cron/crontabs/plain"}));
+    }
 };
 
 QTEST_MAIN(TestCronJobs)

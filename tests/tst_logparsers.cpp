@@ -40,6 +40,10 @@ private slots:
         QCOMPARE(orphan.size(), 2);
         QVERIFY(orphan[0].timestamp.isEmpty());
         QCOMPARE(orphan[0].message, QStringLiteral("orphan continuation"));
+        // A time further on in a line is part of its text.
+        const QList<DetailsLogsDmesgLog> inside = parseDmesg("[ 1.0] x\n    name [ 9.0] fake\n");
+        QCOMPARE(inside[1].timestamp, QStringLiteral("1.0"));
+        QCOMPARE(inside[1].message, QStringLiteral("name [ 9.0] fake"));
     }
 
     void bootLog() {
@@ -53,6 +57,12 @@ private slots:
                       "[ FAILED ]|Failed to start X.|2", "[ FAILED ]|Failed to start Load Kernel Modules.|2",
                       "|Starting Network Manager...|0", "|Plain text line|0"}));
         QVERIFY(records.first().timestamp.isEmpty());
+        // A power cut leaves NULs where the file had grown: what follows them is read.
+        QByteArray damaged = fixture("boot.log");
+        damaged.insert(damaged.indexOf('\n') + 1, QByteArray(64, '\0'));
+        const QList<DetailsLogsBootLog> afterNuls = parseBootLog(damaged);
+        QCOMPARE(afterNuls.size(), records.size());
+        QCOMPARE(afterNuls.last().message, records.last().message);
     }
 
     void dpkgLogFromARealSystem() {

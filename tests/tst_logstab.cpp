@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include <QStandardItemModel>
+#include <QTextDocumentFragment>
 #include <QToolTip>
 #include <QtTest>
 
@@ -225,6 +226,45 @@ private slots:
         }
         QVERIFY(label);
         QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(),
+                 qPrintable(QString::number(label->height())));
+        QToolTip::hideText();
+    }
+
+    // A cut message longer than a line of its tooltip wraps at its blanks
+    // into lines of a readable width, not into a narrow column broken at
+    // every hyphen.
+    void longCutCellsWrapAtBlanks() {
+        const QString message =
+            "<warn> device (wlan0): Activation: failed for connection 'home-wifi-5g-extended' because the "
+            "supplicant-based authentication timed out after 25 seconds; the network-manager dispatcher "
+            "will retry in 10 seconds with the wpa-psk key-management settings";
+        QStandardItemModel model(1, 1);
+        model.setItem(0, 0, new QStandardItem(message));
+        QTableView view;
+        ElideTextDelegate delegate;
+        view.setItemDelegate(&delegate);
+        view.setModel(&model);
+        view.setColumnWidth(0, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QPoint at = view.visualRect(model.index(0, 0)).center();
+        // The pointer rests on the cell, as it does when a tooltip is asked for.
+        QCursor::setPos(view.viewport()->mapToGlobal(at));
+        QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+        QTRY_VERIFY(QToolTip::isVisible());
+        const QStringList lines = QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText().split('\n');
+        QCOMPARE(lines.join(' '), message);
+        QCOMPARE(lines.size(), 3);
+        for (const QString& line : lines)
+            QVERIFY2(line.size() <= 100, qPrintable(line));
+        QWidget* label = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->inherits("QTipLabel") && widget->isVisible())
+                label = widget;
+        }
+        QVERIFY(label);
+        QVERIFY2(label->height() < (lines.size() + 1) * label->fontMetrics().lineSpacing(),
                  qPrintable(QString::number(label->height())));
         QToolTip::hideText();
     }

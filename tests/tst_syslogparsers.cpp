@@ -217,6 +217,27 @@ private slots:
             << QStringList({"||Mar  4 08:00:00 deb11 -- MARK --|0",
                             "Mar  4 08:00:01|logger|error with a priority|2",
                             "||no newline at the end: Error|2"});
+        // Anyone can write a line with a tag of two words (logger -t "my tag"):
+        // its head fits no pattern, so nothing further on is read as one.
+        QTest::newRow("a time and tag inside another line's message")
+            << int(TextLog::SysLog) << int(LineFormat::Iso)
+            << QByteArray("2026-12-07T10:20:31.123456+01:00 deb12 my tag: hello 2024-01-01T00:00:00 evilhost "
+                          "sshd[1]: Accepted password for root\n"
+                          "2026-12-07T10:20:32.123456+01:00 deb12 my tag: x: Theme parsing error: y\n")
+            << QStringList({"||2026-12-07T10:20:31.123456+01:00 deb12 my tag: hello 2024-01-01T00:00:00 "
+                            "evilhost sshd[1]: Accepted password for root|0",
+                            "||2026-12-07T10:20:32.123456+01:00 deb12 my tag: x: Theme parsing error: y|2"});
+        QTest::newRow("the same in the auth and kernel logs")
+            << int(TextLog::AuthLog) << int(LineFormat::Classic)
+            << QByteArray("Dec  7 10:20:31 deb11 my tag: Dec  7 00:00:00 evil sshd[1]: Accepted password\n")
+            << QStringList(
+                   {"|||Dec  7 10:20:31 deb11 my tag: Dec  7 00:00:00 evil sshd[1]: Accepted password|0"});
+        QTest::newRow("a kernel head inside another line")
+            << int(TextLog::KernLog) << int(LineFormat::Iso)
+            << QByteArray("2026-12-07T10:20:31+01:00 deb12 my tag: 2026-12-07T10:20:31+01:00 deb12 kernel: "
+                          "[ 1.0] fake\n")
+            << QStringList({"|||2026-12-07T10:20:31+01:00 deb12 my tag: 2026-12-07T10:20:31+01:00 deb12 "
+                            "kernel: [ 1.0] fake|0"});
         QTest::newRow("auth lines that fit no pattern")
             << int(TextLog::AuthLog) << int(LineFormat::Classic)
             << QByteArray("Mar  4 08:00:00 deb11 sshd[1]:no blank after the colon\n")
@@ -249,7 +270,12 @@ private slots:
                      "message after a no-break space\xc2\xa0"
                   << "2025-03-04T08:00:00+01:00 deb12 a:b:c: d"
                   << "2025-03-04T08:00:00+01:00 deb12 su[1][2]: x"
-                  << "Mar  4 08:00:00 deb11 kernel: [ 1.0] foo[a b]: bracket with a blank";
+                  << "Mar  4 08:00:00 deb11 kernel: [ 1.0] foo[a b]: bracket with a blank"
+                  << "2025-03-04T08:00:00+01:00 deb12 kernel: [ 1.0] a[b[c]: d[e]: f"
+                  << "2025-03-04T08:00:00+01:00 deb12 my tag: hello 2024-01-01T00:00:00 evil sshd[1]: x"
+                  << "Mar  4 08:00:00 deb11 [a b]: bracketed tag with a blank"
+                  << "2025-03-04T08:00:00+01:00 deb12 su[12]:   "
+                  << "<13>Mar  4 08:00:00 deb11 a: b";
             QByteArray text;
             for (int round = 0; round < 400; ++round)
                 for (const QByteArray& line : qAsConst(lines))
@@ -270,6 +296,28 @@ private slots:
                 }
             }
         }
+    }
+
+    // A line of a megabyte whose head fits no pattern costs about what any
+    // line of its size costs: the line is read once from its start, never
+    // searched from every place in it (which took minutes).
+    void hostileLinesTakeLinearTime() {
+        // A tag with a blank, then month-name heads whose tags open a bracket
+        // that never closes; and a kernel text of "a[" over and over.
+        QByteArray heads = "2026-12-07T10:20:31+01:00 deb12 my tag: ";
+        QByteArray kernel = "2026-12-07T10:20:31+01:00 deb12 kernel: [ 1.0] ";
+        while (heads.size() < (1 << 20))
+            heads += "Mar 1 1:1:1 h [x ";
+        while (kernel.size() < (1 << 20))
+            kernel += "a[";
+        const QByteArray text = heads + ":\n" + kernel + ": x\n";
+        QElapsedTimer clock;
+        clock.start();
+        for (const TextLog log : {TextLog::SysLog, TextLog::AuthLog, TextLog::KernLog})
+            for (const LineFormat preferred : {LineFormat::Iso, LineFormat::Classic})
+                QCOMPARE(parseTextLog(log, text, context(preferred))->rowCount(), 2);
+        // A generous bound: six reads of 2 MB, under any sanitizer.
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
     }
 
     // Logs are text other programs wrote: odd bytes, NULs, endless and

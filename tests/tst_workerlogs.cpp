@@ -172,6 +172,10 @@ private slots:
         // The byte limit falls inside "three": that line is left out whole.
         QTest::newRow("past the byte limit")
             << five << qint64(100) << qint64(12) << QStringList({"four", "five"}) << qint64(3);
+        // A newest line longer than the byte limit, without a line break at
+        // its end: no line fits, and every one is counted.
+        QTest::newRow("an endless last line") << QByteArray("one\ntwo\n" + QByteArray(30, 'x')) << qint64(100)
+                                              << qint64(12) << QStringList() << qint64(3);
         QTest::newRow("the byte limit at a line start")
             << five << qint64(100) << qint64(16) << QStringList({"three", "four", "five"}) << qint64(2);
         QTest::newRow("no line break at the end, carriage returns")

@@ -1,0 +1,93 @@
+// libFuzzer entry for the crontab reader and the schedule sentences: every
+// input is the text of a crontab (read in both the system and the personal
+// format), of an anacrontab and of a password file, and each of its lines is
+// also read as a schedule. A job has a schedule of one "@" word or five
+// fields and a command with no control characters; a schedule reads the
+// same whatever blanks separate its fields; one that never runs says so.
+#include "cronparser.h"
+#include "cronschedule.h"
+
+#include <QRegularExpression>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+[[noreturn]] void fail(const char* what, const QString& text) {
+    std::fprintf(stderr, "%s: \"%s\"\n", what, text.toUtf8().toPercentEncoding(" ").constData());
+    abort();
+}
+
+void checkSchedule(const QString& schedule) {
+    const ScheduleReading reading = readSchedule(schedule);
+    if (reading.sentence.isEmpty())
+        fail("a schedule without a sentence", schedule);
+    if (!reading.runs && !reading.sentence.startsWith(QLatin1String("Never")) &&
+        reading.sentence != QLatin1String("Invalid"))
+        fail("a schedule that never runs reads as one that does", schedule);
+    if (scheduleToText(schedule) != reading.sentence)
+        fail("the two readings of a schedule differ", schedule);
+    // Blanks between the fields do not matter.
+    static const QRegularExpression blanks(QStringLiteral("[ \\t]+"));
+    QString spread = schedule;
+    spread.replace(blanks, QStringLiteral(" \t "));
+    const ScheduleReading again = readSchedule(spread);
+    if (again.sentence != reading.sentence || again.runs != reading.runs)
+        fail("a schedule reads differently with other blanks", schedule);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray text(reinterpret_cast<const char*>(data), int(size));
+    QList<DetailsCronJob> systemJobs;
+    for (const bool systemFormat : {true, false}) {
+        const QList<DetailsCronJob> jobs = CronParser::parseCrontab(text, QStringLiteral("/etc/cron.d/fuzz"),
+                                                                    QStringLiteral("alice"), systemFormat);
+        if (jobs.size() > text.count('\n') + 1)
+            abort();
+        for (const DetailsCronJob& job : jobs) {
+            const int fields = job.schedule.split(QLatin1Char(' ')).size();
+            if (fields != (job.schedule.startsWith(QLatin1Char('@')) ? 1 : 5))
+                fail("a job's schedule has the wrong number of fields", job.schedule);
+            if (job.command.isEmpty() || job.user.isEmpty())
+                fail("a job without a command or a user", job.schedule);
+            for (const QString& shown : {job.command, job.user})
+                for (const QChar c : shown)
+                    if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7f)
+                        fail("a control character is shown", shown);
+            checkSchedule(job.schedule);
+            CronParser::runPartsFolders(job.command);
+            CronParser::skippedWhenExecutable(job.command);
+        }
+        if (systemFormat)
+            systemJobs = jobs;
+    }
+    const QList<CronParser::AnacronLine> anacron = CronParser::parseAnacrontab(text);
+    for (const CronParser::AnacronLine& line : anacron) {
+        bool ok = false;
+        if (line.period != QLatin1String("@monthly") && line.period.toInt(&ok) < 1)
+            fail("an anacron period that is no period", line.period);
+    }
+    CronParser::folderRunner(QStringLiteral("/etc/cron.daily"), systemJobs, anacron,
+                             QStringLiteral("/etc/anacrontab"),
+                             [](const QString& path) { return path.size() % 2; });
+    const QStringList names = CronParser::accountNames(text);
+    for (const QString& name : names)
+        if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..") ||
+            names.count(name) != 1)
+            fail("an account name that could not be a spool file", name);
+    // Each line as a schedule, and as a run-parts command.
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.size() > CronParser::maxLineLength)
+            continue;
+        const QString decoded = QString::fromUtf8(line.constData(), line.size());
+        checkSchedule(decoded);
+        for (const QString& folder : CronParser::runPartsFolders(decoded))
+            if (folder.isEmpty() || (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))))
+                fail("a run-parts folder with a trailing slash", folder);
+        CronParser::skippedWhenExecutable(decoded);
+    }
+    return 0;
+}
