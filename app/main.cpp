@@ -53,6 +53,7 @@ int main(int argc, char* argv[]) {
     // As root, only a session bus the environment names is used, and none is ever started.
     refuseSessionBusStart();
     keepOwnFilesOutOfUserHome();
+    quietRuntimeFolderNotice();
     QIcon::setThemeName(QStringLiteral("Brisklow"));
 
     if (!xDisplayAvailable()) {

@@ -28,6 +28,7 @@
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <pthread.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -103,6 +104,32 @@ QString keepOwnFilesOutOfUserHome(const QString& ownHome) {
     qputenv("XDG_CACHE_HOME", QFile::encodeName(home + QStringLiteral("/.cache")));
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     return home;
+}
+
+namespace {
+QtMessageHandler beforeRuntimeFilter = nullptr;
+
+bool isRuntimeFolderNotice(const QString& message) {
+    return message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")) ||
+           message.startsWith(QLatin1String("QStandardPaths: runtime directory ")) ||
+           message.startsWith(QLatin1String("QStandardPaths: wrong permissions on runtime directory "));
+}
+
+void filterRuntimeFolderNotice(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && isRuntimeFolderNotice(message)) {
+        qCDebug(lcStartup).noquote() << message;
+        return;
+    }
+    if (beforeRuntimeFilter)
+        beforeRuntimeFilter(type, context, message);
+    else
+        qt_message_output(type, context, message);
+}
+} // namespace
+
+void quietRuntimeFolderNotice() {
+    static std::once_flag once;
+    std::call_once(once, [] { beforeRuntimeFilter = qInstallMessageHandler(filterRuntimeFolderNotice); });
 }
 
 QString interfaceLocaleName() {

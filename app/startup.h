@@ -50,6 +50,11 @@ bool refuseSessionBusStart();
 // before Qt and before any thread starts.
 QString keepOwnFilesOutOfUserHome(const QString& ownHome = QString());
 
+// Qt's notice that the runtime folder is missing or another account's
+// (a root login has none; through sudo it is the invoking user's) becomes a
+// debug line: the program keeps nothing there. Other messages pass on.
+void quietRuntimeFolderNotice();
+
 // Locale name for the interface: APP_LOCALE, else the system locale's name.
 QString interfaceLocaleName();
 
