@@ -24,6 +24,22 @@
 
 namespace TestSupport {
 
+void useOwnEnvironment() {
+    // Kept in the build folder from run to run: nothing to remove, however
+    // the program ends; copies of a test program it starts share it.
+    const std::string homes = TESSMAR_BUILD_DIR "/tests/home";
+    const std::string home = homes + '/' + program_invocation_short_name;
+    for (const std::string& folder : {homes, home})
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            qFatal("cannot make the test's home folder %s: %s", folder.c_str(), std::strerror(errno));
+    for (const char* name : {"SUDO_USER", "SUDO_UID", "SUDO_GID", "SUDO_COMMAND", "XDG_RUNTIME_DIR",
+                             "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
+    qputenv("HOME", QByteArray(home.c_str()));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "disabled:");
+}
+
 QString programPath() {
     return QStringLiteral(TESSMAR_BINARY);
 }
