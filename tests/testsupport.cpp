@@ -10,11 +10,14 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <net/if.h>
 #include <sched.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
@@ -23,6 +26,22 @@
 #include <unistd.h>
 
 namespace TestSupport {
+
+void useOwnEnvironment() {
+    // Kept in the build folder from run to run: nothing to remove, however
+    // the program ends; copies of a test program it starts share it.
+    const std::string homes = TESSMAR_BUILD_DIR "/tests/home";
+    const std::string home = homes + '/' + program_invocation_short_name;
+    for (const std::string& folder : {homes, home})
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            qFatal("cannot make the test's home folder %s: %s", folder.c_str(), std::strerror(errno));
+    for (const char* name : {"SUDO_USER", "SUDO_UID", "SUDO_GID", "SUDO_COMMAND", "XDG_RUNTIME_DIR",
+                             "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME"})
+        qunsetenv(name);
+    qputenv("HOME", QByteArray(home.c_str()));
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "disabled:");
+}
 
 QString programPath() {
     return QStringLiteral(TESSMAR_BINARY);
@@ -69,34 +88,63 @@ QStringList accountsMatching(const QString& pattern) {
     return names;
 }
 
+// Whether name is a throwaway account of run ("[a-z_]+<run>x<digits>").
+// Plain C++: the run's lock is let go after Qt's own statics are gone.
+bool isAccountOfRun(const std::string& name, const std::string& run) {
+    std::size_t end = name.size();
+    while (end > 0 && std::isdigit(static_cast<unsigned char>(name[end - 1])))
+        --end;
+    if (end == name.size() || end == 0 || name[end - 1] != 'x')
+        return false;
+    const std::size_t start = end - 1;
+    if (start <= run.size() || name.compare(start - run.size(), run.size(), run) != 0)
+        return false;
+    const std::size_t prefixEnd = start - run.size();
+    for (std::size_t i = 0; i < prefixEnd; ++i)
+        if (!std::islower(static_cast<unsigned char>(name[i])) && name[i] != '_')
+            return false;
+    return true;
+}
+
 // Every throwaway account of run, whatever its prefix.
+bool runHasAccounts(const std::string& run) {
+    std::ifstream passwd("/etc/passwd");
+    std::string line;
+    while (std::getline(passwd, line))
+        if (isAccountOfRun(line.substr(0, line.find(':')), run))
+            return true;
+    return false;
+}
 bool runHasAccounts(const QString& run) {
-    return !accountsMatching(QStringLiteral("[a-z_]+%1x\\d+").arg(run)).isEmpty();
+    return runHasAccounts(run.toStdString());
 }
 
 // The lock this run holds until the process ends, however it ends: the
 // kernel lets go of an flock when its last descriptor closes. The lock file
-// goes at a normal exit when no account of the run is left.
+// goes at a normal exit when no account of the run is left; that check runs
+// among the static destructors, so it uses nothing of Qt's (a pattern match
+// there would reach Qt's matching stacks after they are freed).
 class RunLock {
 public:
-    RunLock() {
+    RunLock() : run(runId().toStdString()), path(QFile::encodeName(lockFileOf(runId())).toStdString()) {
         ::mkdir(QFile::encodeName(runLockFolder()).constData(), 0700);
         // Locked before it gets the name a sweep looks for, so that no sweep
         // ever takes it first.
-        const QByteArray path = QFile::encodeName(lockFileOf(runId()));
-        const QByteArray unnamed = path + ".new";
-        descriptor = ::open(unnamed.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const std::string unnamed = path + ".new";
+        descriptor = ::open(unnamed.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (descriptor < 0 || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 ||
-            ::rename(unnamed.constData(), path.constData()) != 0)
-            qFatal("cannot take the test run's lock %s: %s", path.constData(), std::strerror(errno));
+            ::rename(unnamed.c_str(), path.c_str()) != 0)
+            qFatal("cannot take the test run's lock %s: %s", path.c_str(), std::strerror(errno));
     }
     ~RunLock() {
-        if (!runHasAccounts(runId()))
-            ::unlink(QFile::encodeName(lockFileOf(runId())).constData());
+        if (!runHasAccounts(run))
+            ::unlink(path.c_str());
         ::close(descriptor);
     }
 
 private:
+    const std::string run;
+    const std::string path;
     int descriptor = -1;
 };
 

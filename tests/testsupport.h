@@ -9,6 +9,16 @@ class QWidget;
 // Helpers shared by the tests: running the real program, and waiting on X.
 namespace TestSupport {
 
+// Gives this test program an environment of its own, whoever started the
+// suite (a root login, plain sudo or sudo -E): no SUDO_USER, SUDO_UID,
+// SUDO_GID or SUDO_COMMAND (a test that needs them sets them), no
+// XDG_RUNTIME_DIR, a HOME of its own in the build folder that also holds
+// what Qt and GTK keep per user, and neither a session nor a
+// system bus ("disabled:", as the program sets for itself): nothing starts
+// a bus or reaches the machine's or the caller's. Every test program runs
+// it before main (testenvironment.cpp); a test may set any of them again.
+void useOwnEnvironment();
+
 QString programPath();
 QString testDataPath(const QString& relative);
 // The bytes of a file under tests/data; a missing one ends the run.
