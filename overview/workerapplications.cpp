@@ -4,8 +4,11 @@
 #include "windowlistparser.h"
 #include "x11windowreader.h"
 
+#include <QLoggingCategory>
 #include <QVector>
 #include <QX11Info>
+
+Q_LOGGING_CATEGORY(lcApplicationsWorker, "tessmar.applications.worker", QtWarningMsg)
 
 WorkerApplications::WorkerApplications(QObject* parent) : QObject(parent), onX11(QX11Info::isPlatformX11()) {}
 
@@ -17,8 +20,24 @@ void WorkerApplications::fetchWindowList() {
     // wmctrl prints at most 4 KB of a title: room for 4,000 windows of
     // long titles, so that a few programs' titles empty nobody's list.
     options.maxOutputBytes = 16 * 1024 * 1024;
-    const CommandResult result =
-        CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-l")}, options);
+    const auto listing = [&options] {
+        return CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-l")}, options);
+    };
+    const auto endedWithError = [](const CommandResult& result) {
+        return result.started && !result.timedOut && !result.crashed && !result.aborted &&
+               result.exitCode != 0;
+    };
+    CommandResult result = listing();
+    // wmctrl ends with an X error, having printed part of the list, when a
+    // window closes while it reads it: the next listing no longer meets it.
+    if (endedWithError(result))
+        result = listing();
+    if (endedWithError(result)) {
+        // A part of the list would hide windows that are there: the table
+        // keeps what it shows until a listing succeeds.
+        qCDebug(lcApplicationsWorker) << result.describeFailure(QStringLiteral("wmctrl"));
+        return;
+    }
     // A run cut short may end in the middle of a line: use none of it.
     const bool whole = result.started && !result.timedOut && !result.crashed;
     emit windowListUpdated(listWindows(whole ? result.standardOutput : QByteArray()));

@@ -101,6 +101,27 @@ private slots:
         QVERIFY(nothingSelected());
     }
 
+    // wmctrl meets a window that closed while it read it: part of the list
+    // and an X error. The list is read again, never shown in part.
+    void listingEndedByAnXErrorIsReadAgain() {
+        const QString name = TestSupport::uniqueName("tessmar-again");
+        QVERIFY(openWindow(name));
+        QTemporaryDir tools;
+        QVERIFY(TestSupport::writeScript(
+            tools.filePath("wmctrl"),
+            QString(
+                "#!/bin/sh\n[ -e '%1/failed' ] && exec /usr/bin/wmctrl \"$@\"\n: > '%1/failed'\n"
+                "echo '0x00400030  0 vm Half'\necho 'X Error of failed request:  BadWindow' >&2\nexit 1\n")
+                .arg(tools.path())
+                .toUtf8()));
+        SystemPaths::prependSearchPath(tools.path());
+        const bool filled = refresh();
+        SystemPaths::setSearchPath(SystemPaths::defaultSearchPath());
+        QVERIFY(filled);
+        QVERIFY(QFile::exists(tools.filePath("failed")));
+        QVERIFY(rowOf(name) >= 0 && rowOf("Half") < 0);
+    }
+
     // A title with a right-to-left override shows the control as a mark, so
     // that "…<RLO>exe.gnp" cannot pass for "….png.exe".
     void spoofedTitleShowsItsControls() {
