@@ -28,6 +28,11 @@
 namespace TestSupport {
 
 void useOwnEnvironment() {
+    // A copy of a test program that a test starts keeps the environment
+    // that test gave it.
+    if (qEnvironmentVariableIsSet("TESSMAR_TEST_ENVIRONMENT"))
+        return;
+    qputenv("TESSMAR_TEST_ENVIRONMENT", "1");
     // Kept in the build folder from run to run: nothing to remove, however
     // the program ends; copies of a test program it starts share it.
     const std::string homes = TESSMAR_BUILD_DIR "/tests/home";

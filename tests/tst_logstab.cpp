@@ -16,6 +16,30 @@ void setWindowColour(const QColor& colour) {
     palette.setColor(QPalette::Window, colour);
     QApplication::setPalette(palette);
 }
+
+// The tooltip label shown for a one-cell table of text cut at width, with
+// the pointer resting on the cell; null when none shows.
+QWidget* toolTipOfCutCell(QTableView& view, ElideTextDelegate& delegate, const QString& text, int width) {
+    auto* model = new QStandardItemModel(1, 1, &view);
+    model->setItem(0, 0, new QStandardItem(text));
+    view.setItemDelegate(&delegate);
+    view.setModel(model);
+    view.setColumnWidth(0, width);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view))
+        return nullptr;
+    const QPoint at = view.visualRect(model->index(0, 0)).center();
+    QCursor::setPos(view.viewport()->mapToGlobal(at));
+    QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+    if (!TestSupport::waitFor([] { return QToolTip::isVisible(); }))
+        return nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QTipLabel") && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
 } // namespace
 
 // The Logs page inside a real main window, fed from a fixture root and
@@ -205,25 +229,10 @@ private slots:
     // A long name full of hyphens shows on one line of its tooltip, as on the
     // Services page, not broken at every hyphen.
     void cutNamesStayOnOneLine() {
-        const QString name = "systemd-networkd-wait-online-for-every-interface-x";
-        QStandardItemModel model(1, 1);
-        model.setItem(0, 0, new QStandardItem(name));
-        QTableView view;
         ElideTextDelegate delegate;
-        view.setItemDelegate(&delegate);
-        view.setModel(&model);
-        view.setColumnWidth(0, 60);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint at = view.visualRect(model.index(0, 0)).center();
-        QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &event);
-        QTRY_VERIFY(QToolTip::isVisible());
-        QWidget* label = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->inherits("QTipLabel") && widget->isVisible())
-                label = widget;
-        }
+        QTableView view;
+        QWidget* label =
+            toolTipOfCutCell(view, delegate, "systemd-networkd-wait-online-for-every-interface-x", 60);
         QVERIFY(label);
         QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(),
                  qPrintable(QString::number(label->height())));
@@ -238,32 +247,15 @@ private slots:
             "<warn> device (wlan0): Activation: failed for connection 'home-wifi-5g-extended' because the "
             "supplicant-based authentication timed out after 25 seconds; the network-manager dispatcher "
             "will retry in 10 seconds with the wpa-psk key-management settings";
-        QStandardItemModel model(1, 1);
-        model.setItem(0, 0, new QStandardItem(message));
-        QTableView view;
         ElideTextDelegate delegate;
-        view.setItemDelegate(&delegate);
-        view.setModel(&model);
-        view.setColumnWidth(0, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint at = view.visualRect(model.index(0, 0)).center();
-        // The pointer rests on the cell, as it does when a tooltip is asked for.
-        QCursor::setPos(view.viewport()->mapToGlobal(at));
-        QHelpEvent event(QEvent::ToolTip, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &event);
-        QTRY_VERIFY(QToolTip::isVisible());
+        QTableView view;
+        QWidget* label = toolTipOfCutCell(view, delegate, message, 200);
+        QVERIFY(label);
         const QStringList lines = QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText().split('\n');
         QCOMPARE(lines.join(' '), message);
         QCOMPARE(lines.size(), 3);
         for (const QString& line : lines)
             QVERIFY2(line.size() <= 100, qPrintable(line));
-        QWidget* label = nullptr;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->inherits("QTipLabel") && widget->isVisible())
-                label = widget;
-        }
-        QVERIFY(label);
         QVERIFY2(label->height() < (lines.size() + 1) * label->fontMetrics().lineSpacing(),
                  qPrintable(QString::number(label->height())));
         QToolTip::hideText();
