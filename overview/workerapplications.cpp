@@ -5,6 +5,7 @@
 #include "x11windowreader.h"
 
 #include <QLoggingCategory>
+#include <QThread>
 #include <QVector>
 #include <QX11Info>
 
@@ -29,9 +30,13 @@ void WorkerApplications::fetchWindowList() {
     };
     CommandResult result = listing();
     // wmctrl ends with an X error, having printed part of the list, when a
-    // window closes while it reads it: the next listing no longer meets it.
-    if (endedWithError(result))
+    // window closes while it reads it; a program closing several windows
+    // can meet it again at once. A moment later the window manager no
+    // longer lists them.
+    for (int again = 1; again <= 3 && endedWithError(result); ++again) {
+        QThread::msleep(50 * again);
         result = listing();
+    }
     if (endedWithError(result)) {
         // A part of the list would hide windows that are there: the table
         // keeps what it shows until a listing succeeds.

@@ -44,8 +44,8 @@ public:
 
 public slots:
     // Answers with windowListUpdated; the list is empty when wmctrl could
-    // not run or did not finish in time. When wmctrl ends with an error
-    // twice running (a window closed while it read it) there is no answer:
+    // not run or did not finish in time. When wmctrl keeps ending with an
+    // error (windows closing while it reads them) there is no answer:
     // the table keeps what it shows until the next listing.
     void fetchWindowList();
     // action is "-ic" or "-ia"; answers with windowCommandFinished.
