@@ -37,6 +37,20 @@ QByteArray jpegOfNoHeight() {
     bytes[frame + 6] = 0;
     return bytes;
 }
+
+// A GIF without a screen size whose control block says it holds nothing:
+// the decoder then reads the next length byte (a ',') as data and skips a
+// one-pixel frame that a reader taking that byte for a frame sees, and
+// sizes its image at the 3000x3000 frame after it.
+QByteArray gifHidingItsFrame() {
+    QByteArray bytes("GIF89a\x00\x00\x00\x00\x00\x00\x00", 13);
+    bytes += QByteArray("\x21\xf9\x00", 3);
+    QByteArray hidden("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;", 16);
+    hidden += QByteArray(1 + 44 - hidden.size(), 'x');
+    bytes += hidden + '\0';
+    bytes += QByteArray("\x2c\x00\x00\x00\x00\xb8\x0b\xb8\x0b\x00\x02\x02\x44\x01\x00;", 16);
+    return bytes;
+}
 } // namespace
 
 // Pictures another user controls, made at test time the way a hostile user
@@ -87,6 +101,8 @@ private slots:
             << gif(QSize(2048, 2048), QRect(0, 0, 1, 1), true) << Verdict::TooCostly;
         QTest::newRow("GIF, 2048x2048 frame restoring what it covers")
             << gif(QSize(2048, 2048), QRect(0, 0, 2048, 2048), false, 3) << Verdict::TooCostly;
+        QTest::newRow("GIF whose empty control block hides a frame")
+            << gifHidingItsFrame() << Verdict::TooCostly;
         QTest::newRow("GIF without a screen size, 2000x2000 frame at 3000,3000")
             << gif(QSize(0, 0), QRect(3000, 3000, 2000, 2000)) << Verdict::TooLarge;
         // Formats converted to be scaled: a copy beside the image.

@@ -285,6 +285,11 @@ std::optional<PictureCost::GifLayout> gifLayout(const QByteArray& bytes) {
                     disposal = (flags >> 2) & 0x07;
                 }
             }
+            // The decoder reads a control or application block's first
+            // length byte as the block's own size: a size of 0 ends the
+            // block, not its data, whose sub-blocks follow all the same.
+            if ((label == 0xF9 || label == 0xFF) && at < bytes.size() && byteAt(bytes, at) == 0)
+                ++at;
             at = skipSubBlocks(bytes, at);
         } else {
             // The trailer, or a byte the decoder stops at.
