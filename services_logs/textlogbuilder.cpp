@@ -127,12 +127,16 @@ struct TextLogBuilder::Private {
             append(row, severity, false, packed);
             return;
         }
-        // The service is the tag without its process number.
+        // The service is the tag without its process number. A tag that is
+        // nothing but a bracket ("[x y: z]") is shown as written: every row
+        // names its sender.
         Field service = fields.tag;
         const char* bracket = static_cast<const char*>(std::memchr(service.data, '[', size_t(service.size)));
         if (bracket)
             service.size = int(bracket - service.data);
         service = trimmed(service, trimmedHost);
+        if (service.size == 0)
+            service = trimmed(fields.tag, trimmedHost);
         const Field row[3] = {time, service, message};
         append(row, severity, false, packed);
     }

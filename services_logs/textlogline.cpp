@@ -4,7 +4,7 @@
 //   system log, ISO     HEAD TIME \s+(\S+)\s+(\S+)(?:\[(\d+)\])?:\s*(.+)
 //   system log, classic HEAD(\w+\s+\d+\s+\d+:\d+:\d+)\s+(\S+)\s+(\[[^\]]+\]|\S+):\s+(.+)
 //   auth log, ISO       HEAD TIME \s+(\S+)\s+(\S+?)(?:\[(\d+)\])?:\s+(.+)
-//   auth log, classic   HEAD(\w+\s+\d+ \d+:\d+:\d+) (\S+) (\[[^\]]+\]|\S*): (.+)
+//   auth log, classic   HEAD(\w+\s+\d+ \d+:\d+:\d+) (\S+) (\[[^\]]+\]|\S+): (.+)
 //   kernel log, ISO     HEAD TIME \s+(\S+)\s+kernel:\s+\[\s*([\d\.]+)\]\s+(.+)
 //   kernel log, classic HEAD(\w+\s+\d+ \d+:\d+:\d+) (\S+) kernel: \[\s*(\d+\.\d+)\] (.+)
 // Any local account writes lines here (logger -t "my tag" ...), so a line
@@ -45,7 +45,7 @@ const LinePattern& patternOf(TextLog log, LineFormat format) {
         {{compiled(HEAD "(\\w+\\s+\\d+\\s+\\d+:\\d+:\\d+)\\s+(\\S+)\\s+(\\[[^\\]]+\\]|\\S+):\\s+(.+)"), 2, 3,
           4},
          {compiled(HEAD ISO_TIME "\\s+(\\S+)\\s+(\\S+)(?:\\[(\\d+)\\])?:\\s*(.+)"), 2, 3, 5}},
-        {{compiled(HEAD "(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) (\\[[^\\]]+\\]|\\S*): (.+)"), 2, 3, 4},
+        {{compiled(HEAD "(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) (\\[[^\\]]+\\]|\\S+): (.+)"), 2, 3, 4},
          {compiled(HEAD ISO_TIME "\\s+(\\S+)\\s+(\\S+?)(?:\\[(\\d+)\\])?:\\s+(.+)"), 2, 3, 5}},
         {{compiled(HEAD "(\\w+\\s+\\d+ \\d+:\\d+:\\d+) (\\S+) kernel: \\[\\s*(\\d+\\.\\d+)\\] (.+)"), 2, 0,
           4},
@@ -206,8 +206,9 @@ bool walkLine(TextLog log, LineFormat format, const char* line, int size, LineFi
         return false;
     }
 
-    // Classic: (\[[^\]]+\]|\S+):\s+(.+), or (\[[^\]]+\]|\S*): (.+) in the
+    // Classic: (\[[^\]]+\]|\S+):\s+(.+), or (\[[^\]]+\]|\S+): (.+) in the
     // auth log. A bracket first: it ends at the first ']' and may hold blanks.
+    // A line without a tag names no sender: it fits no pattern.
     const bool auth = log == TextLog::AuthLog;
     const auto tail = [&](const char* colon) {
         if (colon >= end || *colon != ':')
@@ -223,7 +224,7 @@ bool walkLine(TextLog log, LineFormat format, const char* line, int size, LineFi
             return true;
     }
     // Else the token up to a colon that a blank follows: its last character.
-    if (tagEnd - tagStart < (auth ? 1 : 2))
+    if (tagEnd - tagStart < 2)
         return false;
     return tail(tagEnd - 1);
 }

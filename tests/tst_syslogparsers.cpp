@@ -128,7 +128,8 @@ private slots:
                  QStringList({"Dec 31 23:59:58|systemd|Starting Rotate log files...|0",
                               "Dec 31 23:59:59|anacron|Job `cron.daily' terminated|0",
                               "Jan  1 00:00:01|kernel|[ 4242.000001] usb 1-1: new high-speed USB device|0",
-                              "Jan  1 00:00:02||bracketed tag|0", "Jan  1 00:00:03|sshd|Accepted password|0",
+                              "Jan  1 00:00:02|[origin]|bracketed tag|0",
+                              "Jan  1 00:00:03|sshd|Accepted password|0",
                               "Feb 10 08:00:00|CRON|(root) CMD (command -v debian-sa1 > /dev/null)|0",
                               "Feb 10 08:00:01|dbus-daemon|[system] WARNING: failed to activate|1"}));
         // December belongs to the year before the January after it.
@@ -171,7 +172,8 @@ private slots:
                  // The month-name pattern keeps the process number in the tag.
                  "Mar  4 09:30:00|deb12|sshd[1001]|Failed password for invalid user admin from "
                  "10.0.0.66 port 40000 ssh2|0",
-                 "Mar  4 09:30:01|deb12||empty tag|0"}));
+                 // A line without a tag names no sender: shown whole.
+                 "|||Mar  4 09:30:01 deb12 : empty tag|0"}));
     }
 
     void kernLogFile() {
@@ -242,6 +244,19 @@ private slots:
             << int(TextLog::AuthLog) << int(LineFormat::Classic)
             << QByteArray("Mar  4 08:00:00 deb11 sshd[1]:no blank after the colon\n")
             << QStringList({"|||Mar  4 08:00:00 deb11 sshd[1]:no blank after the colon|0"});
+        // Any account can log a tag of brackets alone, or none: the row still
+        // names what was written as its sender.
+        QTest::newRow("tags of brackets alone")
+            << int(TextLog::SysLog) << int(LineFormat::Iso)
+            << QByteArray("Mar  4 08:00:00 deb11 [x y: z]: classic\n"
+                          "2025-03-04T08:00:00+01:00 deb12 [42]: iso\n"
+                          "Mar  4 08:00:01 deb11 cron[42]: with a process number\n")
+            << QStringList({"Mar  4 08:00:00|[x y: z]|classic|0", "Mar 04 08:00:00|[42]|iso|0",
+                            "Mar  4 08:00:01|cron|with a process number|0"});
+        QTest::newRow("auth lines without a tag")
+            << int(TextLog::AuthLog) << int(LineFormat::Classic)
+            << QByteArray("Mar  4 08:00:00 deb11 : no tag\nMar  4 08:00:01 deb11 [1]: bracket\n")
+            << QStringList({"|||Mar  4 08:00:00 deb11 : no tag|0", "Mar  4 08:00:01|deb11|[1]|bracket|0"});
     }
     void everyLineIsShown() {
         QFETCH(int, log);
