@@ -94,6 +94,41 @@ private slots:
         shoot(&dialog, QStringLiteral("add-user"));
     }
 
+    // A message that comes or goes while the user types never moves the
+    // fields: a click aimed at one must not land in another.
+    void addUserFieldsStayPut() {
+        DialogAddUser dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QList<QWidget*> fields;
+        for (const char* name :
+             {"lineEditUsername", "lineEditPassword", "lineEditRepeatPassword", "radioButtonAdministrator"})
+            fields << dialog.findChild<QWidget*>(QLatin1String(name));
+        const auto positions = [&] {
+            QCoreApplication::processEvents();
+            QList<QPoint> places;
+            for (QWidget* field : fields)
+                places << field->mapTo(&dialog, QPoint(0, 0));
+            return places;
+        };
+        const QList<QPoint> before = positions();
+        auto* name = qobject_cast<QLineEdit*>(fields[0]);
+        auto* feedback = dialog.findChild<QLabel*>(QStringLiteral("labelFeedback"));
+        const std::function<void()> steps[] = {
+            [&] { dialog.findChild<QRadioButton*>(QStringLiteral("radioButtonAdministrator"))->click(); },
+            [&] { name->setText(QStringLiteral("Bad Name")); },
+            [&] { name->setText(QStringLiteral("tsm_free_name")); },
+            [&] { qobject_cast<QLineEdit*>(fields[1])->setText(QStringLiteral("a")); },
+            [&] { qobject_cast<QLineEdit*>(fields[2])->setText(QStringLiteral("b")); },
+        };
+        const bool shown[] = {false, true, false, false, true};
+        for (int step = 0; step < 5; ++step) {
+            steps[step]();
+            QCOMPARE(feedback->isVisible(), shown[step]);
+            QCOMPARE(positions(), before);
+        }
+    }
+
     // The sole administrator keeps its rights in every dialog; "Custom"
     // brings the Groups button; a close with pending edits can be refused.
     void soleAdministratorAndPrompts() {

@@ -355,19 +355,33 @@ bool isPlainGroupName(const QString& name) {
     return rule.match(name).hasMatch();
 }
 
+namespace {
+const char* const nameEmpty = "The user name is empty.";
+const char* const nameTooLong = "The user name is longer than 32 characters.";
+const char* const nameCharacters =
+    "Invalid character in username. Only lowercase letters, numbers, dash, and underscore are allowed.";
+const char* const nameStart = "The user name must begin with a lowercase letter or an underscore.";
+} // namespace
+
 QString accountNameProblem(const QString& name) {
     if (name.isEmpty())
-        return QStringLiteral("The user name is empty.");
+        return QString::fromLatin1(nameEmpty);
     if (name.size() > 32)
-        return QStringLiteral("The user name is longer than 32 characters.");
+        return QString::fromLatin1(nameTooLong);
     static const QRegularExpression allowed(
         QRegularExpression::anchoredPattern(QStringLiteral("[a-z0-9_-]+")));
     if (!allowed.match(name).hasMatch())
-        return QStringLiteral("Invalid character in username. Only lowercase letters, numbers, dash, and "
-                              "underscore are allowed.");
+        return QString::fromLatin1(nameCharacters);
     if (!isValidAccountName(name))
-        return QStringLiteral("The user name must begin with a lowercase letter or an underscore.");
+        return QString::fromLatin1(nameStart);
     return QString();
+}
+
+QStringList accountNameProblems() {
+    QStringList problems;
+    for (const char* problem : {nameEmpty, nameTooLong, nameCharacters, nameStart})
+        problems << QString::fromLatin1(problem);
+    return problems;
 }
 
 bool isAcceptablePassword(const QString& password) {

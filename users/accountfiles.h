@@ -108,6 +108,8 @@ bool isValidAccountName(const QString& name);
 bool isPlainGroupName(const QString& name);
 // Why a name is refused, empty when it is accepted.
 QString accountNameProblem(const QString& name);
+// Every text accountNameProblem can give.
+QStringList accountNameProblems();
 // Passwords travel as "name:password" lines: no CR, LF or NUL.
 bool isAcceptablePassword(const QString& password);
 // Real names are the first part of the GECOS field: no ':' or ',' (which

@@ -15,11 +15,16 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QResizeEvent>
 
 namespace {
 QString defaultPicturePath() {
     return SystemPaths::path(QStringLiteral("/usr/share/pixmaps/faces/avatar-08.jpg"));
 }
+
+const QString usernameTaken = QStringLiteral("Username is already in use.");
+const QString passwordLineBreak = QStringLiteral("A password cannot hold a line break.");
+const QString passwordsDiffer = QStringLiteral("Passwords do not match.");
 
 void toggleEcho(QLineEdit* edit, QPushButton* button) {
     const bool hidden = edit->echoMode() == QLineEdit::Password;
@@ -36,8 +41,12 @@ DialogAddUser::DialogAddUser(QWidget* parent) : QDialog(parent), ui(new Ui::Dial
                                                 : QIcon(QPixmap::fromImage(defaultPicture));
     ui->setupUi(this);
     setAvatarPixmap(defaultAvatarIcon);
-    ui->labelFeedback->hide();
-    ui->labelUserDescription->hide();
+    for (QLabel* message : {ui->labelFeedback, ui->labelUserDescription}) {
+        QSizePolicy policy = message->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        message->setSizePolicy(policy);
+        message->hide();
+    }
     ui->labelUserAvatar->setContextMenuPolicy(Qt::CustomContextMenu);
     ui->labelUserAvatar->installEventFilter(this);
     for (QLineEdit* edit : {ui->lineEditUsername, ui->lineEditPassword, ui->lineEditRepeatPassword})
@@ -69,12 +78,12 @@ void DialogAddUser::validateInput() {
     if (!name.isEmpty())
         feedback = AccountFiles::accountNameProblem(name);
     if (feedback.isEmpty() && !name.isEmpty() && !isUsernameAvailable(name))
-        feedback = QStringLiteral("Username is already in use.");
+        feedback = usernameTaken;
     if (feedback.isEmpty() &&
         (!AccountFiles::isAcceptablePassword(password) || !AccountFiles::isAcceptablePassword(repeat)))
-        feedback = QStringLiteral("A password cannot hold a line break.");
+        feedback = passwordLineBreak;
     if (feedback.isEmpty() && !password.isEmpty() && !repeat.isEmpty() && password != repeat)
-        feedback = QStringLiteral("Passwords do not match.");
+        feedback = passwordsDiffer;
     ui->labelFeedback->setText(feedback);
     ui->labelFeedback->setStyleSheet(QStringLiteral("color: red;"));
     ui->labelFeedback->setVisible(!feedback.isEmpty());
@@ -98,13 +107,54 @@ void DialogAddUser::updateTypeDescription(bool checked) {
 }
 
 // Word-wrapped messages need a height that depends on the width, which a
-// window's minimum size does not follow by itself.
+// window's minimum size does not follow by itself. The messages keep the room
+// of their longest text whether shown or not, so that a message coming or
+// going never moves the fields under the pointer.
 void DialogAddUser::fitHeight() {
+    layout()->activate();
+    reserveRoom(ui->labelFeedback, feedbackTexts());
+    reserveRoom(ui->labelUserDescription, descriptionTexts());
     layout()->activate();
     const int needed = layout()->totalHeightForWidth(width());
     setMinimumHeight(qMax(needed, layout()->totalMinimumSize().height()));
     if (height() < minimumHeight())
         resize(width(), minimumHeight());
+}
+
+QStringList DialogAddUser::descriptionTexts() const {
+    return {tr("Administrators can install software and change system settings"),
+            tr("Regular users can use existing applications and settings")};
+}
+
+QStringList DialogAddUser::feedbackTexts() {
+    QStringList texts = AccountFiles::accountNameProblems();
+    texts << usernameTaken << passwordLineBreak << passwordsDiffer;
+    return texts;
+}
+
+// The height the label needs for the longest of its texts at its width.
+void DialogAddUser::reserveRoom(QLabel* label, const QStringList& texts) {
+    const int width = label->contentsRect().width();
+    if (width <= 0)
+        return;
+    int height = 0;
+    for (const QString& text : texts)
+        height = qMax(height, label->fontMetrics()
+                                  .boundingRect(QRect(0, 0, width, QWIDGETSIZE_MAX), Qt::TextWordWrap, text)
+                                  .height());
+    const QMargins margins = label->contentsMargins();
+    label->setMinimumHeight(height + margins.top() + margins.bottom());
+}
+
+void DialogAddUser::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    fitHeight();
+}
+
+void DialogAddUser::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (event->oldSize().width() != event->size().width())
+        fitHeight();
 }
 
 void DialogAddUser::setAvatarPixmap(const QIcon& icon) {

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QStringList>
+
+class QLabel;
 
 namespace Ui {
 class DialogAddUser;
@@ -27,6 +30,8 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void showAvatarMenu(const QPoint& pos);
@@ -38,6 +43,9 @@ private:
     void updateTypeDescription(bool checked);
     void validateInput();
     void fitHeight();
+    QStringList descriptionTexts() const;
+    static QStringList feedbackTexts();
+    static void reserveRoom(QLabel* label, const QStringList& texts);
 
     Ui::DialogAddUser* ui;
     // The new account's picture as file bytes; empty gives the generic picture.
