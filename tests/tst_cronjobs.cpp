@@ -76,7 +76,7 @@ private slots:
             {"@midnight", "Every day at 00:00", ""},
             {"@weekly", "Every Sun at 00:00", ""},
             {"@monthly", "Every 1st of the month at 00:00", ""},
-            {"@Daily", "Invalid", "cron skips this line: it knows only @reboot"},
+            {"@Daily", "Invalid", "cron refuses the line: it knows only @reboot"},
             {"0 0 * *", "Invalid", "five time fields"},
             {"0 0 * * * *", "Invalid", "five time fields"},
             // Steps in the minutes run several times an hour.
@@ -125,9 +125,26 @@ private slots:
             {"0 0 * * monday", "Invalid", "monday is not a day of the week"},
             {"0 0 * * 99999999999", "Invalid", "out of the day of the week range 0-7"},
             {"*/0 * * * *", "Invalid", "*/0 has no step"},
-            {"5-59/2147483647 * * * *", "Every hour at minute 05", ""},
+            // Cron counts by the step in an int; it refuses a step that wraps it.
+            {"5-59/2147483647 * * * *", "Invalid", "5-59/2147483647 has a step too large"},
+            {"0-59/2147483647 * * * *", "Every hour at minute 00", ""},
+            {"* * */2147483647 * *", "Invalid", "step too large"},
             {"0 0 * * 0,7", "Every Sun at 00:00", ""},
-            {"5/10 * * * *", "Every hour at minute 05", "cron reads only 5 of the minute field 5/10"},
+            {"5/10 * * * *", "Invalid", "5/10 puts a step after a single value"},
+            {"0 0 * * 0/1", "Invalid", "0/1 puts a step after a single value"},
+            // What follows a complete list up to the next blank is ignored.
+            {"* * * * *#", "Every minute", "cron reads only * of the day of the week field *#"},
+            {"* * * * 0-6#2", "Every minute", "cron reads only 0-6 of the day of the week field 0-6#2"},
+            {"*# *# *# *# *", "Every minute", "cron reads only * of the month field *#"},
+            {"*/5/2 * * * *", "Every 5 minutes", "cron reads only */5 of the minute field */5/2"},
+            {"@daily#x", "Invalid", "it knows only @reboot"},
+            {"0 0 * 0 *", "Invalid", "0 is out of the month range 1-12"},
+            // Numbers are read as atoi reads them: cut to 32 bits, past the
+            // range of a long -1.
+            {"* * * * 4294967297", "Every minute, Mon", ""},
+            {"* * * * */4294967297", "Every minute", ""},
+            {"* * * * */2147483648", "Invalid", "has no step"},
+            {"* * * * 18446744073709551617", "Invalid", "out of the day of the week range"},
             {"30-10 * * * *", "Never", "30-10 is an empty range"},
             {"0 0 * * fri-sun", "Never", "fri-sun is an empty range"},
             {"0 0 31-1 * 1", "Every Mon at 00:00", "31-1 is an empty range"},
