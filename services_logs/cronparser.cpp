@@ -228,8 +228,10 @@ struct LineReading {
 
 // Cron reads the fields of a job byte by byte, where a NUL is a character
 // like any other; settings and commands end at a NUL, and cron goes on
-// with what follows as if it were a new line. Reads the line from pos on.
-LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& source) {
+// with what follows as if it were a new line. Reads the line from pos on;
+// a job read is made from fileJob, the file's own fields.
+LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& source,
+                     const DetailsCronJob& fileJob) {
     LineReading reading;
     skipBlanks(bytes, pos);
     if (pos >= bytes.size() || bytes.at(pos) == '#')
@@ -256,12 +258,13 @@ LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& sour
         words << decoded(takeWord(bytes, pos));
         skipBlanks(bytes, pos);
     }
-    const QString schedule = words.join(QLatin1Char(' '));
-    reading.refusal = scheduleRefusal(schedule);
-    const int equals = bytes.indexOf('=', lineStart);
-    if (!reading.refusal.isEmpty() && equals >= 0) {
+    reading.refusal = scheduleRefusal(words);
+    const auto settingBegin = bytes.cbegin() + lineStart;
+    const auto settingStop = bytes.cbegin() + settingEnd;
+    const auto equals = reading.refusal.isEmpty() ? settingStop : std::find(settingBegin, settingStop, '=');
+    if (equals != settingStop) {
         // Most likely meant as a setting.
-        const bool noValue = std::all_of(bytes.cbegin() + equals + 1, bytes.cend(), isCSpace);
+        const bool noValue = std::all_of(equals + 1, settingStop, isCSpace);
         reading.refusal =
             (noValue ? QStringLiteral("it is no setting (an empty value is written \"\"), nor a "
                                       "job: ")
@@ -298,11 +301,11 @@ LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& sour
     const bool shapedLikeJob = words.size() == (keyword ? 1 : 5) && hasUser && !command.isEmpty();
     if (!reading.refusal.isEmpty() && !shapedLikeJob)
         return reading;
-    DetailsCronJob job = newJob(source.location);
-    job.schedule = schedule;
-    job.user = source.systemFormat ? displayable(user) : user;
+    DetailsCronJob job = fileJob;
+    job.schedule = words.join(QLatin1Char(' '));
+    if (source.systemFormat)
+        job.user = displayable(user);
     job.command = displayable(decoded(command.left(maxShownCommandBytes)));
-    job.type = source.systemFormat ? QStringLiteral("System") : QStringLiteral("User");
     job.lineRefusal = reading.refusal;
     reading.row = job;
     return reading;
@@ -325,18 +328,23 @@ QList<DetailsCronJob> parseCrontab(const QByteArray& text, const CrontabSource& 
         }
     };
 
+    DetailsCronJob fileJob = newJob(source.location);
+    fileJob.user = source.owner;
+    fileJob.type = source.systemFormat ? QStringLiteral("System") : QStringLiteral("User");
+
     int lineNumber = 0;
     for (int start = 0; start < text.size();) {
         const int newline = text.indexOf('\n', start);
         const int end = newline < 0 ? text.size() : newline;
-        const QByteArray bytes = text.mid(start, end - start);
+        // Lines are read in place; text outlives them.
+        const QByteArray bytes = QByteArray::fromRawData(text.constData() + start, end - start);
         start = end + 1;
         ++lineNumber;
         const int firstRow = jobs.size();
         bool lineIsComment = true;
         bool lineRefused = false;
         for (int from = 0; from >= 0;) {
-            LineReading reading = readLine(bytes, from, source);
+            LineReading reading = readLine(bytes, from, source, fileJob);
             lineIsComment = lineIsComment && reading.isComment;
             if (!reading.refusal.isEmpty()) {
                 refuse(lineNumber, reading.refusal);

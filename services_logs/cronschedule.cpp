@@ -445,9 +445,8 @@ struct Fields {
     QString keywordSentence; // for an "@" keyword
 };
 
-Fields readFields(const QString& schedule) {
+Fields readFields(const QStringList& texts) {
     Fields read;
-    const QStringList texts = cronWords(schedule);
     if (!texts.isEmpty() && texts.first().startsWith(QLatin1Char('@'))) {
         // The keyword is the whole word: "@daily#x" is no keyword.
         read.keywordSentence = texts.size() == 1 ? keywordText(texts.first()) : QString();
@@ -474,12 +473,12 @@ Fields readFields(const QString& schedule) {
 
 } // namespace
 
-QString scheduleRefusal(const QString& schedule) {
-    return readFields(schedule).refusal;
+QString scheduleRefusal(const QStringList& fields) {
+    return readFields(fields).refusal;
 }
 
 ScheduleReading readSchedule(const QString& schedule) {
-    const Fields read = readFields(schedule);
+    const Fields read = readFields(cronWords(schedule));
     if (!read.refusal.isEmpty())
         return refused(read.refusal);
     if (!read.keywordSentence.isEmpty())

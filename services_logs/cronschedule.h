@@ -18,8 +18,9 @@ struct ScheduleReading {
     QString refusal;  // why cron refuses the line; empty when it reads it
 };
 ScheduleReading readSchedule(const QString& schedule);
-// Only why cron refuses the schedule, or nothing: without the sentence.
-QString scheduleRefusal(const QString& schedule);
+// Only why cron refuses a schedule, given as its words ("@daily", or the
+// five fields), or nothing: without the sentence.
+QString scheduleRefusal(const QStringList& fields);
 
 // "st", "nd", "rd" or "th" for a day-of-month text: "1" -> "st", "11" -> "th".
 QString ordinalSuffix(const QString& day);

@@ -35,7 +35,11 @@ bool writeFile(const QTemporaryDir& root, const QString& relative, const QByteAr
     QFile file(root.filePath(relative));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         return false;
-    return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    // 0644 or 0744 whatever the umask: cron ignores a system crontab that
+    // its group may write to.
+    const QFileDevice::Permissions readable =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    return file.setPermissions(executable ? readable | QFileDevice::ExeOwner : readable);
 }
 
 const QByteArray stockCrontab =
