@@ -11,6 +11,9 @@ Q_LOGGING_CATEGORY(lcCronParser, "tessmar.cron.parser", QtWarningMsg)
 
 namespace {
 
+using CronParser::CrontabSource;
+using CronParser::maxCommandBytes;
+
 bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\v') ||
            c == QLatin1Char('\f') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
@@ -25,6 +28,9 @@ QString displayable(const QString& text) {
     }
     return shown;
 }
+
+// Longest anacrontab line taken; longer ones are skipped.
+constexpr int maxAnacronLineLength = 4096;
 
 // NAME=value or NAME = value: an environment setting, not a job.
 bool isVariableLine(const QString& line) {
@@ -112,56 +118,255 @@ DetailsCronJob newJob(const QString& location) {
     return job;
 }
 
+// Cron's blanks between fields are spaces and tabs only.
+bool isCronBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// C's isspace in the C locale.
+bool isCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Whether cron takes a line (from its first non-blank, up to a NUL) as a
+// setting: a name, blanks, '=', blanks and a value, where name and value
+// may be quoted. The name is any run of non-blanks without '=', so
+// "my-var=1" and "=x" are settings; "a b=c" and FOO="open are not.
+bool isSetting(const char* text, int size) {
+    enum { NameStart, Name, BeforeEquals, AfterEquals, ValueStart, Value, Done, Error };
+    int state = NameStart;
+    char quote = 0;
+    int i = 0;
+    while (state != Error && i < size) {
+        const char c = text[i];
+        switch (state) {
+        case NameStart:
+        case ValueStart:
+            if (c == '\'' || c == '"') {
+                quote = c;
+                ++i;
+            }
+            ++state;
+            break;
+        case Name:
+        case Value:
+            if (quote) {
+                if (c == quote) {
+                    ++state;
+                    ++i;
+                    break;
+                }
+                if (state == Name && c == '=') {
+                    state = Error;
+                    break;
+                }
+            } else if (state == Name) {
+                if (isCSpace(c)) {
+                    ++state;
+                    ++i;
+                    break;
+                }
+                if (c == '=') {
+                    ++state;
+                    break;
+                }
+            }
+            ++i;
+            break;
+        case BeforeEquals:
+            if (c == '=') {
+                state = AfterEquals;
+                quote = 0;
+            } else if (!isCSpace(c)) {
+                state = Error;
+            }
+            ++i;
+            break;
+        case AfterEquals:
+        case Done:
+            if (isCSpace(c))
+                ++i;
+            else
+                ++state;
+            break;
+        }
+    }
+    return state == Done || (state == Value && !quote);
+}
+
+// The whole text, NULs included (Qt's fromUtf8 of a QByteArray stops at
+// the first).
+QString decoded(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes.constData(), bytes.size());
+}
+
+// A run of non-blanks from pos on; pos ends at the blank after it.
+QByteArray takeWord(const QByteArray& bytes, int& pos) {
+    const int start = pos;
+    while (pos < bytes.size() && !isCronBlank(bytes.at(pos)))
+        ++pos;
+    return bytes.mid(start, pos - start);
+}
+
+void skipBlanks(const QByteArray& bytes, int& pos) {
+    while (pos < bytes.size() && isCronBlank(bytes.at(pos)))
+        ++pos;
+}
+
+// Commands cron refuses can be as long as the file; the page shows their start.
+constexpr int maxShownCommandBytes = 4096;
+
+// What cron makes of one line, or of the bytes after a NUL in it.
+struct LineReading {
+    bool isComment = true;             // a comment or blank line
+    std::optional<DetailsCronJob> row; // a job to show: read, or refused but shaped like one
+    QString refusal;                   // why cron refuses the line
+    // Cron reads the bytes after a NUL in a setting or a command as a line
+    // of their own: where they start, or -1.
+    int next = -1;
+};
+
+// Cron reads the fields of a job byte by byte, where a NUL is a character
+// like any other; settings and commands end at a NUL, and cron goes on
+// with what follows as if it were a new line. Reads the line from pos on;
+// a job read is made from fileJob, the file's own fields.
+LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& source,
+                     const DetailsCronJob& fileJob) {
+    LineReading reading;
+    skipBlanks(bytes, pos);
+    if (pos >= bytes.size() || bytes.at(pos) == '#')
+        return reading;
+
+    const int nul = bytes.indexOf('\0', pos);
+    const int settingEnd = nul < 0 ? bytes.size() : nul;
+    reading.isComment = false;
+    if (isSetting(bytes.constData() + pos, settingEnd - pos)) {
+        reading.next = nul < 0 ? -1 : nul + 1;
+        return reading;
+    }
+
+    const bool onlySpaces = std::all_of(bytes.cbegin() + pos, bytes.cend(), isCSpace);
+    if (onlySpaces) {
+        reading.refusal =
+            QStringLiteral("it holds only blanks cron does not skip, such as a carriage return");
+        return reading;
+    }
+    const int lineStart = pos;
+    const bool keyword = bytes.at(pos) == '@';
+    QStringList words;
+    for (int field = 0; field < (keyword ? 1 : 5) && pos < bytes.size(); ++field) {
+        words << decoded(takeWord(bytes, pos));
+        skipBlanks(bytes, pos);
+    }
+    reading.refusal = scheduleRefusal(words);
+    const auto settingBegin = bytes.cbegin() + lineStart;
+    const auto settingStop = bytes.cbegin() + settingEnd;
+    const auto equals = reading.refusal.isEmpty() ? settingStop : std::find(settingBegin, settingStop, '=');
+    if (equals != settingStop) {
+        // Most likely meant as a setting.
+        const bool noValue = std::all_of(equals + 1, settingStop, isCSpace);
+        reading.refusal =
+            (noValue ? QStringLiteral("it is no setting (an empty value is written \"\"), nor a "
+                                      "job: ")
+                     : QStringLiteral("it is neither a setting (NAME=value) nor a job: ")) +
+            reading.refusal;
+    }
+
+    // The user name reaches up to a blank, so one that ends the line runs
+    // on into the next: cron refuses it. The command may be empty.
+    QString user = source.owner;
+    bool hasUser = !source.systemFormat;
+    if (source.systemFormat && pos < bytes.size()) {
+        user = decoded(takeWord(bytes, pos));
+        hasUser = true;
+        if (reading.refusal.isEmpty() && pos >= bytes.size())
+            reading.refusal = QStringLiteral("the line ends right after the user name %1").arg(user);
+        else if (reading.refusal.isEmpty() && !(source.isAccount && source.isAccount(user)))
+            reading.refusal = QStringLiteral("it knows no account named %1").arg(user);
+        skipBlanks(bytes, pos);
+    } else if (source.systemFormat && reading.refusal.isEmpty()) {
+        reading.refusal = QStringLiteral("no user name follows the schedule");
+    }
+
+    const int commandNul = bytes.indexOf('\0', pos);
+    const int commandEnd = commandNul < 0 ? bytes.size() : commandNul;
+    reading.next = commandNul < 0 ? -1 : commandNul + 1;
+    QByteArray command = bytes.mid(pos, commandEnd - pos);
+    if (reading.refusal.isEmpty() && command.size() > maxCommandBytes)
+        reading.refusal = QStringLiteral("its command is longer than %1 bytes").arg(maxCommandBytes);
+    // Blanks at the end are passed to the shell, which drops them.
+    while (!command.isEmpty() && isCronBlank(command.back()))
+        command.chop(1);
+
+    const bool shapedLikeJob = words.size() == (keyword ? 1 : 5) && hasUser && !command.isEmpty();
+    if (!reading.refusal.isEmpty() && !shapedLikeJob)
+        return reading;
+    DetailsCronJob job = fileJob;
+    job.schedule = words.join(QLatin1Char(' '));
+    if (source.systemFormat)
+        job.user = displayable(user);
+    job.command = displayable(decoded(command.left(maxShownCommandBytes)));
+    job.lineRefusal = reading.refusal;
+    reading.row = job;
+    return reading;
+}
+
 } // namespace
 
 namespace CronParser {
 
-QList<DetailsCronJob> parseCrontab(const QByteArray& text, const QString& location, const QString& user,
-                                   bool systemFormat) {
+QList<DetailsCronJob> parseCrontab(const QByteArray& text, const CrontabSource& source) {
     QList<DetailsCronJob> jobs;
-    const QList<QByteArray> rawLines = text.split('\n');
-    for (const QByteArray& rawLine : rawLines) {
-        if (rawLine.size() > maxLineLength) {
-            qCWarning(lcCronParser).noquote()
-                << "Skipping a crontab line of" << rawLine.size() << "bytes in" << location;
-            continue;
+    int refusedLine = 0;
+    QString refusedWhy;
+    const auto refuse = [&](int line, const QString& why) {
+        qCDebug(lcCronParser).noquote()
+            << "cron refuses line" << line << "of" << source.location << ":" << why;
+        if (refusedLine == 0) {
+            refusedLine = line;
+            refusedWhy = why;
         }
-        if (rawLine.contains('\0')) {
-            qCDebug(lcCronParser).noquote() << "Skipping a binary line in" << location;
-            continue;
-        }
-        const QString line = QString::fromUtf8(rawLine).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        if (isVariableLine(line)) {
-            qCDebug(lcCronParser).noquote() << "Line did not match cron pattern:" << line;
-            continue;
-        }
+    };
 
-        const bool keyword = line.startsWith(QLatin1Char('@'));
-        const int scheduleWords = keyword ? 1 : 5;
-        QStringList words;
-        QString command;
-        if (!splitWords(line, scheduleWords + (systemFormat ? 1 : 0), words, command)) {
-            qCDebug(lcCronParser).noquote() << "Line did not match cron pattern:" << line;
-            continue;
-        }
-        const QStringList schedule = words.mid(0, scheduleWords);
-        const bool scheduleHasHash = std::any_of(schedule.cbegin(), schedule.cend(), [](const QString& word) {
-            return word.contains(QLatin1Char('#'));
-        });
-        if (scheduleHasHash) {
-            qCDebug(lcCronParser).noquote() << "Line did not match cron pattern:" << line;
-            continue;
-        }
+    DetailsCronJob fileJob = newJob(source.location);
+    fileJob.user = source.owner;
+    fileJob.type = source.systemFormat ? QStringLiteral("System") : QStringLiteral("User");
 
-        DetailsCronJob job = newJob(location);
-        job.schedule = schedule.join(QLatin1Char(' '));
-        job.user = systemFormat ? displayable(words.at(scheduleWords)) : user;
-        job.command = displayable(command);
-        job.type = systemFormat ? QStringLiteral("System") : QStringLiteral("User");
-        jobs.append(job);
+    int lineNumber = 0;
+    for (int start = 0; start < text.size();) {
+        const int newline = text.indexOf('\n', start);
+        const int end = newline < 0 ? text.size() : newline;
+        // Lines are read in place; text outlives them.
+        const QByteArray bytes = QByteArray::fromRawData(text.constData() + start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        const int firstRow = jobs.size();
+        bool lineIsComment = true;
+        bool lineRefused = false;
+        for (int from = 0; from >= 0;) {
+            LineReading reading = readLine(bytes, from, source, fileJob);
+            lineIsComment = lineIsComment && reading.isComment;
+            if (!reading.refusal.isEmpty()) {
+                refuse(lineNumber, reading.refusal);
+                lineRefused = true;
+            }
+            if (reading.row) {
+                reading.row->line = lineNumber;
+                jobs.append(*reading.row);
+            }
+            from = reading.next;
+        }
+        // The end of the file in the middle of a job or a setting makes
+        // cron ignore the file.
+        if (newline < 0 && !lineIsComment && !lineRefused) {
+            const QString why = QStringLiteral("the file's last line has no newline at its end");
+            refuse(lineNumber, why);
+            for (int row = firstRow; row < jobs.size(); ++row)
+                jobs[row].lineRefusal = why;
+        }
     }
+    if (refusedLine > 0)
+        markFileIgnored(jobs, refusedLine, refusedWhy);
     return jobs;
 }
 
@@ -227,7 +432,7 @@ QList<AnacronLine> parseAnacrontab(const QByteArray& text) {
     QList<AnacronLine> lines;
     const QList<QByteArray> rawLines = text.split('\n');
     for (const QByteArray& rawLine : rawLines) {
-        if (rawLine.size() > maxLineLength || rawLine.contains('\0'))
+        if (rawLine.size() > maxAnacronLineLength || rawLine.contains('\0'))
             continue;
         const QString line = QString::fromUtf8(rawLine).trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || isVariableLine(line))
@@ -250,8 +455,13 @@ FolderRunner folderRunner(const QString& folder, const QList<DetailsCronJob>& sy
                           const QList<AnacronLine>& anacronLines, const QString& anacrontabPath,
                           const std::function<bool(const QString&)>& isExecutable) {
     FolderRunner runner;
+    QString ignoredRunner;
     for (const DetailsCronJob& job : systemJobs) {
-        if (!runPartsFolders(job.command).contains(folder) || !readSchedule(job.schedule).runs)
+        if (!runPartsFolders(job.command).contains(folder))
+            continue;
+        if (job.fileIgnored && ignoredRunner.isEmpty())
+            ignoredRunner = job.location;
+        if (!cronRunsLine(job))
             continue;
         const QString guard = skippedWhenExecutable(job.command);
         if (!guard.isEmpty() && isExecutable(guard))
@@ -272,23 +482,68 @@ FolderRunner folderRunner(const QString& folder, const QList<DetailsCronJob>& sy
             return runner;
         }
     }
+    runner.runBy = ignoredRunner;
     return runner;
 }
 
-QStringList accountNames(const QByteArray& passwdText) {
-    QStringList names;
+QList<Account> readAccounts(const QByteArray& passwdText) {
+    QList<Account> accounts;
     QSet<QString> seen;
     const QList<QByteArray> lines = passwdText.split('\n');
     for (const QByteArray& line : lines) {
-        const int colon = line.indexOf(':');
-        const QString name = QString::fromUtf8(colon < 0 ? line : line.left(colon)).trimmed();
+        const QList<QByteArray> fields = line.split(':');
+        const QString name = QString::fromUtf8(fields.first()).trimmed();
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
             name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || seen.contains(name))
             continue;
         seen.insert(name);
-        names << name;
+        Account account{name, std::nullopt};
+        bool ok = false;
+        const uint uid = fields.size() > 2 ? fields.at(2).toUInt(&ok, 10) : 0;
+        if (ok)
+            account.uid = uid;
+        accounts << account;
     }
+    return accounts;
+}
+
+QStringList accountNames(const QByteArray& passwdText) {
+    QStringList names;
+    for (const Account& account : readAccounts(passwdText))
+        names << account.name;
     return names;
+}
+
+bool cronRunsLine(const DetailsCronJob& job) {
+    return !job.fileIgnored && job.lineRefusal.isEmpty() && readSchedule(job.schedule).runs;
+}
+
+QString whyCronIgnoresFile(const CrontabFileStatus& status, bool systemFormat, uint rootUid,
+                           std::optional<uint> accountUid) {
+    if (systemFormat && status.throughLink && status.linkOwner != rootUid)
+        return QStringLiteral("it is a symbolic link of uid %1, not of root").arg(status.linkOwner);
+    const bool ownerTrusted = status.owner == rootUid || (!systemFormat && status.owner == accountUid);
+    if (!ownerTrusted) {
+        return QStringLiteral("it belongs to uid %1, not to %2")
+            .arg(status.owner)
+            .arg(systemFormat ? QStringLiteral("root") : QStringLiteral("its account or root"));
+    }
+    const QString mode = QStringLiteral("%1").arg(status.mode & 07777, 4, 8, QLatin1Char('0'));
+    if (systemFormat && (status.mode & 022))
+        return QStringLiteral("its group or others may write to it (mode %1)").arg(mode);
+    if (!systemFormat && (status.mode & 07777) != 0600)
+        return QStringLiteral("its mode is %1, where cron wants 0600").arg(mode);
+    if (status.links > 1)
+        return QStringLiteral("it has %1 hard links").arg(status.links);
+    return QString();
+}
+
+void markFileIgnored(QList<DetailsCronJob>& jobs, int line, const QString& why) {
+    for (DetailsCronJob& job : jobs) {
+        job.fileIgnored = true;
+        job.ignoredForLine = line;
+        job.fileIgnoredWhy = why;
+    }
 }
 
 bool isRunPartsName(const QString& fileName) {

@@ -8,20 +8,57 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // Text in, jobs out: crontab lines, account names and the naming rule of the
 // periodic script folders. Crontab text is written by other accounts, so any
 // byte sequence gives shown or skipped rows, never more.
 namespace CronParser {
 
-// Longest crontab line taken; longer ones are skipped.
-constexpr int maxLineLength = 4096;
+// Where a crontab comes from and how cron reads it.
+struct CrontabSource {
+    QString location; // full path, e.g. "/etc/cron.d/php"
+    // /etc/crontab and /etc/cron.d: a user name follows the schedule.
+    bool systemFormat = false;
+    // A personal crontab: the account its jobs run as.
+    QString owner;
+    // System format: whether cron knows an account of this name.
+    std::function<bool(const QString&)> isAccount;
+};
 
-// The jobs of one crontab file. System format lines carry a user field after
-// the schedule; a personal crontab's jobs run as user. A schedule is five
-// time fields or one "@" word ("@reboot", "@daily", ...).
-QList<DetailsCronJob> parseCrontab(const QByteArray& text, const QString& location, const QString& user,
-                                   bool systemFormat);
+// The longest command cron takes, in bytes; a longer one makes it refuse
+// the line.
+constexpr int maxCommandBytes = 998;
+
+// The jobs of one crontab file as cron reads it: every line it would run,
+// with its schedule as cron reads it, and the lines it refuses that still
+// have the shape of a job. Cron refuses a file whole for one line it cannot
+// read; then each of the file's jobs says so. Settings (NAME=value),
+// comments and blank lines give no job.
+QList<DetailsCronJob> parseCrontab(const QByteArray& text, const CrontabSource& source);
+
+// Whether cron runs the job's line at some time: it reads the line and the
+// file, and the schedule can match.
+bool cronRunsLine(const DetailsCronJob& job);
+
+// What stat says of a crontab file, and of the link that leads to it.
+struct CrontabFileStatus {
+    uint owner = 0;
+    uint mode = 0600; // permission bits with set-id and sticky bits
+    quint64 links = 1;
+    bool throughLink = false;
+    uint linkOwner = 0;
+};
+
+// Why cron ignores a whole crontab file for its owner, mode or links; empty
+// when it reads it. System crontabs must belong to rootUid and be writable
+// by nobody else; a personal one must belong to its account or to rootUid
+// and have the mode 0600.
+QString whyCronIgnoresFile(const CrontabFileStatus& status, bool systemFormat, uint rootUid,
+                           std::optional<uint> accountUid);
+
+// Marks every job as coming from a file cron ignores.
+void markFileIgnored(QList<DetailsCronJob>& jobs, int line, const QString& why);
 
 // What runs the scripts of a periodic folder, and when.
 struct FolderRunner {
@@ -61,8 +98,14 @@ FolderRunner folderRunner(const QString& folder, const QList<DetailsCronJob>& sy
 // Where anacron is installed on Debian.
 inline const QString anacronProgram = QStringLiteral("/usr/sbin/anacron");
 
-// The account names of a password file, in file order, each once; names
-// that could not be a file name in the crontab spool are left out.
+// The accounts of a password file, in file order, each once (the first
+// entry wins, as for getpwnam); names that could not be a file name in the
+// crontab spool are left out.
+struct Account {
+    QString name;
+    std::optional<uint> uid;
+};
+QList<Account> readAccounts(const QByteArray& passwdText);
 QStringList accountNames(const QByteArray& passwdText);
 
 // Whether cron runs a file of this name from /etc/cron.d or a periodic folder:

@@ -1,17 +1,18 @@
 #include "cronschedule.h"
 
-#include <QRegularExpression>
 #include <QVector>
 
+#include <limits>
 #include <optional>
 
 // The fields are read the way Debian's cron reads them: each is a comma list
 // of '*', a number or a range, where '*' and ranges may take a "/step";
 // months and days of the week may be given by their first three letters in
-// any case. A value out of range, or a word cron does not know, makes cron
-// skip the whole line. A single number followed by "/step" stands for that
-// number alone, and cron ignores whatever follows a complete element up to
-// the next blank. The day is the one rule with a twist: when both day
+// any case. A value out of range, a word cron does not know, or a single
+// number with a step ("5/10") makes cron refuse the line, and with it the
+// whole file. Cron ignores whatever follows a complete list up to the next
+// blank ("*#" is "*"). Numbers are read as C's atoi reads them, so
+// "4294967297" is 1. The day is the one rule with a twist: when both day
 // fields are restricted (neither begins with '*'), either one matching is
 // enough.
 
@@ -49,8 +50,8 @@ struct Element {
 };
 
 struct Field {
-    QList<Element> elements; // empty ranges left out
-    QVector<bool> hits;      // by value, low .. high
+    QVector<Element> elements; // empty ranges left out
+    QVector<bool> hits;        // by value, low .. high
     bool startsWithStar = false;
     bool full = false;  // every value of the field
     bool empty = false; // no value at all
@@ -87,27 +88,47 @@ QString ordinal(int value) {
     return number + ordinalSuffix(number);
 }
 
+// Cron reads a word of letters and digits into a buffer of this size.
+constexpr int maxWordLength = 999;
+
+// The int that atoi gives for a run of digits: strtol's long, saturated,
+// cut to 32 bits. Cron takes the result as it comes, so "4294967297" is 1
+// and a number past the long range is -1.
+int atoiValue(const QString& digits) {
+    constexpr qint64 longMax = std::numeric_limits<qint64>::max();
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        const int digit = c.unicode() - '0';
+        if (value > (longMax - digit) / 10)
+            return -1;
+        value = value * 10 + digit;
+    }
+    return int(quint32(quint64(value)));
+}
+
+bool isAsciiLetterOrDigit(QChar c) {
+    return c.unicode() < 0x80 && c.isLetterOrNumber();
+}
+
 // A number, or a name where the field has names, read from pos on: cron
 // takes the whole run of letters and digits as one word, so "5x" is no
-// number. Numbers too long for an int come back as -1, out of every range.
-std::optional<int> readValue(const QString& text, int& pos, const FieldKind& kind) {
+// number.
+std::optional<int> readValue(const QString& text, int& pos, const FieldKind* kind) {
     const int start = pos;
-    while (pos < text.size() && text.at(pos).unicode() < 0x80 && text.at(pos).isLetterOrNumber())
+    while (pos < text.size() && isAsciiLetterOrDigit(text.at(pos)))
         ++pos;
     const QString word = text.mid(start, pos - start);
-    if (word.isEmpty())
+    if (word.isEmpty() || word.size() > maxWordLength)
         return std::nullopt;
-    for (int i = 0; i < kind.nameCount; ++i) {
-        if (word.compare(QLatin1String(kind.names[i]), Qt::CaseInsensitive) == 0)
-            return kind.low + i;
+    for (int i = 0; kind && i < kind->nameCount; ++i) {
+        if (word.compare(QLatin1String(kind->names[i]), Qt::CaseInsensitive) == 0)
+            return kind->low + i;
     }
     for (const QChar c : word) {
         if (!c.isDigit())
             return std::nullopt;
     }
-    bool ok = false;
-    const int number = word.toInt(&ok, 10);
-    return ok ? number : -1;
+    return atoiValue(word);
 }
 
 QString unreadable(const FieldKind& kind, const QString& text) {
@@ -130,13 +151,12 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
     while (true) {
         const int elementStart = pos;
         Element element;
-        bool single = false;
         if (pos < text.size() && text.at(pos) == QLatin1Char('*')) {
             ++pos;
             element.first = kind.low;
             element.last = kind.high;
         } else {
-            const std::optional<int> first = readValue(text, pos, kind);
+            const std::optional<int> first = readValue(text, pos, &kind);
             if (!first) {
                 result.problem = unreadable(kind, text);
                 return result;
@@ -144,42 +164,48 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
             element.first = element.last = *first;
             if (pos < text.size() && text.at(pos) == QLatin1Char('-')) {
                 ++pos;
-                const std::optional<int> last = readValue(text, pos, kind);
+                const std::optional<int> last = readValue(text, pos, &kind);
                 if (!last) {
                     result.problem = unreadable(kind, text);
                     return result;
                 }
                 element.last = *last;
-            } else {
-                single = true;
+            } else if (pos < text.size() && text.at(pos) == QLatin1Char('/')) {
+                result.problem = QStringLiteral("%1 puts a step after a single value").arg(text);
+                return result;
             }
         }
-        if (element.first < kind.low || element.first > kind.high || element.last < kind.low ||
-            element.last > kind.high) {
-            result.problem = outOfRange(text.mid(elementStart, pos - elementStart));
-            return result;
-        }
-        if (!single && pos < text.size() && text.at(pos) == QLatin1Char('/')) {
+        if (pos < text.size() && text.at(pos) == QLatin1Char('/')) {
             ++pos;
-            const int stepStart = pos;
-            while (pos < text.size() && text.at(pos).unicode() < 0x80 && text.at(pos).isLetterOrNumber())
-                ++pos;
-            bool ok = false;
-            element.step = text.mid(stepStart, pos - stepStart).toInt(&ok, 10);
-            if (!ok || element.step <= 0) {
+            const std::optional<int> step = readValue(text, pos, nullptr);
+            if (!step || *step <= 0) {
                 result.problem = QStringLiteral("%1 has no step it can read").arg(text);
                 return result;
             }
-            // A step past the field's end reaches no second value.
-            element.step = qMin(element.step, kind.high + 1);
+            element.step = *step;
         }
-        const QString elementText = text.mid(elementStart, pos - elementStart);
+        const auto elementText = [&] { return text.mid(elementStart, pos - elementStart); };
+        if (element.first < kind.low || element.first > kind.high || element.last < kind.low ||
+            element.last > kind.high) {
+            result.problem = outOfRange(elementText());
+            return result;
+        }
         if (element.first > element.last) {
             result.notes << QStringLiteral("%1 is an empty range: cron adds no %2 for it")
-                                .arg(elementText, QLatin1String(kind.what));
+                                .arg(elementText(), QLatin1String(kind.what));
         } else {
+            // Cron counts in an int: a step that carries a value of the
+            // range past the largest int wraps round to a value it refuses.
+            const int lastValue =
+                element.first + (element.last - element.first) / element.step * element.step;
+            if (element.step > std::numeric_limits<int>::max() - lastValue) {
+                result.problem = QStringLiteral("%1 has a step too large for cron to count").arg(text);
+                return result;
+            }
             for (int value = element.first; value <= element.last; value += element.step)
                 field.hits[value] = true;
+            // A step past the field's end reaches no second value.
+            element.step = qMin(element.step, kind.high + 1);
             field.elements << element;
         }
         if (pos < text.size() && text.at(pos) == QLatin1Char(',')) {
@@ -372,8 +398,29 @@ QString keywordText(const QString& keyword) {
 
 const QString invalid = QStringLiteral("Invalid");
 
-ScheduleReading skipped(const QString& why) {
-    return {invalid, {QStringLiteral("cron skips this line: ") + why}, false};
+ScheduleReading refused(const QString& why) {
+    return {invalid, {QStringLiteral("cron refuses the line: ") + why}, false, why};
+}
+
+bool isCronBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// The fields between spaces and tabs, cron's only blanks: to cron, a
+// carriage return is part of a field.
+QStringList cronWords(const QString& text) {
+    QStringList words;
+    int i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isCronBlank(text.at(i)))
+            ++i;
+        const int start = i;
+        while (i < text.size() && !isCronBlank(text.at(i)))
+            ++i;
+        if (i > start)
+            words << text.mid(start, i - start);
+    }
+    return words;
 }
 
 } // namespace
@@ -388,31 +435,56 @@ QString ordinalSuffix(const QString& day) {
     return QStringLiteral("th");
 }
 
-ScheduleReading readSchedule(const QString& schedule) {
-    const QString trimmed = schedule.trimmed();
-    if (trimmed.startsWith(QLatin1Char('@'))) {
-        const QString text = keywordText(trimmed);
-        if (text.isEmpty())
-            return skipped(QStringLiteral("it knows only @reboot, @yearly, @annually, @monthly, @weekly, "
-                                          "@daily, @midnight and @hourly, in lower case"));
-        return {text, {}};
-    }
+namespace {
 
-    static const QRegularExpression whitespace(QStringLiteral("\\s+"));
-    const QStringList texts = trimmed.split(whitespace, Qt::SkipEmptyParts);
-    if (texts.size() != 5)
-        return skipped(QStringLiteral("a schedule has five time fields"));
-
-    const FieldKind* const kinds[] = {&minuteKind, &hourKind, &dayOfMonthKind, &monthKind, &dayOfWeekKind};
+// The five fields as cron reads them, or why it refuses them.
+struct Fields {
     Field fields[5];
     QStringList notes;
-    for (int i = 0; i < 5; ++i) {
-        const FieldResult result = parseField(texts.at(i), *kinds[i]);
-        if (!result.field)
-            return skipped(result.problem);
-        fields[i] = *result.field;
-        notes += result.notes;
+    QString refusal;
+    QString keywordSentence; // for an "@" keyword
+};
+
+Fields readFields(const QStringList& texts) {
+    Fields read;
+    if (!texts.isEmpty() && texts.first().startsWith(QLatin1Char('@'))) {
+        // The keyword is the whole word: "@daily#x" is no keyword.
+        read.keywordSentence = texts.size() == 1 ? keywordText(texts.first()) : QString();
+        if (read.keywordSentence.isEmpty())
+            read.refusal = QStringLiteral("it knows only @reboot, @yearly, @annually, @monthly, @weekly, "
+                                          "@daily, @midnight and @hourly, in lower case");
+        return read;
     }
+    // Cron reads the fields in order and stops at the first it cannot read.
+    const FieldKind* const kinds[] = {&minuteKind, &hourKind, &dayOfMonthKind, &monthKind, &dayOfWeekKind};
+    for (int i = 0; i < qMin(5, int(texts.size())); ++i) {
+        FieldResult result = parseField(texts.at(i), *kinds[i]);
+        if (!result.field) {
+            read.refusal = result.problem;
+            return read;
+        }
+        read.fields[i] = std::move(*result.field);
+        read.notes += result.notes;
+    }
+    if (texts.size() != 5)
+        read.refusal = QStringLiteral("a schedule has five time fields");
+    return read;
+}
+
+} // namespace
+
+QString scheduleRefusal(const QStringList& fields) {
+    return readFields(fields).refusal;
+}
+
+ScheduleReading readSchedule(const QString& schedule) {
+    const Fields read = readFields(cronWords(schedule));
+    if (!read.refusal.isEmpty())
+        return refused(read.refusal);
+    if (!read.keywordSentence.isEmpty())
+        return {read.keywordSentence, {}, true, {}};
+    const Field* const fields = read.fields;
+    const QStringList& notes = read.notes;
     const Field& minutes = fields[0];
     const Field& hours = fields[1];
     const Field& daysOfMonth = fields[2];
@@ -437,7 +509,7 @@ ScheduleReading readSchedule(const QString& schedule) {
         noDay = daysOfMonth.empty || daysOfWeek.empty;
     }
     if (minutes.empty || hours.empty || months.empty || noDay)
-        return {QStringLiteral("Never"), notes, false};
+        return {QStringLiteral("Never"), notes, false, {}};
 
     const bool byMonth = !months.full;
     const QString monthList = listText(months, monthName);
@@ -452,7 +524,9 @@ ScheduleReading readSchedule(const QString& schedule) {
         const bool oneMonth = months.values().size() == 1;
         return {QStringLiteral("Never: %1 %2 no %3")
                     .arg(monthList, oneMonth ? QStringLiteral("has") : QStringLiteral("have"), dateList),
-                notes, false};
+                notes,
+                false,
+                {}};
     }
     if (!datesExist)
         byDayOfMonth = false; // the day of the week alone decides
@@ -471,7 +545,7 @@ ScheduleReading readSchedule(const QString& schedule) {
             days = dateList + ofMonths;
         else
             days = byMonth ? QStringLiteral("day in ") + monthList : QStringLiteral("day");
-        return {QStringLiteral("Every ") + days + QLatin1Char(' ') + time.text, notes};
+        return {QStringLiteral("Every ") + days + QLatin1Char(' ') + time.text, notes, true, {}};
     }
 
     // "<how often>, <on which days>"
@@ -485,7 +559,7 @@ ScheduleReading readSchedule(const QString& schedule) {
         days = QStringLiteral("on the ") + dateList + ofMonths;
     else if (byMonth)
         days = QStringLiteral("in ") + monthList;
-    return {days.isEmpty() ? time.text : time.text + QStringLiteral(", ") + days, notes};
+    return {days.isEmpty() ? time.text : time.text + QStringLiteral(", ") + days, notes, true, {}};
 }
 
 QString scheduleToText(const QString& schedule) {

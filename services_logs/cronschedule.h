@@ -9,14 +9,18 @@
 // Fixed English, not translated.
 QString scheduleToText(const QString& schedule);
 
-// The sentence with what cron makes of the schedule's details: why it skips
-// a line it cannot read, or parts of a field that it ignores.
+// The sentence with what cron makes of the schedule's details: why it
+// refuses a line it cannot read, or parts of a field that it ignores.
 struct ScheduleReading {
     QString sentence;
     QStringList notes;
-    bool runs = true; // false when cron skips the line or it can never match
+    bool runs = true; // false when cron refuses the line or it can never match
+    QString refusal;  // why cron refuses the line; empty when it reads it
 };
 ScheduleReading readSchedule(const QString& schedule);
+// Only why cron refuses a schedule, given as its words ("@daily", or the
+// five fields), or nothing: without the sentence.
+QString scheduleRefusal(const QStringList& fields);
 
 // "st", "nd", "rd" or "th" for a day-of-month text: "1" -> "st", "11" -> "th".
 QString ordinalSuffix(const QString& day);

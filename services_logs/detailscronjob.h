@@ -24,8 +24,21 @@ struct DetailsCronJob {
     QString location; // full path of the file the job comes from
     QString status;
     Origin origin = Origin::CrontabLine;
-    // For a script that a line runs: the file holding that line.
+    // For a script that a line runs: the file holding that line. For a
+    // script that no line runs, the file of a line that would, when cron
+    // ignores that file.
     QString runBy;
+
+    // A crontab line: its number in the file, from 1.
+    int line = 0;
+    // Why cron refuses this line; empty when it reads it.
+    QString lineRefusal;
+    // Cron reads none of a file that holds a line it refuses, or whose
+    // owner, mode or links it does not trust: then every job of the file
+    // carries why, and the line that made it so (0 for the file itself).
+    bool fileIgnored = false;
+    int ignoredForLine = 0;
+    QString fileIgnoredWhy;
 };
 
 Q_DECLARE_METATYPE(DetailsCronJob)

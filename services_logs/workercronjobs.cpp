@@ -7,11 +7,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLoggingCategory>
 
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <pwd.h>
+#include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcCron, "tessmar.cron", QtWarningMsg)
 
@@ -90,29 +93,26 @@ QList<CronParser::AnacronLine> readAnacrontab() {
     const std::optional<QByteArray> text = readCrontabText(anacrontabPath, true);
     return text ? CronParser::parseAnacrontab(*text) : QList<CronParser::AnacronLine>();
 }
-} // namespace
 
-WorkerCronJobs::WorkerCronJobs(QObject* parent) : QObject(parent) {}
-
-WorkerCronJobs::~WorkerCronJobs() = default;
-
-void WorkerCronJobs::readCrontab(const QString& path, const QString& user, QList<DetailsCronJob>& jobs,
-                                 bool systemFormat) {
-    // System crontabs live in root-only folders; links there are followed.
-    const std::optional<QByteArray> text = readCrontabText(path, systemFormat);
-    if (text)
-        jobs += CronParser::parseCrontab(*text, path, user, systemFormat);
+// What stat says of a crontab, or nothing when it is gone.
+std::optional<CronParser::CrontabFileStatus> crontabStatus(const QString& path) {
+    const QByteArray name = QFile::encodeName(SystemPaths::path(path));
+    struct stat link {};
+    struct stat file {};
+    if (::lstat(name.constData(), &link) != 0 || ::stat(name.constData(), &file) != 0)
+        return std::nullopt;
+    CronParser::CrontabFileStatus status;
+    status.owner = file.st_uid;
+    status.mode = file.st_mode & 07777;
+    status.links = file.st_nlink;
+    status.throughLink = S_ISLNK(link.st_mode);
+    status.linkOwner = link.st_uid;
+    return status;
 }
 
-void WorkerCronJobs::scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs) {
-    const QStringList names = runPartsEntries(folder, QDir::Files);
-    for (const QString& name : names)
-        readCrontab(folder + name, QStringLiteral("system"), jobs, true);
-}
-
-void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
-                                         const QList<CronParser::AnacronLine>& anacronLines,
-                                         QList<DetailsCronJob>& jobs) {
+// The scripts of a periodic folder, each timed by what runs the folder.
+void scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
+                         const QList<CronParser::AnacronLine>& anacronLines, QList<DetailsCronJob>& jobs) {
     const QStringList names = runPartsEntries(folder, QDir::Files | QDir::Executable);
     if (names.isEmpty())
         return;
@@ -124,10 +124,88 @@ void WorkerCronJobs::scanScriptDirectory(const QString& folder, const QList<Deta
         jobs.append(CronParser::scriptJob(folder, name, runner));
 }
 
+// Reads the crontabs the way cron does, with what that needs to know of
+// the machine: its accounts, and the account cron trusts with its files.
+class CrontabCollector {
+public:
+    CrontabCollector() {
+        SafeFile::ReadRules passwdRules;
+        passwdRules.maxBytes = 64 * 1024 * 1024;
+        passwdRules.followSymlinks = true;
+        const SafeFile::Read passwd =
+            SafeFile::read(SystemPaths::path(QStringLiteral("/etc/passwd")), passwdRules);
+        if (!passwd.ok())
+            qCWarning(lcCron).noquote() << "Could not read /etc/passwd:" << passwd.error;
+        accounts = CronParser::readAccounts(passwd.data);
+        for (const CronParser::Account& account : qAsConst(accounts))
+            accountIds.insert(account.name, account.uid);
+        // Cron trusts root, the owner of "/" (of the root a tree is read from).
+        struct stat root {};
+        if (::stat(QFile::encodeName(SystemPaths::path(QStringLiteral("/"))).constData(), &root) == 0)
+            rootUid = root.st_uid;
+    }
+
+    void readCrontab(const QString& path, const QString& account, QList<DetailsCronJob>& jobs,
+                     bool systemFormat) const {
+        // System crontabs live in root-only folders; links there are followed.
+        const std::optional<QByteArray> text = readCrontabText(path, systemFormat);
+        if (!text)
+            return;
+        CronParser::CrontabSource source;
+        source.location = path;
+        source.systemFormat = systemFormat;
+        source.owner = account;
+        source.isAccount = [this](const QString& name) { return isAccount(name); };
+        QList<DetailsCronJob> fileJobs = CronParser::parseCrontab(*text, source);
+
+        // Cron checks the file before it reads a line of it.
+        const std::optional<CronParser::CrontabFileStatus> status = crontabStatus(path);
+        const QString distrust =
+            status ? CronParser::whyCronIgnoresFile(*status, systemFormat, rootUid,
+                                                    systemFormat ? std::nullopt : accountIds.value(account))
+                   : QString();
+        if (!distrust.isEmpty()) {
+            qCDebug(lcCron).noquote() << "cron ignores" << path << "since" << distrust;
+            CronParser::markFileIgnored(fileJobs, 0, distrust);
+        }
+        jobs += fileJobs;
+    }
+
+    void scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs) const {
+        const QStringList names = runPartsEntries(folder, QDir::Files);
+        for (const QString& name : names)
+            readCrontab(folder + name, QString(), jobs, true);
+    }
+
+    QList<CronParser::Account> accounts;
+
+private:
+    // Cron asks getpwnam, which may know accounts that are not in the file.
+    bool isAccount(const QString& name) const {
+        if (accountIds.contains(name))
+            return true;
+        if (!SystemPaths::rootPrefix().isEmpty())
+            return false;
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        char buffer[16384];
+        return ::getpwnam_r(name.toUtf8().constData(), &entry, buffer, sizeof buffer, &found) == 0 && found;
+    }
+
+    QHash<QString, std::optional<uint>> accountIds;
+    uint rootUid = 0;
+};
+} // namespace
+
+WorkerCronJobs::WorkerCronJobs(QObject* parent) : QObject(parent) {}
+
+WorkerCronJobs::~WorkerCronJobs() = default;
+
 QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
+    const CrontabCollector collector;
     QList<DetailsCronJob> jobs;
-    readCrontab(QStringLiteral("/etc/crontab"), QStringLiteral("system"), jobs, true);
-    scanCrontabDirectory(QStringLiteral("/etc/cron.d/"), jobs);
+    collector.readCrontab(QStringLiteral("/etc/crontab"), QString(), jobs, true);
+    collector.scanCrontabDirectory(QStringLiteral("/etc/cron.d/"), jobs);
     const QList<DetailsCronJob> systemJobs = jobs;
     const QList<CronParser::AnacronLine> anacronLines = readAnacrontab();
     for (const char* period : {"hourly", "daily", "weekly", "monthly"}) {
@@ -135,19 +213,11 @@ QList<DetailsCronJob> WorkerCronJobs::collectCronJobs() {
                             anacronLines, jobs);
     }
 
-    SafeFile::ReadRules passwdRules;
-    passwdRules.maxBytes = 64 * 1024 * 1024;
-    passwdRules.followSymlinks = true;
-    const SafeFile::Read passwd =
-        SafeFile::read(SystemPaths::path(QStringLiteral("/etc/passwd")), passwdRules);
-    if (!passwd.ok())
-        qCWarning(lcCron).noquote() << "Could not read /etc/passwd:" << passwd.error;
-    const QStringList accounts = CronParser::accountNames(passwd.data);
-    for (const QString& account : accounts) {
+    for (const CronParser::Account& account : collector.accounts) {
         // Each may fall back on sudo, which fails at once while quitting.
         if (CommandRunner::isAborted())
             break;
-        readCrontab(spoolFolder + account, account, jobs, false);
+        collector.readCrontab(spoolFolder + account.name, account.name, jobs, false);
     }
     return jobs;
 }

@@ -31,13 +31,4 @@ signals:
 
 public slots:
     void fetchCronJobs();
-
-private:
-    static void readCrontab(const QString& path, const QString& user, QList<DetailsCronJob>& jobs,
-                            bool systemFormat);
-    static void scanCrontabDirectory(const QString& folder, QList<DetailsCronJob>& jobs);
-    // The scripts of a periodic folder, each timed by what runs the folder.
-    static void scanScriptDirectory(const QString& folder, const QList<DetailsCronJob>& systemJobs,
-                                    const QList<CronParser::AnacronLine>& anacronLines,
-                                    QList<DetailsCronJob>& jobs);
 };

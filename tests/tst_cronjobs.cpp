@@ -19,13 +19,27 @@ QStringList describeJobs(const QList<DetailsCronJob>& jobs) {
     return lines;
 }
 
+// A source whose system-format user names are root and alice.
+CronParser::CrontabSource source(bool systemFormat) {
+    CronParser::CrontabSource source;
+    source.location = "/x/alice";
+    source.systemFormat = systemFormat;
+    source.owner = "alice";
+    source.isAccount = [](const QString& name) { return name == "root" || name == "alice"; };
+    return source;
+}
+
 bool writeFile(const QTemporaryDir& root, const QString& relative, const QByteArray& text,
                bool executable = false) {
     QDir().mkpath(QFileInfo(root.filePath(relative)).absolutePath());
     QFile file(root.filePath(relative));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
         return false;
-    return !executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    // 0644 or 0744 whatever the umask: cron ignores a system crontab that
+    // its group may write to.
+    const QFileDevice::Permissions readable =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    return file.setPermissions(executable ? readable | QFileDevice::ExeOwner : readable);
 }
 
 const QByteArray stockCrontab =
@@ -76,7 +90,7 @@ private slots:
             {"@midnight", "Every day at 00:00", ""},
             {"@weekly", "Every Sun at 00:00", ""},
             {"@monthly", "Every 1st of the month at 00:00", ""},
-            {"@Daily", "Invalid", "cron skips this line: it knows only @reboot"},
+            {"@Daily", "Invalid", "cron refuses the line: it knows only @reboot"},
             {"0 0 * *", "Invalid", "five time fields"},
             {"0 0 * * * *", "Invalid", "five time fields"},
             // Steps in the minutes run several times an hour.
@@ -125,9 +139,26 @@ private slots:
             {"0 0 * * monday", "Invalid", "monday is not a day of the week"},
             {"0 0 * * 99999999999", "Invalid", "out of the day of the week range 0-7"},
             {"*/0 * * * *", "Invalid", "*/0 has no step"},
-            {"5-59/2147483647 * * * *", "Every hour at minute 05", ""},
+            // Cron counts by the step in an int; it refuses a step that wraps it.
+            {"5-59/2147483647 * * * *", "Invalid", "5-59/2147483647 has a step too large"},
+            {"0-59/2147483647 * * * *", "Every hour at minute 00", ""},
+            {"* * */2147483647 * *", "Invalid", "step too large"},
             {"0 0 * * 0,7", "Every Sun at 00:00", ""},
-            {"5/10 * * * *", "Every hour at minute 05", "cron reads only 5 of the minute field 5/10"},
+            {"5/10 * * * *", "Invalid", "5/10 puts a step after a single value"},
+            {"0 0 * * 0/1", "Invalid", "0/1 puts a step after a single value"},
+            // What follows a complete list up to the next blank is ignored.
+            {"* * * * 0-6#2", "Every minute", "cron reads only 0-6 of the day of the week field 0-6#2"},
+            {"*# *# *# *# *", "Every minute", "cron reads only * of the month field *#"},
+            {"*/5/2 * * * *", "Every 5 minutes", "cron reads only */5 of the minute field */5/2"},
+            {"*\v5 * * * *", "Every minute", "cron reads only * of the minute field"},
+            {"@daily#x", "Invalid", "it knows only @reboot"},
+            {"0 0 * 0 *", "Invalid", "0 is out of the month range 1-12"},
+            // Numbers are read as atoi reads them: cut to 32 bits, past the
+            // range of a long -1.
+            {"* * * * 4294967297", "Every minute, Mon", ""},
+            {"* * * * */4294967297", "Every minute", ""},
+            {"* * * * */2147483648", "Invalid", "has no step"},
+            {"* * * * 18446744073709551617", "Invalid", "out of the day of the week range"},
             {"30-10 * * * *", "Never", "30-10 is an empty range"},
             {"0 0 * * fri-sun", "Never", "fri-sun is an empty range"},
             {"0 0 31-1 * 1", "Every Mon at 00:00", "31-1 is an empty range"},
@@ -140,6 +171,13 @@ private slots:
         };
         for (const auto& [schedule, text, note] : rows)
             QTest::newRow(schedule) << QString(schedule) << QString(text) << QString(note);
+        // Cron reads a word of up to 999 letters and digits.
+        QTest::newRow("minute of 999 digits") << QString(999, '0') + " * * * *"
+                                              << "Every hour at minute 00"
+                                              << "";
+        QTest::newRow("minute of 1000 digits") << QString(1000, '0') + " * * * *"
+                                               << "Invalid"
+                                               << "is not a minute";
     }
     void scheduleToText() {
         QFETCH(QString, schedule);
@@ -166,29 +204,163 @@ private slots:
                                            << L{"root|17 * * * *|cd / && run-parts x"};
         QTest::newRow("comments and variables")
             << QByteArray("  # 0 0 * * * x\nPATH=/bin\nMAILTO = a@b\n") << false << L{};
-        QTest::newRow("hash in a field, not in the command")
+        // Cron reads the list before a '#' in a field and runs the line.
+        QTest::newRow("hash after a field's list, and in the command")
             << QByteArray("0#1 * * * * x\n0 1 * * * echo a # b\n") << false
-            << L{"alice|0 1 * * *|echo a # b"};
+            << L{"alice|0#1 * * * *|x", "alice|0 1 * * *|echo a # b"};
         QTest::newRow("too few words") << QByteArray("0 1 * * *\n0 1 * * * root\n") << true << L{};
         QTest::newRow("keyword, personal")
             << QByteArray("@reboot a b c d e f g\n") << false << L{"alice|@reboot|a b c d e f g"};
         QTest::newRow("keyword, system") << QByteArray("@daily root /usr/bin/x --y\n@hourly root\n") << true
                                          << L{"root|@daily|/usr/bin/x --y"};
-        QTest::newRow("binary and over-long lines skipped")
-            << QByteArray("0 1 * * * a\0b\n0 2 * * * ", 22) + QByteArray(5000, 'x') + "\n0 3 * * * ok\n"
-            << false << L{"alice|0 3 * * *|ok"};
+        // A command ends at a NUL (cron reads "b" as a line of its own, and
+        // refuses it); an over-long command is refused, and shown cut.
+        QTest::newRow("NUL and over-long command")
+            << QByteArray("0 1 * * * a\0b\n0 2 * * * ", 24) + QByteArray(5000, 'x') + "\n0 3 * * * ok\n"
+            << false << L{"alice|0 1 * * *|a", "alice|0 2 * * *|" + QString(4096, 'x'), "alice|0 3 * * *|ok"};
+        // The carriage return is part of the command cron runs.
         QTest::newRow("invalid UTF-8 and control bytes shown")
             << QByteArray("0 1 * * * caf\xe9 \x1b[2J\r\n") << false
-            << L{QString("alice|0 1 * * *|caf") + QChar(0xfffd) + " " + QChar(0xfffd) + "[2J"};
+            << L{QString("alice|0 1 * * *|caf") + QChar(0xfffd) + " " + QChar(0xfffd) + "[2J" +
+                 QChar(0xfffd)};
     }
     void parsesLines() {
         QFETCH(QByteArray, text);
         QFETCH(bool, systemFormat);
         QFETCH(QStringList, jobs);
         QStringList parsed;
-        for (const DetailsCronJob& job : CronParser::parseCrontab(text, "/x/alice", "alice", systemFormat))
+        for (const DetailsCronJob& job : CronParser::parseCrontab(text, source(systemFormat)))
             parsed << job.user + "|" + job.schedule + "|" + job.command;
         QCOMPARE(parsed, jobs);
+    }
+
+    // What Debian's cron (3.0pl1-162) did with each file, run on it: the
+    // jobs it ran, and the files it ignored whole for one line it refused.
+    // Each row: the Schedule column and command of every job, and the line
+    // cron refused with a piece of why (empty when it read the file).
+    void readsLinesAsCronDoes_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("systemFormat");
+        QTest::addColumn<QStringList>("jobs");
+        QTest::addColumn<QString>("refused");
+        using L = QStringList;
+        const QByteArray good = "* * * * * touch good\n";
+        const QByteArray goodSystem = "* * * * * root touch good\n";
+        const QString ignored1 = "Never: cron ignores this file (line 1)|touch good";
+        QTest::newRow("hash after each field runs")
+            << QByteArray("* * * * *# touch x\n* * * * 0-6#2 touch y\n*# * * * * a\n* *# * * * b\n"
+                          "* * *# * * c\n* * * *# * d\n")
+            << false << L{"Every minute|touch x", "Every minute|touch y", "Every minute|a",
+                          "Every minute|b",       "Every minute|c",       "Every minute|d"}
+            << "";
+        QTest::newRow("hash after a field runs, system")
+            << QByteArray("* * * * *# root touch x\n*#x * * * * root b\n") << true
+            << L{"Every minute|touch x", "Every minute|b"} << "";
+        QTest::newRow("hash in a keyword") << "@daily#x touch x\n" + good << false
+                                           << L{"Invalid|touch x", ignored1} << "1: it knows only @reboot";
+        QTest::newRow("minute 60, system") << "60 * * * * root touch x\n" + goodSystem << true
+                                           << L{"Invalid|touch x", ignored1} << "1: 60 is out of the minute";
+        QTest::newRow("four fields") << "* * * * touch x\n" + good << false << L{"Invalid|x", ignored1}
+                                     << "1: touch is not a day of the week";
+        QTest::newRow("unknown user")
+            << "* * * * * nosuchuser touch x\n" + goodSystem << true << L{"Invalid|touch x", ignored1}
+            << "1: it knows no account named nosuchuser";
+        QTest::newRow("line ends at the user name") << "* * * * * root\n" + goodSystem << true << L{ignored1}
+                                                    << "1: the line ends right after the user name root";
+        QTest::newRow("no user name")
+            << "* * * * *\n" + goodSystem << true << L{ignored1} << "1: no user name";
+        QTest::newRow("setting with an open quote") << "FOO=\"unterminated\n" + good << false << L{ignored1}
+                                                    << "1: it is neither a setting (NAME=value) nor a job";
+        QTest::newRow("setting without a value") << "MAILTO=\n" + good << false << L{ignored1}
+                                                 << "1: it is no setting (an empty value is written \"\")";
+        QTest::newRow("blank in a name")
+            << "a b=c\n" + good << false << L{ignored1}
+            << "1: it is neither a setting (NAME=value) nor a job: a is not a minute";
+        QTest::newRow("command of 998 bytes") << "* * * * * " + QByteArray(998, 'x') + "\n"
+                                              << false << L{"Every minute|" + QString(998, 'x')} << "";
+        QTest::newRow("command of 999 bytes")
+            << "* * * * * " + QByteArray(999, 'x') + "\n" + good << false
+            << L{"Invalid|" + QString(999, 'x'), ignored1} << "1: its command is longer than 998 bytes";
+        QTest::newRow("last line without a newline")
+            << good + "* * * * * touch x" << false
+            << L{"Never: cron ignores this file (line 2)|touch good", "Invalid|touch x"}
+            << "2: the file's last line has no newline";
+        QTest::newRow("last comment without a newline")
+            << good + "# x" << false << L{"Every minute|touch good"} << "";
+        QTest::newRow("a CRLF blank line") << good + "\r\n"
+                                           << false << L{"Never: cron ignores this file (line 2)|touch good"}
+                                           << "2: it holds only blanks cron does not skip";
+        QTest::newRow("NUL starts another line")
+            << QByteArray("* * * * * touch A\0* * * * * touch B\n", 36) << false
+            << L{"Every minute|touch A", "Every minute|touch B"} << "";
+        QTest::newRow("empty commands run")
+            << QByteArray("* * * * *\n@daily \n") << false << L{"Every minute|", "Every day at 00:00|"} << "";
+        QTest::newRow("empty command, system") << QByteArray("* * * * * root \n@daily root\t\n") << true
+                                               << L{"Every minute|", "Every day at 00:00|"} << "";
+        QTest::newRow("settings") << "my-var=1\n=x\n  FOO  =  bar  \nFOO=\"a b\" \n'A'='b'\nMAILTO=\"\"\n" +
+                                         good
+                                  << false << L{"Every minute|touch good"} << "";
+        QTest::newRow("empty range") << "* * * * 5-1 touch x\n" + good << false
+                                     << L{"Never|touch x", "Every minute|touch good"} << "";
+    }
+    void readsLinesAsCronDoes() {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, systemFormat);
+        QFETCH(QStringList, jobs);
+        QFETCH(QString, refused);
+        const QList<DetailsCronJob> parsed = CronParser::parseCrontab(text, source(systemFormat));
+        QStringList shown;
+        for (const DetailsCronJob& job : parsed) {
+            shown << jobScheduleText(job) + "|" + job.command;
+            QCOMPARE(job.fileIgnored, !refused.isEmpty());
+            QVERIFY(CronParser::cronRunsLine(job) == (shown.last().startsWith("Every")));
+            if (job.fileIgnored) {
+                const QString why = QString::number(job.ignoredForLine) + ": " + job.fileIgnoredWhy;
+                QVERIFY2(why.startsWith(refused), qPrintable(why));
+                QVERIFY2(jobScheduleToolTip(job).contains(job.location), qPrintable(jobScheduleToolTip(job)));
+            }
+        }
+        QCOMPARE(shown, jobs);
+    }
+
+    // The owners, modes and links cron trusts (root is uid 0 here, the
+    // account uid 1000); each row as cron took or ignored such a file.
+    void trustsFilesAsCronDoes_data() {
+        QTest::addColumn<bool>("systemFormat");
+        QTest::addColumn<uint>("owner");
+        QTest::addColumn<uint>("mode");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<int>("linkOwner"); // -1: no link
+        QTest::addColumn<QString>("why");
+        QTest::newRow("system 0755, 0600, 02644") << true << 0u << 02755u << 1 << -1 << "";
+        QTest::newRow("system group-writable")
+            << true << 0u << 0664u << 1 << -1 << "group or others may write";
+        QTest::newRow("system of an account") << true << 1000u << 0644u << 1 << -1 << "uid 1000, not to root";
+        QTest::newRow("system, two links") << true << 0u << 0644u << 2 << -1 << "2 hard links";
+        QTest::newRow("system through root's link") << true << 0u << 0644u << 1 << 0 << "";
+        QTest::newRow("system through another's link") << true << 0u << 0644u << 1 << 1000 << "symbolic link";
+        QTest::newRow("personal 0600") << false << 1000u << 0600u << 1 << -1 << "";
+        QTest::newRow("personal of root") << false << 0u << 0600u << 1 << -1 << "";
+        QTest::newRow("personal of another") << false << 1001u << 0600u << 1 << -1 << "not to its account";
+        QTest::newRow("personal 0400") << false << 1000u << 0400u << 1 << -1 << "mode is 0400";
+        QTest::newRow("personal 04600") << false << 1000u << 04600u << 1 << -1 << "mode is 4600";
+        QTest::newRow("personal, two links") << false << 1000u << 0600u << 2 << -1 << "2 hard links";
+    }
+    void trustsFilesAsCronDoes() {
+        QFETCH(bool, systemFormat);
+        QFETCH(uint, owner);
+        QFETCH(uint, mode);
+        QFETCH(int, links);
+        QFETCH(int, linkOwner);
+        QFETCH(QString, why);
+        CronParser::CrontabFileStatus status;
+        status.owner = owner;
+        status.mode = mode;
+        status.links = quint64(links);
+        status.throughLink = linkOwner >= 0;
+        status.linkOwner = uint(qMax(0, linkOwner));
+        const QString said = CronParser::whyCronIgnoresFile(status, systemFormat, 0, 1000u);
+        QVERIFY2(why.isEmpty() ? said.isEmpty() : said.contains(why), qPrintable(said));
     }
 
     void accountNames() {
@@ -199,7 +371,22 @@ private slots:
 
     // The whole collection over a fixture tree, in the page's order.
     void collectsFixtureTree() {
-        SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
+        // Git keeps no modes but the executable bit; cron wants personal
+        // crontabs to have 0600.
+        QTemporaryDir root;
+        const QString fixture = TestSupport::testDataPath("cron/root");
+        QDirIterator files(fixture, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            const QString relative = QDir(fixture).relativeFilePath(path);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(writeFile(root, relative, file.readAll(), QFileInfo(path).isExecutable()));
+            if (relative.startsWith("var/spool/"))
+                QVERIFY(QFile::setPermissions(root.filePath(relative),
+                                              QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        }
+        SystemPaths::setRootPrefix(root.path());
         const QString run = "test -x /usr/sbin/anacron || { cd / && run-parts --report /etc/cron.";
         const QString sa1 = "command -v debian-sa1 > /dev/null && debian-sa1 ";
         const QStringList expected = {
@@ -233,6 +420,38 @@ private slots:
         QCOMPARE(jobScheduleToolTip(jobs.at(11)),
                  QString("Every day at 06:25\nSchedule: 25 6 * * *, the line of /etc/crontab that runs "
                          "/etc/cron.daily"));
+        // cron refuses alice's day of the week -1, and with it her whole crontab.
+        QStringList alice;
+        for (const DetailsCronJob& job : jobs.mid(14))
+            alice << jobScheduleText(job);
+        QCOMPARE(alice, QStringList({"Never: cron ignores this file (line 8)",
+                                     "Never: cron ignores this file (line 8)", "Invalid",
+                                     "Never: cron ignores this file (line 8)"}));
+        QCOMPARE(jobScheduleText(jobs.at(13)), QString("Every day at 02:30"));
+    }
+
+    // Cron ignores a crontab whose mode it does not trust; the read goes by
+    // the file's own stat.
+    void ignoresFilesByMode() {
+        QTemporaryDir root;
+        QVERIFY(writeFile(root, "etc/passwd", "root:x:0:0::/root:/bin/sh\nplain:x:3:3::/:/bin/sh\n"));
+        QVERIFY(writeFile(root, "etc/cron.d/shared", "0 0 * * * root shared\n"));
+        QVERIFY(writeFile(root, "var/spool/cron/crontabs/plain", "0 0 * * * mine\n"));
+        QVERIFY(QFile::setPermissions(root.filePath("etc/cron.d/shared"), QFileDevice::ReadOwner |
+                                                                              QFileDevice::WriteOwner |
+                                                                              QFileDevice::WriteGroup));
+        SystemPaths::setRootPrefix(root.path());
+        QList<DetailsCronJob> jobs = WorkerCronJobs::collectCronJobs();
+        QCOMPARE(jobs.size(), 2);
+        QCOMPARE(jobScheduleText(jobs.at(0)), QString("Never: cron ignores this file"));
+        QVERIFY(jobScheduleToolTip(jobs.at(0)).endsWith("group or others may write to it (mode 0620)"));
+        QVERIFY2(jobScheduleToolTip(jobs.at(1)).contains("its mode is 0644"),
+                 qPrintable(jobScheduleToolTip(jobs.at(1))));
+
+        QVERIFY(QFile::setPermissions(root.filePath("var/spool/cron/crontabs/plain"),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        jobs = WorkerCronJobs::collectCronJobs();
+        QCOMPARE(jobScheduleText(jobs.at(1)), QString("Every day at 00:00"));
     }
 
     // The scripts of the periodic folders run when the line that runs their
@@ -260,13 +479,19 @@ private slots:
         QTest::newRow("no line") << QByteArray("SHELL=/bin/sh\n") << QByteArray() << false << QByteArray()
                                  << QStringList{notRun("hourly"), notRun("daily"), notRun("weekly"),
                                                 notRun("monthly")};
-        QTest::newRow("keyword, cron.d, options; skipped and non-running lines")
+        QTest::newRow("keyword, cron.d, options; lines that never run them")
             << QByteArray("@daily root run-parts /etc/cron.daily/\n"
                           "5 * * * * root echo run-parts /etc/cron.hourly\n"
-                          "0 1 1 13 * root run-parts /etc/cron.monthly\n")
+                          "0 1 31 2 * root run-parts /etc/cron.monthly\n")
             << QByteArray("0 3 * * 0 root /bin/run-parts -v --umask 022 -- '/etc/cron.weekly'\n") << false
             << QByteArray()
             << QStringList{notRun("hourly"), "Every day at 00:00", "Every Sun at 03:00", notRun("monthly")};
+        // Cron ignores the whole system crontab for one line, with the lines
+        // that run the folders.
+        QTest::newRow("system crontab ignored")
+            << stockCrontab + "60 * * * * root x\n"
+            << QByteArray() << false << QByteArray()
+            << QStringList{notRun("hourly"), notRun("daily"), notRun("weekly"), notRun("monthly")};
     }
     void periodicFolders() {
         QFETCH(QByteArray, crontab);

@@ -271,6 +271,8 @@ private slots:
         crontab.write(QString("*/5 9-17 * * mon-fri /home/m/" + rlo + "gnp.exe   <img src=\"/root/x.png\">\n")
                           .toUtf8());
         crontab.close();
+        // As crontab(1) leaves it: cron ignores a personal crontab of any other mode.
+        QVERIFY(crontab.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         SystemPaths::setRootPrefix(root.path());
         const QList<DetailsCronJob> jobs = WorkerCronJobs::collectCronJobs();
         SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));

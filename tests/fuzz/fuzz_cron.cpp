@@ -2,12 +2,16 @@
 // input is the text of a crontab (read in both the system and the personal
 // format), of an anacrontab and of a password file, and each of its lines is
 // also read as a schedule. A job has a schedule of one "@" word or five
-// fields and a command with no control characters; a schedule reads the
-// same whatever blanks separate its fields; one that never runs says so.
+// fields and a command with no control characters; a line cron refuses
+// makes every job of the file say that cron ignores it, and a job of a file
+// cron reads has a schedule cron reads; a schedule reads the same whatever
+// blanks separate its fields; one that never runs says so.
 #include "cronparser.h"
 #include "cronschedule.h"
 
 #include <QRegularExpression>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,16 +47,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray text(reinterpret_cast<const char*>(data), int(size));
     QList<DetailsCronJob> systemJobs;
     for (const bool systemFormat : {true, false}) {
-        const QList<DetailsCronJob> jobs = CronParser::parseCrontab(text, QStringLiteral("/etc/cron.d/fuzz"),
-                                                                    QStringLiteral("alice"), systemFormat);
-        if (jobs.size() > text.count('\n') + 1)
+        CronParser::CrontabSource source;
+        source.location = QStringLiteral("/etc/cron.d/fuzz");
+        source.systemFormat = systemFormat;
+        source.owner = QStringLiteral("alice");
+        source.isAccount = [](const QString& name) { return name.size() % 2; };
+        const QList<DetailsCronJob> jobs = CronParser::parseCrontab(text, source);
+        // A NUL in a command starts another line.
+        if (jobs.size() > text.count('\n') + text.count('\0') + 1)
             abort();
+        const bool anyRefused = std::any_of(
+            jobs.cbegin(), jobs.cend(), [](const DetailsCronJob& job) { return !job.lineRefusal.isEmpty(); });
         for (const DetailsCronJob& job : jobs) {
             const int fields = job.schedule.split(QLatin1Char(' ')).size();
             if (fields != (job.schedule.startsWith(QLatin1Char('@')) ? 1 : 5))
                 fail("a job's schedule has the wrong number of fields", job.schedule);
-            if (job.command.isEmpty() || job.user.isEmpty())
-                fail("a job without a command or a user", job.schedule);
+            if (job.user.isEmpty() || job.line < 1 || job.fileIgnored != jobs.first().fileIgnored)
+                fail("a job without a user or a line, or a file read in part", job.schedule);
+            if (anyRefused && !job.fileIgnored)
+                fail("a refused line leaves its file read", job.schedule);
+            if (!job.fileIgnored && !readSchedule(job.schedule).refusal.isEmpty())
+                fail("a file is read with a schedule cron refuses", job.schedule);
             for (const QString& shown : {job.command, job.user})
                 for (const QChar c : shown)
                     if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7f)
@@ -80,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fail("an account name that could not be a spool file", name);
     // Each line as a schedule, and as a run-parts command.
     for (const QByteArray& line : text.split('\n')) {
-        if (line.size() > CronParser::maxLineLength)
+        if (line.size() > 4096)
             continue;
         const QString decoded = QString::fromUtf8(line.constData(), line.size());
         checkSchedule(decoded);
