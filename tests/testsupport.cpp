@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QAtomicInt>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -54,6 +55,27 @@ QString programPath() {
 
 QString testDataPath(const QString& relative) {
     return QStringLiteral(TESSMAR_TEST_DATA "/") + relative;
+}
+
+bool copyCronFixture(const QString& fixture, const QString& folder) {
+    const QDir source(testDataPath(fixture));
+    QDirIterator files(source.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        const QString relative = source.relativeFilePath(path);
+        const QString target = folder + QLatin1Char('/') + relative;
+        if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(path, target))
+            return false;
+        QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (!relative.startsWith(QLatin1String("var/spool/"))) {
+            mode |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
+            if (QFileInfo(path).isExecutable())
+                mode |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        }
+        if (!QFile::setPermissions(target, mode))
+            return false;
+    }
+    return true;
 }
 
 QByteArray testData(const QString& relative) {

@@ -23,6 +23,10 @@ QString programPath();
 QString testDataPath(const QString& relative);
 // The bytes of a file under tests/data; a missing one ends the run.
 QByteArray testData(const QString& relative);
+// A copy of the fixture tree tests/data/<fixture> under folder, with the
+// modes cron asks of its files whatever the checkout's umask gave them:
+// 0644 or 0755 for the system's, 0600 for a personal crontab in the spool.
+bool copyCronFixture(const QString& fixture, const QString& folder);
 
 // A unique name for throwaway files, sockets and namespaces.
 QString uniqueName(const QString& prefix);

@@ -374,18 +374,7 @@ private slots:
         // Git keeps no modes but the executable bit; cron wants personal
         // crontabs to have 0600.
         QTemporaryDir root;
-        const QString fixture = TestSupport::testDataPath("cron/root");
-        QDirIterator files(fixture, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString path = files.next();
-            const QString relative = QDir(fixture).relativeFilePath(path);
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(writeFile(root, relative, file.readAll(), QFileInfo(path).isExecutable()));
-            if (relative.startsWith("var/spool/"))
-                QVERIFY(QFile::setPermissions(root.filePath(relative),
-                                              QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        }
+        QVERIFY(TestSupport::copyCronFixture("cron/root", root.path()));
         SystemPaths::setRootPrefix(root.path());
         const QString run = "test -x /usr/sbin/anacron || { cd / && run-parts --report /etc/cron.";
         const QString sa1 = "command -v debian-sa1 > /dev/null && debian-sa1 ";

@@ -51,6 +51,8 @@ class TestServicesPages : public QObject {
     TabServices* services = nullptr;
     TabCronJobs* cron = nullptr;
     QTemporaryDir bin;
+    // The fixture cron tree with the modes cron asks for.
+    QTemporaryDir cronRoot;
     const QStringList defaultSearchPath = SystemPaths::searchPath();
 
     void writeStandIn(const QByteArray& body) {
@@ -73,7 +75,8 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
+        QVERIFY(TestSupport::copyCronFixture("cron/root", cronRoot.path()));
+        SystemPaths::setRootPrefix(cronRoot.path());
         cron = new TabCronJobs(&ui, &window);
         QSignalSpy cronFilled(cron, &TabCronJobs::cronJobsTableFilled);
         QVERIFY(cronFilled.wait(10000));
@@ -297,7 +300,7 @@ private slots:
 
     void cronSelectionKeptAndThemeLabel() {
         ui.tabWidgetMainTabs->setCurrentIndex(4);
-        SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
+        SystemPaths::setRootPrefix(cronRoot.path());
         const QList<DetailsCronJob> collected = WorkerCronJobs::collectCronJobs();
         SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
         QList<DetailsCronJob> jobs;
@@ -332,7 +335,7 @@ private slots:
         QVERIFY(servicesFilled.wait(10000));
         ui.tabWidgetMainTabs->setCurrentIndex(3);
         QVERIFY(window.grab().save(screenshotFolder() + "/services.png"));
-        SystemPaths::setRootPrefix(TestSupport::testDataPath("cron/root"));
+        SystemPaths::setRootPrefix(cronRoot.path());
         cron->onCronJobsDataReady(WorkerCronJobs::collectCronJobs());
         SystemPaths::setRootPrefix(TestSupport::testDataPath("services/root"));
         ui.tabWidgetMainTabs->setCurrentIndex(4);
