@@ -63,16 +63,17 @@ struct Fixture {
     std::vector<std::unique_ptr<QWidget>> windows;
     QByteArray listing;
     // As the tab's worker does it, here on the benchmark's thread.
-    WorkerApplications worker;
+    std::unique_ptr<WorkerApplications> worker;
     QList<DetailsApplicationWindow> listed;
 
     Fixture() {
         ui.setupUi(&window);
+        worker = std::make_unique<WorkerApplications>(ui.tableApplications->iconSize().width());
         tab = std::make_unique<TabApplications>(&ui, &window);
         tab->setupApplicationTable();
         windows = openWindows(QStringLiteral("bench"));
         listing = runWmctrl();
-        listed = worker.listWindows(listing);
+        listed = worker->listWindows(listing);
     }
 };
 
@@ -98,7 +99,7 @@ BENCHMARK(BM_RefreshOnGuiThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ListingOnWorker(benchmark::State& state) {
     Fixture& f = fixture();
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.worker.listWindows(f.listing));
+        benchmark::DoNotOptimize(f.worker->listWindows(f.listing));
     state.counters["windows"] = f.listed.size();
 }
 BENCHMARK(BM_ListingOnWorker)->Unit(benchmark::kMillisecond)->UseRealTime();

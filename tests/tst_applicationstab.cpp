@@ -54,6 +54,10 @@ private:
                                             [&](quint32 window) { return rowOfWindow(window) >= 0; });
         });
     }
+    QRgb iconColour(quint32 window) const {
+        const QImage icon = table()->item(rowOfWindow(window), 0)->icon().pixmap(32).toImage();
+        return icon.isNull() ? 0 : icon.pixel(16, 16);
+    }
     bool nothingSelected() const {
         return table()->selectedItems().isEmpty() && !ui->pushButtonCloseApp->isEnabled() &&
                !ui->pushButtonSwitchTo->isEnabled();
@@ -182,6 +186,24 @@ private slots:
         QVERIFY(listed({utf8, latin1}));
         QCOMPARE(table()->item(rowOfWindow(utf8), 0)->text(), title);
         QCOMPARE(table()->item(rowOfWindow(latin1), 0)->text(), title);
+    }
+
+    // The row shows the window's own icon at its size, and its new icon at
+    // the next refill once it changed.
+    void rowShowsTheIconAndItsChange() {
+        RawXWindows x;
+        const quint32 window = x.create(true);
+        x.setText(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                  TestSupport::uniqueName("tessmar-icon").toUtf8());
+        x.setIcon(window, {{{16, 16}, 0xFFFF0000}, {{64, 64}, 0xFF00FF00}});
+        x.sync();
+        QVERIFY(listed({window}));
+        QCOMPARE(table()->item(rowOfWindow(window), 0)->icon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(iconColour(window), 0xFF00FF00);
+        x.setIcon(window, {{{32, 32}, 0xFF0000FF}});
+        x.sync();
+        QVERIFY(refresh());
+        QCOMPARE(iconColour(window), 0xFF0000FF);
     }
 
     void selectionFollowsTheWindowWhenRowsMove() {
