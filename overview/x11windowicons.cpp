@@ -32,8 +32,6 @@ QVector<QImage> X11WindowIcons::icons(const QVector<quint32>& windows, int side)
         trackedSide = side;
     }
     forgetUnlisted(windows);
-    forgetUnwatched(windows);
-    // The round trip above brought every change made before it.
     takeEvents();
     for (quint32 window : windows) {
         if (!tracked.contains(window)) {
@@ -67,26 +65,6 @@ void X11WindowIcons::forgetUnlisted(const QVector<quint32>& windows) {
             watch(it.key(), false);
             it = tracked.erase(it);
         }
-    }
-}
-
-void X11WindowIcons::forgetUnwatched(const QVector<quint32>& windows) {
-    QVector<QPair<quint32, xcb_get_window_attributes_cookie_t>> checks;
-    for (quint32 window : windows) {
-        if (tracked.contains(window))
-            checks.append({window, xcb_get_window_attributes(connection, window)});
-    }
-    for (const auto& [window, cookie] : checks) {
-        xcb_generic_error_t* error = nullptr;
-        xcb_get_window_attributes_reply_t* reply =
-            xcb_get_window_attributes_reply(connection, cookie, &error);
-        std::free(error);
-        // A window that closed is no longer watched, nor is a new window that
-        // took its id (the X server hands out a closed client's ids again):
-        // it is a new window.
-        if (!reply || !(reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE))
-            tracked.remove(window);
-        std::free(reply);
     }
 }
 

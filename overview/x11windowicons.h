@@ -46,8 +46,16 @@ public:
 
     // The icon of each window in the order given, at most side pixels each
     // way; null where the window has none usable or it waits for a later
-    // listing. Windows not given are forgotten and no longer watched.
+    // listing. Windows not given are forgotten and no longer watched. Called
+    // after a round trip of the listing, which brought the change events.
     QVector<QImage> icons(const QVector<quint32>& windows, int side);
+
+    // Whether the window's icon is kept (and its changes watched).
+    bool keeps(quint32 window) const { return tracked.contains(window); }
+    // For a kept window that this connection no longer watches: one that
+    // closed, or a new window that took its id (the X server hands out a
+    // closed client's ids again). It is read as a new window.
+    void forget(quint32 window) { tracked.remove(window); }
 
     const Counters& counters() const { return fetched; }
 
@@ -60,7 +68,6 @@ private:
 
     void watch(quint32 window, bool on);
     void forgetUnlisted(const QVector<quint32>& windows);
-    void forgetUnwatched(const QVector<quint32>& windows);
     // Marks the windows whose icon changed, from the events received so far.
     void takeEvents();
     void fetch(const QVector<quint32>& windows, int side);

@@ -87,9 +87,16 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
 
     struct Cookies {
         xcb_get_property_cookie_t pid{}, windowClass{}, desktop{}, netName{}, name{};
+        // Asked only of windows whose icons are kept.
+        bool checksWatch = false;
+        xcb_get_window_attributes_cookie_t watch{};
     };
     QVector<Cookies> cookies(windows.size());
     for (int i = 0; i < windows.size(); ++i) {
+        if (windowIcons && windowIcons->keeps(windows[i])) {
+            cookies[i].checksWatch = true;
+            cookies[i].watch = xcb_get_window_attributes(connection, windows[i]);
+        }
         if (netWmPid)
             cookies[i].pid = requestProperty(connection, windows[i], netWmPid, XCB_ATOM_CARDINAL, 1);
         // Instance and class names are short; 256 bytes leave room for both.
@@ -109,6 +116,15 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
 
     for (int i = 0; i < windows.size(); ++i) {
         WindowFacts& facts = snapshot.windows[i];
+        if (cookies[i].checksWatch) {
+            xcb_generic_error_t* error = nullptr;
+            xcb_get_window_attributes_reply_t* reply =
+                xcb_get_window_attributes_reply(connection, cookies[i].watch, &error);
+            std::free(error);
+            if (!reply || !(reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE))
+                windowIcons->forget(windows[i]);
+            std::free(reply);
+        }
         if (netWmPid) {
             PropertyReply reply = takeReply(connection, cookies[i].pid);
             const auto [values, count] = values32(reply.get());

@@ -48,6 +48,8 @@ public:
     bool isAvailable() const;
 
     // Facts of each window in the order given, and the managed window list.
+    // In the same round trip, checks that the windows whose icons are kept
+    // are still watched, and brings their icons' change events.
     Snapshot read(const QVector<quint32>& windows);
 
     // The windows the window manager manages (_NET_CLIENT_LIST of listRoot,
@@ -59,7 +61,7 @@ public:
 
     // Each window's icon from its _NET_WM_ICON, at most side pixels each
     // way; null where it has none usable (see X11WindowIcons). Windows not
-    // given are forgotten.
+    // given are forgotten. Called after read() of the same listing.
     QVector<QImage> icons(const QVector<quint32>& windows, int side);
     // What icons() fetched so far.
     X11WindowIcons::Counters iconCounters() const;
