@@ -32,6 +32,7 @@ QVector<QImage> X11WindowIcons::icons(const QVector<quint32>& windows, int side)
         trackedSide = side;
     }
     forgetUnlisted(windows);
+    // The listing's round trip brought the changes made before it.
     takeEvents();
     for (quint32 window : windows) {
         if (!tracked.contains(window)) {
