@@ -2,9 +2,10 @@
 // the GUI thread per refresh (making the icons and refilling the table from
 // the worker's list of 50 windows), and what the worker adds to its run of
 // `wmctrl -l` (reading the windows' properties from the X server in one
-// round trip, finding where their icons come from), are set against the run
-// of `wmctrl -l` itself on the same 50 windows. Needs an X display with a
-// window manager (Xvfb with openbox).
+// round trip, finding where their icons come from; the icons themselves are
+// fetched at a window's first listing and when they change), are set
+// against the run of `wmctrl -l` itself on the same 50 windows. Needs an X
+// display with a window manager (Xvfb with openbox).
 #include "tabapplications.h"
 #include "ui_mainwindow.h"
 #include "workerapplications.h"
@@ -63,16 +64,17 @@ struct Fixture {
     std::vector<std::unique_ptr<QWidget>> windows;
     QByteArray listing;
     // As the tab's worker does it, here on the benchmark's thread.
-    WorkerApplications worker;
+    std::unique_ptr<WorkerApplications> worker;
     QList<DetailsApplicationWindow> listed;
 
     Fixture() {
         ui.setupUi(&window);
+        worker = std::make_unique<WorkerApplications>(ui.tableApplications->iconSize().width());
         tab = std::make_unique<TabApplications>(&ui, &window);
         tab->setupApplicationTable();
         windows = openWindows(QStringLiteral("bench"));
         listing = runWmctrl();
-        listed = worker.listWindows(listing);
+        listed = worker->listWindows(listing);
     }
 };
 
@@ -98,10 +100,27 @@ BENCHMARK(BM_RefreshOnGuiThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ListingOnWorker(benchmark::State& state) {
     Fixture& f = fixture();
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.worker.listWindows(f.listing));
+        benchmark::DoNotOptimize(f.worker->listWindows(f.listing));
     state.counters["windows"] = f.listed.size();
 }
 BENCHMARK(BM_ListingOnWorker)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A first listing, as after the program starts: a new connection, and
+// every window's icon fetched.
+void BM_FirstListingOnWorker(benchmark::State& state) {
+    Fixture& f = fixture();
+    const int side = f.ui.tableApplications->iconSize().width();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto worker = std::make_unique<WorkerApplications>(side);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(worker->listWindows(f.listing));
+        state.PauseTiming();
+        worker.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FirstListingOnWorker)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PeerWmctrlList(benchmark::State& state) {
     fixture();

@@ -7,14 +7,22 @@
 #include <QLoggingCategory>
 #include <QScrollBar>
 #include <QTimer>
+#include <QtMath>
 
 Q_LOGGING_CATEGORY(lcApplications, "tessmar.applications", QtWarningMsg)
 
 namespace {
 enum Column { ColumnApplication, ColumnStatus };
-}
 
-TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent) : QWidget(parent), ui(ui) {
+// The side of the table's icons in device pixels: what the worker keeps.
+int iconSide(const Ui::MainWindow* ui) {
+    const QTableWidget* table = ui->tableApplications;
+    return qCeil(qMax(table->iconSize().width(), table->iconSize().height()) * table->devicePixelRatioF());
+}
+} // namespace
+
+TabApplications::TabApplications(Ui::MainWindow* ui, QWidget* parent)
+    : QWidget(parent), ui(ui), worker(QStringLiteral("workerapplications"), iconSide(ui)) {
     worker.connectResult(&WorkerApplications::windowListUpdated, this,
                          &TabApplications::onWindowListDataReady);
     worker.connectResult(&WorkerApplications::windowCommandFinished, this,

@@ -45,5 +45,5 @@ private:
 
     Ui::MainWindow* ui;
     WindowIconCache icons;
-    TabWorker<WorkerApplications> worker{QStringLiteral("workerapplications")};
+    TabWorker<WorkerApplications> worker;
 };

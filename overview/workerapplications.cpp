@@ -11,7 +11,8 @@
 
 Q_LOGGING_CATEGORY(lcApplicationsWorker, "tessmar.applications.worker", QtWarningMsg)
 
-WorkerApplications::WorkerApplications(QObject* parent) : QObject(parent), onX11(QX11Info::isPlatformX11()) {}
+WorkerApplications::WorkerApplications(int iconSide, QObject* parent)
+    : QObject(parent), onX11(QX11Info::isPlatformX11()), iconSide(iconSide) {}
 
 WorkerApplications::~WorkerApplications() = default;
 
@@ -77,17 +78,28 @@ QList<DetailsApplicationWindow> WorkerApplications::listWindows(const QByteArray
     const QList<WindowListParser::Row> rows =
         WindowListParser::rows(entries, snapshot.haveClientList ? &server : nullptr);
 
+    // Icons only of the windows shown: a forged line names no window to fetch.
+    QVector<quint32> shown;
+    shown.reserve(rows.size());
+    for (const WindowListParser::Row& row : rows)
+        shown.append(numbers[row.entry]);
+    const QVector<QImage> icons = onX11 ? windowReader->icons(shown, iconSide) : QVector<QImage>(rows.size());
+
     QList<DetailsApplicationWindow> windows;
-    for (const WindowListParser::Row& row : rows) {
-        const X11WindowReader::WindowFacts& facts = snapshot.windows[row.entry];
+    for (int i = 0; i < rows.size(); ++i) {
+        const X11WindowReader::WindowFacts& facts = snapshot.windows[rows[i].entry];
         WindowIconSource icon;
-        if (!facts.icon.isNull())
-            icon.image = facts.icon;
+        if (!icons[i].isNull())
+            icon.image = icons[i];
         else
             icon = iconResolver.iconFor(facts.pid, facts.windowClass);
-        windows.append({entries[row.entry].id, row.title, icon});
+        windows.append({entries[rows[i].entry].id, rows[i].title, icon});
     }
     return windows;
+}
+
+X11WindowIcons::Counters WorkerApplications::iconCounters() const {
+    return windowReader ? windowReader->iconCounters() : X11WindowIcons::Counters();
 }
 
 void WorkerApplications::runWindowCommand(const QString& action, const QString& id) {

@@ -2,6 +2,7 @@
 
 #include "detailsapplicationwindow.h"
 #include "windowiconresolver.h"
+#include "x11windowicons.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,8 +32,9 @@ class WorkerApplications : public QObject {
     Q_OBJECT
 public:
     // Decides here, on the creating thread, whether Qt runs on X11: off X11
-    // (offscreen, Wayland) the worker never reaches X.
-    explicit WorkerApplications(QObject* parent = nullptr);
+    // (offscreen, Wayland) the worker never reaches X. Window icons are kept
+    // at iconSide pixels each way, the size the table shows them at.
+    explicit WorkerApplications(int iconSide, QObject* parent = nullptr);
     ~WorkerApplications() override;
 
     static constexpr int timeoutMs = 3000;
@@ -41,6 +43,9 @@ public:
     // manages, with where their icons come from. On X the listing gives only
     // the ids: each window's desktop and title are its own properties.
     QList<DetailsApplicationWindow> listWindows(const QByteArray& wmctrlOutput);
+
+    // What the listings fetched of the windows' icons so far.
+    X11WindowIcons::Counters iconCounters() const;
 
 public slots:
     // Answers with windowListUpdated; the list is empty when wmctrl could
@@ -57,6 +62,7 @@ signals:
 
 private:
     const bool onX11;
+    const int iconSide;
     // Opened on the worker's thread at the first listing.
     std::unique_ptr<X11WindowReader> windowReader;
     WindowIconResolver iconResolver;

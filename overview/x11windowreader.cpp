@@ -1,62 +1,23 @@
 #include "x11windowreader.h"
 
 #include "windowproperties.h"
+#include "x11replies.h"
 
 #include <QLoggingCategory>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <xcb/xcb.h>
 
 Q_LOGGING_CATEGORY(lcX11Windows, "tessmar.applications.x11", QtWarningMsg)
 
+using namespace X11Replies;
+
 namespace {
 
-struct FreeDeleter {
-    void operator()(void* pointer) const { std::free(pointer); }
-};
-using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, FreeDeleter>;
-
-// Icons larger than this many 32-bit values are not fetched whole: other
-// programs choose the property's size, and one image may be at most
-// 1024 x 1024 pixels. The parser stops where the fetched part ends.
-constexpr quint32 maximumIconValues = 2 * (2 + 1024 * 1024);
 // Titles are read up to this many 32-bit units (4 KB), as wmctrl reads them;
 // only their first line is shown.
 constexpr quint32 maximumTitleValues = 1024;
-
-xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, quint32 window, quint32 property,
-                                          quint32 type, quint32 length) {
-    return xcb_get_property(connection, 0, window, property, type, 0, length);
-}
-
-// The answer, or null for an unknown window or a missing property. Errors
-// are taken here rather than left for Qt's event loop to report.
-PropertyReply takeReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie) {
-    xcb_generic_error_t* error = nullptr;
-    PropertyReply reply(xcb_get_property_reply(connection, cookie, &error));
-    std::free(error);
-    if (reply && reply->type == XCB_ATOM_NONE)
-        reply.reset();
-    return reply;
-}
-
-// The property's 32-bit values; none unless it really is 32-bit data.
-std::pair<const quint32*, qsizetype> values32(xcb_get_property_reply_t* reply) {
-    if (!reply || reply->format != 32)
-        return {nullptr, 0};
-    const int bytes = xcb_get_property_value_length(reply);
-    return {static_cast<const quint32*>(xcb_get_property_value(reply)), bytes / 4};
-}
-
-QByteArray bytes8(xcb_get_property_reply_t* reply) {
-    if (!reply || reply->format != 8)
-        return QByteArray();
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
-                      xcb_get_property_value_length(reply));
-}
 
 } // namespace
 
@@ -64,6 +25,8 @@ X11WindowReader::X11WindowReader(xcb_connection_t* openConnection, quint32 rootW
     : connection(openConnection), root(rootWindow) {}
 
 X11WindowReader::~X11WindowReader() {
+    // Its notifier watches the connection's socket.
+    windowIcons.reset();
     if (connection)
         xcb_disconnect(connection);
 }
@@ -123,13 +86,17 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
     internAtoms();
 
     struct Cookies {
-        xcb_get_property_cookie_t icon{}, pid{}, windowClass{}, desktop{}, netName{}, name{};
+        xcb_get_property_cookie_t pid{}, windowClass{}, desktop{}, netName{}, name{};
+        // Asked only of windows whose icons are kept.
+        bool checksWatch = false;
+        xcb_get_window_attributes_cookie_t watch{};
     };
     QVector<Cookies> cookies(windows.size());
     for (int i = 0; i < windows.size(); ++i) {
-        if (netWmIcon)
-            cookies[i].icon =
-                requestProperty(connection, windows[i], netWmIcon, XCB_ATOM_CARDINAL, maximumIconValues);
+        if (windowIcons && windowIcons->keeps(windows[i])) {
+            cookies[i].checksWatch = true;
+            cookies[i].watch = xcb_get_window_attributes(connection, windows[i]);
+        }
         if (netWmPid)
             cookies[i].pid = requestProperty(connection, windows[i], netWmPid, XCB_ATOM_CARDINAL, 1);
         // Instance and class names are short; 256 bytes leave room for both.
@@ -149,10 +116,14 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
 
     for (int i = 0; i < windows.size(); ++i) {
         WindowFacts& facts = snapshot.windows[i];
-        if (netWmIcon) {
-            PropertyReply reply = takeReply(connection, cookies[i].icon);
-            const auto [values, count] = values32(reply.get());
-            facts.icon = WindowProperties::chooseIcon(WindowProperties::parseNetWmIcon(values, count));
+        if (cookies[i].checksWatch) {
+            xcb_generic_error_t* error = nullptr;
+            xcb_get_window_attributes_reply_t* reply =
+                xcb_get_window_attributes_reply(connection, cookies[i].watch, &error);
+            std::free(error);
+            if (!reply || !(reply->your_event_mask & XCB_EVENT_MASK_PROPERTY_CHANGE))
+                windowIcons->forget(windows[i]);
+            std::free(reply);
         }
         if (netWmPid) {
             PropertyReply reply = takeReply(connection, cookies[i].pid);
@@ -213,4 +184,19 @@ std::optional<int> X11WindowReader::countDesktopWindows(quint32 listRoot) {
             ++onADesktop;
     }
     return onADesktop;
+}
+
+QVector<QImage> X11WindowReader::icons(const QVector<quint32>& windows, int side) {
+    if (!isAvailable())
+        return QVector<QImage>(windows.size());
+    internAtoms();
+    if (!netWmIcon)
+        return QVector<QImage>(windows.size());
+    if (!windowIcons)
+        windowIcons = std::make_unique<X11WindowIcons>(connection, netWmIcon);
+    return windowIcons->icons(windows, side);
+}
+
+X11WindowIcons::Counters X11WindowReader::iconCounters() const {
+    return windowIcons ? windowIcons->counters() : X11WindowIcons::Counters();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "x11windowicons.h"
+
 #include <QImage>
 #include <QSet>
 #include <QString>
@@ -12,9 +14,11 @@ struct xcb_connection_t;
 
 // Reads the properties of the desktop's windows straight from the X server,
 // on a connection of its own to the display named by DISPLAY, so that it can
-// work on any one thread. Every request of one call is sent before the first
-// answer is awaited, so a call costs one round trip however many windows it
-// asks about. Without a connection (no display) every answer is empty.
+// work on any one thread. Every request of one read() is sent before the
+// first answer is awaited, so it costs one round trip however many windows
+// it asks about. Window icons are fetched apart (icons()), only when a
+// window is new or its icon changed. Without a connection (no display) every
+// answer is empty.
 class X11WindowReader {
 public:
     // Opens the connection; it is closed with the reader.
@@ -24,8 +28,6 @@ public:
     X11WindowReader& operator=(const X11WindowReader&) = delete;
 
     struct WindowFacts {
-        // The chosen _NET_WM_ICON image; null when the window has none usable.
-        QImage icon;
         // _NET_WM_PID, 0 when unset.
         int pid = 0;
         // The instance name of WM_CLASS, empty when unset.
@@ -46,6 +48,8 @@ public:
     bool isAvailable() const;
 
     // Facts of each window in the order given, and the managed window list.
+    // In the same round trip, checks that the windows whose icons are kept
+    // are still watched, and brings their icons' change events.
     Snapshot read(const QVector<quint32>& windows);
 
     // The windows the window manager manages (_NET_CLIENT_LIST of listRoot,
@@ -54,6 +58,13 @@ public:
     // every desktop, as panels and the desktop background are) count.
     // Nothing when there is no connection or no managed window list.
     std::optional<int> countDesktopWindows(quint32 listRoot = 0);
+
+    // Each window's icon from its _NET_WM_ICON, at most side pixels each
+    // way; null where it has none usable (see X11WindowIcons). Windows not
+    // given are forgotten. Called after read() of the same listing.
+    QVector<QImage> icons(const QVector<quint32>& windows, int side);
+    // What icons() fetched so far.
+    X11WindowIcons::Counters iconCounters() const;
 
 private:
     X11WindowReader(xcb_connection_t* openConnection, quint32 rootWindow);
@@ -68,4 +79,6 @@ private:
     quint32 netWmDesktop = 0;
     quint32 netWmName = 0;
     quint32 utf8String = 0;
+    // Made at the first icons(), on the thread that calls it.
+    std::unique_ptr<X11WindowIcons> windowIcons;
 };

@@ -16,7 +16,7 @@ private slots:
         Ui::MainWindow ui;
         ui.setupUi(&window);
         TabApplications tab(&ui, &window);
-        WorkerApplications worker;
+        WorkerApplications worker(32);
         // Without the X server's client list every well-formed wmctrl line is
         // listed: a hexadecimal id, a desktop number, runs of blanks as one.
         // The "Evil" window's title forged a line; on X the client list refuses it.

@@ -1,3 +1,4 @@
+#include "rawxwindows.h"
 #include "systempaths.h"
 #include "tabapplications.h"
 #include "testsupport.h"
@@ -38,6 +39,25 @@ private:
         return items.isEmpty() ? -1 : items.first()->row();
     }
     QString idOf(int row) const { return table()->item(row, 0)->data(Qt::UserRole).toString(); }
+    int rowOfWindow(quint32 window) const {
+        const QString id = QStringLiteral("0x%1").arg(window, 8, 16, QLatin1Char('0'));
+        for (int row = 0; row < table()->rowCount(); ++row) {
+            if (idOf(row) == id)
+                return row;
+        }
+        return -1;
+    }
+    // Refills until the table lists every one of windows.
+    bool listed(const QVector<quint32>& windows) {
+        return TestSupport::waitFor([&] {
+            return refresh() && std::all_of(windows.begin(), windows.end(),
+                                            [&](quint32 window) { return rowOfWindow(window) >= 0; });
+        });
+    }
+    QRgb iconColour(quint32 window) const {
+        const QImage icon = table()->item(rowOfWindow(window), 0)->icon().pixmap(32).toImage();
+        return icon.isNull() ? 0 : icon.pixel(16, 16);
+    }
     bool nothingSelected() const {
         return table()->selectedItems().isEmpty() && !ui->pushButtonCloseApp->isEnabled() &&
                !ui->pushButtonSwitchTo->isEnabled();
@@ -152,6 +172,38 @@ private slots:
         QVERIFY(rowOf("b" + name) >= 0 && rowOf("c" + name) >= 0);
         QCOMPARE(idOf(rowOf("b" + name)), b);
         QCOMPARE(idOf(rowOf("c" + name)), c);
+    }
+
+    // WM_NAME of type STRING, as many small programs write it: UTF-8 where
+    // its bytes are UTF-8, else Latin-1.
+    void stringTitlesAsWritten() {
+        RawXWindows x;
+        const QString title = TestSupport::uniqueName("tessmar-string") + QString::fromUtf8("-caf\u00e9");
+        const quint32 utf8 = x.create(true), latin1 = x.create(true);
+        x.setText(utf8, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, title.toUtf8());
+        x.setText(latin1, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, title.toLatin1());
+        x.sync();
+        QVERIFY(listed({utf8, latin1}));
+        QCOMPARE(table()->item(rowOfWindow(utf8), 0)->text(), title);
+        QCOMPARE(table()->item(rowOfWindow(latin1), 0)->text(), title);
+    }
+
+    // The row shows the window's own icon at its size, and its new icon at
+    // the next refill once it changed.
+    void rowShowsTheIconAndItsChange() {
+        RawXWindows x;
+        const quint32 window = x.create(true);
+        x.setText(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING,
+                  TestSupport::uniqueName("tessmar-icon").toUtf8());
+        x.setIcon(window, {{{16, 16}, 0xFFFF0000}, {{64, 64}, 0xFF00FF00}});
+        x.sync();
+        QVERIFY(listed({window}));
+        QCOMPARE(table()->item(rowOfWindow(window), 0)->icon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(iconColour(window), 0xFF00FF00);
+        x.setIcon(window, {{{32, 32}, 0xFF0000FF}});
+        x.sync();
+        QVERIFY(refresh());
+        QCOMPARE(iconColour(window), 0xFF0000FF);
     }
 
     void selectionFollowsTheWindowWhenRowsMove() {

@@ -2,6 +2,7 @@
 #include "windowiconcache.h"
 #include "windowiconresolver.h"
 #include "windowproperties.h"
+#include "x11windowicons.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -68,24 +69,36 @@ private slots:
         resolver->refresh();
     }
 
-    // Property data of images of the given sizes, then extra values.
+    // Property data of images of the given sizes, then extra values, walked
+    // as the X server hands it out: two values at each header.
     void netWmIcon_data() {
         QTest::addColumn<QList<QSize>>("sizes");
         QTest::addColumn<std::vector<quint32>>("extra");
         QTest::addColumn<int>("imageCount");
         QTest::addColumn<QSize>("chosen");
-        const auto row = [](const char* name, QList<QSize> sizes, std::vector<quint32> extra, QSize chosen) {
-            QTest::newRow(name) << sizes << extra << int(sizes.size()) << chosen;
+        QTest::addColumn<QSize>("shown");
+        const auto row = [](const char* name, QList<QSize> sizes, std::vector<quint32> extra, QSize chosen,
+                            QSize shown = QSize()) {
+            QTest::newRow(name) << sizes << extra << int(sizes.size()) << chosen
+                                << (shown.isValid() ? shown : chosen);
         };
         const QList<QSize> big{{48, 48}};
-        row("first at least 32", {{16, 16}, {32, 32}, {48, 48}}, {}, {32, 32});
-        row("all small: the last", {{16, 16}, {24, 24}}, {}, {24, 24});
-        row("zero width", big, {0, 16}, {48, 48});
-        row("1025 wide", big, {1025, 1}, {48, 48});
-        row("1025 high", big, {1, 1025}, {48, 48});
-        row("pixels past the end", big, {4, 4, 1, 2, 3}, {48, 48});
+        row("at least 32", {{16, 16}, {32, 32}, {48, 48}}, {}, {32, 32});
+        row("smallest at least 32, not the first", {{64, 64}, {48, 48}, {32, 32}, {16, 16}}, {}, {32, 32});
+        row("none at least 32: the largest", {{24, 24}, {16, 16}}, {}, {24, 24});
+        row("larger ones scaled to the row", {{256, 128}}, {}, {256, 128}, {32, 16});
+        row("zero width", big, {0, 16}, {48, 48}, {32, 32});
+        row("1025 wide", big, {1025, 1}, {48, 48}, {32, 32});
+        row("1025 high", big, {1, 1025}, {48, 48}, {32, 32});
+        row("pixels past the end", big, {4, 4, 1, 2, 3}, {48, 48}, {32, 32});
         row("overflowing size", {}, {0xFFFFFFFF, 0xFFFFFFFF, 1}, {0, 0}); // 32-bit product: 1
         row("lone trailing value", {{16, 16}}, {5}, {16, 16});
+        QList<QSize> many;
+        for (int i = 0; i < X11WindowIcons::maximumImagesPerWindow; ++i)
+            many << QSize(1, 1);
+        QTest::newRow("images past the bound")
+            << (many << QSize(32, 32)) << std::vector<quint32>() << X11WindowIcons::maximumImagesPerWindow
+            << QSize(1, 1) << QSize(1, 1);
     }
     void netWmIcon() {
         QFETCH(QList<QSize>, sizes);
@@ -98,13 +111,50 @@ private slots:
                 values.push_back(0x80000000u + quint32(i));
         }
         values.insert(values.end(), extra.begin(), extra.end());
-        const QVector<QImage> images =
-            WindowProperties::parseNetWmIcon(values.data(), qsizetype(values.size()));
-        QTEST(int(images.size()), "imageCount");
-        const QImage image = WindowProperties::chooseIcon(images);
-        QTEST(image.size(), "chosen");
-        if (!image.isNull())
-            QCOMPARE(image.pixel(3, 1), 0x80000000u + quint32(image.width() + 3));
+        WindowProperties::NetWmIconWalk walk(X11WindowIcons::maximumImagesPerWindow);
+        while (!walk.finished()) {
+            const quint64 at = walk.nextOffset();
+            const qsizetype count = at < values.size() ? qsizetype(qMin<quint64>(2, values.size() - at)) : 0;
+            walk.take(count ? values.data() + at : nullptr, count, values.size());
+        }
+        QTEST(int(walk.images().size()), "imageCount");
+        const int chosen = WindowProperties::chooseIconImage(walk.images(), 32);
+        if (chosen < 0) {
+            QTEST(QSize(0, 0), "chosen");
+            return;
+        }
+        const WindowProperties::IconImage image = walk.images().at(chosen);
+        QTEST(QSize(image.width, image.height), "chosen");
+        const quint32* pixels = values.data() + image.pixelOffset;
+        const QImage icon =
+            WindowProperties::iconFromPixels(pixels, qsizetype(image.pixelCount()), image, 32);
+        QTEST(icon.size(), "shown");
+        if (icon.size() == QSize(image.width, image.height) && image.width > 3)
+            QCOMPARE(icon.pixel(3, 1), 0x80000000u + image.width + 3);
+        // Fewer values than the image needs (a property rewritten meanwhile).
+        QVERIFY(
+            WindowProperties::iconFromPixels(pixels, qsizetype(image.pixelCount()) - 1, image, 32).isNull());
+    }
+
+    // A WM_NAME of type STRING: UTF-8 where its bytes are valid UTF-8, else Latin-1.
+    void titleText_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("title");
+        const auto row = [](const char* name, const QByteArray& bytes, const QString& title) {
+            QTest::newRow(name) << bytes << title;
+        };
+        row("UTF-8 in STRING", "caf\xc3\xa9", QString::fromUtf8("caf\u00e9"));
+        row("four bytes in STRING", "\xf0\x9f\x98\x80!", QString::fromUcs4(U"\U0001F600!"));
+        row("Latin-1 in STRING", "caf\xe9", QString::fromLatin1("caf\xe9"));
+        row("overlong", "\xc0\xaf", QString::fromLatin1("\xc0\xaf"));
+        row("overlong three bytes", "\xe0\x80\xaf", QString::fromLatin1("\xe0\x80\xaf"));
+        row("surrogate", "\xed\xa0\x80", QString::fromLatin1("\xed\xa0\x80"));
+        row("past U+10FFFF", "\xf4\x90\x80\x80", QString::fromLatin1("\xf4\x90\x80\x80"));
+        row("cut short", "caf\xc3", QString::fromLatin1("caf\xc3"));
+    }
+    void titleText() {
+        QFETCH(QByteArray, bytes);
+        QTEST(WindowProperties::textValue(bytes, false), "title");
     }
 
     void fallbacks_data() {
