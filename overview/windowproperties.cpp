@@ -1,5 +1,7 @@
 #include "windowproperties.h"
 
+#include <QPainter>
+
 #include <QLoggingCategory>
 #include <QSize>
 
@@ -56,10 +58,23 @@ QImage iconFromPixels(const quint32* values, qsizetype count, const IconImage& i
                        QImage::Format_ARGB32);
     if (whole.isNull())
         return QImage();
-    if (width <= side && height <= side)
-        return whole.copy();
-    const QSize fitted = QSize(width, height).scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    return whole.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage fitted =
+        width <= side && height <= side
+            ? whole
+            : whole.scaled(
+                  QSize(width, height).scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)),
+                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Centred on a transparent square of the row's size: a small or narrow
+    // icon keeps its pixels, and the titles of all rows start at one place.
+    QImage square(side, side, QImage::Format_ARGB32);
+    if (square.isNull())
+        return QImage();
+    square.fill(Qt::transparent);
+    QPainter painter(&square);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage((side - fitted.width()) / 2, (side - fitted.height()) / 2, fitted);
+    painter.end();
+    return square;
 }
 
 QString instanceName(const QByteArray& wmClass) {

@@ -51,8 +51,8 @@ private:
 int chooseIconImage(const QVector<IconImage>& images, int side);
 
 // The icon from an image's pixels (count values as received), scaled down
-// smoothly to fit side x side when it is larger; null unless exactly the
-// image's pixels were received.
+// smoothly to fit side x side when it is larger, centred on a transparent
+// side x side image; null unless exactly the image's pixels were received.
 QImage iconFromPixels(const quint32* values, qsizetype count, const IconImage& image, int side);
 
 // The instance name (the first of the two NUL-terminated strings) of a

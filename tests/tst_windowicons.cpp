@@ -128,9 +128,17 @@ private slots:
         const quint32* pixels = values.data() + image.pixelOffset;
         const QImage icon =
             WindowProperties::iconFromPixels(pixels, qsizetype(image.pixelCount()), image, 32);
-        QTEST(icon.size(), "shown");
-        if (icon.size() == QSize(image.width, image.height) && image.width > 3)
-            QCOMPARE(icon.pixel(3, 1), 0x80000000u + image.width + 3);
+        // Every row's icon is 32 x 32: the image drawn in its middle.
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QRect drawn;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x)
+                if (qAlpha(icon.pixel(x, y)) != 0)
+                    drawn |= QRect(x, y, 1, 1);
+        QTEST(drawn.size(), "shown");
+        QCOMPARE(drawn.center(), QRect(0, 0, 32, 32).center());
+        if (drawn.size() == QSize(image.width, image.height) && image.width > 3)
+            QCOMPARE(icon.pixel(drawn.left() + 3, drawn.top() + 1), 0x80000000u + image.width + 3);
         // Fewer values than the image needs (a property rewritten meanwhile).
         QVERIFY(
             WindowProperties::iconFromPixels(pixels, qsizetype(image.pixelCount()) - 1, image, 32).isNull());

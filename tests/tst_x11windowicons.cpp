@@ -44,8 +44,10 @@ private slots:
         QVector<QImage> icons = list(windows);
         QCOMPARE(icons[0].size(), QSize(32, 32));
         QCOMPARE(colour(icons[0]), blue);
-        QCOMPARE(icons[1].size(), QSize(32, 16));
+        // Scaled to the row keeping its shape, in the middle of the row's square.
+        QCOMPARE(icons[1].size(), QSize(32, 32));
         QCOMPARE(colour(icons[1]), blue);
+        QCOMPARE(qAlpha(icons[1].pixel(16, 7)), 0);
         QVERIFY(icons[2].isNull());
         // Five headers (the window without an icon: one read that finds
         // nothing) and the pixels of the two chosen images alone.
