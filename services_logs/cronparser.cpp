@@ -11,6 +11,10 @@ Q_LOGGING_CATEGORY(lcCronParser, "tessmar.cron.parser", QtWarningMsg)
 
 namespace {
 
+// The hidden Status column: whether cron runs the job at all.
+const QString activeStatus = QStringLiteral("Active");
+const QString notRunStatus = QStringLiteral("Not run");
+
 using CronParser::CrontabSource;
 using CronParser::maxCommandBytes;
 
@@ -114,7 +118,7 @@ DetailsCronJob newJob(const QString& location) {
     DetailsCronJob job;
     job.name = location.mid(location.lastIndexOf(QLatin1Char('/')) + 1);
     job.location = location;
-    job.status = QStringLiteral("Active");
+    job.status = activeStatus;
     return job;
 }
 
@@ -378,6 +382,8 @@ DetailsCronJob scriptJob(const QString& folder, const QString& fileName, const F
     job.runBy = runner.runBy;
     job.command = QStringLiteral("Custom script file");
     job.type = QStringLiteral("System");
+    if (runner.origin == DetailsCronJob::Origin::ScriptNotRun)
+        job.status = notRunStatus;
     return job;
 }
 
@@ -540,6 +546,7 @@ QString whyCronIgnoresFile(const CrontabFileStatus& status, bool systemFormat, u
 
 void markFileIgnored(QList<DetailsCronJob>& jobs, int line, const QString& why) {
     for (DetailsCronJob& job : jobs) {
+        job.status = notRunStatus;
         job.fileIgnored = true;
         job.ignoredForLine = line;
         job.fileIgnoredWhy = why;

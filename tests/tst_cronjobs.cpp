@@ -313,6 +313,7 @@ private slots:
         for (const DetailsCronJob& job : parsed) {
             shown << jobScheduleText(job) + "|" + job.command;
             QCOMPARE(job.fileIgnored, !refused.isEmpty());
+            QCOMPARE(job.status, QString(job.fileIgnored ? "Not run" : "Active"));
             QVERIFY(CronParser::cronRunsLine(job) == (shown.last().startsWith("Every")));
             if (job.fileIgnored) {
                 const QString why = QString::number(job.ignoredForLine) + ": " + job.fileIgnoredWhy;
