@@ -1,12 +1,16 @@
 // The Services listing (every unit file, with descriptions) beside its peer,
-// systemctl list-unit-files alone; and the Cron Jobs collection over the
-// fixture tree beside one cat of the same crontab files.
+// systemctl list-unit-files alone; the Cron Jobs collection over the
+// fixture tree beside one cat of the same crontab files; and one crontab of
+// 1 MB (the most the page reads of one) read as cron reads it, beside awk
+// taking each line's command word.
 #include "commandrunner.h"
+#include "cronparser.h"
 #include "systempaths.h"
 #include "workercronjobs.h"
 #include "workerservices.h"
 
 #include <QGuiApplication>
+#include <QTemporaryFile>
 
 #include <benchmark/benchmark.h>
 
@@ -60,6 +64,48 @@ void BM_CatCrontabs(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CatCrontabs)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A personal crontab of 1 MB: schedules of every kind, a setting now and then.
+QByteArray largeCrontab() {
+    static const char* const schedules[] = {"*/5 9-17 * * mon-fri", "0 3 * * *", "15,45 * 1-15 * *", "@daily",
+                                            "30 2 */2 jan,jul 0"};
+    QByteArray text;
+    for (int line = 0; text.size() < WorkerCronJobs::maxCrontabBytes - 200; ++line) {
+        if (line % 50 == 0)
+            text += "MAILTO=\"\"\n";
+        text += QByteArray(schedules[line % 5]) + " /usr/local/bin/job-" + QByteArray::number(line) +
+                " --quiet >/dev/null 2>&1\n";
+    }
+    return text;
+}
+
+void BM_ParseLargeCrontab(benchmark::State& state) {
+    const QByteArray text = largeCrontab();
+    CronParser::CrontabSource source;
+    source.location = QStringLiteral("/var/spool/cron/crontabs/alice");
+    source.owner = QStringLiteral("alice");
+    int jobs = 0;
+    for (auto _ : state)
+        jobs = CronParser::parseCrontab(text, source).size();
+    state.counters["jobs"] = jobs;
+    state.counters["bytes"] = text.size();
+}
+BENCHMARK(BM_ParseLargeCrontab)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The peer: awk splitting every line of the same file and printing its sixth word.
+void BM_AwkLargeCrontab(benchmark::State& state) {
+    QTemporaryFile file;
+    if (!file.open() || file.write(largeCrontab()) < 0 || !file.flush()) {
+        state.SkipWithError("cannot write the crontab");
+        return;
+    }
+    for (auto _ : state) {
+        const CommandResult result =
+            CommandRunner::run(QStringLiteral("awk"), {QStringLiteral("{print $6}"), file.fileName()});
+        benchmark::DoNotOptimize(result.standardOutput.size());
+    }
+}
+BENCHMARK(BM_AwkLargeCrontab)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
