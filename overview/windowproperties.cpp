@@ -82,51 +82,15 @@ QString instanceName(const QByteArray& wmClass) {
     return QString::fromUtf8(end < 0 ? wmClass : wmClass.left(end));
 }
 
-bool isUtf8(const QByteArray& bytes) {
-    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size;) {
-        const uchar lead = data[i];
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        // The sequence's length and the range of its second byte, which
-        // rules out overlong forms, surrogates and values past U+10FFFF.
-        int length = 0;
-        uchar low = 0x80, high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0)
-                low = 0xA0;
-            else if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0)
-                low = 0x90;
-            else if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - i < length || data[i + 1] < low || data[i + 1] > high)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            if (data[i + k] < 0x80 || data[i + k] > 0xBF)
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
 QString textValue(const QByteArray& value, bool utf8) {
     const int end = value.indexOf('\0');
     const QByteArray text = end < 0 ? value : value.left(end);
-    const QString decoded = utf8 || isUtf8(text) ? QString::fromUtf8(text) : QString::fromLatin1(text);
+    QString decoded = QString::fromUtf8(text);
+    // Qt's decoder writes a replacement for every malformed sequence
+    // (overlong forms, surrogates, cut-short bytes): valid UTF-8 alone reads
+    // back to the same bytes.
+    if (!utf8 && decoded.toUtf8() != text)
+        decoded = QString::fromLatin1(text);
     return decoded.isNull() ? QStringLiteral("") : decoded;
 }
 

@@ -59,10 +59,6 @@ QImage iconFromPixels(const quint32* values, qsizetype count, const IconImage& i
 // WM_CLASS value.
 QString instanceName(const QByteArray& wmClass);
 
-// Whether bytes are well-formed UTF-8 (no overlong forms, surrogates or
-// code points past U+10FFFF).
-bool isUtf8(const QByteArray& bytes);
-
 // A text property's value (_NET_WM_NAME, WM_NAME) up to its first NUL, as
 // UTF-8 or, for the STRING type, Latin-1; never null. Many programs write
 // UTF-8 into STRING properties, so STRING bytes that are valid UTF-8 are

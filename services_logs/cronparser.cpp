@@ -513,13 +513,6 @@ QList<Account> readAccounts(const QByteArray& passwdText) {
     return accounts;
 }
 
-QStringList accountNames(const QByteArray& passwdText) {
-    QStringList names;
-    for (const Account& account : readAccounts(passwdText))
-        names << account.name;
-    return names;
-}
-
 bool cronRunsLine(const DetailsCronJob& job) {
     return !job.fileIgnored && job.lineRefusal.isEmpty() && readSchedule(job.schedule).runs;
 }

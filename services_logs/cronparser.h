@@ -106,7 +106,6 @@ struct Account {
     std::optional<uint> uid;
 };
 QList<Account> readAccounts(const QByteArray& passwdText);
-QStringList accountNames(const QByteArray& passwdText);
 
 // Whether cron runs a file of this name from /etc/cron.d or a periodic folder:
 // letters, digits, '_' and '-' only (so no backups such as "x.dpkg-old").

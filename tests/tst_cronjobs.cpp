@@ -365,9 +365,12 @@ private slots:
     }
 
     void accountNames() {
-        QCOMPARE(CronParser::accountNames("root:x:0:0::/root:/bin/sh\n../x:x:1:1::/:/bin/sh\n..\n:x:2\n"
-                                          "bob\nroot:x:0:0::/root:/bin/sh\n"),
-                 QStringList({"root", "bob"}));
+        QStringList names;
+        for (const CronParser::Account& account :
+             CronParser::readAccounts("root:x:0:0::/root:/bin/sh\n../x:x:1:1::/:/bin/sh\n..\n:x:2\n"
+                                      "bob\nroot:x:0:0::/root:/bin/sh\n"))
+            names << account.name;
+        QCOMPARE(names, QStringList({"root", "bob"}));
     }
 
     // The whole collection over a fixture tree, in the page's order.

@@ -1,6 +1,7 @@
 #include "cronjobcounting.h"
 #include "mainwindow.h"
 #include "pathstamps.h"
+#include "rawxwindows.h"
 #include "standinmachine.h"
 #include "sysinfoparser.h"
 #include "systeminfoprobes.h"
@@ -405,42 +406,25 @@ private slots:
     // The windows the window manager manages and that sit on a desktop, read
     // on a window list of the test's own (a stand-in root window).
     void windowCount() {
-        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-        QVERIFY(!xcb_connection_has_error(connection));
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
-        const auto newWindow = [&] {
-            const xcb_window_t window = xcb_generate_id(connection);
-            xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
-                              XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-            return window;
-        };
-        const auto atom = [&](const char* name) {
-            xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-                connection, xcb_intern_atom(connection, 0, quint16(std::strlen(name)), name), nullptr);
-            const xcb_atom_t value = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-            std::free(reply);
-            return value;
-        };
-        const xcb_atom_t clientList = atom("_NET_CLIENT_LIST");
-        const xcb_atom_t desktop = atom("_NET_WM_DESKTOP");
-        const xcb_window_t fakeRoot = newWindow(), emptyRoot = newWindow();
+        RawXWindows x;
+        QVERIFY(x.isConnected());
+        const xcb_atom_t clientList = x.atom("_NET_CLIENT_LIST");
+        const xcb_atom_t desktop = x.atom("_NET_WM_DESKTOP");
+        const xcb_window_t fakeRoot = x.create(false), emptyRoot = x.create(false);
         // On desktop 0, on every desktop (a panel), without the property, on desktop 2.
         const quint32 desktops[] = {0, 0xFFFFFFFFu, 0, 2};
         std::vector<xcb_window_t> clients;
         for (int i = 0; i < 4; ++i) {
-            clients.push_back(newWindow());
+            clients.push_back(x.create(false));
             if (i != 2)
-                xcb_change_property(connection, XCB_PROP_MODE_REPLACE, clients.back(), desktop,
-                                    XCB_ATOM_CARDINAL, 32, 1, &desktops[i]);
+                x.set(clients.back(), desktop, XCB_ATOM_CARDINAL, 32, &desktops[i], 1);
         }
-        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, fakeRoot, clientList, XCB_ATOM_WINDOW, 32,
-                            quint32(clients.size()), clients.data());
-        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+        x.set(fakeRoot, clientList, XCB_ATOM_WINDOW, 32, clients.data(), quint32(clients.size()));
+        x.sync();
 
         const std::unique_ptr<X11WindowReader> reader = X11WindowReader::withOwnConnection();
         QCOMPARE(reader->countDesktopWindows(fakeRoot), std::optional<int>(3));
         QCOMPARE(reader->countDesktopWindows(emptyRoot), std::optional<int>()); // no window manager's list
-        xcb_disconnect(connection);
     }
 
     // The panel in the window shows what the tools and files of the

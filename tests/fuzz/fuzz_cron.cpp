@@ -88,7 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CronParser::folderRunner(QStringLiteral("/etc/cron.daily"), systemJobs, anacron,
                              QStringLiteral("/etc/anacrontab"),
                              [](const QString& path) { return path.size() % 2; });
-    const QStringList names = CronParser::accountNames(text);
+    QStringList names;
+    for (const CronParser::Account& account : CronParser::readAccounts(text))
+        names << account.name;
     for (const QString& name : names)
         if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String("..") ||
             names.count(name) != 1)

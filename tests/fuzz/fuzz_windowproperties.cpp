@@ -53,12 +53,9 @@ void readIcon(const uint8_t* data, size_t size) {
         abort();
 }
 
-// Valid UTF-8 is what Qt's decoder reads back to the same bytes.
 void readTitle(const QByteArray& bytes) {
-    const bool valid = WindowProperties::isUtf8(bytes);
-    if (valid != (QString::fromUtf8(bytes.constData(), bytes.size()).toUtf8() == bytes))
-        abort();
-    if (WindowProperties::textValue(bytes, false).isNull())
+    if (WindowProperties::textValue(bytes, false).isNull() ||
+        WindowProperties::textValue(bytes, true).isNull())
         abort();
 }
 
