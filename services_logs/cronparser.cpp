@@ -497,15 +497,19 @@ QList<Account> readAccounts(const QByteArray& passwdText) {
     QSet<QString> seen;
     const QList<QByteArray> lines = passwdText.split('\n');
     for (const QByteArray& line : lines) {
-        const QList<QByteArray> fields = line.split(':');
-        const QString name = QString::fromUtf8(fields.first()).trimmed();
+        // name:password:uid:... ; only the name and the uid are needed.
+        const int nameEnd = line.indexOf(':');
+        const int uidStart = nameEnd < 0 ? -1 : line.indexOf(':', nameEnd + 1) + 1;
+        const int uidEnd = uidStart <= 0 ? -1 : line.indexOf(':', uidStart);
+        const QString name = QString::fromUtf8(nameEnd < 0 ? line : line.left(nameEnd)).trimmed();
         if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
             name.contains(QLatin1Char('/')) || name.contains(QChar(0)) || seen.contains(name))
             continue;
         seen.insert(name);
         Account account{name, std::nullopt};
         bool ok = false;
-        const uint uid = fields.size() > 2 ? fields.at(2).toUInt(&ok, 10) : 0;
+        const uint uid =
+            uidStart > 0 ? line.mid(uidStart, uidEnd < 0 ? -1 : uidEnd - uidStart).toUInt(&ok, 10) : 0;
         if (ok)
             account.uid = uid;
         accounts << account;

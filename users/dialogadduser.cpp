@@ -87,7 +87,6 @@ void DialogAddUser::validateInput() {
     ui->labelFeedback->setText(feedback);
     ui->labelFeedback->setStyleSheet(QStringLiteral("color: red;"));
     ui->labelFeedback->setVisible(!feedback.isEmpty());
-    fitHeight();
     const bool typeChosen =
         ui->radioButtonAdministrator->isChecked() || ui->radioButtonRegularUser->isChecked();
     ui->buttonBox->button(QDialogButtonBox::Ok)
@@ -99,17 +98,15 @@ void DialogAddUser::updateTypeDescription(bool checked) {
     if (!checked)
         return;
     ui->labelUserDescription->setText(
-        ui->radioButtonAdministrator->isChecked()
-            ? tr("Administrators can install software and change system settings")
-            : tr("Regular users can use existing applications and settings"));
+        descriptionTexts().at(ui->radioButtonAdministrator->isChecked() ? 0 : 1));
     ui->labelUserDescription->show();
-    fitHeight();
 }
 
 // Word-wrapped messages need a height that depends on the width, which a
 // window's minimum size does not follow by itself. The messages keep the room
 // of their longest text whether shown or not, so that a message coming or
-// going never moves the fields under the pointer.
+// going never moves the fields under the pointer: only the width changes
+// what the dialog needs.
 void DialogAddUser::fitHeight() {
     layout()->activate();
     reserveRoom(ui->labelFeedback, feedbackTexts());
@@ -121,6 +118,7 @@ void DialogAddUser::fitHeight() {
         resize(width(), minimumHeight());
 }
 
+// The administrator's first.
 QStringList DialogAddUser::descriptionTexts() const {
     return {tr("Administrators can install software and change system settings"),
             tr("Regular users can use existing applications and settings")};
