@@ -1,11 +1,14 @@
 // The Applications tab refreshes every 2 s while it is shown. What it costs
 // the GUI thread per refresh (making the icons and refilling the table from
-// the worker's list of 50 windows), and what the worker adds to its run of
-// `wmctrl -l` (reading the windows' properties from the X server in one
-// round trip, finding where their icons come from; the icons themselves are
-// fetched at a window's first listing and when they change), are set
-// against the run of `wmctrl -l` itself on the same 50 windows. Needs an X
-// display with a window manager (Xvfb with openbox).
+// the worker's list of 50 windows), and what one whole listing costs the
+// worker (the window manager's list and the windows' properties read from
+// the X server, where their icons come from found; the icons themselves
+// are fetched at a window's first listing and when they change), are set
+// against the run of `wmctrl -l` itself on the same 50 windows, and against
+// a listing through `wmctrl -l`, as the worker lists where the X server
+// holds no window list. Needs an X display with a window manager (Xvfb
+// with openbox).
+#include "commandrunner.h"
 #include "tabapplications.h"
 #include "ui_mainwindow.h"
 #include "workerapplications.h"
@@ -95,6 +98,32 @@ void BM_RefreshOnGuiThread(benchmark::State& state) {
     state.counters["busy_percent"] = millisecondsPerRefresh / 2000.0 * 100.0;
 }
 BENCHMARK(BM_RefreshOnGuiThread)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One whole listing on the worker, as the tab asks for it.
+void BM_WholeListingOnWorker(benchmark::State& state) {
+    Fixture& f = fixture();
+    int windows = 0;
+    QObject context;
+    QObject::connect(f.worker.get(), &WorkerApplications::windowListUpdated, &context,
+                     [&windows](const QList<DetailsApplicationWindow>& listed) { windows = listed.size(); });
+    for (auto _ : state)
+        f.worker->fetchWindowList();
+    state.counters["windows"] = windows;
+}
+BENCHMARK(BM_WholeListingOnWorker)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A whole listing through wmctrl: its run, then the windows' properties.
+void BM_ListingThroughWmctrl(benchmark::State& state) {
+    Fixture& f = fixture();
+    CommandOptions options;
+    options.timeoutMs = WorkerApplications::timeoutMs;
+    for (auto _ : state) {
+        const CommandResult result =
+            CommandRunner::run(QStringLiteral("wmctrl"), {QStringLiteral("-l")}, options);
+        benchmark::DoNotOptimize(f.worker->listWindows(result.standardOutput));
+    }
+}
+BENCHMARK(BM_ListingThroughWmctrl)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The worker's part beyond running wmctrl, off the GUI thread.
 void BM_ListingOnWorker(benchmark::State& state) {

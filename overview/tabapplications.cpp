@@ -92,6 +92,7 @@ void TabApplications::onWindowListDataReady(const QList<DetailsApplicationWindow
         title->setData(Qt::UserRole, window.id);
         status->setText(QStringLiteral("Running"));
     }
+    icons.forgetUnused();
 
     if (selectedId.isValid()) {
         int selectedRow = -1;

@@ -42,8 +42,7 @@ QList<WindowListParser::Entry> WindowListParser::parse(const QByteArray& output)
         if (seen.contains(number))
             continue;
         seen.insert(number);
-        entries.append({QStringLiteral("0x%1").arg(number, 8, 16, QLatin1Char('0')), number, desktop,
-                        parts.mid(3).join(QLatin1Char(' '))});
+        entries.append({idText(number), number, desktop, parts.mid(3).join(QLatin1Char(' '))});
     }
     return entries;
 }
@@ -52,6 +51,10 @@ quint32 WindowListParser::windowNumber(const QString& id) {
     bool ok = false;
     const qulonglong number = id.toULongLong(&ok, 16);
     return ok && number <= 0xFFFFFFFFull ? quint32(number) : 0;
+}
+
+QString WindowListParser::idText(quint32 number) {
+    return QStringLiteral("0x%1").arg(number, 8, 16, QLatin1Char('0'));
 }
 
 QList<WindowListParser::Row> WindowListParser::rows(const QList<Entry>& entries,
@@ -69,6 +72,15 @@ QList<WindowListParser::Row> WindowListParser::rows(const QList<Entry>& entries,
         const ServerWindow& window = server->at(i);
         if (window.managed && window.desktop != 0xFFFFFFFFu)
             result.append({i, titleLine(window.title)});
+    }
+    return result;
+}
+
+QList<WindowListParser::Row> WindowListParser::managedRows(const QVector<ServerWindow>& windows) {
+    QList<Row> result;
+    for (int i = 0; i < windows.size(); ++i) {
+        if (windows[i].managed && windows[i].desktop != 0xFFFFFFFFu)
+            result.append({i, titleLine(windows[i].title)});
     }
     return result;
 }

@@ -5,13 +5,14 @@
 #include <QString>
 #include <QVector>
 
-// Reads the window list that `wmctrl -l` prints, one window a line:
+// Which windows the Applications tab lists, and with what titles. Where the
+// X server holds the window manager's list of the windows it manages, that
+// list decides: every window on it has its row, whatever its own properties
+// say. Elsewhere the rows come from the lines that `wmctrl -l` prints, one
+// window a line:
 //   0x01c00003  0 host Title with blanks
 // Titles (and host names) are chosen by other programs and may hold line
 // breaks, so a title can print lines that look like other windows' lines.
-// Where the X server can be asked, only the id column decides which windows
-// are listed; their desktops and titles come from each window's own
-// properties.
 class WindowListParser {
 public:
     struct Entry {
@@ -30,6 +31,8 @@ public:
 
     // The id text as a window number; 0 when it is not one.
     static quint32 windowNumber(const QString& id);
+    // A window number as wmctrl prints it: "0x" and eight hexadecimal digits.
+    static QString idText(quint32 number);
 
     // What the X server says of one listed window.
     struct ServerWindow {
@@ -52,6 +55,11 @@ public:
     // own desktop and title. Without it (no X server to ask) the lines are
     // all there is.
     static QList<Row> rows(const QList<Entry>& entries, const QVector<ServerWindow>* server);
+
+    // The rows of the window manager's own list, one ServerWindow per window
+    // in its order (Row::entry indexes them): every window still managed
+    // that is not shown on every desktop, with its own title.
+    static QList<Row> managedRows(const QVector<ServerWindow>& windows);
 
     // A window title as its line of `wmctrl -l` shows it: up to its first
     // line break, runs of blanks as one; "N/A" for a window without one.

@@ -7,6 +7,23 @@
 
 Q_LOGGING_CATEGORY(lcWindowProperties, "tessmar.applications.properties", QtWarningMsg)
 
+namespace {
+
+// The bytes at the end of text that start a UTF-8 letter and stop before
+// its end: 0 when the last letter is whole (or the text is not UTF-8 there).
+int cutLetterBytes(const QByteArray& text) {
+    for (int back = 1; back <= 3 && back <= text.size(); ++back) {
+        const uchar c = uchar(text.at(text.size() - back));
+        if ((c & 0xC0) == 0x80)
+            continue; // a continuation byte: the letter starts further back
+        const int length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+} // namespace
+
 namespace WindowProperties {
 
 void NetWmIconWalk::take(const quint32* values, qsizetype count, quint64 propertyValues) {
@@ -82,14 +99,16 @@ QString instanceName(const QByteArray& wmClass) {
     return QString::fromUtf8(end < 0 ? wmClass : wmClass.left(end));
 }
 
-QString textValue(const QByteArray& value, bool utf8) {
+QString textValue(const QByteArray& value, bool utf8, bool cut) {
     const int end = value.indexOf('\0');
     const QByteArray text = end < 0 ? value : value.left(end);
-    QString decoded = QString::fromUtf8(text);
+    // Judged as UTF-8 without the letter a cut broke.
+    const QByteArray whole = cut && end < 0 ? text.left(text.size() - cutLetterBytes(text)) : text;
+    QString decoded = QString::fromUtf8(whole);
     // Qt's decoder writes a replacement for every malformed sequence
     // (overlong forms, surrogates, cut-short bytes): valid UTF-8 alone reads
     // back to the same bytes.
-    if (!utf8 && decoded.toUtf8() != text)
+    if (!utf8 && decoded.toUtf8() != whole)
         decoded = QString::fromLatin1(text);
     return decoded.isNull() ? QStringLiteral("") : decoded;
 }

@@ -62,8 +62,9 @@ QString instanceName(const QByteArray& wmClass);
 // A text property's value (_NET_WM_NAME, WM_NAME) up to its first NUL, as
 // UTF-8 or, for the STRING type, Latin-1; never null. Many programs write
 // UTF-8 into STRING properties, so STRING bytes that are valid UTF-8 are
-// read as UTF-8.
-QString textValue(const QByteArray& value, bool utf8);
+// read as UTF-8. cut: only the start of the value was read, so its last
+// letter may be cut short; that part of a letter is left out.
+QString textValue(const QByteArray& value, bool utf8, bool cut = false);
 
 // The file name of the program a /proc/<pid>/cmdline started.
 QString programName(const QByteArray& cmdline);

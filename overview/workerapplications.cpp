@@ -1,10 +1,9 @@
 #include "workerapplications.h"
 
 #include "commandrunner.h"
-#include "windowlistparser.h"
-#include "x11windowreader.h"
 
 #include <QLoggingCategory>
+#include <QSet>
 #include <QThread>
 #include <QVector>
 #include <QX11Info>
@@ -16,7 +15,36 @@ WorkerApplications::WorkerApplications(int iconSide, QObject* parent)
 
 WorkerApplications::~WorkerApplications() = default;
 
+X11WindowReader* WorkerApplications::reader() {
+    // Opened on the worker's thread at the first listing.
+    if (!windowReader)
+        windowReader = X11WindowReader::withOwnConnection();
+    return windowReader.get();
+}
+
 void WorkerApplications::fetchWindowList() {
+    // The window manager's own list holds every window it manages, each by
+    // its id alone: nothing a window's program writes hides it, and a window
+    // that closes meanwhile takes only its own row with it.
+    if (onX11) {
+        if (const std::optional<QVector<quint32>> clients = reader()->clientList()) {
+            emit windowListUpdated(listManagedWindows(*clients));
+            return;
+        }
+    }
+    listWithWmctrl();
+}
+
+QList<DetailsApplicationWindow> WorkerApplications::listManagedWindows(const QVector<quint32>& clients) {
+    const QVector<X11WindowReader::WindowFacts> facts = reader()->read(clients);
+    QVector<WindowListParser::ServerWindow> server;
+    server.reserve(facts.size());
+    for (const X11WindowReader::WindowFacts& window : facts)
+        server.append({!window.gone, window.desktop, window.title});
+    return records(WindowListParser::managedRows(server), clients, facts);
+}
+
+void WorkerApplications::listWithWmctrl() {
     CommandOptions options;
     options.timeoutMs = timeoutMs;
     // wmctrl prints at most 4 KB of a title: room for 4,000 windows of
@@ -55,45 +83,45 @@ QList<DetailsApplicationWindow> WorkerApplications::listWindows(const QByteArray
     numbers.reserve(entries.size());
     for (const WindowListParser::Entry& entry : entries)
         numbers.append(entry.number);
-    X11WindowReader::Snapshot snapshot;
+    QVector<X11WindowReader::WindowFacts> facts(numbers.size());
+    std::optional<QVector<quint32>> clients;
     if (onX11) {
-        if (!windowReader)
-            windowReader = X11WindowReader::withOwnConnection();
-        snapshot = windowReader->read(numbers);
-    } else {
-        snapshot.windows.resize(numbers.size());
+        facts = reader()->read(numbers);
+        clients = reader()->clientList();
     }
-    iconResolver.refresh();
-
     // Where the X server lists the managed windows, each window's own
     // properties give its desktop and title.
     QVector<WindowListParser::ServerWindow> server;
-    if (snapshot.haveClientList) {
+    if (clients) {
+        const QSet<quint32> managed(clients->cbegin(), clients->cend());
         server.reserve(entries.size());
-        for (int i = 0; i < entries.size(); ++i) {
-            const X11WindowReader::WindowFacts& facts = snapshot.windows[i];
-            server.append({snapshot.clients.contains(numbers[i]), facts.desktop, facts.title});
-        }
+        for (int i = 0; i < entries.size(); ++i)
+            server.append({managed.contains(numbers[i]) && !facts[i].gone, facts[i].desktop, facts[i].title});
     }
-    const QList<WindowListParser::Row> rows =
-        WindowListParser::rows(entries, snapshot.haveClientList ? &server : nullptr);
+    return records(WindowListParser::rows(entries, clients ? &server : nullptr), numbers, facts);
+}
 
+QList<DetailsApplicationWindow>
+WorkerApplications::records(const QList<WindowListParser::Row>& rows, const QVector<quint32>& numbers,
+                            const QVector<X11WindowReader::WindowFacts>& facts) {
+    iconResolver.refresh();
     // Icons only of the windows shown: a forged line names no window to fetch.
     QVector<quint32> shown;
     shown.reserve(rows.size());
     for (const WindowListParser::Row& row : rows)
         shown.append(numbers[row.entry]);
-    const QVector<QImage> icons = onX11 ? windowReader->icons(shown, iconSide) : QVector<QImage>(rows.size());
+    const QVector<QImage> icons = onX11 ? reader()->icons(shown, iconSide) : QVector<QImage>(rows.size());
 
     QList<DetailsApplicationWindow> windows;
+    windows.reserve(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
-        const X11WindowReader::WindowFacts& facts = snapshot.windows[rows[i].entry];
+        const X11WindowReader::WindowFacts& window = facts[rows[i].entry];
         WindowIconSource icon;
         if (!icons[i].isNull())
             icon.image = icons[i];
         else
-            icon = iconResolver.iconFor(facts.pid, facts.windowClass);
-        windows.append({entries[rows[i].entry].id, rows[i].title, icon});
+            icon = iconResolver.iconFor(window.pid, window.windowClass);
+        windows.append({WindowListParser::idText(shown[i]), rows[i].title, icon});
     }
     return windows;
 }

@@ -2,17 +2,17 @@
 
 #include "detailsapplicationwindow.h"
 #include "windowiconresolver.h"
-#include "x11windowicons.h"
+#include "windowlistparser.h"
+#include "x11windowreader.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <memory>
-
-class X11WindowReader;
 
 // What became of a Switch To or Close App.
 struct WindowCommandResult {
@@ -24,10 +24,11 @@ struct WindowCommandResult {
 Q_DECLARE_METATYPE(WindowCommandResult)
 
 // The Applications tab's work, on a thread of its own so that a slow or
-// wedged X server never freezes the window: lists the windows with wmctrl,
-// reads their properties (all in one round trip, on an X connection of its
-// own) and finds where their icons come from; runs the window commands.
-// Every wmctrl run is bounded.
+// wedged X server never freezes the window: lists the windows the window
+// manager manages, reads their properties (on an X connection of its own)
+// and finds where their icons come from; runs the window commands. Where
+// the X server holds no such list (or Qt does not run on X), the windows
+// are those `wmctrl -l` prints. Every wmctrl run is bounded.
 class WorkerApplications : public QObject {
     Q_OBJECT
 public:
@@ -39,19 +40,21 @@ public:
 
     static constexpr int timeoutMs = 3000;
 
-    // The windows of one `wmctrl -l` listing that the window manager
-    // manages, with where their icons come from. On X the listing gives only
-    // the ids: each window's desktop and title are its own properties.
+    // The windows of one `wmctrl -l` listing, with where their icons come
+    // from. Where the X server lists the managed windows, the listing gives
+    // only the ids of those it shows: each window's desktop and title are
+    // its own properties.
     QList<DetailsApplicationWindow> listWindows(const QByteArray& wmctrlOutput);
 
     // What the listings fetched of the windows' icons so far.
     X11WindowIcons::Counters iconCounters() const;
 
 public slots:
-    // Answers with windowListUpdated; the list is empty when wmctrl could
-    // not run or did not finish in time. When wmctrl keeps ending with an
-    // error (windows closing while it reads them) there is no answer:
-    // the table keeps what it shows until the next listing.
+    // Answers with windowListUpdated. Without the window manager's list on
+    // the X server, the list is empty when wmctrl could not run or did not
+    // finish in time; when wmctrl keeps ending with an error (windows
+    // closing while it reads them) there is no answer: the table keeps what
+    // it shows until the next listing.
     void fetchWindowList();
     // action is "-ic" or "-ia"; answers with windowCommandFinished.
     void runWindowCommand(const QString& action, const QString& id);
@@ -61,6 +64,16 @@ signals:
     void windowCommandFinished(const WindowCommandResult& result);
 
 private:
+    // Every window of the window manager's list that has not gone since.
+    QList<DetailsApplicationWindow> listManagedWindows(const QVector<quint32>& clients);
+    void listWithWmctrl();
+    // The records of the rows, each row's entry indexing numbers and facts;
+    // icons are fetched for these windows alone.
+    QList<DetailsApplicationWindow> records(const QList<WindowListParser::Row>& rows,
+                                            const QVector<quint32>& numbers,
+                                            const QVector<X11WindowReader::WindowFacts>& facts);
+    X11WindowReader* reader();
+
     const bool onX11;
     const int iconSide;
     // Opened on the worker's thread at the first listing.

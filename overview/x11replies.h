@@ -25,10 +25,14 @@ inline xcb_get_property_cookie_t requestProperty(xcb_connection_t* connection, q
 }
 
 // The answer, or null for an unknown window or a missing property. Errors
-// are taken here rather than left for an event loop to report.
-inline PropertyReply takeReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie) {
+// are taken here rather than left for an event loop to report; windowGone,
+// when given, says whether the window no longer exists.
+inline PropertyReply takeReply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie,
+                               bool* windowGone = nullptr) {
     xcb_generic_error_t* error = nullptr;
     PropertyReply reply(xcb_get_property_reply(connection, cookie, &error));
+    if (windowGone)
+        *windowGone = error && error->error_code == XCB_WINDOW;
     std::free(error);
     if (reply && reply->type == XCB_ATOM_NONE)
         reply.reset();

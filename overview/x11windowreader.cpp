@@ -5,6 +5,10 @@
 
 #include <QLoggingCategory>
 
+#include <X11/Xlib-xcb.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,35 +23,33 @@ namespace {
 // only their first line is shown.
 constexpr quint32 maximumTitleValues = 1024;
 
+// Windows asked about before the first answer is awaited: the answers of a
+// batch (a title of 4 KB each at most) wait in memory until they are read.
+constexpr int windowsPerBatch = 1024;
+
 } // namespace
 
-X11WindowReader::X11WindowReader(xcb_connection_t* openConnection, quint32 rootWindow)
-    : connection(openConnection), root(rootWindow) {}
+X11WindowReader::X11WindowReader(Display* openDisplay, quint32 rootWindow)
+    : display(openDisplay), connection(openDisplay ? XGetXCBConnection(openDisplay) : nullptr),
+      root(rootWindow) {}
 
 X11WindowReader::~X11WindowReader() {
     // Its notifier watches the connection's socket.
     windowIcons.reset();
-    if (connection)
-        xcb_disconnect(connection);
+    if (display)
+        XCloseDisplay(display);
 }
 
 std::unique_ptr<X11WindowReader> X11WindowReader::withOwnConnection() {
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(connection)) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
         qCDebug(lcX11Windows) << "Cannot connect to the X display";
-        xcb_disconnect(connection);
         return std::unique_ptr<X11WindowReader>(new X11WindowReader(nullptr, 0));
     }
-    quint32 root = 0;
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int i = 0; screens.rem > 0; ++i, xcb_screen_next(&screens)) {
-        if (i == screenNumber) {
-            root = screens.data->root;
-            break;
-        }
-    }
-    return std::unique_ptr<X11WindowReader>(new X11WindowReader(connection, root));
+    // Events are taken through XCB (X11WindowIcons); Xlib only converts text.
+    XSetEventQueueOwner(display, XCBOwnsEventQueue);
+    const quint32 root = quint32(RootWindow(display, DefaultScreen(display)));
+    return std::unique_ptr<X11WindowReader>(new X11WindowReader(display, root));
 }
 
 bool X11WindowReader::isAvailable() const {
@@ -78,21 +80,43 @@ bool X11WindowReader::internAtoms() {
     return netWmIcon && netWmPid && netClientList && netWmDesktop && netWmName && utf8String;
 }
 
-X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows) {
-    Snapshot snapshot;
-    snapshot.windows.resize(windows.size());
+std::optional<QVector<quint32>> X11WindowReader::clientList(quint32 listRoot) {
     if (!isAvailable())
-        return snapshot;
+        return std::nullopt;
     internAtoms();
+    if (!netClientList)
+        return std::nullopt;
+    PropertyReply reply =
+        takeReply(connection, requestProperty(connection, listRoot ? listRoot : root, netClientList,
+                                              XCB_ATOM_WINDOW, maximumClients));
+    if (!reply)
+        return std::nullopt;
+    const auto [values, count] = values32(reply.get());
+    if (reply->bytes_after > 0)
+        qCDebug(lcX11Windows) << "The window manager lists more than" << maximumClients << "windows";
+    return QVector<quint32>(values, values + count);
+}
 
+QVector<X11WindowReader::WindowFacts> X11WindowReader::read(const QVector<quint32>& windows) {
+    QVector<WindowFacts> facts(windows.size());
+    if (!isAvailable())
+        return facts;
+    internAtoms();
+    for (int first = 0; first < windows.size(); first += windowsPerBatch)
+        readBatch(windows.constData() + first, qMin(windowsPerBatch, windows.size() - first),
+                  facts.data() + first);
+    return facts;
+}
+
+void X11WindowReader::readBatch(const quint32* windows, int count, WindowFacts* facts) {
     struct Cookies {
         xcb_get_property_cookie_t pid{}, windowClass{}, desktop{}, netName{}, name{};
         // Asked only of windows whose icons are kept.
         bool checksWatch = false;
         xcb_get_window_attributes_cookie_t watch{};
     };
-    QVector<Cookies> cookies(windows.size());
-    for (int i = 0; i < windows.size(); ++i) {
+    QVector<Cookies> cookies(count);
+    for (int i = 0; i < count; ++i) {
         if (windowIcons && windowIcons->keeps(windows[i])) {
             cookies[i].checksWatch = true;
             cookies[i].watch = xcb_get_window_attributes(connection, windows[i]);
@@ -110,12 +134,9 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
         cookies[i].name = requestProperty(connection, windows[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY,
                                           maximumTitleValues);
     }
-    xcb_get_property_cookie_t clientsCookie{};
-    if (netClientList)
-        clientsCookie = requestProperty(connection, root, netClientList, XCB_ATOM_WINDOW, 1 << 16);
 
-    for (int i = 0; i < windows.size(); ++i) {
-        WindowFacts& facts = snapshot.windows[i];
+    for (int i = 0; i < count; ++i) {
+        WindowFacts& window = facts[i];
         if (cookies[i].checksWatch) {
             xcb_generic_error_t* error = nullptr;
             xcb_get_window_attributes_reply_t* reply =
@@ -127,54 +148,76 @@ X11WindowReader::Snapshot X11WindowReader::read(const QVector<quint32>& windows)
         }
         if (netWmPid) {
             PropertyReply reply = takeReply(connection, cookies[i].pid);
-            const auto [values, count] = values32(reply.get());
-            if (count >= 1 && values[0] <= quint32(INT32_MAX))
-                facts.pid = int(values[0]);
+            const auto [values, valueCount] = values32(reply.get());
+            if (valueCount >= 1 && values[0] <= quint32(INT32_MAX))
+                window.pid = int(values[0]);
         }
-        PropertyReply reply = takeReply(connection, cookies[i].windowClass);
-        facts.windowClass = WindowProperties::instanceName(bytes8(reply.get()));
+        // Asked of every window: a window that has gone answers it with an error.
+        bool gone = false;
+        PropertyReply reply = takeReply(connection, cookies[i].windowClass, &gone);
+        window.gone = gone;
+        window.windowClass = WindowProperties::instanceName(bytes8(reply.get()));
         if (netWmDesktop) {
             PropertyReply desktop = takeReply(connection, cookies[i].desktop);
-            const auto [values, count] = values32(desktop.get());
-            if (count >= 1)
-                facts.desktop = values[0];
+            const auto [values, valueCount] = values32(desktop.get());
+            if (valueCount >= 1)
+                window.desktop = values[0];
         }
         // Every reply is taken, whichever title is used.
         PropertyReply netName =
             netWmName && utf8String ? takeReply(connection, cookies[i].netName) : PropertyReply();
         PropertyReply name = takeReply(connection, cookies[i].name);
-        if (netName && netName->type == utf8String)
-            facts.title = WindowProperties::textValue(bytes8(netName.get()), true);
-        else if (name && (name->type == XCB_ATOM_STRING || (utf8String && name->type == utf8String)))
-            facts.title = WindowProperties::textValue(bytes8(name.get()), name->type != XCB_ATOM_STRING);
+        window.title = titleOf(netName.get(), name.get());
     }
-    if (netClientList) {
-        PropertyReply reply = takeReply(connection, clientsCookie);
-        const auto [values, count] = values32(reply.get());
-        snapshot.haveClientList = reply != nullptr;
-        for (qsizetype i = 0; i < count; ++i)
-            snapshot.clients.insert(values[i]);
-    }
-    return snapshot;
+}
+
+QString X11WindowReader::titleOf(xcb_get_property_reply_t* netName, xcb_get_property_reply_t* name) {
+    // A title longer than was read is cut, maybe inside a letter.
+    if (netName && netName->type == utf8String && netName->format == 8)
+        return WindowProperties::textValue(bytes8(netName), true, netName->bytes_after > 0);
+    if (!name || name->format != 8)
+        return QString();
+    if (name->type == XCB_ATOM_STRING || name->type == utf8String)
+        return WindowProperties::textValue(bytes8(name), name->type == utf8String, name->bytes_after > 0);
+    // COMPOUND_TEXT, which older toolkits write, or the writer's locale encoding.
+    return convertedText(name);
+}
+
+QString X11WindowReader::convertedText(xcb_get_property_reply_t* reply) {
+    XTextProperty property;
+    property.value = static_cast<unsigned char*>(xcb_get_property_value(reply));
+    property.encoding = reply->type;
+    property.format = 8;
+    property.nitems = static_cast<unsigned long>(xcb_get_property_value_length(reply));
+    char** list = nullptr;
+    int count = 0;
+    // Positive: that many characters had no equivalent (or were cut off) and
+    // are left out; negative: no conversion from this type.
+    const int result = Xutf8TextPropertyToTextList(display, &property, &list, &count);
+    QString text;
+    if (result >= 0 && list && count > 0)
+        text = WindowProperties::textValue(QByteArray(list[0]), true);
+    else
+        qCDebug(lcX11Windows) << "No conversion for a title of type" << reply->type << result;
+    if (list)
+        XFreeStringList(list);
+    return text;
 }
 
 std::optional<int> X11WindowReader::countDesktopWindows(quint32 listRoot) {
     if (!isAvailable())
         return std::nullopt;
     internAtoms();
-    if (!netClientList)
+    const std::optional<QVector<quint32>> windows = clientList(listRoot);
+    if (!windows)
         return std::nullopt;
-    PropertyReply clients = takeReply(connection, requestProperty(connection, listRoot ? listRoot : root,
-                                                                  netClientList, XCB_ATOM_WINDOW, 1 << 16));
-    if (!clients)
-        return std::nullopt;
-    const auto [windows, count] = values32(clients.get());
+    const int count = windows->size();
     if (!netWmDesktop)
-        return int(count);
+        return count;
     QVector<xcb_get_property_cookie_t> cookies;
-    cookies.reserve(int(count));
-    for (qsizetype i = 0; i < count; ++i)
-        cookies.append(requestProperty(connection, windows[i], netWmDesktop, XCB_ATOM_CARDINAL, 1));
+    cookies.reserve(count);
+    for (quint32 window : *windows)
+        cookies.append(requestProperty(connection, window, netWmDesktop, XCB_ATOM_CARDINAL, 1));
     int onADesktop = 0;
     for (const xcb_get_property_cookie_t& cookie : cookies) {
         PropertyReply reply = takeReply(connection, cookie);

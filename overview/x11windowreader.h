@@ -3,7 +3,6 @@
 #include "x11windowicons.h"
 
 #include <QImage>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -11,14 +10,16 @@
 #include <optional>
 
 struct xcb_connection_t;
+struct xcb_get_property_reply_t;
+typedef struct _XDisplay Display;
 
 // Reads the properties of the desktop's windows straight from the X server,
 // on a connection of its own to the display named by DISPLAY, so that it can
-// work on any one thread. Every request of one read() is sent before the
-// first answer is awaited, so it costs one round trip however many windows
-// it asks about. Window icons are fetched apart (icons()), only when a
-// window is new or its icon changed. Without a connection (no display) every
-// answer is empty.
+// work on any one thread. Requests are sent in batches, each whole before
+// its first answer is awaited, so a listing costs a round trip per batch
+// however many windows it asks about. Window icons are fetched apart
+// (icons()), only when a window is new or its icon changed. Without a
+// connection (no display) every answer is empty.
 class X11WindowReader {
 public:
     // Opens the connection; it is closed with the reader.
@@ -26,6 +27,11 @@ public:
     ~X11WindowReader();
     X11WindowReader(const X11WindowReader&) = delete;
     X11WindowReader& operator=(const X11WindowReader&) = delete;
+
+    // The most windows taken from the window manager's list: far beyond any
+    // desktop, and a bound on what a program making windows without end
+    // can cost a listing.
+    static constexpr int maximumClients = 65536;
 
     struct WindowFacts {
         // _NET_WM_PID, 0 when unset.
@@ -36,27 +42,26 @@ public:
         quint32 desktop = 0;
         // _NET_WM_NAME, else WM_NAME; null when the window has neither.
         QString title;
-    };
-    struct Snapshot {
-        QVector<WindowFacts> windows;
-        // The windows the window manager manages (_NET_CLIENT_LIST); only
-        // meaningful when haveClientList is true.
-        bool haveClientList = false;
-        QSet<quint32> clients;
+        // The window no longer exists: it closed after it was listed.
+        bool gone = false;
     };
 
     bool isAvailable() const;
 
-    // Facts of each window in the order given, and the managed window list.
-    // In the same round trip, checks that the windows whose icons are kept
-    // are still watched, and brings their icons' change events.
-    Snapshot read(const QVector<quint32>& windows);
-
     // The windows the window manager manages (_NET_CLIENT_LIST of listRoot,
-    // the screen's root window when 0) that sit on a desktop, as "wmctrl -l"
-    // lists them: those whose _NET_WM_DESKTOP is not 0xFFFFFFFF (shown on
-    // every desktop, as panels and the desktop background are) count.
-    // Nothing when there is no connection or no managed window list.
+    // the screen's root window when 0), in its order; nothing when there is
+    // no connection or no such list.
+    std::optional<QVector<quint32>> clientList(quint32 listRoot = 0);
+
+    // Facts of each window in the order given. In the same round trips,
+    // checks that the windows whose icons are kept are still watched, and
+    // brings their icons' change events.
+    QVector<WindowFacts> read(const QVector<quint32>& windows);
+
+    // The windows of the window manager's list that sit on a desktop, as
+    // "wmctrl -l" lists them: those whose _NET_WM_DESKTOP is not 0xFFFFFFFF
+    // (shown on every desktop, as panels and the desktop background are)
+    // count. Nothing when there is no connection or no managed window list.
     std::optional<int> countDesktopWindows(quint32 listRoot = 0);
 
     // Each window's icon from its _NET_WM_ICON, at most side pixels each
@@ -67,10 +72,15 @@ public:
     X11WindowIcons::Counters iconCounters() const;
 
 private:
-    X11WindowReader(xcb_connection_t* openConnection, quint32 rootWindow);
+    X11WindowReader(Display* openDisplay, quint32 rootWindow);
     bool internAtoms();
+    void readBatch(const quint32* windows, int count, WindowFacts* facts);
+    QString titleOf(xcb_get_property_reply_t* netName, xcb_get_property_reply_t* name);
+    QString convertedText(xcb_get_property_reply_t* reply);
 
-    // Null when the display could not be reached.
+    // Xlib's, for its conversion of text properties; every request goes
+    // through its XCB connection. Null when the display could not be reached.
+    Display* display = nullptr;
     xcb_connection_t* connection = nullptr;
     quint32 root = 0;
     quint32 netWmIcon = 0;

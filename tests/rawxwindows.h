@@ -15,13 +15,16 @@
 
 class RawXWindows {
 public:
-    RawXWindows() : connection(xcb_connect(nullptr, nullptr)) {
+    // On the display DISPLAY names, or on display.
+    explicit RawXWindows(const char* display = nullptr) : connection(xcb_connect(display, nullptr)) {
         if (!xcb_connection_has_error(connection))
             screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     }
     ~RawXWindows() { xcb_disconnect(connection); }
     RawXWindows(const RawXWindows&) = delete;
     RawXWindows& operator=(const RawXWindows&) = delete;
+
+    xcb_connection_t* raw() const { return connection; }
 
     bool isConnected() const { return screen != nullptr && !xcb_connection_has_error(connection); }
 
@@ -32,6 +35,27 @@ public:
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
         if (mapped)
             xcb_map_window(connection, window);
+        return window;
+    }
+
+    void destroy(quint32 window) { xcb_destroy_window(connection, window); }
+
+    // Mapped without taking the focus from the windows of tests running
+    // beside, where it was made and undecorated, so that the window manager
+    // need not place or frame it: a thousand are managed in seconds.
+    quint32 createUnfocused() {
+        if (!userTimeAtom) {
+            userTimeAtom = atom("_NET_WM_USER_TIME");
+            motifHintsAtom = atom("_MOTIF_WM_HINTS");
+        }
+        const quint32 window = create(false);
+        const quint32 userTime = 0;
+        set(window, userTimeAtom, XCB_ATOM_CARDINAL, 32, &userTime, 1);
+        quint32 sizeHints[18] = {1 | 4}; // USPosition, PPosition
+        set(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32, sizeHints, 18);
+        const quint32 noDecorations[5] = {2, 0, 0, 0, 0};
+        set(window, motifHintsAtom, motifHintsAtom, 32, noDecorations, 5);
+        xcb_map_window(connection, window);
         return window;
     }
 
@@ -78,4 +102,6 @@ public:
 private:
     xcb_connection_t* connection;
     xcb_screen_t* screen = nullptr;
+    quint32 userTimeAtom = 0;
+    quint32 motifHintsAtom = 0;
 };

@@ -54,9 +54,19 @@ void readIcon(const uint8_t* data, size_t size) {
 }
 
 void readTitle(const QByteArray& bytes) {
-    if (WindowProperties::textValue(bytes, false).isNull() ||
-        WindowProperties::textValue(bytes, true).isNull())
-        abort();
+    for (bool cut : {false, true}) {
+        if (WindowProperties::textValue(bytes, false, cut).isNull() ||
+            WindowProperties::textValue(bytes, true, cut).isNull())
+            abort();
+    }
+    // A UTF-8 title cut anywhere reads as the whole letters before the cut.
+    const QString whole = WindowProperties::textValue(bytes, true);
+    if (!bytes.contains('\0') && whole.toUtf8() == bytes) {
+        for (int end = qMax(0, int(bytes.size()) - 4); end <= bytes.size(); ++end) {
+            if (!whole.startsWith(WindowProperties::textValue(bytes.left(end), false, true)))
+                abort();
+        }
+    }
 }
 
 } // namespace
