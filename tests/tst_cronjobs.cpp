@@ -311,6 +311,14 @@ private slots:
             << L{"Never: cron ignores this file (line 2)|touch good",
                  "Never: cron ignores this file (line 2)|touch y"}
             << "2: the file's last line has no newline";
+        QTest::newRow("NUL after the last field at the end of the file")
+            << good + QByteArray("* * * * *\0", 10) << false
+            << L{"Never: cron ignores this file (line 2)|touch good"}
+            << "2: the file ends in its day of the week field";
+        QTest::newRow("NUL after the user name at the end of the file")
+            << goodSystem + QByteArray("* * * * * root\0x", 16) << true
+            << L{"Never: cron ignores this file (line 2)|touch good", "Invalid|x"}
+            << "2: the file ends in its command";
         // Cron skips one blank after the user name; the others are the command's.
         QTest::newRow("two blanks and 997 bytes after the user name")
             << "@daily root  " + QByteArray(997, 'x') + "\n"
