@@ -199,8 +199,12 @@ bool isSetting(const char* text, int size) {
 }
 
 // The whole text, NULs included (Qt's fromUtf8 of a QByteArray stops at
-// the first).
+// the first), and a byte order mark at its start too, which fromUtf8 drops
+// and cron reads as any other bytes.
 QString decoded(const QByteArray& bytes) {
+    static const QByteArray byteOrderMark = QByteArrayLiteral("\xef\xbb\xbf");
+    if (bytes.startsWith(byteOrderMark))
+        return QChar(0xfeff) + decoded(bytes.mid(byteOrderMark.size()));
     return QString::fromUtf8(bytes.constData(), bytes.size());
 }
 
@@ -220,6 +224,54 @@ void skipBlanks(const QByteArray& bytes, int& pos) {
 // Commands cron refuses can be as long as the file; the page shows their start.
 constexpr int maxShownCommandBytes = 4096;
 
+// Cron reads a setting's line into 998 bytes and drops the rest: only those
+// decide whether it is a setting.
+constexpr int maxSettingBytes = 998;
+
+// Cron stops reading a crontab past this line: 10,000 lines, the three of
+// the header crontab(1) writes, counted from 1.
+constexpr int lineLimit = 10005;
+
+// Cron reads the time fields through functions that return a char, where
+// the byte 0xff is -1, the end of the file. Whether that byte follows an
+// element of the list (a value, a range, a step or '*') directly.
+bool elementEndsInFF(const QByteArray& field) {
+    const auto isAlnum = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    };
+    const int size = field.size();
+    int i = 0;
+    const auto value = [&] {
+        const int start = i;
+        while (i < size && isAlnum(field.at(i)))
+            ++i;
+        return i > start;
+    };
+    while (true) {
+        if (i < size && field.at(i) == '*') {
+            ++i;
+        } else {
+            if (!value())
+                return false;
+            if (i < size && field.at(i) == '-') {
+                ++i;
+                if (!value())
+                    return false;
+            }
+        }
+        if (i < size && field.at(i) == '/') {
+            ++i;
+            if (!value())
+                return false;
+        }
+        if (i < size && uchar(field.at(i)) == 0xff)
+            return true;
+        if (i >= size || field.at(i) != ',')
+            return false;
+        ++i;
+    }
+}
+
 // What cron makes of one line, or of the bytes after a NUL in it.
 struct LineReading {
     bool isComment = true;             // a comment or blank line
@@ -231,76 +283,128 @@ struct LineReading {
 };
 
 // Cron reads the fields of a job byte by byte, where a NUL is a character
-// like any other; settings and commands end at a NUL, and cron goes on
-// with what follows as if it were a new line. Reads the line from pos on;
-// a job read is made from fileJob, the file's own fields.
+// like any other; settings, user names and commands end at a NUL, and cron
+// goes on with what follows as if it were a new line. Reads the line from
+// pos on; fileEnds: no newline follows the line. A job read is made from
+// fileJob, the file's own fields.
 LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& source,
-                     const DetailsCronJob& fileJob) {
+                     const DetailsCronJob& fileJob, bool fileEnds) {
     LineReading reading;
     skipBlanks(bytes, pos);
     if (pos >= bytes.size() || bytes.at(pos) == '#')
         return reading;
+    reading.isComment = false;
+    // Cron keeps the first reason it meets.
+    const auto refuse = [&](const QString& why) {
+        if (reading.refusal.isEmpty())
+            reading.refusal = why;
+    };
 
     const int nul = bytes.indexOf('\0', pos);
     const int settingEnd = nul < 0 ? bytes.size() : nul;
-    reading.isComment = false;
-    if (isSetting(bytes.constData() + pos, settingEnd - pos)) {
+    // Cron reads each line first as a setting, up to a newline or a NUL;
+    // meeting the end of the file instead makes it ignore the file.
+    if (fileEnds && nul < 0)
+        refuse(QStringLiteral("the file's last line has no newline at its end"));
+    if (isSetting(bytes.constData() + pos, qMin(settingEnd - pos, maxSettingBytes))) {
         reading.next = nul < 0 ? -1 : nul + 1;
         return reading;
     }
 
     const bool onlySpaces = std::all_of(bytes.cbegin() + pos, bytes.cend(), isCSpace);
     if (onlySpaces) {
-        reading.refusal =
-            QStringLiteral("it holds only blanks cron does not skip, such as a carriage return");
+        refuse(QStringLiteral("it holds only blanks cron does not skip, such as a carriage return"));
         return reading;
     }
     const int lineStart = pos;
     const bool keyword = bytes.at(pos) == '@';
     QStringList words;
-    for (int field = 0; field < (keyword ? 1 : 5) && pos < bytes.size(); ++field) {
-        words << decoded(takeWord(bytes, pos));
+    QString fieldRefusal;
+    if (keyword) {
+        // The keyword ends at a blank or a NUL, and a NUL is where the
+        // user name or the command begins.
+        const int start = pos;
+        while (pos < bytes.size() && !isCronBlank(bytes.at(pos)) && bytes.at(pos) != '\0')
+            ++pos;
+        words << decoded(bytes.mid(start, pos - start));
+        fieldRefusal = scheduleRefusal(words);
         skipBlanks(bytes, pos);
+    } else {
+        for (int field = 0; field < 5; ++field) {
+            // Fewer fields: cron reads the newline as the next one. (The end
+            // of the file came in the field before.)
+            if (pos >= bytes.size()) {
+                if (fieldRefusal.isEmpty())
+                    fieldRefusal = scheduleRefusal(words);
+                break;
+            }
+            const QByteArray word = takeWord(bytes, pos);
+            words << decoded(word);
+            skipBlanks(bytes, pos);
+            QString why = scheduleFieldRefusal(field, words.last());
+            const bool ffAfter = pos < bytes.size() && uchar(bytes.at(pos)) == 0xff;
+            if (why.isEmpty() && (elementEndsInFF(word) || ffAfter))
+                why = QStringLiteral("the byte 0xff right after the %1 field or a value in it ends the "
+                                     "line for cron")
+                          .arg(scheduleFieldName(field));
+            if (why.isEmpty() && fileEnds && pos >= bytes.size())
+                why = QStringLiteral("the file ends in its %1 field").arg(scheduleFieldName(field));
+            if (fieldRefusal.isEmpty())
+                fieldRefusal = why;
+        }
     }
-    reading.refusal = scheduleRefusal(words);
     const auto settingBegin = bytes.cbegin() + lineStart;
     const auto settingStop = bytes.cbegin() + settingEnd;
-    const auto equals = reading.refusal.isEmpty() ? settingStop : std::find(settingBegin, settingStop, '=');
+    const auto equals = fieldRefusal.isEmpty() ? settingStop : std::find(settingBegin, settingStop, '=');
     if (equals != settingStop) {
         // Most likely meant as a setting.
         const bool noValue = std::all_of(equals + 1, settingStop, isCSpace);
-        reading.refusal =
-            (noValue ? QStringLiteral("it is no setting (an empty value is written \"\"), nor a "
-                                      "job: ")
-                     : QStringLiteral("it is neither a setting (NAME=value) nor a job: ")) +
-            reading.refusal;
+        fieldRefusal = (noValue ? QStringLiteral("it is no setting (an empty value is written \"\"), nor a "
+                                                 "job: ")
+                                : QStringLiteral("it is neither a setting (NAME=value) nor a job: ")) +
+                       fieldRefusal;
     }
+    if (!fieldRefusal.isEmpty())
+        refuse(fieldRefusal);
 
-    // The user name reaches up to a blank, so one that ends the line runs
-    // on into the next: cron refuses it. The command may be empty.
+    // The user name ends at a blank or a NUL, which cron skips; the command
+    // is all that follows, further blanks too. A name that ends the line
+    // runs on into the next: cron refuses it. The command may be empty.
     QString user = source.owner;
     bool hasUser = !source.systemFormat;
-    if (source.systemFormat && pos < bytes.size()) {
-        user = decoded(takeWord(bytes, pos));
-        hasUser = true;
-        if (reading.refusal.isEmpty() && pos >= bytes.size())
-            reading.refusal = QStringLiteral("the line ends right after the user name %1").arg(user);
-        else if (reading.refusal.isEmpty() && !(source.isAccount && source.isAccount(user)))
-            reading.refusal = QStringLiteral("it knows no account named %1").arg(user);
-        skipBlanks(bytes, pos);
-    } else if (source.systemFormat && reading.refusal.isEmpty()) {
-        reading.refusal = QStringLiteral("no user name follows the schedule");
+    int commandStart = pos;
+    if (source.systemFormat) {
+        const int start = pos;
+        while (pos < bytes.size() && !isCronBlank(bytes.at(pos)) && bytes.at(pos) != '\0')
+            ++pos;
+        user = decoded(bytes.mid(start, pos - start));
+        hasUser = pos > start;
+        if (!hasUser)
+            refuse(QStringLiteral("no user name follows the schedule"));
+        else if (pos >= bytes.size())
+            refuse(fileEnds ? QStringLiteral("the file ends right after the user name %1").arg(user)
+                            : QStringLiteral("the line ends right after the user name %1").arg(user));
+        else if (!(source.isAccount && source.isAccount(user)))
+            refuse(QStringLiteral("it knows no account named %1").arg(user));
+        commandStart = qMin(pos + 1, int(bytes.size()));
+    } else if (pos < bytes.size() && bytes.at(pos) == '*') {
+        // Cron's guard against a sixth time field.
+        refuse(QStringLiteral("its command begins with *, which cron takes for a sixth time field"));
     }
 
-    const int commandNul = bytes.indexOf('\0', pos);
+    const int commandNul = bytes.indexOf('\0', commandStart);
     const int commandEnd = commandNul < 0 ? bytes.size() : commandNul;
     reading.next = commandNul < 0 ? -1 : commandNul + 1;
-    QByteArray command = bytes.mid(pos, commandEnd - pos);
-    if (reading.refusal.isEmpty() && command.size() > maxCommandBytes)
-        reading.refusal = QStringLiteral("its command is longer than %1 bytes").arg(maxCommandBytes);
-    // Blanks at the end are passed to the shell, which drops them.
+    QByteArray command = bytes.mid(commandStart, commandEnd - commandStart);
+    if (command.size() > maxCommandBytes)
+        refuse(QStringLiteral("its command is longer than %1 bytes").arg(maxCommandBytes));
+    if (fileEnds && commandNul < 0)
+        refuse(QStringLiteral("the file ends in its command, without a newline"));
+    // Blanks round the command are passed to the shell, which drops them.
     while (!command.isEmpty() && isCronBlank(command.back()))
         command.chop(1);
+    while (!command.isEmpty() && isCronBlank(command.front()))
+        command.remove(0, 1);
 
     const bool shapedLikeJob = words.size() == (keyword ? 1 : 5) && hasUser && !command.isEmpty();
     if (!reading.refusal.isEmpty() && !shapedLikeJob)
@@ -344,29 +448,24 @@ QList<DetailsCronJob> parseCrontab(const QByteArray& text, const CrontabSource& 
         const QByteArray bytes = QByteArray::fromRawData(text.constData() + start, end - start);
         start = end + 1;
         ++lineNumber;
-        const int firstRow = jobs.size();
-        bool lineIsComment = true;
-        bool lineRefused = false;
         for (int from = 0; from >= 0;) {
-            LineReading reading = readLine(bytes, from, source, fileJob);
-            lineIsComment = lineIsComment && reading.isComment;
-            if (!reading.refusal.isEmpty()) {
-                refuse(lineNumber, reading.refusal);
-                lineRefused = true;
-            }
+            const int firstRow = jobs.size();
+            LineReading reading = readLine(bytes, from, source, fileJob, newline < 0);
             if (reading.row) {
                 reading.row->line = lineNumber;
                 jobs.append(*reading.row);
             }
+            // Past its line limit, cron reads nothing more of the file, and
+            // ignores it whole.
+            const int lineAfter = reading.next >= 0 ? lineNumber : lineNumber + 1;
+            if (!reading.isComment && reading.refusal.isEmpty() && lineAfter >= lineLimit) {
+                reading.refusal = QStringLiteral("cron reads no more than 10,000 lines of a crontab");
+                for (int row = firstRow; row < jobs.size(); ++row)
+                    jobs[row].lineRefusal = reading.refusal;
+            }
+            if (!reading.refusal.isEmpty())
+                refuse(lineNumber, reading.refusal);
             from = reading.next;
-        }
-        // The end of the file in the middle of a job or a setting makes
-        // cron ignore the file.
-        if (newline < 0 && !lineIsComment && !lineRefused) {
-            const QString why = QStringLiteral("the file's last line has no newline at its end");
-            refuse(lineNumber, why);
-            for (int row = firstRow; row < jobs.size(); ++row)
-                jobs[row].lineRefusal = why;
         }
     }
     if (refusedLine > 0)

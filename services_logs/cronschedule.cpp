@@ -35,6 +35,7 @@ const FieldKind hourKind{"hour", 0, 23, nullptr, 0};
 const FieldKind dayOfMonthKind{"day of the month", 1, 31, nullptr, 0};
 const FieldKind monthKind{"month", 1, 12, monthNames, 12};
 const FieldKind dayOfWeekKind{"day of the week", 0, 7, dayNames, 8};
+const FieldKind* const fieldKinds[] = {&minuteKind, &hourKind, &dayOfMonthKind, &monthKind, &dayOfWeekKind};
 
 // One element of a list: a single value (first == last) or a range with a step.
 struct Element {
@@ -171,7 +172,8 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
                 }
                 element.last = *last;
             } else if (pos < text.size() && text.at(pos) == QLatin1Char('/')) {
-                result.problem = QStringLiteral("%1 puts a step after a single value").arg(text);
+                result.problem = QStringLiteral("the %1 %2 puts a step after a single value")
+                                     .arg(QLatin1String(kind.what), text);
                 return result;
             }
         }
@@ -179,7 +181,8 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
             ++pos;
             const std::optional<int> step = readValue(text, pos, nullptr);
             if (!step || *step <= 0) {
-                result.problem = QStringLiteral("%1 has no step it can read").arg(text);
+                result.problem =
+                    QStringLiteral("the %1 %2 has no step it can read").arg(QLatin1String(kind.what), text);
                 return result;
             }
             element.step = *step;
@@ -199,7 +202,8 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
             const int lastValue =
                 element.first + (element.last - element.first) / element.step * element.step;
             if (element.step > std::numeric_limits<int>::max() - lastValue) {
-                result.problem = QStringLiteral("%1 has a step too large for cron to count").arg(text);
+                result.problem = QStringLiteral("the %1 %2 has a step too large for cron to count")
+                                     .arg(QLatin1String(kind.what), text);
                 return result;
             }
             for (int value = element.first; value <= element.last; value += element.step)
@@ -456,9 +460,8 @@ Fields readFields(const QStringList& texts) {
         return read;
     }
     // Cron reads the fields in order and stops at the first it cannot read.
-    const FieldKind* const kinds[] = {&minuteKind, &hourKind, &dayOfMonthKind, &monthKind, &dayOfWeekKind};
     for (int i = 0; i < qMin(5, int(texts.size())); ++i) {
-        FieldResult result = parseField(texts.at(i), *kinds[i]);
+        FieldResult result = parseField(texts.at(i), *fieldKinds[i]);
         if (!result.field) {
             read.refusal = result.problem;
             return read;
@@ -466,7 +469,10 @@ Fields readFields(const QStringList& texts) {
         read.fields[i] = std::move(*result.field);
         read.notes += result.notes;
     }
-    if (texts.size() != 5)
+    if (texts.size() < 5)
+        read.refusal = QStringLiteral("a schedule has five time fields; the %1 is missing")
+                           .arg(QLatin1String(fieldKinds[texts.size()]->what));
+    else if (texts.size() > 5)
         read.refusal = QStringLiteral("a schedule has five time fields");
     return read;
 }
@@ -475,6 +481,14 @@ Fields readFields(const QStringList& texts) {
 
 QString scheduleRefusal(const QStringList& fields) {
     return readFields(fields).refusal;
+}
+
+QString scheduleFieldRefusal(int field, const QString& text) {
+    return parseField(text, *fieldKinds[field]).problem;
+}
+
+QString scheduleFieldName(int field) {
+    return QLatin1String(fieldKinds[field]->what);
 }
 
 ScheduleReading readSchedule(const QString& schedule) {

@@ -21,6 +21,11 @@ ScheduleReading readSchedule(const QString& schedule);
 // Only why cron refuses a schedule, given as its words ("@daily", or the
 // five fields), or nothing: without the sentence.
 QString scheduleRefusal(const QStringList& fields);
+// Why cron refuses one time field (0 the minute ... 4 the day of the week),
+// or nothing.
+QString scheduleFieldRefusal(int field, const QString& text);
+// "minute", "hour", "day of the month", "month" or "day of the week".
+QString scheduleFieldName(int field);
 
 // "st", "nd", "rd" or "th" for a day-of-month text: "1" -> "st", "11" -> "th".
 QString ordinalSuffix(const QString& day);

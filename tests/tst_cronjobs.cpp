@@ -302,6 +302,64 @@ private slots:
                                   << false << L{"Every minute|touch good"} << "";
         QTest::newRow("empty range") << "* * * * 5-1 touch x\n" + good << false
                                      << L{"Never|touch x", "Every minute|touch good"} << "";
+        // A NUL ends the last line as a newline would.
+        QTest::newRow("NUL at the end of the file")
+            << good + QByteArray("0 0 1 1 * touch y\0", 18) << false
+            << L{"Every minute|touch good", "Every 1st of Jan at 00:00|touch y"} << "";
+        QTest::newRow("NUL and a word at the end of the file")
+            << good + QByteArray("0 0 1 1 * touch y\0z", 19) << false
+            << L{"Never: cron ignores this file (line 2)|touch good",
+                 "Never: cron ignores this file (line 2)|touch y"}
+            << "2: the file's last line has no newline";
+        QTest::newRow("NUL after the last field at the end of the file")
+            << good + QByteArray("* * * * *\0", 10) << false
+            << L{"Never: cron ignores this file (line 2)|touch good"}
+            << "2: the file ends in its day of the week field";
+        QTest::newRow("NUL after the user name at the end of the file")
+            << goodSystem + QByteArray("* * * * * root\0x", 16) << true
+            << L{"Never: cron ignores this file (line 2)|touch good", "Invalid|x"}
+            << "2: the file ends in its command";
+        // Cron skips one blank after the user name; the others are the command's.
+        QTest::newRow("two blanks and 997 bytes after the user name")
+            << "@daily root  " + QByteArray(997, 'x') + "\n"
+            << true << L{"Every day at 00:00|" + QString(997, 'x')} << "";
+        QTest::newRow("two blanks and 998 bytes after the user name")
+            << "@daily root  " + QByteArray(998, 'x') + "\n" + goodSystem << true
+            << L{"Invalid|" + QString(998, 'x'), ignored1} << "1: its command is longer than 998 bytes";
+        QTest::newRow("tab and blank before a personal command")
+            << "* * * * *\t " + QByteArray(998, 'x') + "\n"
+            << false << L{"Every minute|" + QString(998, 'x')} << "";
+        // Names end at a NUL: the user name, and a keyword.
+        QTest::newRow("NUL after the user name")
+            << QByteArray("* * * * * root\0touch x\n", 23) + goodSystem << true
+            << L{"Every minute|touch x", "Every minute|touch good"} << "";
+        QTest::newRow("NUL after a keyword") << QByteArray("@daily\0\n", 8) + good << false
+                                             << L{"Every day at 00:00|", "Every minute|touch good"} << "";
+        QTest::newRow("command begins with a star")
+            << "* * * * * * touch x\n" + good << false << L{"Invalid|* touch x", ignored1}
+            << "1: its command begins with *";
+        QTest::newRow("command begins with a star, system")
+            << QByteArray("* * * * * root *x\n") << true << L{"Every minute|*x"} << "";
+        // The byte 0xff right after a time field or a value is the end of the file to cron.
+        QTest::newRow("0xff begins the command")
+            << "* * * * * \xfftouch x\n" + good << false << L{"Invalid|\xef\xbf\xbdtouch x", ignored1}
+            << "1: the byte 0xff right after the day of the week field";
+        QTest::newRow("0xff after a value")
+            << "*/5\xff * * * * touch x\n" + good << false << L{"Invalid|touch x", ignored1}
+            << "1: the byte 0xff right after the minute field";
+        QTest::newRow("0xff after junk")
+            << QByteArray("*#\xff * * * * touch x\n") << false << L{"Every minute|touch x"} << "";
+        // Cron reads no more than 998 bytes of a setting, nor more than
+        // 10,000 lines, nor a byte order mark as anything but bytes.
+        QTest::newRow("setting longer than 998 bytes")
+            << "A=\"" + QByteArray(995, 'v') + "\"\n" + good << false << L{ignored1}
+            << "1: it is neither a setting (NAME=value) nor a job";
+        QTest::newRow("job on line 10,004")
+            << good + QByteArray(10002, '\n') + "* * * * * touch x\n"
+            << false << L{"Never: cron ignores this file (line 10004)|touch good", "Invalid|touch x"}
+            << "10004: cron reads no more than 10,000 lines";
+        QTest::newRow("byte order mark") << "\xef\xbb\xbf" + good << false << L{"Invalid|touch good"}
+                                         << "1: \xef\xbb\xbf* is not a minute";
     }
     void readsLinesAsCronDoes() {
         QFETCH(QByteArray, text);
