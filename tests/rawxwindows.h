@@ -91,6 +91,20 @@ public:
         std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
     }
 
+    // The window manager's list of the windows it manages.
+    QVector<quint32> clientList() {
+        xcb_get_property_reply_t* reply =
+            xcb_get_property_reply(connection,
+                                   xcb_get_property(connection, 0, screen->root, atom("_NET_CLIENT_LIST"),
+                                                    XCB_ATOM_WINDOW, 0, 1 << 16),
+                                   nullptr);
+        const auto* windows = reply ? static_cast<const quint32*>(xcb_get_property_value(reply)) : nullptr;
+        const QVector<quint32> list(windows,
+                                    windows + (reply ? xcb_get_property_value_length(reply) / 4 : 0));
+        std::free(reply);
+        return list;
+    }
+
     bool exists(quint32 window) {
         xcb_get_window_attributes_reply_t* reply = xcb_get_window_attributes_reply(
             connection, xcb_get_window_attributes(connection, window), nullptr);
