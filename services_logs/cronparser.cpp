@@ -232,46 +232,6 @@ constexpr int maxSettingBytes = 998;
 // the header crontab(1) writes, counted from 1.
 constexpr int lineLimit = 10005;
 
-// Cron reads the time fields through functions that return a char, where
-// the byte 0xff is -1, the end of the file. Whether that byte follows an
-// element of the list (a value, a range, a step or '*') directly.
-bool elementEndsInFF(const QByteArray& field) {
-    const auto isAlnum = [](char c) {
-        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    };
-    const int size = field.size();
-    int i = 0;
-    const auto value = [&] {
-        const int start = i;
-        while (i < size && isAlnum(field.at(i)))
-            ++i;
-        return i > start;
-    };
-    while (true) {
-        if (i < size && field.at(i) == '*') {
-            ++i;
-        } else {
-            if (!value())
-                return false;
-            if (i < size && field.at(i) == '-') {
-                ++i;
-                if (!value())
-                    return false;
-            }
-        }
-        if (i < size && field.at(i) == '/') {
-            ++i;
-            if (!value())
-                return false;
-        }
-        if (i < size && uchar(field.at(i)) == 0xff)
-            return true;
-        if (i >= size || field.at(i) != ',')
-            return false;
-        ++i;
-    }
-}
-
 // What cron makes of one line, or of the bytes after a NUL in it.
 struct LineReading {
     bool isComment = true;             // a comment or blank line
@@ -341,9 +301,16 @@ LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& sour
             const QByteArray word = takeWord(bytes, pos);
             words << decoded(word);
             skipBlanks(bytes, pos);
-            QString why = scheduleFieldRefusal(field, words.last());
+            const ScheduleFieldReading fieldReading = readScheduleField(field, words.last());
+            QString why = fieldReading.refusal;
+            // Cron reads the time fields through functions that return a
+            // char, where the byte 0xff is -1, the end of the file: right
+            // after the list (its characters are ASCII, one byte each), or
+            // after the blanks that follow it, it refuses the field.
+            const bool ffAfterList =
+                fieldReading.listLength < word.size() && uchar(word.at(fieldReading.listLength)) == 0xff;
             const bool ffAfter = pos < bytes.size() && uchar(bytes.at(pos)) == 0xff;
-            if (why.isEmpty() && (elementEndsInFF(word) || ffAfter))
+            if (why.isEmpty() && (ffAfterList || ffAfter))
                 why = QStringLiteral("the byte 0xff right after the %1 field or a value in it ends the "
                                      "line for cron")
                           .arg(scheduleFieldName(field));

@@ -70,6 +70,7 @@ struct FieldResult {
     std::optional<Field> field;
     QString problem; // why cron skips the line
     QStringList notes;
+    int listLength = 0; // characters the list takes; cron skips the rest
 };
 
 QString pad2(int value) {
@@ -220,6 +221,7 @@ FieldResult parseField(const QString& text, const FieldKind& kind) {
             result.notes << QStringLiteral("cron reads only %1 of the %2 field %3")
                                 .arg(text.left(pos), QLatin1String(kind.what), text);
         }
+        result.listLength = pos;
         break;
     }
 
@@ -483,8 +485,9 @@ QString scheduleRefusal(const QStringList& fields) {
     return readFields(fields).refusal;
 }
 
-QString scheduleFieldRefusal(int field, const QString& text) {
-    return parseField(text, *fieldKinds[field]).problem;
+ScheduleFieldReading readScheduleField(int field, const QString& text) {
+    const FieldResult result = parseField(text, *fieldKinds[field]);
+    return {result.problem, result.listLength};
 }
 
 QString scheduleFieldName(int field) {

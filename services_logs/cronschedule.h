@@ -21,9 +21,14 @@ ScheduleReading readSchedule(const QString& schedule);
 // Only why cron refuses a schedule, given as its words ("@daily", or the
 // five fields), or nothing: without the sentence.
 QString scheduleRefusal(const QStringList& fields);
-// Why cron refuses one time field (0 the minute ... 4 the day of the week),
-// or nothing.
-QString scheduleFieldRefusal(int field, const QString& text);
+// How cron reads one time field (0 the minute ... 4 the day of the week):
+// why it refuses it, or nothing; and how many characters of the text its
+// list takes (cron skips the rest).
+struct ScheduleFieldReading {
+    QString refusal;
+    int listLength = 0;
+};
+ScheduleFieldReading readScheduleField(int field, const QString& text);
 // "minute", "hour", "day of the month", "month" or "day of the week".
 QString scheduleFieldName(int field);
 
