@@ -33,12 +33,10 @@ struct PrivateListing {
         windows = answer.first().first().value<QList<DetailsApplicationWindow>>();
         return true;
     }
-    // The title of the window's row after a new listing; none without a row.
-    std::optional<QString> titleOf(quint32 window) {
-        if (!refresh())
-            return std::nullopt;
+    // The title of the window's row in the last answer; none without a row.
+    std::optional<QString> titleOf(quint32 window) const {
         for (const DetailsApplicationWindow& listed : windows) {
-            if (listed.id == QStringLiteral("0x%1").arg(window, 8, 16, QLatin1Char('0')))
+            if (listed.id == WindowListParser::idText(window))
                 return listed.title;
         }
         return std::nullopt;
@@ -78,7 +76,7 @@ private:
     }
     QString idOf(int row) const { return table()->item(row, 0)->data(Qt::UserRole).toString(); }
     int rowOfWindow(quint32 window) const {
-        const QString id = QStringLiteral("0x%1").arg(window, 8, 16, QLatin1Char('0'));
+        const QString id = WindowListParser::idText(window);
         for (int row = 0; row < table()->rowCount(); ++row) {
             if (idOf(row) == id)
                 return row;
@@ -234,7 +232,8 @@ private slots:
         x.setText(last, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, title.toUtf8());
         x.sync();
         PrivateListing listing(desktop);
-        QVERIFY(TestSupport::waitFor([&] { return listing.titleOf(last) == title; }, 60000));
+        QVERIFY(
+            TestSupport::waitFor([&] { return listing.refresh() && listing.titleOf(last) == title; }, 60000));
         QCOMPARE(listing.windows.size(), 1031);
     }
 
