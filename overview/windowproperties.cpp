@@ -106,9 +106,13 @@ QString textValue(const QByteArray& value, bool utf8, bool cut) {
     const QByteArray whole = cut && end < 0 ? text.left(text.size() - cutLetterBytes(text)) : text;
     QString decoded = QString::fromUtf8(whole);
     // Qt's decoder writes a replacement for every malformed sequence
-    // (overlong forms, surrogates, cut-short bytes): valid UTF-8 alone reads
-    // back to the same bytes.
-    if (!utf8 && decoded.toUtf8() != whole)
+    // (overlong forms, surrogates, cut-short bytes) and drops a byte order
+    // mark at the start: valid UTF-8 alone reads back to the same bytes
+    // after that mark.
+    static const QByteArray byteOrderMark = QByteArrayLiteral("\xef\xbb\xbf");
+    const int markSize = whole.startsWith(byteOrderMark) ? byteOrderMark.size() : 0;
+    if (!utf8 &&
+        decoded.toUtf8() != QByteArray::fromRawData(whole.constData() + markSize, whole.size() - markSize))
         decoded = QString::fromLatin1(text);
     return decoded.isNull() ? QStringLiteral("") : decoded;
 }

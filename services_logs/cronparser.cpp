@@ -362,25 +362,27 @@ LineReading readLine(const QByteArray& bytes, int pos, const CrontabSource& sour
     const int commandNul = bytes.indexOf('\0', commandStart);
     const int commandEnd = commandNul < 0 ? bytes.size() : commandNul;
     reading.next = commandNul < 0 ? -1 : commandNul + 1;
-    QByteArray command = bytes.mid(commandStart, commandEnd - commandStart);
-    if (command.size() > maxCommandBytes)
+    if (commandEnd - commandStart > maxCommandBytes)
         refuse(QStringLiteral("its command is longer than %1 bytes").arg(maxCommandBytes));
     if (fileEnds && commandNul < 0)
         refuse(QStringLiteral("the file ends in its command, without a newline"));
     // Blanks round the command are passed to the shell, which drops them.
-    while (!command.isEmpty() && isCronBlank(command.back()))
-        command.chop(1);
-    while (!command.isEmpty() && isCronBlank(command.front()))
-        command.remove(0, 1);
+    int shownStart = commandStart;
+    int shownEnd = commandEnd;
+    while (shownEnd > shownStart && isCronBlank(bytes.at(shownEnd - 1)))
+        --shownEnd;
+    while (shownStart < shownEnd && isCronBlank(bytes.at(shownStart)))
+        ++shownStart;
 
-    const bool shapedLikeJob = words.size() == (keyword ? 1 : 5) && hasUser && !command.isEmpty();
+    const bool shapedLikeJob = words.size() == (keyword ? 1 : 5) && hasUser && shownEnd > shownStart;
     if (!reading.refusal.isEmpty() && !shapedLikeJob)
         return reading;
     DetailsCronJob job = fileJob;
     job.schedule = words.join(QLatin1Char(' '));
     if (source.systemFormat)
         job.user = displayable(user);
-    job.command = displayable(decoded(command.left(maxShownCommandBytes)));
+    job.command =
+        displayable(decoded(bytes.mid(shownStart, qMin(shownEnd - shownStart, maxShownCommandBytes))));
     job.lineRefusal = reading.refusal;
     reading.row = job;
     return reading;

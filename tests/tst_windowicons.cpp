@@ -159,6 +159,11 @@ private slots:
         row("surrogate", "\xed\xa0\x80", QString::fromLatin1("\xed\xa0\x80"));
         row("past U+10FFFF", "\xf4\x90\x80\x80", QString::fromLatin1("\xf4\x90\x80\x80"));
         row("cut short", "caf\xc3", QString::fromLatin1("caf\xc3"));
+        // Qt's decoder drops the mark; the rest is still UTF-8.
+        row("byte order mark",
+            "\xef\xbb\xbf"
+            "caf\xc3\xa9",
+            QString::fromUtf8("caf\u00e9"));
     }
     void titleText() {
         QFETCH(QByteArray, bytes);
